@@ -1,0 +1,12 @@
+// Hold-up time below the minimum liquid level of a horizontal vessel.
+#pragma once
+
+#include "sizing/slots.h"
+#include "sizing/stream_state.h"
+
+namespace kestrol::design {
+
+/// The time [s] the liquid inflow takes to fill the vessel to slot 9; kEmptyValue on failure.
+double CalcHorizontalLevelTime(const StreamState& feed, SlotAccess& slots);
+
+}  // namespace kestrol::design

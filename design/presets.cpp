@@ -1,0 +1,149 @@
+#include "design/presets.h"
+
+#include <cmath>
+
+#include "vertical/default_times.h"
+
+namespace kestrol::design {
+namespace {
+
+/// Ceiling of the allowable vapour velocity [m/s].
+constexpr double kMaxVapourVelocity = 2.0;
+/// Flow parameter below which the velocity coefficient follows the logarithmic fit [-].
+constexpr double kLogFitLimit = 0.05;
+/// kPa to psi, for the pressure class of a horizontal vessel (no atmosphere taken off).
+constexpr double kPsiPerKpa = 0.1450377;
+/// Ratio of the vertical trial's cylinder height to its diameter in the orientation choice.
+constexpr double kTrialRatio = 5.0;
+
+struct CostCoefficients {
+    double a, b, c;                // vessel cost: exp(a + (b + c ln W) ln W)
+    double lengthExponent;         // platforms and ladders
+    double platformCoefficient;
+    double diameterExponent;
+};
+constexpr CostCoefficients kVerticalCosts = {8.6, -0.2165, 0.0458, 0.7068, 1017.0, 0.7396};
+constexpr CostCoefficients kHorizontalCosts = {8.114, -0.1645, 0.0433, 0.0, 1288.3, 0.203};
+
+struct OptionPreset {
+    Slot slot;
+    double value;
+};
+// In the order they are written; 30 to 32 emptied so that the finishing step looks the
+// material up afresh.
+constexpr OptionPreset kOptionPresets[] = {
+    {Slot::CostIndex, 252.5},
+    {Slot::MaterialCode, 1.0},
+    {Slot::AllowableStress, kEmptyValue},
+    {Slot::MaterialDensity, kEmptyValue},
+    {Slot::MaterialCostFactor, kEmptyValue},
+    {Slot::CorrosionAllowance, 0.003175},
+    {Slot::JointEfficiency, 1.0},
+    {Slot::HeadStressMultiplier, 2.0},
+    {Slot::HeadPressureCoefficient, 0.2},
+    {Slot::HeadLengthFactor, 0.8116},
+    {Slot::ShellPressureCoefficient, 0.4},
+};
+
+bool IsSetAndFinite(double v) { return !IsEmpty(v) && std::isfinite(v); }
+
+double VelocityCoefficient(double flowParameter) {  // [ft/s]
+    if (flowParameter <= kLogFitLimit) return 0.733 + 0.0899 * std::log(flowParameter);
+    if (flowParameter <= 1.0) return 0.463 * std::exp(-1.306 * flowParameter);
+    return 0.14;
+}
+
+/// Whether a vertical vessel at ratio 5 of the vapour-velocity diameter holds the liquid.
+bool VerticalTrialHoldsLiquid(const StreamState& feed, double velocity, double lightTime, double heavyTime) {
+    double trialDiameter = std::ceil(std::sqrt(4.0 * feed.vapourVolumeFlow / (kPi * velocity)) * kStepsPerMetre) * kRoundingStep;
+    if (!(trialDiameter >= kRoundingStep)) trialDiameter = kRoundingStep;  // NaN too
+    double disengagement = 0.75 * trialDiameter;
+    if (!(disengagement >= kFoot)) disengagement = kFoot;
+    const double heavyFlow = feed.HasHeavyLiquid() ? feed.heavyLiquidVolumeFlow : 0.0;
+    const double holdup = lightTime * feed.lightLiquidVolumeFlow + heavyTime * heavyFlow;
+    const double d = trialDiameter;
+    // The two feet are added one at a time, around the disengagement height.
+    const double capacity = kPiOver4 * (d * d) * (kTrialRatio * d + kFoot - disengagement + kFoot) + kPiOver24 * (d * d * d);
+    return capacity > holdup;
+}
+
+double PressureClassRatio(double pressure) {
+    const double psi = pressure * kPsiPerKpa;
+    if (psi <= 250.0) return -3.0;
+    if (psi <= 500.0) return -4.0;
+    return -5.0;
+}
+
+void WriteCostCoefficients(SlotAccess& slots, const CostCoefficients& c) {
+    slots.Set(Slot::VesselCostA, c.a);
+    slots.Set(Slot::VesselCostB, c.b);
+    slots.Set(Slot::VesselCostC, c.c);
+    slots.Set(Slot::PlatformCoefficient, c.platformCoefficient);
+    slots.Set(Slot::PlatformDiameterExponent, c.diameterExponent);
+    slots.Set(Slot::PlatformLengthExponent, c.lengthExponent);
+}
+
+}  // namespace
+
+double AllowableVapourVelocity(const StreamState& feed) {
+    const double rhoL = feed.lightLiquidDensity;
+    const double rhoV = feed.vapourDensity;
+    const double wL = feed.lightLiquidMassFlow;
+    const double wV = feed.vapourMassFlow;
+    if (!IsSetAndFinite(rhoL) || !IsSetAndFinite(rhoV) || !IsSetAndFinite(wL) || !IsSetAndFinite(wV)) return kEmptyValue;
+    const double flowParameter = (wL / wV) * std::sqrt(rhoV / rhoL);
+    if (!(std::isfinite(flowParameter) && flowParameter > 0.0)) return kEmptyValue;
+    double velocity = VelocityCoefficient(flowParameter) * kFoot * std::sqrt((rhoL - rhoV) / rhoV);
+    if (!std::isfinite(velocity) || velocity == 0.0) return kEmptyValue;
+    // A negative velocity (coefficient below 0 for a very dry feed) is kept as the fit gives it.
+    if (velocity > kMaxVapourVelocity) velocity = kMaxVapourVelocity;
+    return velocity;
+}
+
+double PresetOptions(const StreamState& feed, SlotAccess& slots) {
+    const std::int32_t orientation = TruncateToInt32(slots.Get(Slot::Orientation));
+    const double velocity = AllowableVapourVelocity(feed);
+    if (IsEmpty(velocity)) return kEmptyValue;
+    if (!slots.AllocValues(kSlotCount)) return kEmptyValue;
+    slots.Set(Slot::Orientation, static_cast<double>(orientation));
+    slots.Set(Slot::VapourVelocity, velocity);
+
+    slots.Set(Slot::MistEliminatorHeight, 0.0);
+    slots.Set(Slot::Diameter, kEmptyValue);
+    slots.Set(Slot::SecondVapourAllowance, -kFoot);
+    slots.Set(Slot::VapourAllowance, -kFoot);
+
+    double heavyTime = kEmptyValue;
+    if (feed.HasHeavyLiquid()) {
+        heavyTime = vertical::DefaultHeavyResidenceTime(feed, slots);  // writes slot 8
+        slots.Set(Slot::HeavyLevel, kEmptyValue);
+    }
+    slots.Set(Slot::LightLayerThickness, kEmptyValue);
+    const double lightTime = vertical::DefaultLightResidenceTime(feed, slots);  // writes slot 6
+
+    bool vertical = false;
+    if (IsEmpty(slots.Get(Slot::Orientation)) && VerticalTrialHoldsLiquid(feed, velocity, lightTime, heavyTime)) {
+        slots.Set(Slot::Orientation, 0.0);
+        slots.Set(Slot::Ratio, kEmptyValue);
+        vertical = true;
+    }
+    if (!vertical) {
+        if (slots.Get(Slot::Orientation) == 0.0) {
+            slots.Set(Slot::Ratio, kEmptyValue);
+        } else {
+            slots.Set(Slot::MinimumLevel, -kFoot);
+            slots.Set(Slot::Orientation, 1.0);
+            slots.Set(Slot::Ratio, PressureClassRatio(feed.pressure));
+        }
+    }
+
+    for (const OptionPreset& preset : kOptionPresets) slots.Set(preset.slot, preset.value);
+    const double chosen = slots.Get(Slot::Orientation);
+    if (chosen == 1.0) WriteCostCoefficients(slots, kHorizontalCosts);
+    else if (chosen == 0.0) WriteCostCoefficients(slots, kVerticalCosts);
+
+    slots.Set(Slot::FirstPassFlag, 0.0);
+    return 0.0;
+}
+
+}  // namespace kestrol::design

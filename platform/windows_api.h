@@ -1,0 +1,10 @@
+// The one place that chooses between the Windows SDK and its stand-in.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <objbase.h>
+#include <unknwn.h>
+#else
+#include "platform/win32_standin.h"
+#endif

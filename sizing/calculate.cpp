@@ -1,0 +1,86 @@
+// The calculation driver: checks the feed, supplies a liquid when there is none, derives the
+// volume flows, presets the options and runs the sizing path the orientation selects.
+#include <cmath>
+
+#include "design/cost.h"
+#include "sizing/sizing_object.h"
+
+namespace kestrol {
+namespace {
+
+/// kg/h per m3/s divided by a density: mass flows per hour to volume flows per second.
+constexpr double kHoursPerSecond = 0.0002777777777777778;
+/// Light-liquid mass flow below which the feed counts as carrying no liquid [kg/h].
+constexpr double kLeastLiquidFlow = 0.01;
+/// Bounds of the share of vapour taken as liquid when the host supplies it [%].
+constexpr double kLeastAssumedPercent = 0.5;
+constexpr double kMostAssumedPercent = 10.0;
+/// The assumed liquid's density must exceed this [kg/m3].
+constexpr double kLeastLiquidDensity = 0.0001;
+
+enum HostCode : std::int32_t { kAssumedPercentCode = 0, kAssumedDensityCode = 1 };
+
+double SetOrZero(double v) { return IsEmpty(v) ? 0.0 : v; }
+bool IsSetAndFinite(double v) { return !IsEmpty(v) && std::isfinite(v); }
+
+}  // namespace
+
+double SizingObject::AskHost(std::int32_t code) const {
+    // A host that installed no callback has no answer to give.
+    return callback_ != nullptr ? callback_(code) : kEmptyValue;
+}
+
+HRESULT SizingObject::CalculateUnguarded() {
+    ISeparatorSizing& self = *this;
+    StreamState& feed = feed_;
+
+    const double totalFlow = SetOrZero(feed.heavyLiquidMassFlow) + SetOrZero(feed.lightLiquidMassFlow) + SetOrZero(feed.vapourMassFlow);
+    if (!(totalFlow > 0.0)) return SIZING_E_NOFLOW;
+    if (!(feed.auxiliaryValue1 > 0.0)) return SIZING_E_NOVAPOUR;
+    if (!(feed.vapourMassFlow > 0.0)) return SIZING_E_NOVAPOUR;
+    for (double required : {feed.temperature, feed.pressure, feed.vapourMassFlow, feed.vapourDensity})
+        if (!IsSetAndFinite(required)) return SIZING_E_MISSINGINPUT;
+
+    // Read before the vector may be created: a missing vector saves as -32767.
+    const std::int32_t orientation = TruncateToInt32(self.GetValue(Index(Slot::Orientation)));
+    if (vector_ == nullptr && self.AllocValues(kSlotCount) < 0) return SIZING_E_NOVECTOR;
+
+    if (!(feed.lightLiquidMassFlow >= kLeastLiquidFlow)) {
+        if (IsEmpty(feed.assumedLiquidPercent)) {
+            double percent = AskHost(kAssumedPercentCode);
+            if (std::isnan(percent)) percent = kEmptyValue;
+            if (IsEmpty(percent)) return SIZING_E_NOPERCENT;
+            if (percent < kLeastAssumedPercent) percent = kLeastAssumedPercent;
+            if (percent > kMostAssumedPercent) percent = kMostAssumedPercent;
+            feed.assumedLiquidPercent = percent;
+        }
+        const double density = AskHost(kAssumedDensityCode);
+        feed.lightLiquidDensity = density;  // kept even when refused
+        if (!(density > kLeastLiquidDensity)) return SIZING_E_NOLIQUIDDENSITY;
+        const double vapourBefore = feed.vapourMassFlow;
+        feed.lightLiquidMassFlow = vapourBefore * feed.assumedLiquidPercent * 0.01;
+        feed.vapourMassFlow = (100.0 - feed.assumedLiquidPercent) * 0.01 * vapourBefore;
+    }
+
+    feed.vapourVolumeFlow = feed.vapourMassFlow / feed.vapourDensity * kHoursPerSecond;
+    feed.lightLiquidVolumeFlow = feed.lightLiquidMassFlow / feed.lightLiquidDensity * kHoursPerSecond;
+    const bool heavyLiquid = !IsEmpty(feed.heavyLiquidMassFlow) && feed.heavyLiquidMassFlow != 0.0 && !IsEmpty(feed.heavyLiquidDensity);
+    feed.heavyLiquidVolumeFlow = heavyLiquid ? feed.heavyLiquidMassFlow / feed.heavyLiquidDensity * kHoursPerSecond : kEmptyValue;
+
+    if (IsEmpty(self.PresetOptions())) return SIZING_E_PRESET;
+    self.SetValue(static_cast<double>(orientation), Index(Slot::Orientation));
+
+    double pathResult = kEmptyValue;
+    switch (TruncateToInt32(self.GetValue(Index(Slot::Orientation)))) {
+        case 0: pathResult = self.SizeVertical(); break;
+        case 1: pathResult = self.SizeHorizontalVessel(); break;
+        default: return SIZING_E_ORIENTATION;
+    }
+    if (IsEmpty(pathResult)) self.SetValue(feed.assumedLiquidPercent, Index(Slot::FirstPassFlag));
+
+    ObjectSlots slots(self);
+    design::EstimateVesselCost(feed, slots);
+    return S_OK;
+}
+
+}  // namespace kestrol

@@ -1,0 +1,154 @@
+#include "sizing/sizing_object.h"
+
+#include <cstddef>
+#include <new>
+
+#include "design/cost.h"
+#include "design/horizontal_level_time.h"
+#include "design/presets.h"
+#include "design/vertical_levels.h"
+#include "horizontal/horizontal_sizing.h"
+#include "module/module_state.h"
+#include "sizing/shield.h"
+#include "vertical/vertical_sizing.h"
+
+namespace kestrol {
+namespace {
+
+/// Largest vector a host may ask for [slots]. The calculations use 39; the cap keeps a wild
+/// count from claiming the host's memory (and 32-bit sizes from overflowing).
+constexpr std::int32_t kMaxVectorSlots = 1 << 20;
+
+// Compared through a volatile copy: a null reference is outside the language, so the
+// compiler would otherwise drop the test that a careless host needs.
+bool IsNullAddress(const void* address) {
+    const void* volatile seen = address;
+    return seen == nullptr;
+}
+
+}  // namespace
+
+SizingObject* CreateSizingObject() noexcept { return new (std::nothrow) SizingObject(); }
+
+SizingObject::SizingObject() noexcept { module::ObjectCreated(); }
+
+SizingObject::~SizingObject() {
+    module::ObjectDestroyed();
+    delete[] vector_;
+    vector_ = nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE SizingObject::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    if (IsNullAddress(&riid)) {
+        *ppv = nullptr;
+        return E_INVALIDARG;
+    }
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_ISeparatorSizing)) {
+        *ppv = static_cast<ISeparatorSizing*>(this);
+        static_cast<ISeparatorSizing*>(this)->AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE SizingObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG STDMETHODCALLTYPE SizingObject::Release() {
+    const LONG remaining = InterlockedDecrement(&references_);
+    if (remaining == 0) delete this;
+    return static_cast<ULONG>(remaining);
+}
+
+HRESULT STDMETHODCALLTYPE SizingObject::AllocValues(std::int32_t count) {
+    if (vector_ == nullptr) {
+        const std::int32_t slots = count > kSlotCount ? count : kSlotCount;
+        if (slots > kMaxVectorSlots) return E_FAIL;
+        vector_ = new (std::nothrow) double[static_cast<std::size_t>(slots)];
+        if (vector_ == nullptr) return E_FAIL;
+        capacity_ = slots;
+        count = slots;
+    }
+    const std::int32_t toEmpty = count < capacity_ ? count : capacity_;
+    for (std::int32_t i = 0; i < toEmpty; ++i) vector_[i] = kEmptyValue;
+    vectorAllocated_ = 1;
+    return S_OK;
+}
+
+void STDMETHODCALLTYPE SizingObject::SetValue(double value, std::int32_t index) {
+    if (vector_ != nullptr && index >= 1 && index <= kLastWritableSlot) vector_[index - 1] = value;
+}
+
+double STDMETHODCALLTYPE SizingObject::GetValue(std::int32_t index) {
+    if (vector_ == nullptr || index < 1 || index > capacity_) return kEmptyValue;
+    return vector_[index - 1];
+}
+
+void STDMETHODCALLTYPE SizingObject::ClearValues() {
+    if (vector_ == nullptr) return;
+    for (const SlotInfo& row : kSlots)
+        if (!row.keptByClear) vector_[Index(row.slot) - 1] = kEmptyValue;
+}
+
+double* STDMETHODCALLTYPE SizingObject::GetVectorPointer() {
+    if (vector_ == nullptr) static_cast<ISeparatorSizing*>(this)->AllocValues(kSlotCount);
+    return vector_;
+}
+
+void STDMETHODCALLTYPE SizingObject::SetOrientation(std::int32_t orientation) {
+    ISeparatorSizing& self = *this;
+    if (vector_ == nullptr) self.AllocValues(kSlotCount);
+    self.SetValue(static_cast<double>(orientation), Index(Slot::Orientation));
+}
+
+double STDMETHODCALLTYPE SizingObject::PresetOptions() {
+    return Shielded(kEmptyValue, [&] {
+        FloatingPointGuard guard;
+        ObjectSlots slots(*this);
+        return design::PresetOptions(feed_, slots);
+    });
+}
+
+double STDMETHODCALLTYPE SizingObject::SizeVertical() {
+    return Shielded(kEmptyValue, [&] {
+        FloatingPointGuard guard;
+        ObjectSlots slots(*this);
+        return vertical::SizeVertical(feed_, slots);
+    });
+}
+
+double STDMETHODCALLTYPE SizingObject::SizeHorizontalVessel() {
+    return Shielded(kEmptyValue, [&] {
+        FloatingPointGuard guard;
+        ObjectSlots slots(*this);
+        return horizontal::SizeHorizontalVessel(feed_, slots);
+    });
+}
+
+double STDMETHODCALLTYPE SizingObject::CalcVerticalLevels(double* holdupTime) {
+    return Shielded(kEmptyValue, [&] {
+        FloatingPointGuard guard;
+        ObjectSlots slots(*this);
+        return design::CalcVerticalLevels(feed_, slots, holdupTime);
+    });
+}
+
+double STDMETHODCALLTYPE SizingObject::CalcHorizontalLevelTime() {
+    return Shielded(kEmptyValue, [&] {
+        FloatingPointGuard guard;
+        ObjectSlots slots(*this);
+        return design::CalcHorizontalLevelTime(feed_, slots);
+    });
+}
+
+// A failure inside Calculate that is no check of its own (only a bug could cause one) is
+// reported as E_FAIL: none of the SIZING_E_* codes would describe it truthfully.
+HRESULT STDMETHODCALLTYPE SizingObject::Calculate(std::int32_t) {
+    return Shielded(E_FAIL, [&] {
+        FloatingPointGuard guard;
+        return CalculateUnguarded();
+    });
+}
+
+}  // namespace kestrol

@@ -1,0 +1,88 @@
+// SizingObject: one sizing case behind ISeparatorSizing. It holds the stream inputs, the host
+// callback and the sizing vector; every calculation is a free function that this object
+// adapts, reaching the vector through the object's own GetValue and SetValue.
+#pragma once
+
+#include <cstdint>
+
+#include "sizing/separator_sizing.h"
+#include "sizing/slots.h"
+#include "sizing/stream_state.h"
+
+namespace kestrol {
+
+class SizingObject final : public ISeparatorSizing {
+public:
+    SizingObject() noexcept;
+    SizingObject(const SizingObject&) = delete;
+    SizingObject& operator=(const SizingObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE Calculate(std::int32_t ignored) override;
+    void STDMETHODCALLTYPE SetLightLiquidDensity(double value) override { feed_.lightLiquidDensity = value; }
+    void STDMETHODCALLTYPE SetLightLiquidMassFlow(double value) override { feed_.lightLiquidMassFlow = value; }
+    void STDMETHODCALLTYPE SetHeavyLiquidDensity(double value) override { feed_.heavyLiquidDensity = value; }
+    void STDMETHODCALLTYPE SetHeavyLiquidMassFlow(double value) override { feed_.heavyLiquidMassFlow = value; }
+    void STDMETHODCALLTYPE SetPressure(double value) override { feed_.pressure = value; }
+    void STDMETHODCALLTYPE SetTemperature(double value) override { feed_.temperature = value; }
+    void STDMETHODCALLTYPE SetVapourDensity(double value) override { feed_.vapourDensity = value; }
+    void STDMETHODCALLTYPE SetVapourMassFlow(double value) override { feed_.vapourMassFlow = value; }
+    void STDMETHODCALLTYPE SetLightLiquidVolumeFlow(double value) override { feed_.lightLiquidVolumeFlow = value; }
+    void STDMETHODCALLTYPE SetHeavyLiquidVolumeFlow(double value) override { feed_.heavyLiquidVolumeFlow = value; }
+    void STDMETHODCALLTYPE SetVapourVolumeFlow(double value) override { feed_.vapourVolumeFlow = value; }
+    void STDMETHODCALLTYPE SetAuxiliaryValue1(double value) override { feed_.auxiliaryValue1 = value; }
+    void STDMETHODCALLTYPE SetAuxiliaryValue2(double value) override { feed_.auxiliaryValue2 = value; }
+    void STDMETHODCALLTYPE SetAssumedLiquidPercent(double value) override { feed_.assumedLiquidPercent = value; }
+    void STDMETHODCALLTYPE SetPropertyCallback(HostPropertyCallback callback) override { callback_ = callback; }
+    double* STDMETHODCALLTYPE GetVectorPointer() override;
+    void STDMETHODCALLTYPE SetOrientation(std::int32_t orientation) override;
+    double STDMETHODCALLTYPE PresetOptions() override;
+    double STDMETHODCALLTYPE SizeVertical() override;
+    double STDMETHODCALLTYPE SizeHorizontalVessel() override;
+    void STDMETHODCALLTYPE SetValue(double value, std::int32_t index) override;
+    double STDMETHODCALLTYPE GetValue(std::int32_t index) override;
+    void STDMETHODCALLTYPE ClearValues() override;
+    double STDMETHODCALLTYPE CalcVerticalLevels(double* holdupTime) override;
+    double STDMETHODCALLTYPE CalcHorizontalLevelTime() override;
+    HRESULT STDMETHODCALLTYPE AllocValues(std::int32_t count) override;
+
+    /// The stream inputs as they stand (tests and the host's reports read them).
+    const StreamState& Inputs() const noexcept { return feed_; }
+    /// Whether the vector exists, asked without creating it.
+    bool HasVector() const noexcept { return vector_ != nullptr; }
+
+private:
+    ~SizingObject();
+    HRESULT CalculateUnguarded();
+    double AskHost(std::int32_t code) const;
+
+    // Field order is part of the object's contract: interface table (the base), callback,
+    // reference count, the fourteen inputs, the vector storage and its flag.
+    HostPropertyCallback callback_ = nullptr;
+    volatile LONG references_ = 1;
+    StreamState feed_;
+    double* vector_ = nullptr;
+    std::int32_t vectorAllocated_ = 0;
+    std::int32_t capacity_ = 0;  ///< slots the storage holds, at least 39 once allocated
+};
+
+/// The vector seen through the object's own interface slots 24, 25 and 29.
+class ObjectSlots final : public SlotAccess {
+public:
+    explicit ObjectSlots(ISeparatorSizing& object) noexcept : object_(object) {}
+    double Get(Slot slot) override { return object_.GetValue(Index(slot)); }
+    void Set(Slot slot, double value) override { object_.SetValue(value, Index(slot)); }
+    bool AllocValues(int count) override { return object_.AllocValues(count) >= 0; }
+
+private:
+    ISeparatorSizing& object_;
+};
+
+/// A new object with reference count 1, or null when memory is short. The class factory and
+/// the command-line host both create objects this way.
+SizingObject* CreateSizingObject() noexcept;
+
+}  // namespace kestrol

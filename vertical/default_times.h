@@ -1,0 +1,15 @@
+// Default residence times of the two liquids, for a case whose host fixed neither a time
+// nor a level.
+#pragma once
+
+#include "sizing/slots.h"
+#include "sizing/stream_state.h"
+
+namespace kestrol::vertical {
+
+/// Writes the light liquid's default time [s] into slot 6 and returns it.
+double DefaultLightResidenceTime(const StreamState& feed, SlotAccess& slots);
+/// Writes the heavy liquid's default time [s] into slot 8 and returns it.
+double DefaultHeavyResidenceTime(const StreamState& feed, SlotAccess& slots);
+
+}  // namespace kestrol::vertical

@@ -104,9 +104,11 @@ double MagnitudeIfSet(SlotAccess& slots, Slot slot) {
 /// A slot that gives a length: finite, non-zero and not the empty marker.
 bool HoldsUsableMagnitude(double v) { return !IsEmpty(v) && std::isfinite(v) && std::fabs(v) > 0.0; }
 
-/// Wall thickness [in] before corrosion allowance, or NaN when a formula has no positive
-/// denominator under positive pressure (no stress to hold it).
+/// Wall thickness [in] before corrosion allowance, or NaN when there is none: a pressure
+/// that is not a number, or a formula with no positive denominator under positive pressure
+/// (no stress to hold it).
 double PressureWallInches(SlotAccess& slots, double p, double diameter, double efficiency, double stressKpa) {
+    if (!std::isfinite(p)) return std::numeric_limits<double>::quiet_NaN();
     const double r = diameter * kRadiusInchesPerMetre;
     const double sp = stressKpa * kPsiPerKpa;
     bool evaluated = false;
@@ -177,11 +179,8 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     const double p = feed.pressure * kPsiPerKpa - kAtmospherePsi;
     const double temperatureF = feed.temperature * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius;
 
-    if (IsEmpty(slots.Get(Slot::MaterialDensity))) {
-        // An unknown code has no density: the slot stays empty and no weight follows.
-        const double looked = MaterialDensity(slots);
-        if (!IsEmpty(looked)) slots.Set(Slot::MaterialDensity, looked);
-    }
+    // An unknown code has no density: the slot stays empty and no weight follows.
+    if (IsEmpty(slots.Get(Slot::MaterialDensity))) slots.Set(Slot::MaterialDensity, MaterialDensity(slots));
     const double density = MagnitudeIfSet(slots, Slot::MaterialDensity);
 
     double stress = MagnitudeIfSet(slots, Slot::AllowableStress);

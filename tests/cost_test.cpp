@@ -111,6 +111,8 @@ const ThicknessRow kThicknessRows[] = {
     // Zero stress with a vacuum gives a positive denominator and a negative thickness.
     {"ZeroStressAtVacuumTakesMinimum", 0.0, [](ArraySlots& s) { s[Slot::AllowableStress] = 0.0; }, 4.0},
     {"UnknownCodeAtVacuumTakesMinimum", 0.0, [](ArraySlots& s) { s[Slot::MaterialCode] = 6.0; }, 4.0},
+    // At a vacuum any stress leaves the formulas negative; an unusable one takes the minimum too.
+    {"NaNStressAtVacuumTakesMinimum", 0.0, [](ArraySlots& s) { s[Slot::AllowableStress] = kNaN; }, 4.0},
 };
 
 class ThicknessTest : public testing::TestWithParam<ThicknessRow> {};
@@ -199,9 +201,20 @@ const RefusalRow kRefusalRows[] = {
      kEmptyValue, false, Cost::Empty, Cost::Number, Cost::Empty},
     {"PressureBeyondShellStress", 1.0e6, [](ArraySlots&) {},
      kEmptyValue, false, Cost::Empty, Cost::Number, Cost::Empty},
+    {"PressureBeyondShellStressWithoutHead", 1.0e6, [](ArraySlots& s) { s[Slot::HeadStressMultiplier] = kEmptyValue; },
+     kEmptyValue, false, Cost::Empty, Cost::Number, Cost::Empty},
+    {"NaNPressure", kNaN, [](ArraySlots&) {}, kEmptyValue, false, Cost::Empty, Cost::Number, Cost::Empty},
+    {"NegativeInfinitePressure", -kInf, [](ArraySlots&) {}, kEmptyValue, false, Cost::Empty, Cost::Number, Cost::Empty},
     {"PressureBeyondHeadStress", 1.0e6, [](ArraySlots& s) { s[Slot::ShellPressureCoefficient] = kEmptyValue; },
      kEmptyValue, false, Cost::Empty, Cost::Number, Cost::Empty},
     {"ZeroDensity", 1000.0, [](ArraySlots& s) { s[Slot::MaterialDensity] = 0.0; },
+     kEmptyValue, true, Cost::Empty, Cost::Number, Cost::Empty},
+    // A falling cost curve would price a weightless vessel at 0.
+    {"ZeroDensityWithFallingCostCurve", 1000.0,
+     [](ArraySlots& s) {
+         s[Slot::MaterialDensity] = 0.0;
+         s[Slot::VesselCostC] = -0.0458;
+     },
      kEmptyValue, true, Cost::Empty, Cost::Number, Cost::Empty},
     {"InfiniteFixedThickness", 1000.0, [](ArraySlots& s) { s[Slot::WallThickness] = -kInf; },
      kEmptyValue, true, Cost::Empty, Cost::Number, Cost::Empty},

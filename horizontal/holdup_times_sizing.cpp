@@ -161,9 +161,9 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
         if (IsFixed(slots, Slot::Ratio)) continue;
         // The ratio that suffices is kept for the next diameter, not accepted here.
         while (ratio <= kMostRatio) {
+            ratio = ratio + kRatioStep;
             slots.Set(Slot::Ratio, ratio);
             if (AvailableVolume(slots, D, Hv) > w.Vreq) break;
-            ratio = ratio + kRatioStep;
         }
     }
     return kEmptyValue;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "tests/array_slots.h"
@@ -25,6 +26,7 @@ struct SplitRow {
     double tolerance;                 // absolute, on the slots [s]; the difference slope
                                       // carries rounding of about 1e-8 s
 };
+void PrintTo(const SplitRow& row, std::ostream* os) { *os << row.name; }
 
 const SplitRow kSplitRows[] = {
     // The first update lands on V / Q - half a probe step and is accepted there.

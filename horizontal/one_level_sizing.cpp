@@ -120,11 +120,12 @@ double SizeAtFixedDiameter(const StreamState& feed, SlotAccess& slots, Case& c, 
     return Results(slots, c, D);
 }
 
-/// The vapour space of a pass: the host's, or the one the velocity needs, written to slot 13.
+/// The vapour space of a pass: the host's, or the one the velocity needs, written to slot 13
+/// (kEmptyValue there too when there is none).
 double PassVapourSpace(const StreamState& feed, SlotAccess& slots, const Case& c, double D) {
     if (c.vapourSpaceFixed) return FixedValue(slots, Slot::VapourSpaceHeight);
     const double Hv = VapourSpaceHeight(feed, slots, FifthOrFoot(D));
-    if (!IsEmpty(Hv)) slots.Set(Slot::VapourSpaceHeight, Hv);
+    slots.Set(Slot::VapourSpaceHeight, Hv);  // empty when none fits: the pass fails on it
     return Hv;
 }
 

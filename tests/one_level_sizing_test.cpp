@@ -75,6 +75,16 @@ TEST_F(OneLevelTest, StartRefusalsWriteNothing) {
     EXPECT_EQ(slots.values, before.values);
 }
 
+TEST_F(OneLevelTest, UnusableFirstDiameterEmptiesSlotOne) {
+    slots[Slot::VapourVelocity] = 0.0;  // the vapour diameter comes out infinite
+    slots[Slot::Diameter] = 1.0;
+    slots[Slot::HeavyLevel] = -0.5;
+    slots[Slot::LightResidenceTime] = -300.0;
+    EXPECT_EQ(SizeFromOneLevel(feed, slots), kEmptyValue);
+    EXPECT_EQ(slots[Slot::Diameter], kEmptyValue);
+    EXPECT_EQ(slots[Slot::VapourSpaceHeight], kEmptyValue);
+}
+
 TEST_F(OneLevelTest, FixedDiameterGivesTheLightLayerWhatIsLeft) {
     slots[Slot::Diameter] = -2.0;
     slots[Slot::HeavyLevel] = -0.5;

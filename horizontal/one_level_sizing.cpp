@@ -184,6 +184,11 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Case& c) {
     double shrunkD = D;
     double shrunkHv = kEmptyValue;
     for (int pass = 0; pass < kMostPasses; ++pass) {
+        // An enlargement over an infinite level or vapour space gives no diameter at all.
+        if (!IsUsableLength(D)) {
+            slots.Set(Slot::Diameter, kEmptyValue);
+            return kEmptyValue;
+        }
         slots.Set(Slot::Diameter, D);
         const double Hv = PassVapourSpace(feed, slots, c, D);
         if (IsEmpty(Hv)) return kEmptyValue;

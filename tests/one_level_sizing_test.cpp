@@ -85,6 +85,14 @@ TEST_F(OneLevelTest, UnusableFirstDiameterEmptiesSlotOne) {
     EXPECT_EQ(slots[Slot::VapourSpaceHeight], kEmptyValue);
 }
 
+TEST_F(OneLevelTest, EnlargementOverAnInfiniteLayerEmptiesSlotOne) {
+    slots[Slot::LightLayerThickness] = -INFINITY;
+    slots[Slot::VapourSpaceHeight] = -0.6;
+    slots[Slot::HeavyResidenceTime] = -300.0;
+    EXPECT_EQ(SizeFromOneLevel(feed, slots), kEmptyValue);
+    EXPECT_EQ(slots[Slot::Diameter], kEmptyValue);
+}
+
 TEST_F(OneLevelTest, FixedDiameterGivesTheLightLayerWhatIsLeft) {
     slots[Slot::Diameter] = -2.0;
     slots[Slot::HeavyLevel] = -0.5;

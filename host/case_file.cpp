@@ -111,7 +111,8 @@ json ParseRejectingDuplicates(const std::string& text, const std::string& source
     };
     try {
         return json::parse(text, callback);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // Also a number too large for a double: the library refuses it as out of range.
         std::string what = e.what();
         const auto bracket = what.find("] ");
         if (bracket != std::string::npos) what = what.substr(bracket + 2);

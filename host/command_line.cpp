@@ -172,6 +172,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     } catch (const InputError& e) {
         err << e.what() << '\n';
         return kExitBadInput;
+    } catch (const std::exception& e) {
+        // Only a bug or an exhausted machine gets here; say so rather than abort.
+        err << options.input << ": not sized: " << e.what() << '\n';
+        return kExitNotSized;
     }
 }
 

@@ -17,6 +17,8 @@ constexpr double kLeft = 130.0;
 constexpr double kRight = 300.0;
 constexpr double kTop = 70.0;
 constexpr double kBottom = 90.0;
+/// Room for the title above a slender vessel [px].
+constexpr double kMinimumWidth = 640.0;
 
 constexpr const char* kHeavyColour = "#3d6fb0";
 constexpr const char* kLightColour = "#e0a93b";
@@ -54,9 +56,15 @@ public:
         const double worldWidth = vertical ? diameter : length;
         const double worldHeight = vertical ? length : diameter;
         scale_ = std::min((kWidth - kLeft - kRight) / worldWidth, (kHeight - kTop - kBottom) / worldHeight);
-        originX_ = kLeft + ((kWidth - kLeft - kRight) - worldWidth * scale_) / 2.0;
-        originY_ = kHeight - kBottom - ((kHeight - kTop - kBottom) - worldHeight * scale_) / 2.0;
+        // The canvas shrinks to the drawing along the direction that did not limit the scale.
+        width_ = std::max(kMinimumWidth, kLeft + worldWidth * scale_ + kRight);
+        height_ = kTop + worldHeight * scale_ + kBottom;
+        originX_ = kLeft;
+        originY_ = height_ - kBottom;
     }
+
+    double Width() const { return width_; }
+    double Height() const { return height_; }
 
     std::string Length(double metres) const {
         const Unit unit = UnitOf(Quantity::Length, units_);
@@ -133,6 +141,8 @@ private:
     double diameter_;
     double length_;
     double scale_ = 1.0;
+    double width_ = kWidth;
+    double height_ = kHeight;
     double originX_ = 0.0;
     double originY_ = 0.0;
     double labelFloor_ = -1e9;
@@ -154,8 +164,8 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
     const double minimum = Magnitude(o, Slot::MinimumLevel);
 
     std::ostringstream svg;
-    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight << "\" viewBox=\"0 0 " << kWidth << ' '
-        << kHeight << "\" font-family=\"sans-serif\">\n";
+    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Px(s.Width()) << "\" height=\"" << Px(s.Height()) << "\" viewBox=\"0 0 "
+        << Px(s.Width()) << ' ' << Px(s.Height()) << "\" font-family=\"sans-serif\">\n";
     svg << "  <defs>\n    <clipPath id=\"shell\"><path d=\"" << s.Outline() << "\"/></clipPath>\n"
         << "    <marker id=\"arrow\" viewBox=\"0 0 10 10\" refX=\"5\" refY=\"5\" markerWidth=\"8\" markerHeight=\"8\" orient=\"auto-start-reverse\">"
         << "<path d=\"M 0 1 L 10 5 L 0 9 z\" fill=\"#222\"/></marker>\n"

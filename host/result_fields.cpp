@@ -12,7 +12,7 @@ constexpr int SlotIndex(Slot s) { return Index(s); }
 const ResultField kFields[] = {
     {Group::Vessel, "inside_diameter", "Inside diameter", SlotIndex(Slot::Diameter), Quantity::Length, Shown::Always},
     {Group::Vessel, "overall_length", "Overall length", SlotIndex(Slot::OverallLength), Quantity::Length, Shown::Always},
-    {Group::Vessel, "length_to_diameter_ratio", "Length / diameter", SlotIndex(Slot::Ratio), Quantity::Plain, Shown::Always},
+    {Group::Vessel, "length_to_diameter_ratio", "T/T length / diameter", SlotIndex(Slot::Ratio), Quantity::Plain, Shown::Always},
     {Group::Liquids, "heavy_liquid_level", "Heavy liquid level", SlotIndex(Slot::HeavyLevel), Quantity::Length, Shown::HeavyLiquid},
     {Group::Liquids, "light_liquid_layer", "Light liquid layer", SlotIndex(Slot::LightLayerThickness), Quantity::Length, Shown::Always},
     {Group::Liquids, "light_liquid_residence_time", "Light liquid residence", SlotIndex(Slot::LightResidenceTime), Quantity::Time, Shown::Always},
@@ -83,7 +83,7 @@ bool Applies(const ResultField& f, const SizingCase& c, int orientation) {
 
 std::string Label(const ResultField& f, int orientation) {
     if (f.index == Index(Slot::OverallLength) && orientation == 0) return "Overall height";
-    if (f.index == Index(Slot::Ratio) && orientation == 0) return "Height / diameter";
+    if (f.index == Index(Slot::Ratio) && orientation == 0) return "T/T height / diameter";
     return f.label;
 }
 

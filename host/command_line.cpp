@@ -93,13 +93,16 @@ public:
     explicit ProgressBar(std::ostream& err) : err_(err), started_(std::chrono::steady_clock::now()) {}
 
     void operator()(std::size_t done, std::size_t total) {
-        if (!drawn_ && std::chrono::steady_clock::now() - started_ < std::chrono::seconds(1)) return;
+        if (finished_ || (!drawn_ && std::chrono::steady_clock::now() - started_ < std::chrono::seconds(1))) return;
         if (done >= total && !drawn_) return;
         constexpr std::size_t kBarWidth = 40;
         const std::size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
         err_ << "\r  sizing [" << std::string(filled, '#') << std::string(kBarWidth - filled, '-') << "] "
              << (total == 0 ? 100 : done * 100 / total) << "%  " << done << " / " << total << " cases";
-        if (done >= total) err_ << '\n';
+        if (done >= total) {
+            err_ << '\n';
+            finished_ = true;
+        }
         err_.flush();
         drawn_ = true;
     }
@@ -108,6 +111,7 @@ private:
     std::ostream& err_;
     std::chrono::steady_clock::time_point started_;
     bool drawn_ = false;
+    bool finished_ = false;
 };
 
 int SizeBatch(const SizeOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {

@@ -62,6 +62,11 @@ void SetInputs(ISeparatorSizing& object, const SizingCase& c) {
 }
 
 void WriteDesign(ISeparatorSizing& object, const SizingCase& c) {
+    // A level the engineer gives decides that liquid's residence time, unless the time is
+    // given too: the preset default would otherwise stand in the report as if it held.
+    if (c.Gives(Slot::LightLayerThickness) && !c.Gives(Slot::LightResidenceTime))
+        object.SetValue(kEmptyValue, Index(Slot::LightResidenceTime));
+    if (c.Gives(Slot::HeavyLevel) && !c.Gives(Slot::HeavyResidenceTime)) object.SetValue(kEmptyValue, Index(Slot::HeavyResidenceTime));
     const auto& keys = CaseKeys();
     for (std::size_t i = kStreamKeyCount; i < keys.size(); ++i) {
         const double v = c.values[i];

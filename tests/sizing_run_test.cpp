@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,30 @@ TEST(ExplainFailureTest, HeavyLiquidResultsAreRequiredOnlyWithAHeavyLiquid) {
     const std::string three = host::ExplainFailure(threePhase, outcome);
     EXPECT_NE(three.find("heavy liquid level"), std::string::npos) << three;
     EXPECT_NE(three.find("The horizontal vessel could not be sized"), std::string::npos) << three;
+}
+
+}  // namespace
+}  // namespace kestrol
+
+namespace kestrol {
+namespace {
+
+// Given levels of an existing vessel decide the residence times; a given time stays as given.
+TEST(RatingTest, GivenLevelsReplaceThePresetTimes) {
+    SizingCase c = TwoPhase(18000.0, 30000.0);
+    c.values[host::kHeavyLiquidMassFlow] = 15000.0;
+    c.values[host::kHeavyLiquidDensity] = 1010.0;
+    c.orientation = host::Orientation::Horizontal;
+    const host::SizingOutcome preset = host::SizeCase(c);
+    Give(c, "diameter_m", 2.1336);
+    Give(c, "heavy_liquid_level_m", 0.45);
+    Give(c, "light_liquid_layer_m", 0.55);
+    Give(c, "light_liquid_residence_time_s", 900.0);
+    const host::SizingOutcome rated = host::SizeCase(c);
+    ASSERT_TRUE(rated.Sized()) << host::ExplainFailure(c, rated);
+    EXPECT_EQ(rated.At(Slot::LightResidenceTime), -900.0);
+    EXPECT_NE(std::fabs(rated.At(Slot::HeavyResidenceTime)), std::fabs(preset.At(Slot::HeavyResidenceTime)));
+    EXPECT_GT(std::fabs(rated.At(Slot::HeavyResidenceTime)), 0.0);
 }
 
 }  // namespace

@@ -17,8 +17,9 @@ constexpr double kLeft = 130.0;
 constexpr double kRight = 300.0;
 constexpr double kTop = 70.0;
 constexpr double kBottom = 90.0;
-/// Room for the title above a slender vessel [px].
-constexpr double kMinimumWidth = 640.0;
+/// Average advance of a title character at 18 px, with room on both sides [px].
+constexpr double kTitleCharacterWidth = 11.0;
+constexpr double kTitleMargin = 40.0;
 
 constexpr const char* kHeavyColour = "#3d6fb0";
 constexpr const char* kLightColour = "#e0a93b";
@@ -51,13 +52,13 @@ std::string Escape(const std::string& text) {
 
 class Sketch {
 public:
-    Sketch(UnitSystem units, bool vertical, double diameter, double length)
+    Sketch(UnitSystem units, bool vertical, double diameter, double length, double leastWidth)
         : units_(units), vertical_(vertical), diameter_(diameter), length_(length) {
         const double worldWidth = vertical ? diameter : length;
         const double worldHeight = vertical ? length : diameter;
         scale_ = std::min((kWidth - kLeft - kRight) / worldWidth, (kHeight - kTop - kBottom) / worldHeight);
         // The canvas shrinks to the drawing along the direction that did not limit the scale.
-        width_ = std::max(kMinimumWidth, kLeft + worldWidth * scale_ + kRight);
+        width_ = std::max(leastWidth, kLeft + worldWidth * scale_ + kRight);
         height_ = kTop + worldHeight * scale_ + kBottom;
         originX_ = kLeft;
         originY_ = height_ - kBottom;
@@ -156,7 +157,9 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
     const double length = Magnitude(o, Slot::OverallLength);
     if (!o.Sized() || !(diameter > 0.0) || !(length > 0.0)) throw InputError("no drawing: the vessel was not sized");
     const bool vertical = o.orientation == 0;
-    Sketch s(units, vertical, diameter, length);
+    const std::string title = (c.name.empty() ? std::string("Separator") : c.name) + ": " + (vertical ? "vertical" : "horizontal") +
+                              " vessel, drawn to scale";
+    Sketch s(units, vertical, diameter, length, kTitleMargin + kTitleCharacterWidth * static_cast<double>(title.size()));
 
     const bool heavy = c.HasHeavyLiquid();
     const double heavyLevel = heavy ? Magnitude(o, Slot::HeavyLevel) : 0.0;
@@ -172,8 +175,6 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
         << "    <pattern id=\"mesh\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\"><path d=\"M 0 6 L 6 0\" stroke=\"#777\" stroke-width=\"1\"/></pattern>\n"
         << "  </defs>\n";
     svg << "  <rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    const std::string title = (c.name.empty() ? std::string("Separator") : c.name) + ": " + (vertical ? "vertical" : "horizontal") +
-                              " vessel, drawn to scale";
     svg << "  <text x=\"20\" y=\"32\" font-size=\"18\" font-weight=\"bold\">" << Escape(title) << "</text>\n";
     svg << "  <path d=\"" << s.Outline() << "\" fill=\"" << kVapourColour << "\"/>\n";
 

@@ -1,9 +1,13 @@
 // Timings of whole sizings through the interface, as a simulator's loop calls them.
+#include <array>
 #include <cstdint>
 
 #include <benchmark/benchmark.h>
 
+#include "design/vertical_levels.h"
+#include "horizontal/geometry.h"
 #include "sizing/sizing_object.h"
+#include "tests/array_slots.h"
 
 namespace {
 
@@ -66,7 +70,38 @@ void BM_RateAroundOneLevel(benchmark::State& state) {
     for (auto _ : state) {
         object->PresetOptions();
         object->SetValue(-0.3, 7);
+        object->SetValue(-600.0, 6);  // the free liquid's time, so the diameter can be searched
         benchmark::DoNotOptimize(object->SizeHorizontalVessel());
+    }
+}
+
+void BM_HorizontalLiquidVolume(benchmark::State& state) {
+    kestrol::testing_support::ArraySlots slots;
+    slots[kestrol::Slot::Ratio] = -3.0;
+    double level = 0.4;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kestrol::horizontal::HorizontalLiquidVolume(slots, level, 1.8288));
+        level = level < 1.8 ? level + 0.01 : 0.4;
+    }
+}
+
+void BM_LevelForVolume(benchmark::State& state) {
+    kestrol::testing_support::ArraySlots slots;
+    slots[kestrol::Slot::Diameter] = 1.8288;
+    slots[kestrol::Slot::Ratio] = -3.0;
+    double volume = 0.5;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kestrol::horizontal::LevelForVolume(slots, volume));
+        volume = volume < 10.0 ? volume + 0.1 : 0.5;
+    }
+}
+
+void BM_SolveCubic(benchmark::State& state) {
+    std::array<double, 3> roots{};
+    double volume = 0.1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kestrol::design::SolveCubic(-1.5, 0.0, 0.23873241460667105 * volume, roots));
+        volume = volume < 1.0 ? volume + 0.01 : 0.1;
     }
 }
 
@@ -76,6 +111,9 @@ BENCHMARK_CAPTURE(BM_Calculate, HorizontalTwoPhase, kHorizontalTwoPhase, 1);
 BENCHMARK_CAPTURE(BM_Calculate, HorizontalThreePhase, kThreePhase, 1);
 BENCHMARK(BM_CalculateNoLiquid);
 BENCHMARK(BM_RateAroundOneLevel);
+BENCHMARK(BM_HorizontalLiquidVolume);
+BENCHMARK(BM_LevelForVolume);
+BENCHMARK(BM_SolveCubic);
 
 }  // namespace
 

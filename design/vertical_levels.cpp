@@ -131,14 +131,15 @@ double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* ho
         layer = LevelForVolumeVertical(t6 * ql, kLeastLevel, d);
         if (IsEmpty(layer)) return kEmptyValue;
     }
-    if (!layerFixed && !IsStorableResult(layer)) return kEmptyValue;
-
     if (holdupTime != nullptr && IsEmpty(*holdupTime)) {
         const double q = heavy ? ql + qh : ql;
         if (std::isfinite(q) && q > 0.0 && !IsEmpty(slots.Get(Slot::MinimumLevel))) *holdupTime = VolumeBelow(h9, d) / q;
     }
 
-    if (!layerFixed) slots.Set(Slot::LightLayerThickness, layer);
+    if (layerFixed) return 0.0;
+    // Refused where it would be stored: the hold-up time above is already the caller's.
+    if (!IsStorableResult(layer)) return kEmptyValue;
+    slots.Set(Slot::LightLayerThickness, layer);
     return 0.0;
 }
 

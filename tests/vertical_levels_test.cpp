@@ -221,6 +221,21 @@ TEST(CalcVerticalLevelsTest, FailedLayerKeepsTheHeavyLevelAndWritesNothingMore) 
     EXPECT_TRUE(IsEmpty(time));
 }
 
+TEST(CalcVerticalLevelsTest, UnstorableLayerIsRefusedAfterTheHoldupTime) {
+    // An infinite light time gives an infinite layer: refused where it would be stored, so the
+    // hold-up time, computed before, is still the caller's.
+    LevelsCase c(0.001, 0.0001);
+    c.slots[Slot::LightResidenceTime] = -std::numeric_limits<double>::infinity();
+    c.slots[Slot::HeavyResidenceTime] = 600.0;
+    c.slots[Slot::MinimumLevel] = -0.3048;
+    double time = kEmptyValue;
+    EXPECT_TRUE(IsEmpty(CalcVerticalLevels(c.feed, c.slots, &time)));
+    EXPECT_TRUE(IsEmpty(c.slots[Slot::LightLayerThickness]));
+    EXPECT_GT(c.slots[Slot::HeavyLevel], 0.0);
+    EXPECT_GT(time, 0.0);
+    EXPECT_TRUE(std::isfinite(time));
+}
+
 TEST(CalcVerticalLevelsTest, FixedLowHeavyLevelWithoutHeavyTimeFailsBeforeTheLayer) {
     LevelsCase c(0.01, 0.001);
     c.slots[Slot::HeavyLevel] = -0.2;

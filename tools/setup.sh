@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on a Debian machine, only what is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev)
+packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -55,6 +55,7 @@ struct BadScriptRow {
 };
 const BadScriptRow kBadScripts[] = {
     {"NotJson", R"({"calls": [)", "not valid JSON"},
+    {"NumberTooLargeForADouble", R"({"inputs": {"Pressure": 1e400}, "calls": []})", "not valid JSON"},
     {"NotAnObject", R"([1, 2])", "one JSON object"},
     {"NoCalls", R"({"inputs": {}})", "calls: missing"},
     {"UnknownTopKey", R"({"calls": [], "extra": 1})", "unknown key \"extra\""},

@@ -130,23 +130,16 @@ double LevelForVolume(SlotAccess& slots, double V) {
     double h = half * std::pow(V / Vhalf, kLevelGuessExponent);
     if (h < kLeastLevel) return 0.0;
     for (int iteration = 0; iteration < kLevelIterations; ++iteration) {
-        const double A1 = SegmentArea(D, h);
         const double h2 = h + kLevelProbeStep;
-        const double A2 = SegmentArea(D, h2);
         // One branch of the head fit for both trial levels, chosen by the higher one, so the
         // slope never straddles the jump at half height.
-        double f1;
-        double f2;
-        if (h2 <= half) {
-            f1 = LowerHeadFraction(h / D);
-            f2 = LowerHeadFraction(h2 / D);
-        } else {
-            f1 = UpperHeadFraction(h / D);
-            f2 = UpperHeadFraction(h2 / D);
-        }
-        const double V1 = (ratio * A1 + f1 * kHeadsVolumeFactor * D * D) * D;
-        const double V2 = (ratio * A2 + f2 * kHeadsVolumeFactor * D * D) * D;
+        const bool lower = h2 <= half;
+        const double f1 = lower ? LowerHeadFraction(h / D) : UpperHeadFraction(h / D);
+        const double V1 = (ratio * SegmentArea(D, h) + f1 * kHeadsVolumeFactor * D * D) * D;
         if (std::fabs(V1 - V) / V <= kLevelVolumeTolerance) return h2;
+        // The second trial volume only matters once the first misses.
+        const double f2 = lower ? LowerHeadFraction(h2 / D) : UpperHeadFraction(h2 / D);
+        const double V2 = (ratio * SegmentArea(D, h2) + f2 * kHeadsVolumeFactor * D * D) * D;
         const double slope = (V2 - V1) * kLevelSlopeFactor;
         const double hNew = h2 - (V2 - V) / slope;
         if (std::fabs(hNew - h2) < kLevelStepTolerance) return hNew;

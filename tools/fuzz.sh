@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
+# each for a bounded time from the seed corpus in fuzz/corpus, then replays every input it
+# kept and fails if any took longer than 100 ms.
+#   tools/fuzz.sh [SECONDS_PER_TARGET]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+tools/setup.sh
+command -v clang++ >/dev/null || { as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo); "${as_root[@]}" apt-get install -y -qq clang >/dev/null; }
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for target in interface parser; do
+  corpus="$work/$target"
+  mkdir -p "$corpus" "$work/artifacts-$target"
+  cp fuzz/corpus/$target/* "$corpus/"
+  echo "== fuzzing ${target}_fuzz for ${seconds} s"
+  build/fuzz/fuzz/${target}_fuzz "$corpus" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/artifacts-$target/" 2>"$work/$target.log" || {
+      tail -n 60 "$work/$target.log"; echo "fuzz: ${target}_fuzz found a failure"; exit 1; }
+  grep -E 'stat::number_of_executed_units|stat::new_units_added' "$work/$target.log"
+  # Replay what was kept, one input at a time, and look for the slowest.
+  slowest=$(build/fuzz/fuzz/${target}_fuzz "$corpus"/* 2>&1 | sed -n 's/^Executed .* in \([0-9]*\) ms$/\1/p' | sort -n | tail -n 1)
+  echo "slowest kept input: ${slowest:-0} ms"
+  if [ "${slowest:-0}" -gt 100 ]; then echo "fuzz: an input of ${target}_fuzz ran longer than 100 ms"; exit 1; fi
+done
+echo "fuzz: no failure found"

@@ -101,6 +101,8 @@ void BM_SolveCubic(benchmark::State& state) {
     double volume = 0.1;
     for (auto _ : state) {
         benchmark::DoNotOptimize(kestrol::design::SolveCubic(-1.5, 0.0, 0.23873241460667105 * volume, roots));
+        benchmark::DoNotOptimize(roots.data());
+        benchmark::ClobberMemory();
         volume = volume < 1.0 ? volume + 0.01 : 0.1;
     }
 }

@@ -49,6 +49,7 @@ inline constexpr DWORD DLL_PROCESS_ATTACH = 1;
 
 #define STDMETHODCALLTYPE  // calling conventions vanish off Windows
 #define WINAPI
+#define STDAPICALLTYPE
 #define STDAPI extern "C" HRESULT
 #define STDAPI_(type) extern "C" type
 

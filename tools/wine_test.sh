@@ -37,5 +37,6 @@ for preset in "${presets[@]}"; do
   echo "== $preset: GoogleTest suites and export table under Wine"
   ctest --preset "$preset"
   echo "== $preset: end to end under Wine"
-  python3 tools/wine/end_to_end.py "build/$preset" "$native"
+  bits=32; [ "$preset" = windows-x86 ] || bits=64
+  python3 tools/wine/end_to_end.py "build/$preset" "$native" "$bits"
 done

@@ -6,7 +6,9 @@ a C host through CLSIDFromProgID and CoCreateInstance, compares the vectors with
 build's for the same inputs, plays the example scripts through kestrol.exe, and unregisters.
 Wine must be set up by the caller (WINEPREFIX pointing at a throwaway prefix).
 
-usage: end_to_end.py WINDOWS_BUILD_DIR NATIVE_KESTROL
+usage: end_to_end.py WINDOWS_BUILD_DIR NATIVE_KESTROL [32|64]
+The last argument is the server's bitness (default 32): it chooses the registry view that reg
+reads, as a 32-bit server's class key lives in the 32-bit view of a 64-bit system.
 """
 import json
 import math
@@ -53,6 +55,7 @@ CASES = [
 
 passed = 0
 failed = 0
+registry_view = "/reg:32"
 
 
 def check(name, ok, detail=""):
@@ -76,9 +79,13 @@ def windows_path(path):
     return wine("winepath", "-w", str(path), check_rc=True).stdout.strip()
 
 
+def reg(*args, check_rc=False):
+    return wine("reg", *args, registry_view, check_rc=check_rc)
+
+
 def read_tree(tree):
     """Every key below HKCR\\tree with its values: {path: {value name: (type, data)}}; None if absent."""
-    result = wine("reg", "query", "HKCR\\" + tree, "/s")
+    result = reg("query", "HKCR\\" + tree, "/s")
     if result.returncode != 0:
         return None
     keys = {}
@@ -141,13 +148,16 @@ def com_host_run(build, inputs, orientation, unmask):
 
 
 def main():
+    global registry_view
+    if len(sys.argv) > 3:
+        registry_view = "/reg:" + sys.argv[3]
     build = pathlib.Path(sys.argv[1]).resolve()
     kestrol = str(pathlib.Path(sys.argv[2]).resolve())
     dll = build / "Kestrol.dll"
 
     print("wine: regsvr32 Kestrol.dll")
     for tree in TREES:
-        wine("reg", "delete", "HKCR\\" + tree, "/f")
+        reg("delete", "HKCR\\" + tree, "/f")
     result = wine("regsvr32", "/s", str(dll))
     check("RegisterServerSucceeds", result.returncode == 0, f"exit {result.returncode}")
     module_path = windows_path(dll)
@@ -209,15 +219,15 @@ def main():
     print("wine: regsvr32 /u with subkeys the registration did not write")
     for extra in [CLASS_KEY + "\\Implemented Categories\\{00000000-0000-0000-0000-000000000000}",
                   PROGID + "\\shell\\open\\command", PROGID_VERSIONED + "\\Extra\\Deeper"]:
-        wine("reg", "add", "HKCR\\" + extra, "/f", check_rc=True)
+        reg("add", "HKCR\\" + extra, "/f", check_rc=True)
     neighbour = "Quorvanix.SeparatorSizingX"
-    wine("reg", "add", "HKCR\\" + neighbour, "/f", check_rc=True)
+    reg("add", "HKCR\\" + neighbour, "/f", check_rc=True)
     result = wine("regsvr32", "/u", "/s", str(dll))
     check("UnregisterServerSucceeds", result.returncode == 0, f"exit {result.returncode}")
     for tree in TREES:
         check(f"Removed {tree}", read_tree(tree) is None, "still there")
     check("NeighbourKept", read_tree(neighbour) is not None, "removed")
-    wine("reg", "delete", "HKCR\\" + neighbour, "/f")
+    reg("delete", "HKCR\\" + neighbour, "/f")
     result = wine("regsvr32", "/u", "/s", str(dll))
     check("UnregisterWhenNothingIsRegistered", result.returncode == 0, f"exit {result.returncode}")
 

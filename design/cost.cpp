@@ -1,8 +1,230 @@
 #include "design/cost.h"
 
-namespace kestrol::design {
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 
-// Not built yet: reports failure, as the interface allows.
-double EstimateVesselCost(const StreamState&, SlotAccess&) { return kEmptyValue; }
+namespace kestrol::design {
+namespace {
+
+/// [psi/kPa]: the step works in US customary units inside.
+constexpr double kPsiPerKpa = 0.1450377;
+/// Atmospheric pressure [psi], taken off to give the design pressure in psig.
+constexpr double kAtmospherePsi = 14.696;
+/// [deg F per deg C].
+constexpr double kFahrenheitPerCelsius = 1.8;
+/// [deg F] at 0 deg C.
+constexpr double kFahrenheitAtZeroCelsius = 32.0;
+/// [kPa/psi], for the tabulated stresses.
+constexpr double kKpaPerPsi = 6.89475908677537;
+/// Inside radius in inches per metre of diameter (39.37 in/m, halved).
+constexpr double kRadiusInchesPerMetre = 19.685;
+/// [in/m], for the corrosion allowance.
+constexpr double kInchesPerMetre = 39.37;
+/// The thickness is rounded up to whole sixteenths of an inch.
+constexpr double kSixteenthsPerInch = 16.0;
+/// One sixteenth of an inch in metres, 1 / (16 x 39.37).
+constexpr double kMetresPerSixteenth = 0.0015875031750063502;
+/// Thinnest wall before corrosion allowance [in].
+constexpr double kMinimumWallInches = 0.125;
+/// 1 / 252.5: the cost correlations are stated at a cost index of 252.5.
+constexpr double kPerCorrelationIndex = 0.0039603960396039604;
+
+/// Allowable stress up to and including a design temperature [deg F -> psi].
+struct StressStep {
+    double upToF;
+    double psi;
+};
+constexpr double kAnyHotter = std::numeric_limits<double>::infinity();
+
+constexpr StressStep kStressA[] = {
+    {650.0, 13700.0}, {700.0, 13200.0}, {800.0, 10200.0}, {900.0, 6500.0}, {kAnyHotter, 2500.0},
+};
+constexpr StressStep kStressB[] = {
+    {100.0, 18700.0}, {200.0, 15600.0}, {400.0, 12900.0},  {700.0, 11000.0},
+    {900.0, 10100.0}, {1000.0, 9700.0}, {1100.0, 8800.0},  {1200.0, 6000.0},
+    {1300.0, 3700.0}, {1400.0, 2300.0}, {kAnyHotter, 1400.0},
+};
+constexpr StressStep kStressC[] = {
+    {100.0, 18700.0}, {200.0, 16100.0},  {400.0, 13300.0},  {700.0, 11300.0},
+    {900.0, 10800.0}, {1000.0, 10600.0}, {1100.0, 10300.0}, {1200.0, 7400.0},
+    {1300.0, 4100.0}, {1400.0, 2200.0},  {kAnyHotter, 1700.0},
+};
+constexpr StressStep kStressD[] = {
+    {200.0, 1600.0}, {250.0, 1400.0}, {300.0, 1200.0}, {350.0, 1000.0}, {kAnyHotter, 800.0},
+};
+
+struct StressTable {
+    const StressStep* steps;
+    std::size_t count;
+};
+template <std::size_t N>
+constexpr StressTable TableOf(const StressStep (&steps)[N]) {
+    return {steps, N};
+}
+
+struct Material {
+    std::int32_t code;
+    double costFactor;  ///< [-]
+    double density;     ///< [kg/m3]
+    StressTable stress;
+};
+constexpr Material kMaterials[] = {
+    {1, 1.0, 7861.087973345294, TableOf(kStressA)},
+    {2, 1.68, 8027.167296725828, TableOf(kStressB)},
+    {3, 2.07, 8027.167296725828, TableOf(kStressC)},
+    {4, 2.7, 2675.0, TableOf(kStressD)},
+    {5, 1.0, 7861.087973345294, TableOf(kStressA)},
+};
+/// Cost factor of a code the table does not know.
+constexpr double kUnknownCostFactor = 1.0;
+
+/// The material of slot 17, or nullptr. An empty slot reads as code 32767, which is unknown.
+const Material* CurrentMaterial(SlotAccess& slots) {
+    const std::int32_t code = TruncateToInt32(std::fabs(slots.Get(Slot::MaterialCode)));
+    for (const Material& m : kMaterials)
+        if (m.code == code) return &m;
+    return nullptr;
+}
+
+double StressPsi(const StressTable& table, double designTemperatureF) {
+    const StressStep* last = table.steps + (table.count - 1);
+    for (const StressStep* s = table.steps; s != last; ++s)
+        if (designTemperatureF <= s->upToF) return s->psi;
+    return last->psi;  // every higher temperature, NaN included
+}
+
+/// |slot| when the slot is set, kEmptyValue when empty.
+double MagnitudeIfSet(SlotAccess& slots, Slot slot) {
+    const double v = slots.Get(slot);
+    return IsEmpty(v) ? kEmptyValue : std::fabs(v);
+}
+
+/// A slot that gives a length: finite, non-zero and not the empty marker.
+bool HoldsUsableMagnitude(double v) { return !IsEmpty(v) && std::isfinite(v) && std::fabs(v) > 0.0; }
+
+/// Wall thickness [in] before corrosion allowance, or NaN when there is none: a pressure
+/// that is not a number, or a formula with no positive denominator under positive pressure
+/// (no stress to hold it).
+double PressureWallInches(SlotAccess& slots, double p, double diameter, double efficiency, double stressKpa) {
+    if (!std::isfinite(p)) return std::numeric_limits<double>::quiet_NaN();
+    const double r = diameter * kRadiusInchesPerMetre;
+    const double sp = stressKpa * kPsiPerKpa;
+    bool evaluated = false;
+    double t = 0.0;
+
+    const double shellCoefficient = MagnitudeIfSet(slots, Slot::ShellPressureCoefficient);
+    if (!IsEmpty(shellCoefficient)) {
+        const double denominator = efficiency * sp - shellCoefficient * p;
+        if (p > 0.0 && !(denominator > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+        t = p * r / denominator;
+        evaluated = true;
+    }
+    const double headMultiplier = MagnitudeIfSet(slots, Slot::HeadStressMultiplier);
+    const double headCoefficient = MagnitudeIfSet(slots, Slot::HeadPressureCoefficient);
+    if (!IsEmpty(headMultiplier) && !IsEmpty(headCoefficient)) {
+        const double denominator = headMultiplier * efficiency * sp - headCoefficient * p;
+        if (p > 0.0 && !(denominator > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+        const double head = p * r / denominator;
+        if (!evaluated || head > t) t = head;
+        evaluated = true;
+    }
+    // Written so that a NaN from a degenerate formula also takes the minimum.
+    if (!evaluated || !(t >= kMinimumWallInches)) t = kMinimumWallInches;
+    return t;
+}
+
+}  // namespace
+
+double MaterialCostFactor(SlotAccess& slots) {
+    const Material* m = CurrentMaterial(slots);
+    return m ? m->costFactor : kUnknownCostFactor;
+}
+
+double MaterialDensity(SlotAccess& slots) {
+    const double stored = MagnitudeIfSet(slots, Slot::MaterialDensity);
+    if (!IsEmpty(stored)) return stored;
+    const Material* m = CurrentMaterial(slots);
+    return m ? m->density : kEmptyValue;
+}
+
+double AllowableStress(SlotAccess& slots, double designTemperatureF) {
+    const double stored = MagnitudeIfSet(slots, Slot::AllowableStress);
+    if (!IsEmpty(stored)) return stored;
+    const Material* m = CurrentMaterial(slots);
+    return m ? StressPsi(m->stress, designTemperatureF) * kKpaPerPsi : kEmptyValue;
+}
+
+double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
+    const double diameterSlot = slots.Get(Slot::Diameter);
+    if (!HoldsUsableMagnitude(diameterSlot)) return kEmptyValue;
+    const double lengthSlot = slots.Get(Slot::OverallLength);
+    if (!HoldsUsableMagnitude(lengthSlot)) return kEmptyValue;
+
+    const double d = std::fabs(diameterSlot);
+    const double l = std::fabs(lengthSlot);
+    const double costIndex = std::fabs(slots.Get(Slot::CostIndex));
+    const double storedAllowance = MagnitudeIfSet(slots, Slot::CorrosionAllowance);
+    const double corrosionAllowance = IsEmpty(storedAllowance) ? 0.0 : storedAllowance;
+    const double efficiency = std::fabs(slots.Get(Slot::JointEfficiency));
+
+    double costFactor = MagnitudeIfSet(slots, Slot::MaterialCostFactor);
+    if (IsEmpty(costFactor)) {
+        costFactor = MaterialCostFactor(slots);
+        slots.Set(Slot::MaterialCostFactor, costFactor);
+    }
+
+    // Working units of this step only; the stored inputs keep kPa and deg C.
+    const double p = feed.pressure * kPsiPerKpa - kAtmospherePsi;
+    const double temperatureF = feed.temperature * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius;
+
+    // An unknown code has no density: the slot stays empty and no weight follows.
+    if (IsEmpty(slots.Get(Slot::MaterialDensity))) slots.Set(Slot::MaterialDensity, MaterialDensity(slots));
+    const double density = MagnitudeIfSet(slots, Slot::MaterialDensity);
+
+    double stress = MagnitudeIfSet(slots, Slot::AllowableStress);
+    if (IsEmpty(stress)) {
+        stress = AllowableStress(slots, temperatureF);
+        slots.Set(Slot::AllowableStress, stress);
+    }
+
+    double thickness = FixedValue(slots, Slot::WallThickness);
+    if (IsEmpty(thickness)) {
+        const double wall = PressureWallInches(slots, p, d, efficiency, stress);
+        thickness = std::ceil((corrosionAllowance * kInchesPerMetre + wall) * kSixteenthsPerInch) * kMetresPerSixteenth;
+        if (!std::isfinite(thickness)) thickness = kEmptyValue;
+        slots.Set(Slot::WallThickness, thickness);
+    }
+
+    // The costs are numbers of any sign; refusal is tracked apart from their values.
+    bool vesselCostKnown = false;
+    double vesselCost = kEmptyValue;
+    if (!IsEmpty(thickness) && !IsEmpty(density)) {
+        const double weight = kPi * d * (std::fabs(slots.Get(Slot::HeadLengthFactor)) * d + l) * density * thickness;
+        if (std::isfinite(weight) && weight > 0.0) {
+            const double a = slots.Get(Slot::VesselCostA);
+            const double b = slots.Get(Slot::VesselCostB);
+            const double c = slots.Get(Slot::VesselCostC);
+            const double lnW = std::log(weight);
+            vesselCost = std::exp(a + (b + c * lnW) * lnW) * (costIndex * kPerCorrelationIndex) * costFactor;
+            vesselCostKnown = std::isfinite(vesselCost);
+        }
+    }
+    slots.Set(Slot::VesselCost, vesselCostKnown ? vesselCost : kEmptyValue);
+
+    const double platformCost = slots.Get(Slot::PlatformCoefficient) * std::pow(d, slots.Get(Slot::PlatformDiameterExponent)) *
+                                std::pow(l, slots.Get(Slot::PlatformLengthExponent)) * costIndex * kPerCorrelationIndex;
+    const bool platformCostKnown = std::isfinite(platformCost);
+    slots.Set(Slot::PlatformCost, platformCostKnown ? platformCost : kEmptyValue);
+
+    const double total = vesselCost + platformCost;
+    if (!vesselCostKnown || !platformCostKnown || !std::isfinite(total)) {
+        slots.Set(Slot::TotalCost, kEmptyValue);
+        return kEmptyValue;
+    }
+    slots.Set(Slot::TotalCost, total);
+    return 0.0;
+}
 
 }  // namespace kestrol::design

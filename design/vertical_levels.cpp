@@ -1,8 +1,146 @@
 #include "design/vertical_levels.h"
 
-namespace kestrol::design {
+#include <cmath>
 
-// Not built yet: reports failure, as the interface allows.
-double CalcVerticalLevels(const StreamState&, SlotAccess&, double*) { return kEmptyValue; }
+namespace kestrol::design {
+namespace {
+
+/// 1/12 [-]: the cylinder rule measures from a point D/12 below the head's tangent line.
+constexpr double kOneTwelfth = 0.08333333333333333;
+/// 3 / (4 pi) [-], the volume coefficient of the head's cubic in monic form.
+constexpr double kThreeOverFourPi = 0.23873241460667105;
+/// Lowest level a liquid is given inside the head [m]; keeps the root at 0 out.
+constexpr double kLeastLevel = 0.001;
+/// pi/2 and 2 pi/3 truncated as the trigonometric solution writes them; the truncation shows in
+/// the last digits of every root, so they are not replaced by full-precision values.
+constexpr double kHalfPiTruncated = 1.5707963;
+constexpr double kTwoPiOverThreeTruncated = 2.0943951;
+/// sqrt(3)/2 truncated, the imaginary part's factor.
+constexpr double kHalfRootThreeTruncated = 0.8660254;
+
+double SignedCubeRoot(double u) {
+    const double magnitude = std::pow(std::fabs(u), 1.0 / 3.0);
+    return u < 0.0 ? -magnitude : magnitude;
+}
+
+/// Volume [m3] below level h [m] of a vertical vessel of diameter d [m].
+double VolumeBelow(double h, double d) {
+    if (h < d / 4.0) return kPi * d * (h * h) - kFourPiOver3 * (h * h * h);
+    return kPi * (d * d) * (h - d / 12.0) / 4.0;
+}
+
+}  // namespace
+
+int SolveCubic(double a, double b, double c, std::array<double, 3>& roots) {
+    const double s = a / 3.0;
+    const double q = (2.0 * (s * s) - b) * s + c;
+    const double r = (b - s * a) / 3.0;
+    const double halfQ = q / 2.0;
+    const double disc = halfQ * halfQ + r * r * r;
+
+    if (disc == 0.0) {
+        const double m = std::sqrt(-r);
+        if (q > 0.0) {
+            roots = {-2.0 * m - s, m - s, m - s};
+        } else {
+            roots = {2.0 * m - s, -m - s, -m - s};
+        }
+        return 2;
+    }
+    if (disc > 0.0) {
+        const double d = std::sqrt(disc);
+        const double u1 = -q / 2.0 + d;
+        const double u2 = -q / 2.0 - d;
+        const double c1 = SignedCubeRoot(u1);
+        const double c2 = SignedCubeRoot(u2);
+        const double y = c1 + c2;
+        roots = {y - s, -0.5 * y - s, (c1 - c2) * kHalfRootThreeTruncated};
+        return 1;
+    }
+    if (disc < 0.0) {
+        const double k = std::sqrt(-(halfQ * halfQ) / (r * r * r));
+        const double n = std::sqrt(1.0 - k * k);
+        const double theta = q < 0.0 ? std::atan(n / k) : std::atan(k / n) + kHalfPiTruncated;
+        const double g = 2.0 * std::sqrt(-r);
+        for (int i = 0; i < 3; ++i) roots[i] = g * std::cos(theta / 3.0 + i * kTwoPiOverThreeTruncated) - s;
+        return 3;
+    }
+    // A discriminant that is not a number has no case to report.
+    roots = {kEmptyValue, kEmptyValue, kEmptyValue};
+    return 0;
+}
+
+double SmallestRootAbove(int rootCase, const std::array<double, 3>& roots, double bound) {
+    if (!(rootCase >= 1 && rootCase <= 3)) return kEmptyValue;
+    double smallest = kEmptyValue;
+    for (int i = 0; i < rootCase; ++i) {
+        const double root = roots[i];
+        if (!(root >= bound)) continue;  // NaN never qualifies
+        if (IsEmpty(smallest) || root < smallest) smallest = root;
+    }
+    return smallest;
+}
+
+double LevelForVolumeVertical(double volume, double bound, double diameter) {
+    const double cylinderLevel = 4.0 * volume / (kPi * (diameter * diameter)) + kOneTwelfth * diameter;
+    if (cylinderLevel > diameter / 4.0) return cylinderLevel;
+
+    std::array<double, 3> roots{};
+    const int rootCase = SolveCubic(-0.75 * diameter, 0.0, kThreeOverFourPi * volume, roots);
+    const double level = SmallestRootAbove(rootCase, roots, bound);
+    // The head's own root never exceeds D/4; the cubic's other positive root lies above 0.68 D
+    // and is no level at all.
+    if (IsEmpty(level) || !(level <= diameter / 2.0)) return kEmptyValue;
+    return level;
+}
+
+double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* holdupTime) {
+    // An empty slot 1 (or no vector at all) gives no vessel to fill.
+    const double storedDiameter = slots.Get(Slot::Diameter);
+    const double d = std::fabs(storedDiameter);
+    if (IsEmpty(storedDiameter) || !IsUsableLength(d)) return kEmptyValue;
+    const double t6 = std::fabs(slots.Get(Slot::LightResidenceTime));
+    const double t8 = std::fabs(slots.Get(Slot::HeavyResidenceTime));
+    const double h9 = std::fabs(slots.Get(Slot::MinimumLevel));
+    const double ql = feed.lightLiquidVolumeFlow;
+    const double qh = feed.heavyLiquidVolumeFlow;
+    const bool heavy = feed.HasHeavyLiquid();
+    const bool layerFixed = IsFixed(slots, Slot::LightLayerThickness);
+
+    double layer = 0.0;
+    if (heavy) {
+        if (!IsFixed(slots, Slot::HeavyLevel) && !IsEmpty(slots.Get(Slot::HeavyResidenceTime))) {
+            const double h7 = LevelForVolumeVertical(t8 * qh, kLeastLevel, d);
+            if (!IsStorableResult(h7)) return kEmptyValue;
+            slots.Set(Slot::HeavyLevel, h7);
+        }
+        if (!layerFixed && !IsEmpty(slots.Get(Slot::LightResidenceTime)) && !IsEmpty(slots.Get(Slot::HeavyLevel))) {
+            const double h7 = std::fabs(slots.Get(Slot::HeavyLevel));
+            const double v6 = t6 * ql;
+            if (h7 >= d / 4.0) {
+                layer = v6 / (kPiOver4 * (d * d));
+            } else {
+                // The combined volume needs the heavy liquid's own time; without it there is none.
+                if (IsEmpty(slots.Get(Slot::HeavyResidenceTime))) return kEmptyValue;
+                const double level = LevelForVolumeVertical(v6 + t8 * qh, h7, d);
+                if (IsEmpty(level)) return kEmptyValue;
+                layer = level - h7;
+            }
+        }
+    } else if (!layerFixed && !IsEmpty(slots.Get(Slot::LightResidenceTime))) {
+        layer = LevelForVolumeVertical(t6 * ql, kLeastLevel, d);
+        if (IsEmpty(layer)) return kEmptyValue;
+    }
+    if (holdupTime != nullptr && IsEmpty(*holdupTime)) {
+        const double q = heavy ? ql + qh : ql;
+        if (std::isfinite(q) && q > 0.0 && !IsEmpty(slots.Get(Slot::MinimumLevel))) *holdupTime = VolumeBelow(h9, d) / q;
+    }
+
+    if (layerFixed) return 0.0;
+    // Refused where it would be stored: the hold-up time above is already the caller's.
+    if (!IsStorableResult(layer)) return kEmptyValue;
+    slots.Set(Slot::LightLayerThickness, layer);
+    return 0.0;
+}
 
 }  // namespace kestrol::design

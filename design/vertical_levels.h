@@ -2,13 +2,30 @@
 // the minimum level.
 #pragma once
 
+#include <array>
+
 #include "sizing/slots.h"
 #include "sizing/stream_state.h"
 
 namespace kestrol::design {
 
 /// Fills the levels that are not fixed; stores the hold-up time in *holdupTime when it holds
-/// kEmptyValue. 0.0 on success, kEmptyValue when no admissible level exists.
+/// kEmptyValue (a null pointer asks for no time). 0.0 on success, kEmptyValue when no
+/// admissible level exists.
 double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* holdupTime);
+
+/// Level [m] below which a vertical vessel of diameter `diameter` [m] holds `volume` [m3],
+/// the bottom head being a 2:1 ellipse. Inside the head the level is the smallest root of the
+/// head's cubic that is not below `bound` and not above half the diameter; kEmptyValue when
+/// there is none.
+double LevelForVolumeVertical(double volume, double bound, double diameter);
+
+/// Closed-form roots of x^3 + a x^2 + b x + c = 0. Returns 1 (one real root in roots[0], the
+/// complex pair's real and imaginary parts in roots[1] and roots[2]), 2 (a repeated root),
+/// 3 (three real roots), or 0 when the discriminant is not a number (roots left empty).
+int SolveCubic(double a, double b, double c, std::array<double, 3>& roots);
+
+/// The smallest real root of a SolveCubic result that is not below `bound`, else kEmptyValue.
+double SmallestRootAbove(int rootCase, const std::array<double, 3>& roots, double bound);
 
 }  // namespace kestrol::design

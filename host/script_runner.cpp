@@ -201,7 +201,7 @@ Script ParseScript(const std::string& text) {
     json root;
     try {
         root = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // also a number too large for a double
         throw ScriptError(std::string("not valid JSON: ") + e.what());
     }
     if (!root.is_object()) throw ScriptError("a script is one JSON object");

@@ -3,7 +3,7 @@
 # With --windows also the mingw-w64 cross compilers and Wine, for the Windows server.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev)
+packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin)
 as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
 if [ "${1:-}" = "--windows" ]; then

@@ -12,7 +12,7 @@ ctest --preset "$preset" -j "$(nproc)"
 
 corpus=../shared/conformance
 if [ -x "$corpus/check" ] || [ -f "$corpus/check" ]; then
-  python3 "$corpus/check" --kestrol "build/$preset/host/kestrol" --only "${KESTROL_CONFORMANCE:-core}"
+  python3 "$corpus/check" --kestrol "build/$preset/host/kestrol" --only "${KESTROL_CONFORMANCE:-all}"
 else
   echo "conformance corpus not found beside the repository; skipped"
 fi

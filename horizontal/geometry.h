@@ -1,0 +1,35 @@
+// Geometry of a horizontal vessel with two 2:1 elliptical heads: filled areas and volumes, the
+// level that holds a volume, the vapour space the vapour velocity needs, and the residence
+// times that liquid levels give. Levels are measured up from the bottom of the vessel.
+#pragma once
+
+#include "sizing/slots.h"
+#include "sizing/stream_state.h"
+
+namespace kestrol::horizontal {
+
+/// Filled area [m2] of a circle of diameter D [m] up to level h [m]; h is clamped to [0, D].
+/// A segment measured down from the top has the same area, so this is also the area of a
+/// vapour space of height h.
+double SegmentArea(double D, double h);
+
+/// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in slot 4.
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);
+
+/// Level [m] at which the vessel of slots 1 and 4 holds volume V [m3]; 0.0 when none is found
+/// (a volume too small to matter gives 0.0 as well).
+double LevelForVolume(SlotAccess& slots, double V);
+
+/// The smallest height, h itself (bit for bit) or h raised in steps of 5 %, at which the
+/// vapour flow keeps within the velocity of slot 3; kEmptyValue when none fits below D.
+double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h);
+
+/// Residence time [s] of a liquid of flow q held up to level h, once the hold-up of the
+/// other liquid (qOther times |slot 8|) is taken away.
+double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h);
+
+/// Fills slots 6 and 8 from the levels in slots 5 and 7: 0.0, or kEmptyValue (with that slot
+/// left as it was) when a time comes out negative or not finite.
+double ResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slots);
+
+}  // namespace kestrol::horizontal

@@ -1,0 +1,16 @@
+// Sharing a liquid hold-up volume between the light and the heavy liquid of a three-phase vessel.
+#pragma once
+
+#include "sizing/slots.h"
+#include "sizing/stream_state.h"
+
+namespace kestrol::horizontal {
+
+/// Shares `volume` [m3] between the light- and heavy-liquid residence times (slots 6 and 8).
+/// A fixed heavy time leaves the rest of the volume to the light liquid, a fixed light time
+/// the rest to the heavy one; with neither fixed both get one common time. Returns 0.0, or
+/// kEmptyValue with nothing written when no usable time comes out. Call it only with a heavy
+/// liquid present.
+double SplitHoldupVolume(const StreamState& feed, SlotAccess& slots, double volume);
+
+}  // namespace kestrol::horizontal

@@ -1,0 +1,66 @@
+// What the host reports about a sized vessel: one row per result, grouped as an engineer reads
+// them, with the unit each is shown in. The text report, the JSON report and the CSV batch
+// all walk this one table.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "host/case_file.h"
+#include "host/sizing_run.h"
+
+namespace kestrol::host {
+
+enum class UnitSystem { SI, US };
+
+enum class Quantity { Length, Thickness, Time, Velocity, Stress, Density, Money, Plain, Material, Pressure, Temperature, MassFlow };
+
+enum class Group { Vessel, Liquids, Vapour, Mechanical, Cost };
+
+/// When a row means something for the vessel at hand.
+enum class Shown { Always, Vertical, Horizontal, HeavyLiquid };
+
+struct ResultField {
+    Group group;
+    const char* key;    ///< words joined by '_', as in JSON and CSV
+    const char* label;  ///< as in the text report
+    int index;          ///< SizingOutcome::values index: a slot, or kHoldupIndex
+    Quantity quantity;
+    Shown shown;
+};
+
+struct ResultTable {
+    const ResultField* rows;
+    std::size_t count;
+    const ResultField* begin() const { return rows; }
+    const ResultField* end() const { return rows + count; }
+};
+ResultTable ResultFields();
+
+const char* GroupKey(Group g);
+const char* GroupTitle(Group g);
+
+/// Whether the row applies to this case and orientation (0 vertical, 1 horizontal).
+bool Applies(const ResultField& f, const SizingCase& c, int orientation);
+
+/// The label, with "height" for a vertical vessel's overall length.
+std::string Label(const ResultField& f, int orientation);
+
+struct Unit {
+    const char* symbol;  ///< as printed; empty for plain numbers
+    double scale;        ///< shown = value * scale + offset
+    double offset;
+    int digits;          ///< after the decimal point in the text report
+};
+Unit UnitOf(Quantity q, UnitSystem system);
+
+/// The value in the reporting unit (magnitude first: fixed values are stored negative).
+double Convert(double siValue, Quantity q, UnitSystem system);
+
+/// A number with its digits and thousands separators, e.g. "12,564".
+std::string FormatNumber(double value, int digits);
+
+/// The material code in words, e.g. "1 (carbon steel)".
+std::string MaterialName(double code);
+
+}  // namespace kestrol::host

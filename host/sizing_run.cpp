@@ -1,0 +1,235 @@
+#include "host/sizing_run.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "host/object_handle.h"
+
+namespace kestrol::host {
+namespace {
+
+enum HostCode : std::int32_t { kAssumedPercentCode = 0, kAssumedDensityCode = 1 };
+
+/// The object requires a positive auxiliary value before it calculates and reads it nowhere
+/// else; a host with nothing to say there passes 1.
+constexpr double kAuxiliaryValue = 1.0;
+
+struct HostAnswers {
+    double percent;
+    double density;
+    bool asked;
+};
+
+// The callback is a plain function, so each thread keeps the answers of the case it sizes.
+thread_local HostAnswers* currentAnswers = nullptr;
+
+double STDMETHODCALLTYPE AnswerHost(std::int32_t code) {
+    if (currentAnswers == nullptr) return kEmptyValue;
+    currentAnswers->asked = true;
+    if (code == kAssumedPercentCode) return currentAnswers->percent;
+    if (code == kAssumedDensityCode) return currentAnswers->density;
+    return kEmptyValue;
+}
+
+class AnswerScope {
+public:
+    explicit AnswerScope(HostAnswers& answers) noexcept : saved_(currentAnswers) { currentAnswers = &answers; }
+    ~AnswerScope() { currentAnswers = saved_; }
+    AnswerScope(const AnswerScope&) = delete;
+    AnswerScope& operator=(const AnswerScope&) = delete;
+
+private:
+    HostAnswers* saved_;
+};
+
+// Every input afresh, so that a second Calculate on the object starts from the case as the
+// engineer wrote it, not from the flows the first one converted.
+void SetInputs(ISeparatorSizing& object, const SizingCase& c) {
+    object.SetPropertyCallback(&AnswerHost);
+    object.SetPressure(c.Get(kPressure));
+    object.SetTemperature(c.Get(kTemperature));
+    object.SetVapourMassFlow(c.Get(kVapourMassFlow));
+    object.SetVapourDensity(c.Get(kVapourDensity));
+    object.SetLightLiquidMassFlow(c.Get(kLightLiquidMassFlow));
+    object.SetLightLiquidDensity(c.Get(kLightLiquidDensity));
+    object.SetHeavyLiquidMassFlow(c.Get(kHeavyLiquidMassFlow));
+    object.SetHeavyLiquidDensity(c.Get(kHeavyLiquidDensity));
+    object.SetAssumedLiquidPercent(kEmptyValue);
+    object.SetVapourVolumeFlow(kEmptyValue);
+    object.SetLightLiquidVolumeFlow(kEmptyValue);
+    object.SetHeavyLiquidVolumeFlow(kEmptyValue);
+    object.SetAuxiliaryValue1(kAuxiliaryValue);
+}
+
+void WriteDesign(ISeparatorSizing& object, const SizingCase& c) {
+    // A level the engineer gives decides that liquid's residence time, unless the time is
+    // given too: the preset default would otherwise stand in the report as if it held.
+    if (c.Gives(Slot::LightLayerThickness) && !c.Gives(Slot::LightResidenceTime))
+        object.SetValue(kEmptyValue, Index(Slot::LightResidenceTime));
+    if (c.Gives(Slot::HeavyLevel) && !c.Gives(Slot::HeavyResidenceTime)) object.SetValue(kEmptyValue, Index(Slot::HeavyResidenceTime));
+    const auto& keys = CaseKeys();
+    for (std::size_t i = kStreamKeyCount; i < keys.size(); ++i) {
+        const double v = c.values[i];
+        if (IsEmpty(v)) continue;
+        // Negative tells the sizing the value is given, not to be computed.
+        object.SetValue(keys[i].writeFixed ? -v : v, Index(keys[i].slot));
+    }
+}
+
+int OrientationNumber(Orientation o) { return o == Orientation::Vertical ? 0 : o == Orientation::Horizontal ? 1 : -1; }
+
+void Snapshot(ISeparatorSizing& object, SizingOutcome& outcome) {
+    for (int i = 1; i <= kSlotCount; ++i) outcome.values[static_cast<std::size_t>(i)] = object.GetValue(i);
+}
+
+void AskHoldupTime(ISeparatorSizing& object, SizingOutcome& outcome) {
+    double time = kEmptyValue;
+    if (outcome.orientation == 0) {
+        if (IsEmpty(object.CalcVerticalLevels(&time))) time = kEmptyValue;
+    } else {
+        time = object.CalcHorizontalLevelTime();
+    }
+    if (std::isfinite(time) && time >= 0.0) outcome.values[kHoldupIndex] = time;
+}
+
+struct Required {
+    Slot slot;
+    const char* words;
+    bool heavyOnly;
+};
+
+const Required kRequired[] = {
+    {Slot::Diameter, "inside diameter", false},
+    {Slot::OverallLength, "overall length", false},
+    {Slot::Ratio, "length-to-diameter ratio", false},
+    {Slot::HeavyLevel, "heavy liquid level", true},
+    {Slot::LightLayerThickness, "light liquid layer", false},
+    {Slot::LightResidenceTime, "light liquid residence time", false},
+    {Slot::HeavyResidenceTime, "heavy liquid residence time", true},
+    {Slot::MinimumLevel, "minimum liquid level", false},
+    {Slot::WallThickness, "wall thickness", false},
+    {Slot::VesselCost, "vessel cost", false},
+    {Slot::PlatformCost, "platform and ladder cost", false},
+    {Slot::TotalCost, "total cost", false},
+};
+
+bool Present(double v) { return !IsEmpty(v) && std::isfinite(v); }
+
+std::string Hex(HRESULT result) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(result));
+    return text;
+}
+
+std::string JoinWords(const std::vector<std::string>& words) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? " and " : ", ";
+        text += words[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+bool SizingOutcome::Sized() const {
+    if (result != S_OK || pathFailed) return false;
+    for (const Required& r : kRequired)
+        if (!r.heavyOnly && !Present(At(r.slot))) return false;
+    return true;
+}
+
+SizingOutcome SizeCase(const SizingCase& c) {
+    SizingOutcome outcome;
+    HostAnswers answers{c.Get(kAssumedLiquidPercent), c.Get(kAssumedLiquidDensity), false};
+    AnswerScope scope(answers);
+    ObjectHandle handle = CreateSizingInstance();
+    if (!handle) {
+        outcome.result = E_OUTOFMEMORY;
+        return outcome;
+    }
+    ISeparatorSizing& object = *handle;
+    SetInputs(object, c);
+    int orientation = OrientationNumber(c.orientation);
+
+    if (c.orientation == Orientation::Auto || c.HasDesign()) {
+        // With no orientation in the vector, Calculate validates the feed and derives the
+        // flows, then stops at the orientation: exactly the first steps of a host that goes
+        // on step by step.
+        const HRESULT prepared = object.Calculate(0);
+        if (prepared != SIZING_E_ORIENTATION) {
+            outcome.result = prepared == S_OK ? E_FAIL : prepared;  // S_OK cannot happen without an orientation
+            Snapshot(object, outcome);
+            outcome.liquidAssumed = answers.asked;
+            return outcome;
+        }
+        if (orientation >= 0) object.SetOrientation(orientation);
+        if (IsEmpty(object.PresetOptions())) {
+            outcome.result = SIZING_E_PRESET;
+            return outcome;
+        }
+        outcome.orientationChosen = orientation < 0;
+        orientation = TruncateToInt32(object.GetValue(Index(Slot::Orientation)));
+    }
+
+    if (c.HasDesign()) {
+        WriteDesign(object, c);
+        const double path = orientation == 0 ? object.SizeVertical() : object.SizeHorizontalVessel();
+        outcome.pathFailed = IsEmpty(path);
+    } else {
+        SetInputs(object, c);
+        object.SetOrientation(orientation);
+        outcome.result = object.Calculate(0);
+    }
+    outcome.orientation = orientation;
+    outcome.liquidAssumed = answers.asked;
+    Snapshot(object, outcome);
+    if (outcome.Sized()) AskHoldupTime(object, outcome);
+    return outcome;
+}
+
+std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome& outcome) {
+    std::vector<std::string> missing;
+    for (const Required& r : kRequired) {
+        if (r.heavyOnly && !c.HasHeavyLiquid()) continue;
+        if (!Present(outcome.At(r.slot))) missing.emplace_back(r.words);
+    }
+    return missing;
+}
+
+std::string ExplainResult(HRESULT result, const SizingCase& c) {
+    if (result == SIZING_E_NOFLOW) return "The feed has no flow at all: give a positive vapour_mass_flow_kg_h.";
+    if (result == SIZING_E_NOVAPOUR) return "The feed has no vapour: a separator needs a vapour flow, so give a positive vapour_mass_flow_kg_h.";
+    if (result == SIZING_E_MISSINGINPUT) {
+        std::vector<std::string> absent;
+        for (int key : {kPressure, kTemperature, kVapourMassFlow, kVapourDensity})
+            if (!c.Has(key)) absent.emplace_back(CaseKeys()[static_cast<std::size_t>(key)].key);
+        if (absent.empty()) return "The sizing object reports a missing input: pressure, temperature, vapour flow and vapour density are all required.";
+        return "An input the sizing needs is missing: give " + JoinWords(absent) + ".";
+    }
+    if (result == SIZING_E_NOPERCENT)
+        return "The feed carries no liquid, so the sizing takes part of the vapour as liquid: give assumed_liquid_percent "
+               "(0.5 to 10) and assumed_liquid_density_kg_m3, or give the light liquid flow and density.";
+    if (result == SIZING_E_NOLIQUIDDENSITY)
+        return "The feed carries no liquid and the assumed liquid has no density: give assumed_liquid_density_kg_m3.";
+    if (result == SIZING_E_NOVECTOR) return "The sizing object could not allocate its result vector: the machine is short of memory.";
+    if (result == SIZING_E_PRESET) return "The sizing object could not preset its design options: the machine is short of memory.";
+    if (result == SIZING_E_ORIENTATION) return "The orientation must be vertical or horizontal; write \"auto\" to let the sizing choose.";
+    if (result == E_OUTOFMEMORY) return "No sizing object could be created: the machine is short of memory.";
+    return "The sizing object failed unexpectedly (" + Hex(result) + "); please report this case.";
+}
+
+std::string ExplainFailure(const SizingCase& c, const SizingOutcome& outcome) {
+    if (outcome.Sized()) return {};
+    if (outcome.result != S_OK) return ExplainResult(outcome.result, c);
+    const char* kind = outcome.orientation == 0 ? "vertical" : "horizontal";
+    std::string text = std::string("The ") + kind + " vessel could not be sized; missing: " + JoinWords(MissingResults(c, outcome)) + ".";
+    if (c.HasDesign())
+        text += " Check the design block: a fixed diameter, ratio, length or level may leave no room for the liquid "
+                "hold-up and the vapour space, or contradict another fixed value.";
+    else
+        text += " The flows may need a vessel beyond the sizing's limits (40 m diameter or ratio 40); check the flows and densities.";
+    return text;
+}
+
+}  // namespace kestrol::host

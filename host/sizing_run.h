@@ -1,0 +1,54 @@
+// Sizes one case through ISeparatorSizing, the way a simulator drives the object, and keeps
+// what the engineer needs to see: the HRESULT, the orientation, the vector and the hold-up
+// time below the minimum level.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/case_file.h"
+#include "sizing/separator_sizing.h"
+
+namespace kestrol::host {
+
+/// Index of the hold-up time below the minimum level in SizingOutcome::values, after the
+/// vector's own slots: it comes from a level query, not from a slot.
+inline constexpr int kHoldupIndex = kSlotCount + 1;
+
+struct SizingOutcome {
+    /// S_OK, or the code that stopped the object before it could size.
+    HRESULT result = S_OK;
+    /// 0 vertical, 1 horizontal, -1 when the object never got that far.
+    int orientation = -1;
+    /// The object chose the orientation (the case asked for "auto").
+    bool orientationChosen = false;
+    /// The object asked the host for the share and density of an assumed liquid.
+    bool liquidAssumed = false;
+    /// The sizing path reported failure (known only when the host called it itself).
+    bool pathFailed = false;
+    /// Slots 1 to 39 as the sizing left them, then the hold-up time; index 0 unused.
+    std::array<double, kHoldupIndex + 1> values;
+
+    SizingOutcome() { values.fill(kEmptyValue); }
+    double At(Slot s) const { return values[static_cast<std::size_t>(Index(s))]; }
+    /// Sized: the object answered S_OK, the path did not fail and no required result is empty.
+    bool Sized() const;
+};
+
+/// Plays the host sequence for the case on a fresh object of its own; never throws for
+/// anything the object reports.
+SizingOutcome SizeCase(const SizingCase& c);
+
+/// The results a sized vessel must have and this outcome lacks, in words.
+std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome& outcome);
+
+/// One or two sentences telling the engineer why the case was not sized and what to change;
+/// empty when it was sized.
+std::string ExplainFailure(const SizingCase& c, const SizingOutcome& outcome);
+
+/// The sentence for one HRESULT of Calculate.
+std::string ExplainResult(HRESULT result, const SizingCase& c);
+
+}  // namespace kestrol::host

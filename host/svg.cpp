@@ -1,0 +1,228 @@
+#include "host/svg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+namespace kestrol::host {
+namespace {
+
+/// Canvas and margins [px]: room on the left and below for dimension lines, on the right for
+/// the level labels.
+constexpr double kWidth = 960.0;
+constexpr double kHeight = 720.0;
+constexpr double kLeft = 130.0;
+constexpr double kRight = 300.0;
+constexpr double kTop = 70.0;
+constexpr double kBottom = 90.0;
+/// Average advance of a title character at 18 px, with room on both sides [px].
+constexpr double kTitleCharacterWidth = 11.0;
+constexpr double kTitleMargin = 40.0;
+
+constexpr const char* kHeavyColour = "#3d6fb0";
+constexpr const char* kLightColour = "#e0a93b";
+constexpr const char* kVapourColour = "#eef3f8";
+
+double Magnitude(const SizingOutcome& o, Slot s) {
+    const double v = o.At(s);
+    return IsEmpty(v) || !std::isfinite(v) ? 0.0 : std::fabs(v);
+}
+
+std::string Px(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    return text;
+}
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        switch (ch) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += ch;
+        }
+    }
+    return out;
+}
+
+class Sketch {
+public:
+    Sketch(UnitSystem units, bool vertical, double diameter, double length, double leastWidth)
+        : units_(units), vertical_(vertical), diameter_(diameter), length_(length) {
+        const double worldWidth = vertical ? diameter : length;
+        const double worldHeight = vertical ? length : diameter;
+        scale_ = std::min((kWidth - kLeft - kRight) / worldWidth, (kHeight - kTop - kBottom) / worldHeight);
+        // The canvas shrinks to the drawing along the direction that did not limit the scale.
+        width_ = std::max(leastWidth, kLeft + worldWidth * scale_ + kRight);
+        height_ = kTop + worldHeight * scale_ + kBottom;
+        originX_ = kLeft;
+        originY_ = height_ - kBottom;
+    }
+
+    double Width() const { return width_; }
+    double Height() const { return height_; }
+
+    std::string Length(double metres) const {
+        const Unit unit = UnitOf(Quantity::Length, units_);
+        return FormatNumber(Convert(metres, Quantity::Length, units_), unit.digits) + " " + unit.symbol;
+    }
+
+    /// Screen x of a point `along` the vessel's width (vertical) or length (horizontal).
+    double X(double along) const { return originX_ + along * scale_; }
+    /// Screen y of a height above the vessel's lowest point.
+    double Y(double height) const { return originY_ - height * scale_; }
+
+    std::string Outline() const {
+        const double head = diameter_ / 4.0;
+        std::ostringstream d;
+        if (vertical_) {
+            const double rx = diameter_ / 2.0 * scale_, ry = head * scale_;
+            d << "M " << Px(X(0)) << ' ' << Px(Y(head)) << " L " << Px(X(0)) << ' ' << Px(Y(length_ - head)) << " A " << Px(rx) << ' '
+              << Px(ry) << " 0 0 1 " << Px(X(diameter_)) << ' ' << Px(Y(length_ - head)) << " L " << Px(X(diameter_)) << ' '
+              << Px(Y(head)) << " A " << Px(rx) << ' ' << Px(ry) << " 0 0 1 " << Px(X(0)) << ' ' << Px(Y(head)) << " Z";
+        } else {
+            const double rx = head * scale_, ry = diameter_ / 2.0 * scale_;
+            d << "M " << Px(X(head)) << ' ' << Px(Y(diameter_)) << " L " << Px(X(length_ - head)) << ' ' << Px(Y(diameter_)) << " A "
+              << Px(rx) << ' ' << Px(ry) << " 0 0 1 " << Px(X(length_ - head)) << ' ' << Px(Y(0)) << " L " << Px(X(head)) << ' '
+              << Px(Y(0)) << " A " << Px(rx) << ' ' << Px(ry) << " 0 0 1 " << Px(X(head)) << ' ' << Px(Y(diameter_)) << " Z";
+        }
+        return d.str();
+    }
+
+    /// A band between two heights, the vessel's full width or length, clipped to the shell.
+    void Band(double from, double to, const char* colour, const char* title) {
+        if (!(to > from)) return;
+        const double span = vertical_ ? diameter_ : length_;
+        out_ << "  <rect clip-path=\"url(#shell)\" x=\"" << Px(X(0)) << "\" y=\"" << Px(Y(to)) << "\" width=\"" << Px(span * scale_)
+             << "\" height=\"" << Px((to - from) * scale_) << "\" fill=\"" << colour << "\"><title>" << title << "</title></rect>\n";
+    }
+
+    /// A level line across the vessel with its label on the right.
+    void Level(double height, const std::string& label, const char* colour, bool dashed) {
+        const double span = vertical_ ? diameter_ : length_;
+        const double y = Y(height);
+        out_ << "  <line x1=\"" << Px(X(0)) << "\" y1=\"" << Px(y) << "\" x2=\"" << Px(X(span)) << "\" y2=\"" << Px(y) << "\" stroke=\""
+             << colour << "\" stroke-width=\"1.5\"" << (dashed ? " stroke-dasharray=\"6 4\"" : "") << "/>\n";
+        const double labelX = X(span) + (vertical_ ? 24.0 : 44.0);
+        const double labelY = std::max(y, labelFloor_ + 14.0);
+        labelFloor_ = labelY;
+        out_ << "  <line x1=\"" << Px(X(span) + 4) << "\" y1=\"" << Px(y) << "\" x2=\"" << Px(labelX - 4) << "\" y2=\"" << Px(labelY - 4)
+             << "\" stroke=\"#888\" stroke-width=\"0.8\"/>\n";
+        out_ << "  <text x=\"" << Px(labelX) << "\" y=\"" << Px(labelY) << "\" font-size=\"13\">" << Escape(label) << "</text>\n";
+    }
+
+    void LabelsFromTop() { labelFloor_ = -1e9; }
+
+    /// A dimension line between two screen points, with arrow heads and its value.
+    void Dimension(double x1, double y1, double x2, double y2, const std::string& text) {
+        out_ << "  <line x1=\"" << Px(x1) << "\" y1=\"" << Px(y1) << "\" x2=\"" << Px(x2) << "\" y2=\"" << Px(y2)
+             << "\" stroke=\"#222\" stroke-width=\"1\" marker-start=\"url(#arrow)\" marker-end=\"url(#arrow)\"/>\n";
+        const double mx = (x1 + x2) / 2.0, my = (y1 + y2) / 2.0;
+        if (x1 == x2) {
+            out_ << "  <text x=\"" << Px(mx - 8) << "\" y=\"" << Px(my) << "\" font-size=\"14\" text-anchor=\"middle\" transform=\"rotate(-90 "
+                 << Px(mx - 8) << ' ' << Px(my) << ")\">" << Escape(text) << "</text>\n";
+        } else {
+            out_ << "  <text x=\"" << Px(mx) << "\" y=\"" << Px(my + 18) << "\" font-size=\"14\" text-anchor=\"middle\">" << Escape(text)
+                 << "</text>\n";
+        }
+    }
+
+    void Raw(const std::string& text) { out_ << text; }
+    std::string Body() const { return out_.str(); }
+    double Scale() const { return scale_; }
+
+private:
+    UnitSystem units_;
+    bool vertical_;
+    double diameter_;
+    double length_;
+    double scale_ = 1.0;
+    double width_ = kWidth;
+    double height_ = kHeight;
+    double originX_ = 0.0;
+    double originY_ = 0.0;
+    double labelFloor_ = -1e9;
+    std::ostringstream out_;
+};
+
+}  // namespace
+
+std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem units) {
+    const double diameter = Magnitude(o, Slot::Diameter);
+    const double length = Magnitude(o, Slot::OverallLength);
+    if (!o.Sized() || !(diameter > 0.0) || !(length > 0.0)) throw InputError("no drawing: the vessel was not sized");
+    const bool vertical = o.orientation == 0;
+    const std::string title = (c.name.empty() ? std::string("Separator") : c.name) + ": " + (vertical ? "vertical" : "horizontal") +
+                              " vessel, drawn to scale";
+    Sketch s(units, vertical, diameter, length, kTitleMargin + kTitleCharacterWidth * static_cast<double>(title.size()));
+
+    const bool heavy = c.HasHeavyLiquid();
+    const double heavyLevel = heavy ? Magnitude(o, Slot::HeavyLevel) : 0.0;
+    const double liquidTop = heavyLevel + Magnitude(o, Slot::LightLayerThickness);
+    const double minimum = Magnitude(o, Slot::MinimumLevel);
+
+    std::ostringstream svg;
+    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Px(s.Width()) << "\" height=\"" << Px(s.Height()) << "\" viewBox=\"0 0 "
+        << Px(s.Width()) << ' ' << Px(s.Height()) << "\" font-family=\"sans-serif\">\n";
+    svg << "  <defs>\n    <clipPath id=\"shell\"><path d=\"" << s.Outline() << "\"/></clipPath>\n"
+        << "    <marker id=\"arrow\" viewBox=\"0 0 10 10\" refX=\"5\" refY=\"5\" markerWidth=\"8\" markerHeight=\"8\" orient=\"auto-start-reverse\">"
+        << "<path d=\"M 0 1 L 10 5 L 0 9 z\" fill=\"#222\"/></marker>\n"
+        << "    <pattern id=\"mesh\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\"><path d=\"M 0 6 L 6 0\" stroke=\"#777\" stroke-width=\"1\"/></pattern>\n"
+        << "  </defs>\n";
+    svg << "  <rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    svg << "  <text x=\"20\" y=\"32\" font-size=\"18\" font-weight=\"bold\">" << Escape(title) << "</text>\n";
+    svg << "  <path d=\"" << s.Outline() << "\" fill=\"" << kVapourColour << "\"/>\n";
+
+    s.Band(0.0, heavyLevel, kHeavyColour, "heavy liquid");
+    s.Band(heavyLevel, liquidTop, kLightColour, "light liquid");
+
+    // Labels run from the top of the drawing down, so they are added highest level first.
+    struct Mark {
+        double height;
+        std::string label;
+        const char* colour;
+        bool dashed;
+    };
+    std::vector<Mark> marks;
+    if (vertical) {
+        double at = liquidTop;
+        const std::pair<Slot, const char*> stack[] = {{Slot::VapourAllowance, "vapour allowance"},
+                                                      {Slot::DisengagementHeight, "disengagement"},
+                                                      {Slot::MistEliminatorHeight, "mist eliminator"},
+                                                      {Slot::SecondVapourAllowance, "second allowance"}};
+        for (const auto& [slot, words] : stack) {
+            const double h = Magnitude(o, slot);
+            if (!(h > 0.0)) continue;
+            if (slot == Slot::MistEliminatorHeight) s.Band(at, at + h, "url(#mesh)", "mist eliminator");
+            at += h;
+            marks.push_back({at, std::string(words) + " " + s.Length(h), "#999", true});
+        }
+    } else {
+        const double space = Magnitude(o, Slot::VapourSpaceHeight);
+        if (space > 0.0) marks.push_back({diameter - space, "vapour space " + s.Length(space) + " below the top", "#999", true});
+    }
+    marks.push_back({liquidTop, std::string(heavy ? "light liquid top " : "liquid level ") + s.Length(liquidTop), "#8a5d00", false});
+    if (heavy) marks.push_back({heavyLevel, "heavy liquid level " + s.Length(heavyLevel), "#1d3f70", false});
+    if (minimum > 0.0) marks.push_back({minimum, "minimum level " + s.Length(minimum), "#c0392b", true});
+    std::stable_sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.height > b.height; });
+    s.LabelsFromTop();
+    for (const Mark& m : marks) s.Level(m.height, m.label, m.colour, m.dashed);
+
+    s.Raw("  <path d=\"" + s.Outline() + "\" fill=\"none\" stroke=\"#222\" stroke-width=\"2.5\"/>\n");
+    if (vertical) {
+        s.Dimension(s.X(0), s.Y(0) + 40, s.X(diameter), s.Y(0) + 40, "D = " + s.Length(diameter));
+        s.Dimension(s.X(0) - 40, s.Y(length), s.X(0) - 40, s.Y(0), "height " + s.Length(length));
+    } else {
+        s.Dimension(s.X(0), s.Y(0) + 40, s.X(length), s.Y(0) + 40, "overall length " + s.Length(length));
+        s.Dimension(s.X(0) - 40, s.Y(diameter), s.X(0) - 40, s.Y(0), "D = " + s.Length(diameter));
+    }
+    svg << s.Body() << "</svg>\n";
+    return svg.str();
+}
+
+}  // namespace kestrol::host

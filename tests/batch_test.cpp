@@ -1,0 +1,152 @@
+#include <cmath>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/batch.h"
+#include "host/case_file.h"
+#include "host/csv.h"
+#include "host/sizing_run.h"
+
+namespace kestrol {
+namespace {
+
+using Row = std::map<std::string, std::string>;
+
+/// The output CSV as rows of column name to field.
+std::vector<Row> ReadCsv(const std::string& text, std::vector<std::string>* header = nullptr) {
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<std::string_view> fields;
+    std::string scratch;
+    std::getline(lines, line);
+    EXPECT_TRUE(host::SplitCsvLine(line, fields, scratch));
+    const std::vector<std::string> names(fields.begin(), fields.end());
+    if (header != nullptr) *header = names;
+    std::vector<Row> rows;
+    while (std::getline(lines, line)) {
+        EXPECT_TRUE(host::SplitCsvLine(line, fields, scratch)) << line;
+        EXPECT_EQ(fields.size(), names.size()) << line;
+        Row row;
+        for (std::size_t i = 0; i < fields.size() && i < names.size(); ++i) row[names[i]] = std::string(fields[i]);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string RunBatch(const std::string& csv, unsigned jobs, host::BatchSummary* summary = nullptr) {
+    std::ostringstream out;
+    host::BatchOptions options;
+    options.jobs = jobs;
+    const host::BatchSummary s = host::SizeCsv(csv, "cases.csv", out, options);
+    if (summary != nullptr) *summary = s;
+    return out.str();
+}
+
+const char* const kHeader =
+    "name,orientation,pressure_kPa,temperature_C,vapour_mass_flow_kg_h,vapour_density_kg_m3,light_liquid_mass_flow_kg_h,"
+    "light_liquid_density_kg_m3,heavy_liquid_mass_flow_kg_h,heavy_liquid_density_kg_m3,assumed_liquid_percent,"
+    "assumed_liquid_density_kg_m3\n";
+
+// Row 4 asks for a hold-up of 300 s at 3,472 m3/s of liquid: more than a vertical vessel of
+// 40 m diameter holds at ratio 5, so the diameter search gives up.
+const char* const kRows =
+    "scrubber,vertical,3500,35,60000,28,1500,720,,,,\n"
+    "three-phase,vertical,1200,55,25000,9.5,9000,830,4000,1020,,\n"
+    "bad density,vertical,1200,55,25000,-9.5,9000,830,,,,\n"
+    "too much liquid,vertical,1000,40,5000,10,1e10,800,,,,\n"
+    "dry gas,auto,2500,20,12000,19,,,,,2,650\n"
+    "short row,vertical,1000,40\n"
+    "\"drum, spare\",vertical,1000,40,5000,10,2000,800,,,,\n";
+
+host::SizingCase CaseOf(const char* name, const char* orientation, std::vector<std::pair<int, double>> values) {
+    host::SizingCase c;
+    c.name = name;
+    c.orientation = host::ParseOrientation(orientation);
+    for (auto [key, v] : values) c.values[static_cast<std::size_t>(key)] = v;
+    return c;
+}
+
+TEST(BatchRoundTripTest, EveryRowComesBackInOrderWithItsStatus) {
+    host::BatchSummary summary;
+    std::vector<std::string> header;
+    const std::vector<Row> rows = ReadCsv(RunBatch(std::string(kHeader) + kRows, 2, &summary), &header);
+    ASSERT_EQ(rows.size(), 7u);
+    const char* const names[] = {"scrubber", "three-phase", "bad density", "too much liquid", "dry gas", "short row", "drum, spare"};
+    const char* const statuses[] = {"sized", "sized", "bad input", "not sized", "sized", "bad input", "sized"};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].at("name"), names[i]) << "row " << i;
+        EXPECT_EQ(rows[i].at("status"), statuses[i]) << "row " << i << ": " << rows[i].at("message");
+    }
+    EXPECT_EQ(summary.rows, 7u);
+    EXPECT_EQ(summary.sized, 4u);
+    EXPECT_EQ(summary.notSized, 1u);
+    EXPECT_EQ(summary.badInput, 2u);
+
+    EXPECT_EQ(header.front(), "name");
+    EXPECT_EQ(header.back(), "message");
+    EXPECT_EQ(rows[0].at("vapour_density_kg_m3"), "28") << "inputs are echoed";
+    EXPECT_NE(rows[2].at("message").find("line 4: vapour_density_kg_m3: must be greater than 0"), std::string::npos) << rows[2].at("message");
+    EXPECT_NE(rows[3].at("message").find("missing: inside diameter"), std::string::npos) << rows[3].at("message");
+    EXPECT_EQ(rows[3].at("inside_diameter_m"), "") << "a failed row has no diameter";
+    EXPECT_NE(rows[5].at("message").find("the row has 4 fields, the header names 12"), std::string::npos) << rows[5].at("message");
+    EXPECT_EQ(rows[4].at("orientation_used"), "vertical");
+}
+
+// The batch reports what one case sized on its own reports, digit for digit.
+TEST(BatchRoundTripTest, ResultsReadBackAsTheSingleCaseResults) {
+    const std::vector<Row> rows = ReadCsv(RunBatch(std::string(kHeader) + kRows, 2));
+    const host::SizingCase scrubber = CaseOf("scrubber", "vertical",
+                                             {{host::kPressure, 3500}, {host::kTemperature, 35}, {host::kVapourMassFlow, 60000},
+                                              {host::kVapourDensity, 28}, {host::kLightLiquidMassFlow, 1500}, {host::kLightLiquidDensity, 720}});
+    const host::SizingOutcome alone = host::SizeCase(scrubber);
+    ASSERT_TRUE(alone.Sized());
+    const std::pair<const char*, Slot> columns[] = {{"inside_diameter_m", Slot::Diameter},
+                                                    {"overall_length_m", Slot::OverallLength},
+                                                    {"light_liquid_layer_m", Slot::LightLayerThickness},
+                                                    {"wall_thickness_m", Slot::WallThickness},
+                                                    {"total_cost_USD", Slot::TotalCost}};
+    for (const auto& [column, slot] : columns) {
+        const std::optional<double> v = host::ParseNumber(rows[0].at(column));
+        ASSERT_TRUE(v.has_value()) << column << ": " << rows[0].at(column);
+        EXPECT_EQ(*v, std::fabs(alone.At(slot))) << column;
+    }
+    EXPECT_EQ(host::ParseNumber(rows[0].at("holdup_time_below_minimum_level_s")), alone.values[host::kHoldupIndex]);
+}
+
+// Chunks finish in any order on several threads; the output must not show it.
+TEST(BatchRoundTripTest, ThreadCountDoesNotChangeTheOutput) {
+    std::string csv = kHeader;
+    for (int i = 0; i < 1500; ++i) {
+        csv += "case " + std::to_string(i) + ",vertical,1000," + std::to_string(20 + i % 40) + "," + std::to_string(2000 + 37 * i) + ",10," +
+               std::to_string(500 + 11 * (i % 97)) + ",800,,,,\n";
+        if (i % 500 == 250) csv += "broken " + std::to_string(i) + ",vertical,1000,40,5000,10,-1,800,,,,\n";
+    }
+    const std::string serial = RunBatch(csv, 1);
+    const std::string parallel = RunBatch(csv, 3);
+    EXPECT_EQ(serial, parallel);
+    const std::vector<Row> rows = ReadCsv(parallel);
+    ASSERT_EQ(rows.size(), 1503u);
+    EXPECT_EQ(rows[250].at("name"), "case 250");
+    EXPECT_EQ(rows[251].at("name"), "broken 250");
+    EXPECT_EQ(rows[251].at("status"), "bad input");
+    EXPECT_EQ(rows.back().at("name"), "case 1499");
+}
+
+TEST(BatchRoundTripTest, BlankLinesAndCarriageReturnsAreNoCases) {
+    const std::string csv = std::string("\xEF\xBB\xBF") + "name,orientation,pressure_kPa\r\n\r\na,vertical,100\r\n  \r\n";
+    host::BatchSummary summary;
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 1, &summary));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("name"), "a");
+    EXPECT_EQ(rows[0].at("pressure_kPa"), "100");
+    EXPECT_EQ(rows[0].at("status"), "not sized") << "no vapour given: the object says what is missing";
+    EXPECT_NE(rows[0].at("message").find("vapour"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrol

@@ -1,0 +1,132 @@
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "drawn_vessels.h"
+#include "host/report.h"
+#include "host/result_fields.h"
+#include "row_name.h"
+
+namespace kestrol {
+namespace {
+
+using host::Quantity;
+using host::UnitSystem;
+using testing_support::DrawnOutcome;
+using testing_support::ThreePhaseCase;
+
+struct FormatRow {
+    const char* name;
+    double value;
+    int digits;
+    const char* text;
+};
+
+const FormatRow kFormatRows[] = {
+    {"RoundsHalfUpToWhole", 12563.83, 0, "12,564"},
+    {"NegativeWithSeparators", -1234567.891, 2, "-1,234,567.89"},
+    {"PadsDigits", 0.5, 3, "0.500"},
+    {"ThreeDigitsNoSeparator", 999.0, 0, "999"},
+    {"FourDigitsOneSeparator", 1000.0, 0, "1,000"},
+    {"NegativeThreeDigitsNoSeparator", -100.0, 1, "-100.0"},
+};
+
+class FormatNumberTest : public testing::TestWithParam<FormatRow> {};
+
+TEST_P(FormatNumberTest, MatchesRow) {
+    EXPECT_EQ(host::FormatNumber(GetParam().value, GetParam().digits), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FormatNumberTest, testing::ValuesIn(kFormatRows), testing_support::RowName());
+
+struct ConvertRow {
+    const char* name;
+    double si;
+    Quantity quantity;
+    UnitSystem system;
+    double shown;
+    double tolerance;  ///< the conversion factors' own precision
+};
+
+const ConvertRow kConvertRows[] = {
+    {"MetreInFeet", 0.3048, Quantity::Length, UnitSystem::US, 1.0, 1e-12},
+    {"FixedLengthShownAsMagnitude", -0.9144, Quantity::Length, UnitSystem::US, 3.0, 1e-12},
+    {"ThicknessInInches", 0.0254, Quantity::Thickness, UnitSystem::US, 0.999998, 1e-9},
+    {"ThicknessInMillimetres", 0.009525, Quantity::Thickness, UnitSystem::SI, 9.525, 1e-12},
+    {"AtmosphereIsZeroGauge", 101.325, Quantity::Pressure, UnitSystem::US, 0.0, 1e-4},
+    {"BoilingWaterInFahrenheit", 100.0, Quantity::Temperature, UnitSystem::US, 212.0, 1e-12},
+    {"NegativeTemperatureKeepsSign", -40.0, Quantity::Temperature, UnitSystem::US, -40.0, 1e-12},
+    {"KilogramsInPounds", 0.45359237, Quantity::MassFlow, UnitSystem::US, 1.0, 1e-12},
+    {"WaterDensityInPoundsPerCubicFoot", 1000.0, Quantity::Density, UnitSystem::US, 62.42796, 1e-5},
+    {"StressInPsi", 6.89475908677537, Quantity::Stress, UnitSystem::US, 1.0, 1e-6},
+    {"VelocityInFeetPerSecond", 0.3048, Quantity::Velocity, UnitSystem::US, 1.0, 1e-12},
+    {"SecondsStaySeconds", -600.0, Quantity::Time, UnitSystem::US, 600.0, 0.0},
+};
+
+class ConvertTest : public testing::TestWithParam<ConvertRow> {};
+
+TEST_P(ConvertTest, MatchesRow) {
+    const ConvertRow& row = GetParam();
+    EXPECT_NEAR(host::Convert(row.si, row.quantity, row.system), row.shown, row.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ConvertTest, testing::ValuesIn(kConvertRows), testing_support::RowName());
+
+TEST(TextReportTest, SizedVerticalVesselShowsGroupsUnitsAndGivenValues) {
+    host::SizingCase c = ThreePhaseCase();
+    c.values[static_cast<std::size_t>(host::FindCaseKey("diameter_m", true))] = 1.524;
+    const host::SizingOutcome o = DrawnOutcome(0, -1.524, 6.0);
+    const std::string text = host::TextReport(c, o, UnitSystem::SI, "case.json");
+    for (const char* expected : {"\nVessel\n", "\nLiquids\n", "\nVapour\n", "\nMechanical\n", "\nCost\n", "Overall height", "1.524 m  (given)",
+                                 "600 s  (10.0 min)", "Disengagement height", "1 (carbon steel)", "9.5 mm", "12,564 USD",
+                                 "Result: sized."})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    EXPECT_EQ(text.find("Vapour space height"), std::string::npos) << "a horizontal vessel's row";
+}
+
+TEST(TextReportTest, UsUnitsReportFeetInchesAndPsig) {
+    const host::SizingOutcome o = DrawnOutcome(1, 3.048, 12.192);
+    const std::string text = host::TextReport(ThreePhaseCase(), o, UnitSystem::US, "case.json");
+    for (const char* expected : {"10.00 ft", "40.00 ft", "0.375 in", "psig", "131.0 deg F", "lb/h", "Vapour space height"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    EXPECT_EQ(text.find(" m\n"), std::string::npos) << text;
+}
+
+TEST(TextReportTest, MissingResultsAreNamedAndTheVerdictIsPlain) {
+    host::SizingOutcome o = DrawnOutcome(0, 1.524, 6.0);
+    o.values[static_cast<std::size_t>(Index(Slot::Diameter))] = kEmptyValue;
+    o.values[static_cast<std::size_t>(Index(Slot::WallThickness))] = kEmptyValue;
+    const std::string text = host::TextReport(ThreePhaseCase(), o, UnitSystem::SI, "case.json");
+    EXPECT_NE(text.find("Result: NOT SIZED."), std::string::npos) << text;
+    EXPECT_NE(text.find("missing: inside diameter and wall thickness"), std::string::npos) << text;
+    EXPECT_NE(text.find("not computed"), std::string::npos) << text;
+}
+
+TEST(JsonReportTest, CarriesTheSameResultsWithUnitsAlongside) {
+    const host::SizingOutcome o = DrawnOutcome(1, 3.048, 12.192);
+    const nlohmann::json report = nlohmann::json::parse(host::JsonReport(ThreePhaseCase(), o, UnitSystem::US, "case.json"));
+    EXPECT_EQ(report["sized"], true);
+    EXPECT_EQ(report["vessel"]["orientation"], "horizontal");
+    EXPECT_EQ(report["vessel"]["inside_diameter"]["unit"], "ft");
+    EXPECT_NEAR(report["vessel"]["inside_diameter"]["value"].get<double>(), 10.0, 1e-12);
+    EXPECT_NEAR(report["vessel"]["length_to_diameter_ratio"].get<double>(), 3.5, 1e-12);
+    EXPECT_EQ(report["mechanical"]["material_code"], 1);
+    EXPECT_EQ(report["cost"]["total_cost"]["unit"], "USD");
+    EXPECT_EQ(report["feed"]["pressure"]["unit"], "psig");
+    EXPECT_TRUE(report["liquids"].contains("heavy_liquid_level"));
+    EXPECT_FALSE(report["vapour"].contains("disengagement_height")) << "vertical only";
+    EXPECT_FALSE(report.contains("missing_results"));
+}
+
+TEST(JsonReportTest, FailedCaseListsMissingResultsAndNoGroups) {
+    host::SizingOutcome o;
+    o.result = SIZING_E_NOPERCENT;
+    const nlohmann::json report = nlohmann::json::parse(host::JsonReport(ThreePhaseCase(), o, UnitSystem::SI, "case.json"));
+    EXPECT_EQ(report["sized"], false);
+    EXPECT_NE(report["problem"].get<std::string>().find("assumed_liquid_percent"), std::string::npos);
+    EXPECT_FALSE(report.contains("vessel"));
+}
+
+}  // namespace
+}  // namespace kestrol

@@ -68,16 +68,16 @@ HRESULT STDMETHODCALLTYPE ClassFactory::LockServer(BOOL lock) {
     return S_OK;
 }
 
-HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) noexcept {
+HRESULT GetClassObject(const CLSID* clsid, const IID* riid, void** ppv) noexcept {
     if (ppv == nullptr) return E_POINTER;
-    if (IsNullAddress(&clsid) || IsNullAddress(&riid)) {
+    if (IsNullAddress(clsid) || IsNullAddress(riid)) {
         *ppv = nullptr;
         return E_INVALIDARG;
     }
-    if (!IsEqualGUID(clsid, CLSID_SeparatorSizing)) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!IsEqualGUID(*clsid, CLSID_SeparatorSizing)) return CLASS_E_CLASSNOTAVAILABLE;
     IClassFactory* factory = new (std::nothrow) ClassFactory();
     if (factory == nullptr) return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(riid, ppv);
+    const HRESULT hr = factory->QueryInterface(*riid, ppv);
     factory->Release();
     return hr;
 }

@@ -23,8 +23,8 @@ private:
 };
 
 /// A fresh factory for CLSID_SeparatorSizing, asked for as riid; CLASS_E_CLASSNOTAVAILABLE
-/// (out untouched) for any other class.
-HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) noexcept;
+/// (out untouched) for any other class, E_INVALIDARG for a null identifier.
+HRESULT GetClassObject(const CLSID* clsid, const IID* riid, void** ppv) noexcept;
 
 /// Factories alive in this process. They do not hold the module (hosts lock it), so this is
 /// for tests that check none is left behind.

@@ -11,7 +11,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-    return kestrol::Shielded(E_FAIL, [&] { return kestrol::module::GetClassObject(clsid, riid, ppv); });
+    // As addresses from here on: a host written in C can pass null for either.
+    const CLSID* const classId = &clsid;
+    const IID* const interfaceId = &riid;
+    return kestrol::Shielded(E_FAIL, [=] { return kestrol::module::GetClassObject(classId, interfaceId, ppv); });
 }
 
 STDAPI DllCanUnloadNow() { return kestrol::module::CanUnloadNow(); }

@@ -147,6 +147,9 @@ int SizeBatch(const SizeOptions& options, std::ostream& out, std::ostream& err, 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     CLI::App app{"kestrol: sizes separator vessels through the sizing object"};
     app.require_subcommand(1);
+    // The same syntax on every system: on Windows CLI11 would otherwise read an argument that
+    // starts with a slash (a path, under Wine) as an option.
+    app.allow_windows_style_options(false);
 
     std::string scriptPath;
     CLI::App* run = app.add_subcommand("run", "Play a host script against one sizing object and print the results as JSON");

@@ -4,7 +4,11 @@ namespace kestrol::module {
 namespace {
 volatile LONG liveObjects = 0;
 volatile LONG locks = 0;
+HINSTANCE instanceHandle = nullptr;
 }  // namespace
+
+void RecordInstance(HINSTANCE instance) noexcept { instanceHandle = instance; }
+HINSTANCE Instance() noexcept { return instanceHandle; }
 
 void ObjectCreated() noexcept { InterlockedIncrement(&liveObjects); }
 void ObjectDestroyed() noexcept { InterlockedDecrement(&liveObjects); }

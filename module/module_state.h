@@ -1,9 +1,14 @@
-// Module-wide counts: live objects and server locks, changed only atomically.
+// Module-wide state: the instance handle the loader gave us, and the live-object and lock
+// counts, changed only atomically.
 #pragma once
 
 #include "platform/windows_api.h"
 
 namespace kestrol::module {
+
+/// Remembers the handle of the module's own file (given on process attach).
+void RecordInstance(HINSTANCE instance) noexcept;
+HINSTANCE Instance() noexcept;
 
 void ObjectCreated() noexcept;
 void ObjectDestroyed() noexcept;

@@ -1,6 +1,8 @@
 // STAND-IN for the Windows SDK on non-Windows builds only: the few types, constants and calls
 // that module/ and sizing/ use, with the Windows widths (LONG is 32-bit here, unlike long on
-// LP64). The Windows build includes the real SDK instead.
+// LP64). The Windows build includes the real SDK instead. The registry, the module file name
+// and the CLSID rendering are fakes (platform/win32_standin.cpp) that tests read and steer
+// through kestrol::standin; nothing here touches a real system.
 #pragma once
 
 #ifdef _WIN32
@@ -9,14 +11,45 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <optional>
+#include <string>
 
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
 using DWORD = std::uint32_t;
 using BOOL = std::int32_t;
 using HRESULT = std::int32_t;
+using BYTE = std::uint8_t;
+using REGSAM = std::uint32_t;
+using LPVOID = void*;
+using LPCSTR = const char*;
+using LPSTR = char*;
+using LPDWORD = DWORD*;
+using OLECHAR = wchar_t;
+using LPOLESTR = OLECHAR*;
+
+struct HKEY__;
+using HKEY = HKEY__*;
+using PHKEY = HKEY*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+inline constexpr DWORD DLL_PROCESS_ATTACH = 1;
 
 #define STDMETHODCALLTYPE  // calling conventions vanish off Windows
+#define WINAPI
+#define STDAPICALLTYPE
 #define STDAPI extern "C" HRESULT
 #define STDAPI_(type) extern "C" type
 
@@ -40,8 +73,27 @@ inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+inline constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110u);
+inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111u);
+inline constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201u);
+constexpr bool SUCCEEDED(HRESULT hr) noexcept { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) noexcept { return hr < 0; }
+
+inline constexpr LONG ERROR_SUCCESS = 0;
+inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+inline constexpr LONG ERROR_ACCESS_DENIED = 5;
+inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
+inline constexpr LONG ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+// A predefined key is a reserved handle value, never a real object.
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u)))
 
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) = 0;
@@ -51,6 +103,53 @@ struct IUnknown {
 protected:
     ~IUnknown() = default;
 };
+
+struct IClassFactory : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
+
+protected:
+    ~IClassFactory() = default;
+};
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR keyClass,
+                   LPDWORD classLength, PFILETIME lastWrite);
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG RegCloseKey(HKEY key);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text);
+void CoTaskMemFree(LPVOID memory);
+
+// Steering and inspection of the fakes, for tests.
+namespace kestrol::standin {
+
+/// Every key under HKEY_CLASSES_ROOT by its full path (as first spelt), with its default
+/// value's bytes when one is set.
+std::map<std::string, std::optional<std::string>> RegistryKeys();
+/// Empties the registry and undoes every steering call below.
+void Reset();
+/// Handles opened or created and not yet closed.
+int OpenKeyHandles();
+/// Strings from StringFromCLSID not yet given back with CoTaskMemFree.
+int OutstandingComStrings();
+/// RegCreateKeyExA fails with ERROR_ACCESS_DENIED for this path (case-insensitive).
+void RefuseKeyCreation(const std::string& path);
+/// RegSetValueExA fails with ERROR_ACCESS_DENIED on a key with this path.
+void RefuseValueWrites(const std::string& path);
+/// What GetModuleFileNameA reports; std::nullopt makes it fail (return 0).
+void SetModuleFileName(std::optional<std::string> path);
+/// StringFromCLSID fails with this result (S_OK restores it).
+void FailStringFromClsid(HRESULT failure);
+/// StringFromCLSID answers this text instead of the rendered identifier.
+void OverrideClsidText(std::optional<std::wstring> text);
+/// Creates HKEY_CLASSES_ROOT\path and every key above it, without a value.
+void AddKey(const std::string& path);
+
+}  // namespace kestrol::standin
 
 // The counts stay plain LONGs, as on Windows; the compiler's atomic builtins do the work.
 inline LONG InterlockedIncrement(volatile LONG* target) {

@@ -2,8 +2,12 @@
 #pragma once
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #include <objbase.h>
+#include <olectl.h>
 #include <unknwn.h>
 #else
 #include "platform/win32_standin.h"

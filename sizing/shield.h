@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cfenv>
-#if defined(__x86_64__) && defined(__GLIBC__)
+#include <utility>
+
+#if defined(__i386__) || defined(__x86_64__)
 #include <xmmintrin.h>
 #endif
-#include <utility>
 
 namespace kestrol {
 
@@ -36,20 +37,44 @@ public:
     FloatingPointGuard& operator=(const FloatingPointGuard&) = delete;
 
 private:
+#if defined(__i386__) || defined(__x86_64__)
+    /// MXCSR bits 7 to 12: masks of invalid, denormal, divide-by-zero, overflow, underflow, inexact.
+    static constexpr unsigned kAllExceptionMasks = 0x1F80;
+    /// MXCSR bits 0 to 5: the six status flags.
+    static constexpr unsigned kAllExceptionFlags = 0x003F;
+#endif
 #if defined(__x86_64__) && defined(__GLIBC__)
     // Here every double operation, the C library's included, runs on SSE: its control and
     // status register is the whole environment that matters, and saving it costs a tenth of
     // a full environment save, which would otherwise dominate a sizing.
-    static constexpr unsigned kAllExceptionMasks = 0x1F80;
-    static constexpr unsigned kAllExceptionFlags = 0x003F;
     void Hold() noexcept {
         hostControl_ = _mm_getcsr();
         _mm_setcsr((hostControl_ | kAllExceptionMasks) & ~kAllExceptionFlags);
     }
     void Restore() noexcept { _mm_setcsr(hostControl_); }
     unsigned hostControl_ = 0;
+#elif defined(__i386__) || defined(__x86_64__)
+    // Both units by hand. 32-bit x86 returns doubles through the x87 unit, and mingw-w64's
+    // feholdexcept only clears the SSE flags without masking them, nor did its fesetenv give
+    // the control words back: a host that unmasked exceptions trapped inside the DLL.
+    /// x87 control word bits 0 to 5: the same six exceptions' masks.
+    static constexpr unsigned short kX87ExceptionMasks = 0x3F;
+    void Hold() noexcept {
+        hostControl_ = _mm_getcsr();
+        __asm__ __volatile__("fnstcw %0" : "=m"(hostX87Control_));
+        const unsigned short masked = static_cast<unsigned short>(hostX87Control_ | kX87ExceptionMasks);
+        __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(masked));
+        _mm_setcsr((hostControl_ | kAllExceptionMasks) & ~kAllExceptionFlags);
+    }
+    void Restore() noexcept {
+        // x87 flags cleared first: an unmasked exception with its flag raised traps at the
+        // host's next x87 instruction.
+        __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(hostX87Control_));
+        _mm_setcsr(hostControl_);
+    }
+    unsigned hostControl_ = 0;
+    unsigned short hostX87Control_ = 0;
 #else
-    // 32-bit x86 returns doubles through the x87 unit and its C library computes there too.
     void Hold() noexcept { std::feholdexcept(&hostEnvironment_); }
     void Restore() noexcept { std::fesetenv(&hostEnvironment_); }
     std::fenv_t hostEnvironment_{};

@@ -6,9 +6,13 @@
 
 namespace kestrol {
 
+// The public host header defines the same marker; whichever comes first defines it.
+#ifndef KESTROL_EMPTY_VALUE_DECLARED
+#define KESTROL_EMPTY_VALUE_DECLARED
 /// Marks an interface double as empty, unset or failed. Compared exactly: an agreed value,
 /// not a measurement.
-inline constexpr double kEmptyValue = -32767.0;
+constexpr double kEmptyValue = -32767.0;
+#endif
 
 constexpr bool IsEmpty(double v) noexcept { return v == kEmptyValue; }
 

@@ -131,6 +131,7 @@ TEST(ExampleDrawingTest, SvgIsWrittenForASizedExample) {
     text << file.rdbuf();
     EXPECT_NE(text.str().find("<svg"), std::string::npos);
     EXPECT_NE(text.str().find("heavy liquid level"), std::string::npos);
+    file.close();  // Windows removes no file that is still open
     fs::remove(svg);
 }
 
@@ -146,6 +147,7 @@ TEST(ExampleBatchTest, EveryGeneratedCaseIsSizedOrSaysWhy) {
         if (line.find(",sized,") != std::string::npos) ++sized;
         if (line.find(",not sized,") != std::string::npos && line.find("could not be sized; missing:") == std::string::npos) ++unexplained;
     }
+    output.close();  // Windows removes no file that is still open
     fs::remove(results);
     EXPECT_EQ(outputRows, inputRows);
     EXPECT_EQ(unexplained, 0u);

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/command_line.h"
+#include "command_runner.h"
 #include "row_name.h"
 
 namespace kestrol {
@@ -14,18 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CommandResult Kestrol(std::vector<std::string> args) {
-    args.insert(args.begin(), "kestrol");
-    std::ostringstream out, err;
-    const int status = host::RunCommandLine(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing_support::CommandResult;
+using testing_support::Kestrol;
 
 /// A scratch folder of its own per test, removed afterwards.
 class TempFolder {

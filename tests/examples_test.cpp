@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "host/command_line.h"
+#include "command_runner.h"
 #include "row_name.h"
 #include "sizing/values.h"
 
@@ -20,18 +20,8 @@ using nlohmann::json;
 
 const fs::path kExamples = fs::path(__FILE__).parent_path().parent_path() / "examples";
 
-struct CommandResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CommandResult Kestrol(std::vector<std::string> args) {
-    args.insert(args.begin(), "kestrol");
-    std::ostringstream out, err;
-    const int status = host::RunCommandLine(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing_support::CommandResult;
+using testing_support::Kestrol;
 
 double Value(const json& field) { return field.at("value").get<double>(); }
 

@@ -181,15 +181,7 @@ TEST_P(HorizontalCalculateTest, GivesACompleteVector) {
     host::ObjectHandle object = testing_support::NewObject();
     ASSERT_NE(object, nullptr);
     ISeparatorSizing& o = *object;
-    o.SetVapourMassFlow(20000.0);
-    o.SetVapourDensity(8.0);
-    o.SetLightLiquidMassFlow(30000.0);
-    o.SetLightLiquidDensity(750.0);
-    o.SetHeavyLiquidMassFlow(GetParam().heavyMassFlow);
-    o.SetHeavyLiquidDensity(1000.0);
-    o.SetPressure(1500.0);
-    o.SetTemperature(40.0);
-    o.SetAuxiliaryValue1(1.0);
+    testing_support::SetProcessFeed(o, GetParam().heavyMassFlow);
     o.SetOrientation(1);
     ASSERT_EQ(o.Calculate(0), S_OK);
     const bool heavy = GetParam().heavyMassFlow > 0.0;

@@ -35,4 +35,18 @@ inline void SetTwoPhaseFeed(ISeparatorSizing& object) {
     object.SetAuxiliaryValue1(1.0);
 }
 
+/// A process feed, 20 t/h of vapour over 30 t/h of light liquid at 1500 kPa, with a heavy
+/// liquid when its mass flow is not 0.
+inline void SetProcessFeed(ISeparatorSizing& object, double heavyMassFlow) {
+    object.SetVapourMassFlow(20000.0);
+    object.SetVapourDensity(8.0);
+    object.SetLightLiquidMassFlow(30000.0);
+    object.SetLightLiquidDensity(750.0);
+    object.SetHeavyLiquidMassFlow(heavyMassFlow);
+    object.SetHeavyLiquidDensity(1000.0);
+    object.SetPressure(1500.0);
+    object.SetTemperature(40.0);
+    object.SetAuxiliaryValue1(1.0);
+}
+
 }  // namespace kestrol::testing_support

@@ -7,6 +7,7 @@
 
 #include "sizing/sizing_object.h"
 #include "tests/array_slots.h"
+#include "tests/object_fixture.h"
 #include "vertical/vertical_sizing.h"
 
 namespace kestrol::vertical {
@@ -470,15 +471,7 @@ TEST_P(VerticalCalculateTest, GivesACompleteVector) {
     ObjectRun run;
     ASSERT_NE(run.object, nullptr);
     SizingObject& o = *run.object;
-    o.SetVapourMassFlow(20000.0);
-    o.SetVapourDensity(8.0);
-    o.SetLightLiquidMassFlow(30000.0);
-    o.SetLightLiquidDensity(750.0);
-    o.SetHeavyLiquidMassFlow(GetParam().heavyMassFlow);
-    o.SetHeavyLiquidDensity(1000.0);
-    o.SetPressure(1500.0);
-    o.SetTemperature(40.0);
-    o.SetAuxiliaryValue1(1.0);
+    testing_support::SetProcessFeed(o, GetParam().heavyMassFlow);
     o.SetOrientation(0);
     ASSERT_EQ(o.Calculate(0), S_OK);
     const bool heavy = GetParam().heavyMassFlow > 0.0;

@@ -251,6 +251,7 @@ const FailureRow kFailureRows[] = {
      },
      Slot::Diameter},
     {"MinimumLevelAboveTheCylinder", [](Vessel& v) { v[Slot::MinimumLevel] = 50.0; }, Slot::Spare39},
+    {"HugeFixedDiameterOverflowsTheHeight", [](Vessel& v) { v[Slot::Diameter] = -6.7e307; }, Slot::OverallLength},
 };
 
 class SizeVerticalFailureTest : public testing::TestWithParam<FailureRow> {};

@@ -135,6 +135,7 @@ Next VerticalRun::CaseA() {
         r_ = pass_ == 0 ? -kFirstRatio : kFirstRatio;
         slots_.Set(Slot::Ratio, r_);
         l_ = (std::fabs(r_) + 0.5) * d_;
+        if (!IsStorableResult(l_)) return Next::Fail;  // a host's huge diameter overflows it
         slots_.Set(Slot::OverallLength, l_);
         if (pass_ == 0) {
             // Store negated: the next pass reads these times as fixed.

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
-# each for a bounded time from the seed corpus in fuzz/corpus, then replays every input it
-# kept and fails if any took longer than 100 ms.
-#   tools/fuzz.sh [SECONDS_PER_TARGET]
+# each from the seed corpus in fuzz/corpus, then replays every input it kept and fails if any
+# took longer than 100 ms.
+#   tools/fuzz.sh [SECONDS_PER_TARGET]   a campaign bounded in time, new inputs every run
+#   tools/fuzz.sh --ci                   a fixed seed and a fixed number of runs per target
+#                                        (about a minute each): the same inputs every time, so
+#                                        CI repeats what was checked before the change landed
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-60}
+if [ "${1:-}" = --ci ]; then
+  limit() { case $1 in interface) echo "-seed=1 -runs=400000" ;; *) echo "-seed=1 -runs=150000" ;; esac; }
+else
+  seconds=${1:-60}
+  limit() { echo "-max_total_time=$seconds"; }
+fi
 
 tools/setup.sh
 command -v clang++ >/dev/null || { as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo); "${as_root[@]}" apt-get install -y -qq clang >/dev/null; }
@@ -18,8 +26,9 @@ for target in interface parser; do
   corpus="$work/$target"
   mkdir -p "$corpus" "$work/artifacts-$target"
   cp fuzz/corpus/$target/* "$corpus/"
-  echo "== fuzzing ${target}_fuzz for ${seconds} s"
-  build/fuzz/fuzz/${target}_fuzz "$corpus" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 \
+  echo "== fuzzing ${target}_fuzz ($(limit $target))"
+  # shellcheck disable=SC2046
+  build/fuzz/fuzz/${target}_fuzz "$corpus" $(limit $target) -timeout=1 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts-$target/" 2>"$work/$target.log" || {
       tail -n 60 "$work/$target.log"; echo "fuzz: ${target}_fuzz found a failure"; exit 1; }
   grep -E 'stat::number_of_executed_units|stat::new_units_added' "$work/$target.log"

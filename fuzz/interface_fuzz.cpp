@@ -172,9 +172,10 @@ void CheckedCalculation(ISeparatorSizing& o, Call call) {
         std::memcpy(&bits, &v, sizeof v);
         double was;
         std::memcpy(&was, &before[slot], sizeof was);
-        // Marking a host's NaN as fixed flips only its sign: still the host's value.
-        if (bits != before[slot] && !std::isfinite(v) && !(std::isnan(v) && std::isnan(was))) {
-            std::fprintf(stderr, "non-finite value written into slot %d\n", slot);
+        // Marking a host's NaN or infinity as fixed flips only its sign: still the host's value.
+        const bool hostValueMarked = std::fabs(v) == std::fabs(was) || (std::isnan(v) && std::isnan(was));
+        if (bits != before[slot] && !std::isfinite(v) && !hostValueMarked) {
+            std::fprintf(stderr, "non-finite value written into slot %d: %g, was %g\n", slot, v, was);
             __builtin_trap();
         }
     }

@@ -252,6 +252,14 @@ const FailureRow kFailureRows[] = {
      Slot::Diameter},
     {"MinimumLevelAboveTheCylinder", [](Vessel& v) { v[Slot::MinimumLevel] = 50.0; }, Slot::Spare39},
     {"HugeFixedDiameterOverflowsTheHeight", [](Vessel& v) { v[Slot::Diameter] = -6.7e307; }, Slot::OverallLength},
+    {"InfiniteFixedHeightLeavesNoFiniteClosure",
+     [](Vessel& v) {
+         v[Slot::OverallLength] = -kInf;
+         v[Slot::Diameter] = -2.0;
+         v[Slot::Ratio] = -3.0;
+         v[Slot::LightLayerThickness] = -0.5;
+     },
+     Slot::Spare39},
 };
 
 class SizeVerticalFailureTest : public testing::TestWithParam<FailureRow> {};

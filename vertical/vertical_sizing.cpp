@@ -285,14 +285,19 @@ bool VerticalRun::CloseHeights() {
     const double quarter = d_ / 4.0;
     const double stack = quarter + h34_ + h10_ + h7_ + h5_ + h12_ + h11_;
     if (stack == l_) return true;
+    // A height that takes up the difference is stored when not negative; one that is not a
+    // number at all (an infinite height or diameter from the host) ends the run instead.
     if (!Fixed(Slot::DisengagementHeight)) {
         h11_ = l_ - quarter - h7_ - h5_ - h10_ - h12_ - h34_;
+        if (!std::isfinite(h11_)) return false;
         if (h11_ >= 0.0) slots_.Set(Slot::DisengagementHeight, h11_);
     } else if (!Fixed(Slot::SecondVapourAllowance)) {
         h34_ = l_ - quarter - h7_ - h5_ - h10_ - h12_ - h11_;
+        if (!std::isfinite(h34_)) return false;
         if (h34_ >= 0.0) slots_.Set(Slot::SecondVapourAllowance, h34_);
     } else if (!Fixed(Slot::VapourAllowance)) {
         h10_ = l_ - quarter - h7_ - h5_ - h11_ - h12_ - h34_;
+        if (!std::isfinite(h10_)) return false;
         if (h10_ >= 0.0) slots_.Set(Slot::VapourAllowance, h10_);
     } else {
         const double spare = l_ - quarter - h7_ - h5_ - h10_ - h11_ - h12_ - h34_;

@@ -15,8 +15,7 @@ else
   limit() { echo "-max_total_time=$seconds"; }
 fi
 
-tools/setup.sh
-command -v clang++ >/dev/null || { as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo); "${as_root[@]}" apt-get install -y -qq clang >/dev/null; }
+tools/setup.sh --fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine, only what is missing.
-# With --windows also the mingw-w64 cross compilers and Wine, for the Windows server.
+# With --windows also the mingw-w64 cross compilers and Wine, for the Windows server; with
+# --fuzz clang and its fuzzer and sanitizer runtimes.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin)
 as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
-if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64)
-  # Wine's 32-bit half comes from the i386 architecture.
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${as_root[@]}" dpkg --add-architecture i386
-  fi
-fi
+for option in "$@"; do
+  case $option in
+    --windows)
+      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64)
+      # Wine's 32-bit half comes from the i386 architecture.
+      if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${as_root[@]}" dpkg --add-architecture i386
+      fi
+      ;;
+    --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizer runtimes
+    *) echo "setup: unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -114,8 +114,7 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h) {
     if (!std::isfinite(QV)) return kEmptyValue;
     const double D = std::fabs(slots.Get(Slot::Diameter));
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        const double A = SegmentArea(D, h);
-        if (QV / A <= U) return h;  // the argument itself when it suffices: callers compare on it
+        if (VapourSpaceCarries(QV, U, D, h)) return h;  // the argument itself: callers compare on it
         h = kVapourSpaceGrowth * h;
         if (h > D) return kEmptyValue;
     }

@@ -50,13 +50,14 @@ double SizeFromGivenLevels(const StreamState& feed, SlotAccess& slots) {
     }
     if (!IsUsableLength(D)) return FailWithoutDiameter(slots);
     slots.Set(Slot::Diameter, D);
-    double h = VapourSpaceHeight(feed, slots, gap);
-    for (int steps = 0; IsEmpty(h) || h > gap; ++steps) {
+    // The diameter grows while the vapour space needs more than the gap, that is while the
+    // vapour-space search would return a larger height or none; both follow from its first
+    // trial at the gap itself, so that trial alone is made here.
+    for (int steps = 0; !VapourSpaceCarries(feed.vapourVolumeFlow, U, D, gap); ++steps) {
         if (steps == kMostDiameterSteps) return FailWithoutDiameter(slots);
         D = D + kRoundingStep;
         slots.Set(Slot::Diameter, D);
         gap = D - S;
-        h = VapourSpaceHeight(feed, slots, gap);
     }
     slots.Set(Slot::VapourSpaceHeight, D - S);
     return ResidenceTimesFromLevels(feed, slots);

@@ -4,8 +4,7 @@
 # took longer than 100 ms.
 #   tools/fuzz.sh [SECONDS_PER_TARGET]   a campaign bounded in time, new inputs every run
 #   tools/fuzz.sh --ci                   a fixed seed and a fixed number of runs per target
-#                                        (about a minute each): the same inputs every time, so
-#                                        CI repeats what was checked before the change landed
+#                                        (about a minute each), as CI runs it
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = --ci ]; then
@@ -31,9 +30,16 @@ for target in interface parser; do
     -print_final_stats=1 -artifact_prefix="$work/artifacts-$target/" 2>"$work/$target.log" || {
       tail -n 60 "$work/$target.log"; echo "fuzz: ${target}_fuzz found a failure"; exit 1; }
   grep -E 'stat::number_of_executed_units|stat::new_units_added' "$work/$target.log"
-  # Replay what was kept, one input at a time, and look for the slowest.
-  slowest=$(build/fuzz/fuzz/${target}_fuzz "$corpus"/* 2>&1 | sed -n 's/^Executed .* in \([0-9]*\) ms$/\1/p' | sort -n | tail -n 1)
-  echo "slowest kept input: ${slowest:-0} ms"
-  if [ "${slowest:-0}" -gt 100 ]; then echo "fuzz: an input of ${target}_fuzz ran longer than 100 ms"; exit 1; fi
+  # Replay what was kept, one input at a time. An input over 100 ms is timed three times more
+  # on its own and judged by its best time, so that a busy moment of the machine is not
+  # mistaken for a slow input.
+  build/fuzz/fuzz/${target}_fuzz "$corpus"/* 2>&1 | sed -n 's/^Executed \(.*\) in \([0-9]*\) ms$/\2 \1/p' | sort -n >"$work/$target.times"
+  echo "slowest kept input: $(tail -n 1 "$work/$target.times" | cut -d' ' -f1) ms"
+  while read -r ms input; do
+    [ "$ms" -gt 100 ] || continue
+    best=$(for _ in 1 2 3; do build/fuzz/fuzz/${target}_fuzz "$input" 2>&1 | sed -n 's/^Executed .* in \([0-9]*\) ms$/\1/p'; done | sort -n | head -n 1)
+    echo "$input: $ms ms, best of three more $best ms"
+    if [ "$best" -gt 100 ]; then echo "fuzz: an input of ${target}_fuzz runs longer than 100 ms"; exit 1; fi
+  done <"$work/$target.times"
 done
 echo "fuzz: no failure found"

@@ -252,6 +252,12 @@ const FailureRow kFailureRows[] = {
      Slot::Diameter},
     {"MinimumLevelAboveTheCylinder", [](Vessel& v) { v[Slot::MinimumLevel] = 50.0; }, Slot::Spare39},
     {"HugeFixedDiameterOverflowsTheHeight", [](Vessel& v) { v[Slot::Diameter] = -6.7e307; }, Slot::OverallLength},
+    {"HugeFixedDiameterOverflowsTheMinimumLevel",
+     [](Vessel& v) {
+         v[Slot::Diameter] = -1.17e308;
+         v[Slot::Ratio] = -3.0;
+     },
+     Slot::MinimumLevel},
     {"InfiniteFixedHeightLeavesNoFiniteClosure",
      [](Vessel& v) {
          v[Slot::OverallLength] = -kInf;

@@ -309,6 +309,7 @@ bool VerticalRun::CloseHeights() {
 bool VerticalRun::HeightsLevelsAndChecks() {
     if (IsEmpty(slots_.Get(Slot::MinimumLevel))) {
         h9_ = RoundUpToStep(d_ / 4.0 + kFoot);
+        if (!IsStorableResult(h9_)) return false;  // rounding a host's huge diameter overflows
         slots_.Set(Slot::MinimumLevel, h9_);
     }
     if (Present(r_) && !Present(l_)) {

@@ -45,7 +45,6 @@ constexpr OptionPreset kOptionPresets[] = {
     {Slot::ShellPressureCoefficient, 0.4},
 };
 
-bool IsSetAndFinite(double v) { return !IsEmpty(v) && std::isfinite(v); }
 
 double VelocityCoefficient(double flowParameter) {  // [ft/s]
     if (flowParameter <= kLogFitLimit) return 0.733 + 0.0899 * std::log(flowParameter);

@@ -33,13 +33,6 @@ double AvailableVolume(SlotAccess& slots, double D, double Hv) {
     return HorizontalLiquidVolume(slots, D, D) - HorizontalLiquidVolume(slots, Hv, D);
 }
 
-/// A level or height that may be stored: written and true, or false with nothing written.
-bool StoreResult(SlotAccess& slots, Slot slot, double value) {
-    if (!IsStorableResult(value)) return false;
-    slots.Set(slot, value);
-    return true;
-}
-
 double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {
     if (!IsFixed(slots, Slot::Diameter) && !StoreResult(slots, Slot::Diameter, w.D)) return kEmptyValue;
     if (!IsFixed(slots, Slot::Ratio) && !StoreResult(slots, Slot::Ratio, w.ratio)) return kEmptyValue;

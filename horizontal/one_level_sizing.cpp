@@ -39,12 +39,6 @@ struct Case {
     bool vapourSpaceFixed;
 };
 
-bool StoreResult(SlotAccess& slots, Slot slot, double value) {
-    if (!IsStorableResult(value)) return false;
-    slots.Set(slot, value);
-    return true;
-}
-
 double WholeVessel(SlotAccess& slots, double D) {
     const double cube = D * D * D;
     return kPi * cube * (0.25 * std::fabs(slots.Get(Slot::Ratio)) + kHeadsShare);

@@ -15,8 +15,6 @@ constexpr int kValueWidth = 14;
 /// Words start under the first digits of a typical number.
 constexpr std::size_t kWordIndent = 4;
 
-bool Present(double v) { return !IsEmpty(v) && std::isfinite(v); }
-
 std::string OrientationText(const SizingOutcome& o) {
     std::string text = o.orientation == 0 ? "vertical" : o.orientation == 1 ? "horizontal" : "not decided";
     if (o.orientationChosen && o.orientation >= 0) text += " (chosen by the sizing)";
@@ -50,7 +48,7 @@ public:
     }
 
     void Quantity(const std::string& label, double si, kestrol::host::Quantity q, const std::string& note = {}) {
-        if (!Present(si)) {
+        if (!IsSetAndFinite(si)) {
             Line(label, "-", "", "not computed");
             return;
         }
@@ -88,7 +86,7 @@ void WriteFeed(TextWriter& w, const SizingCase& c, const SizingOutcome& o) {
 
 json Measured(double si, Quantity q, UnitSystem units, bool given) {
     json field = json::object();
-    field["value"] = Present(si) ? json(Convert(si, q, units)) : json(nullptr);
+    field["value"] = IsSetAndFinite(si) ? json(Convert(si, q, units)) : json(nullptr);
     const Unit unit = UnitOf(q, units);
     if (unit.symbol[0] != '\0') field["unit"] = unit.symbol;
     if (given) field["given"] = true;
@@ -117,7 +115,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
             const double v = o.values[static_cast<std::size_t>(f.index)];
             const std::string note = f.index <= kSlotCount && c.Gives(static_cast<Slot>(f.index)) ? "(given)" : "";
             if (f.quantity == Quantity::Material) {
-                w.Words(Label(f, o.orientation), Present(v) ? MaterialName(v) : "-", note);
+                w.Words(Label(f, o.orientation), IsSetAndFinite(v) ? MaterialName(v) : "-", note);
             } else {
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
@@ -172,10 +170,10 @@ std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
             const bool given = f.index <= kSlotCount && c.Gives(static_cast<Slot>(f.index));
             json& group = groups[GroupKey(f.group)];
             if (f.quantity == Quantity::Material) {
-                group["material_code"] = Present(v) ? json(static_cast<int>(std::fabs(v))) : json(nullptr);
-                group["material"] = Present(v) ? json(MaterialName(v)) : json(nullptr);
+                group["material_code"] = IsSetAndFinite(v) ? json(static_cast<int>(std::fabs(v))) : json(nullptr);
+                group["material"] = IsSetAndFinite(v) ? json(MaterialName(v)) : json(nullptr);
             } else if (f.quantity == Quantity::Plain) {
-                group[f.key] = Present(v) ? json(std::fabs(v)) : json(nullptr);
+                group[f.key] = IsSetAndFinite(v) ? json(std::fabs(v)) : json(nullptr);
             } else {
                 group[f.key] = Measured(v, f.quantity, units, given);
             }

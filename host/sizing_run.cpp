@@ -113,8 +113,6 @@ const Required kRequired[] = {
     {Slot::TotalCost, "total cost", false},
 };
 
-bool Present(double v) { return !IsEmpty(v) && std::isfinite(v); }
-
 std::string Hex(HRESULT result) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(result));
@@ -135,7 +133,7 @@ std::string JoinWords(const std::vector<std::string>& words) {
 bool SizingOutcome::Sized() const {
     if (result != S_OK || pathFailed) return false;
     for (const Required& r : kRequired)
-        if (!r.heavyOnly && !Present(At(r.slot))) return false;
+        if (!r.heavyOnly && !IsSetAndFinite(At(r.slot))) return false;
     return true;
 }
 
@@ -192,7 +190,7 @@ std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome
     std::vector<std::string> missing;
     for (const Required& r : kRequired) {
         if (r.heavyOnly && !c.HasHeavyLiquid()) continue;
-        if (!Present(outcome.At(r.slot))) missing.emplace_back(r.words);
+        if (!IsSetAndFinite(outcome.At(r.slot))) missing.emplace_back(r.words);
     }
     return missing;
 }

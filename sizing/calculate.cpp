@@ -21,7 +21,6 @@ constexpr double kLeastLiquidDensity = 0.0001;
 enum HostCode : std::int32_t { kAssumedPercentCode = 0, kAssumedDensityCode = 1 };
 
 double SetOrZero(double v) { return IsEmpty(v) ? 0.0 : v; }
-bool IsSetAndFinite(double v) { return !IsEmpty(v) && std::isfinite(v); }
 
 }  // namespace
 

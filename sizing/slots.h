@@ -138,6 +138,14 @@ inline double FixedValue(SlotAccess& slots, Slot slot) {
 
 inline bool IsFixed(SlotAccess& slots, Slot slot) { return !IsEmpty(FixedValue(slots, slot)); }
 
+/// Writes a level, height, time or diameter only when it can be stored as a result (finite,
+/// not negative): true when written, false with nothing written.
+inline bool StoreResult(SlotAccess& slots, Slot slot, double value) {
+    if (!IsStorableResult(value)) return false;
+    slots.Set(slot, value);
+    return true;
+}
+
 /// A fifth of a length, never less than one foot [m].
 inline double FifthOrFoot(double x) noexcept {
     const double fifth = 0.2 * x;

@@ -42,6 +42,9 @@ inline double RoundUpToStep(double metres) noexcept {
 /// would read as host-fixed, NaN would compare false everywhere).
 inline bool IsStorableResult(double v) noexcept { return std::isfinite(v) && v >= 0.0; }
 
+/// A value that is given and is a number: not the empty marker, not NaN or infinite.
+inline bool IsSetAndFinite(double v) noexcept { return !IsEmpty(v) && std::isfinite(v); }
+
 /// A length that can serve as a diameter or divisor: finite and greater than 0.
 inline bool IsUsableLength(double v) noexcept { return std::isfinite(v) && v > 0.0; }
 

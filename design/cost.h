@@ -1,8 +1,8 @@
 // The finishing step of every sizing: wall thickness, weight and purchase cost.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::design {
 

@@ -1,8 +1,8 @@
 // Hold-up time below the minimum liquid level of a horizontal vessel.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::design {
 

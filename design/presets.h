@@ -1,8 +1,8 @@
 // Option presets that start every sizing case, and the orientation choice.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::design {
 

@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::design {
 

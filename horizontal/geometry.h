@@ -3,8 +3,8 @@
 // times that liquid levels give. Levels are measured up from the bottom of the vessel.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::horizontal {
 

@@ -1,8 +1,8 @@
 // Sizing of a horizontal vessel around liquid levels the host fixed.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::horizontal {
 

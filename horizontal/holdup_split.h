@@ -1,8 +1,8 @@
 // Sharing a liquid hold-up volume between the light and the heavy liquid of a three-phase vessel.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::horizontal {
 

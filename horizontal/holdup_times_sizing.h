@@ -2,8 +2,8 @@
 // liquid level fixed by the host.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::horizontal {
 

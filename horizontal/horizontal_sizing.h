@@ -1,8 +1,8 @@
 // Sizing of a horizontal separator: velocity scaling, method choice, overall length.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::horizontal {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sizing/slots.h"
-#include "sizing/values.h"
+#include "core/slots.h"
+#include "core/values.h"
 
 namespace kestrol::host {
 

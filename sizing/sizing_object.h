@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "sizing/separator_sizing.h"
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol {
 

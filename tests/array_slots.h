@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "sizing/slots.h"
+#include "core/slots.h"
 
 namespace kestrol::testing_support {
 

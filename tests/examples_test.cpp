@@ -10,7 +10,7 @@
 
 #include "command_runner.h"
 #include "row_name.h"
-#include "sizing/values.h"
+#include "core/values.h"
 
 namespace kestrol {
 namespace {

@@ -1,8 +1,8 @@
 // Sizing of an upright separator: diameter, ratio, height, levels and residence times.
 #pragma once
 
-#include "sizing/slots.h"
-#include "sizing/stream_state.h"
+#include "core/slots.h"
+#include "core/stream_state.h"
 
 namespace kestrol::vertical {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "sizing/values.h"
+#include "core/values.h"
 
 namespace kestrol {
 

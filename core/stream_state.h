@@ -1,7 +1,7 @@
 // The fourteen stream inputs of a sizing case, in the object's field order.
 #pragma once
 
-#include "sizing/values.h"
+#include "core/values.h"
 
 namespace kestrol {
 

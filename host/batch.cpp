@@ -42,37 +42,14 @@ const char* CsvUnit(Quantity q) {
     }
 }
 
-std::string ResultColumnName(const ResultField& f) {
-    if (f.quantity == Quantity::Material) return "material_code";
-    return std::string(f.key) + CsvUnit(f.quantity);
-}
-
 std::vector<Column> ReadHeader(std::string_view line, const std::string& source, std::vector<std::string>& names) {
     std::vector<std::string_view> fields;
     std::string scratch;
     if (!SplitCsvLine(line, fields, scratch)) throw InputError(source + ": header: a quote is left open");
+    names.assign(fields.begin(), fields.end());
     std::vector<Column> columns;
-    const std::vector<std::string> known = CsvColumnNames();
-    for (std::string_view field : fields) {
-        const std::string name(field);
-        if (std::find(names.begin(), names.end(), name) != names.end())
-            throw InputError(source + ": header: column \"" + name + "\" is named twice");
-        if (name == "name") {
-            columns.push_back({ColumnKind::Name, -1});
-        } else if (name == "orientation") {
-            columns.push_back({ColumnKind::Orientation, -1});
-        } else {
-            int key = FindCaseKey(name, false);
-            if (key < 0) key = FindCaseKey(name, true);
-            if (key < 0) {
-                std::string message = source + ": header: unknown column \"" + name + "\"";
-                const std::string nearest = NearestKey(name, known);
-                if (!nearest.empty()) message += " (did you mean \"" + nearest + "\"?)";
-                throw InputError(message);
-            }
-            columns.push_back({ColumnKind::Number, key});
-        }
-        names.push_back(name);
+    for (int key : ColumnKeys(names, source)) {
+        columns.push_back({key == kNameColumn ? ColumnKind::Name : key == kOrientationColumn ? ColumnKind::Orientation : ColumnKind::Number, key});
     }
     return columns;
 }
@@ -112,9 +89,8 @@ void AppendResults(std::string& out, const SizingCase& c, const SizingOutcome& o
     out.append(o.orientation == 0 ? "vertical" : o.orientation == 1 ? "horizontal" : "");
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
-        const double v = o.values[static_cast<std::size_t>(f.index)];
-        if (IsEmpty(v) || !std::isfinite(v) || o.result != S_OK || !Applies(f, c, o.orientation)) continue;
-        AppendNumber(out, std::fabs(v));
+        const double v = ResultCell(f, c, o);
+        if (!std::isnan(v)) AppendNumber(out, v);
     }
 }
 
@@ -192,7 +168,94 @@ void Work(Shared& shared, std::size_t chunks) {
     for (std::size_t chunk = shared.nextChunk.fetch_add(1); chunk < chunks; chunk = shared.nextChunk.fetch_add(1)) SizeChunk(shared, chunk);
 }
 
+unsigned WorkerCount(unsigned requested, std::size_t chunks) {
+    const unsigned jobs = requested != 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(chunks, 1)));
+}
+
 }  // namespace
+
+std::string ResultColumnName(const ResultField& f) {
+    if (f.quantity == Quantity::Material) return "material_code";
+    return std::string(f.key) + CsvUnit(f.quantity);
+}
+
+double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o) {
+    const double v = o.values[static_cast<std::size_t>(f.index)];
+    if (IsEmpty(v) || !std::isfinite(v) || o.result != S_OK || !Applies(f, c, o.orientation)) return std::nan("");
+    return std::fabs(v);
+}
+
+std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::string& source) {
+    std::vector<int> keys;
+    const std::vector<std::string> known = CsvColumnNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        if (std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(i), name) != names.begin() + static_cast<std::ptrdiff_t>(i))
+            throw InputError(source + ": header: column \"" + name + "\" is named twice");
+        if (name == "name") {
+            keys.push_back(kNameColumn);
+        } else if (name == "orientation") {
+            keys.push_back(kOrientationColumn);
+        } else {
+            int key = FindCaseKey(name, false);
+            if (key < 0) key = FindCaseKey(name, true);
+            if (key < 0) {
+                std::string message = source + ": header: unknown column \"" + name + "\"";
+                const std::string nearest = NearestKey(name, known);
+                if (!nearest.empty()) message += " (did you mean \"" + nearest + "\"?)";
+                throw InputError(message);
+            }
+            keys.push_back(key);
+        }
+    }
+    return keys;
+}
+
+BatchSummary SizeRows(std::size_t rows, const RowReader& read, const RowWriter& write, const BatchOptions& options) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::size_t chunks = (rows + kChunkRows - 1) / kChunkRows;
+    std::atomic<std::size_t> nextChunk{0};
+    std::vector<BatchSummary> counts(WorkerCount(options.jobs, chunks));
+    auto work = [&](BatchSummary& mine) {
+        SizingCase c;
+        std::string problem;
+        for (std::size_t chunk = nextChunk.fetch_add(1); chunk < chunks; chunk = nextChunk.fetch_add(1)) {
+            const std::size_t last = std::min(rows, (chunk + 1) * kChunkRows);
+            for (std::size_t row = chunk * kChunkRows; row < last; ++row) {
+                c = SizingCase();
+                problem = read(row, c);
+                if (!problem.empty()) {
+                    write(row, c, nullptr, RowStatus::BadInput, problem);
+                    ++mine.badInput;
+                    continue;
+                }
+                const SizingOutcome outcome = SizeCase(c);
+                if (outcome.Sized()) {
+                    write(row, c, &outcome, RowStatus::Sized, std::string());
+                    ++mine.sized;
+                } else {
+                    write(row, c, &outcome, RowStatus::NotSized, ExplainFailure(c, outcome));
+                    ++mine.notSized;
+                }
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t j = 1; j < counts.size(); ++j) workers.emplace_back(work, std::ref(counts[j]));
+    work(counts[0]);  // the calling thread works too: it would only wait otherwise
+    for (std::thread& worker : workers) worker.join();
+
+    BatchSummary summary;
+    for (const BatchSummary& mine : counts) {
+        summary.sized += mine.sized;
+        summary.notSized += mine.notSized;
+        summary.badInput += mine.badInput;
+    }
+    summary.rows = rows;
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return summary;
+}
 
 std::string ResultHeader() {
     std::string header = "orientation_used";
@@ -245,8 +308,7 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
     shared.chunkDone.assign(chunks, 0);
     shared.chunkCounts.resize(chunks);
 
-    unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(chunks, 1)));
+    const unsigned jobs = WorkerCount(options.jobs, chunks);
     std::vector<std::thread> workers;
     for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(Work, std::ref(shared), chunks);
 

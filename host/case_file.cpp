@@ -252,7 +252,10 @@ std::vector<std::string> CsvColumnNames() {
 }
 
 SizingCase ParseCaseJson(const std::string& text, const std::string& source) {
-    const json root = ParseRejectingDuplicates(text, source);
+    return CaseFromJson(ParseRejectingDuplicates(text, source), source);
+}
+
+SizingCase CaseFromJson(const json& root, const std::string& source) {
     if (!root.is_object()) throw InputError(source + ": a case file holds one JSON object, not " + std::string(root.type_name()));
     SizingCase c;
     json numbers = json::object();

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "core/slots.h"
 #include "core/values.h"
 
@@ -88,6 +90,8 @@ struct SizingCase {
 SizingCase LoadCaseFile(const std::string& path);
 /// The same for JSON text; `source` names it in messages.
 SizingCase ParseCaseJson(const std::string& text, const std::string& source);
+/// The same for a parsed JSON value, for hosts that hold the case in memory already.
+SizingCase CaseFromJson(const nlohmann::json& root, const std::string& source);
 
 /// Why a complete case cannot be handed to the object (bad value, unpaired flow and density,
 /// a liquid lighter than the vapour), or an empty string when it can.

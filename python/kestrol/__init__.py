@@ -332,47 +332,29 @@ def _size_csv(path: str, jobs: int):
     import csv
     import io
 
-    text = _kestrol.size_csv(_read_input(path), path, jobs).decode("utf-8")
-    reader = csv.reader(io.StringIO(text, newline=""))
-    header = next(reader)
-    rows = list(reader)
+    output = _kestrol.size_csv(_read_input(path), path, jobs)
+    header = next(csv.reader(io.StringIO(output[:output.index(b"\n")].decode("utf-8"))))
     first_result = len(header) - len(_BATCH_TAIL) + 1
-    numeric_inputs = [i for i, name in enumerate(header[:first_result - 1]) if name not in ("name", "orientation")]
+    words = {i for i, name in enumerate(header) if name in ("name", "orientation")} | {first_result - 1, len(header) - 2, len(header) - 1}
+    numbers = [i for i in range(len(header)) if i not in words]
     pandas = _pandas()
-
-    def number(text: str) -> float:
-        return math.nan if text == "" else float(text)
-
-    if pandas is None:
-        out = []
-        for row in rows:
-            record = {}
-            for i, name in enumerate(header):
-                cell = row[i]
-                if first_result <= i < len(header) - 2:
-                    record[name] = None if cell == "" else float(cell)
-                elif i in numeric_inputs:
-                    parsed = _kestrol.parse_number(cell)
-                    record[name] = None if cell == "" else (cell if parsed is None else parsed)
-                else:
-                    record[name] = cell
-            out.append(record)
-        return out
-    columns = list(zip(*rows)) if rows else [()] * len(header)
-    data = {}
-    for i, name in enumerate(header):
-        if first_result <= i < len(header) - 2:
-            column = pandas.Series([number(c) for c in columns[i]], dtype="float64")
-        elif i in numeric_inputs:
-            parsed = [math.nan if c == "" else _kestrol.parse_number(c) for c in columns[i]]
-            column = pandas.Series(parsed if all(p is not None for p in parsed) else list(columns[i]),
-                                   dtype="float64" if all(p is not None for p in parsed) else object)
-        else:
-            column = pandas.Series(list(columns[i]), dtype=object)
-        data[i] = column
-    frame = pandas.DataFrame(data)
-    frame.columns = header
-    return frame
+    if pandas is not None:
+        frame = pandas.read_csv(io.BytesIO(output), header=None, skiprows=1, keep_default_na=False,
+                                na_values={i: [""] for i in numbers}, dtype={i: object for i in words},
+                                float_precision="round_trip")  # the default parser may miss the last bit
+        frame.columns = header  # by position: a design input and a result may share a name
+        return frame
+    out = []
+    rows = csv.reader(io.StringIO(output.decode("utf-8"), newline=""))
+    next(rows)  # the header
+    for row in rows:
+        record = {}
+        for i, name in enumerate(header):
+            cell = row[i]
+            number = _kestrol.parse_number(cell) if i in numbers and cell != "" else None
+            record[name] = cell if i in words else (number if number is not None or cell == "" else cell)
+        out.append(record)
+    return out
 
 
 def _script_value(value):

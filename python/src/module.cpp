@@ -1,6 +1,7 @@
 // kestrol._kestrol: the host's own case reader, sizing run, reports, drawing, batch engine and
 // script runner, and the object through its interface, for Python. Nothing here computes a
 // result: every number comes from the same functions the command line calls.
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -55,7 +56,18 @@ json ToJson(py::handle value, const std::string& source, int depth) {
         return PyLong_AsDouble(value.ptr());  // as a JSON reader takes a number too long for an integer
     }
     if (PyUnicode_Check(value.ptr())) return value.cast<std::string>();
-    if (PyDict_Check(value.ptr()) || py::isinstance(value, py::module_::import("collections.abc").attr("Mapping"))) {
+    if (PyDict_Check(value.ptr())) {
+        json object = json::object();
+        PyObject* key = nullptr;
+        PyObject* item = nullptr;
+        Py_ssize_t position = 0;
+        while (PyDict_Next(value.ptr(), &position, &key, &item)) {
+            if (!PyUnicode_Check(key)) throw InputError(source + ": keys must be strings, not " + TypeName(key));
+            object[py::handle(key).cast<std::string>()] = ToJson(item, source, depth + 1);
+        }
+        return object;
+    }
+    if (py::isinstance(value, py::module_::import("collections.abc").attr("Mapping"))) {
         json object = json::object();
         for (auto item : py::reinterpret_borrow<py::object>(value).attr("items")()) {
             auto pair = item.cast<py::tuple>();
@@ -273,6 +285,19 @@ PYBIND11_MODULE(_kestrol, m) {
     m.def("size_mapping", [](py::handle mapping, const std::string& source) { return SizeOne(CaseFromMapping(mapping, source), source); },
           py::arg("mapping"), py::arg("source"));
     m.def("size_file", [](const std::string& path) { return SizeOne(kestrol::host::LoadCaseFile(path), path); }, py::arg("path"));
+
+    m.def("time_sizing",
+          [](py::handle mapping, std::size_t count) {
+              const SizingCase c = CaseFromMapping(mapping, "case");
+              py::gil_scoped_release release;
+              const auto started = std::chrono::steady_clock::now();
+              for (std::size_t i = 0; i < count; ++i) {
+                  const SizingOutcome outcome = kestrol::host::SizeCase(c);
+                  if (outcome.result == E_OUTOFMEMORY) break;
+              }
+              return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+          },
+          "Seconds the sizing alone takes for `count` runs of the case, for the benchmark.");
 
     // --- batches ---
     m.def("parse_number", [](const std::string& text) -> std::optional<double> { return kestrol::host::ParseNumber(text); },

@@ -102,3 +102,9 @@ def test_notebook_display_holds_the_table_and_the_drawing():
     assert "<table>" in shown and "<svg" in shown and "inside diameter" in shown
     assert sizing._repr_svg_() == sizing.svg()
     assert "mapping" in kestrol.size.__doc__ and "DataFrame" in kestrol.size_many.__doc__
+
+
+def test_the_type_stub_names_every_result_attribute():
+    stub = (REPO / "python" / "kestrol" / "_kestrol.pyi").read_text()
+    missing = [c for c in kestrol.RESULT_COLUMNS if f"    {c}: Optional[float]\n" not in stub]
+    assert not missing and hasattr(kestrol.Sizing, kestrol.RESULT_COLUMNS[0])

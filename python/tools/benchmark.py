@@ -1,0 +1,55 @@
+#!/usr/bin/python3
+"""Speed of the package on this machine (run it with the built package on PYTHONPATH):
+
+  size_many on a 1,000,000-row DataFrame with review=False, the frame built beforehand;
+  the overhead of one size(dict) call over the sizing itself, the sizing being timed as the
+  per-row cost of the batch engine on one thread over the same case.
+
+    PYTHONPATH=build/python-release/python /usr/bin/python3 python/tools/benchmark.py
+"""
+import argparse
+import json
+import pathlib
+import statistics
+import time
+
+import pandas as pd
+
+import kestrol
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+
+
+def best_of(repeats, run):
+    times = []
+    for _ in range(repeats):
+        started = time.perf_counter()
+        run()
+        times.append(time.perf_counter() - started)
+    return min(times), statistics.median(times)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--rows", type=int, default=1_000_000)
+    ap.add_argument("--calls", type=int, default=200_000)
+    ap.add_argument("--repeats", type=int, default=5)
+    args = ap.parse_args()
+
+    batch = pd.read_csv(REPO / "examples" / "batch" / "cases.csv")
+    frame = pd.concat([batch] * (args.rows // len(batch) + 1), ignore_index=True).iloc[: args.rows]
+    best, median = best_of(args.repeats, lambda: kestrol.size_many(frame, review=False))
+    print(f"size_many, {len(frame):,} rows, review=False: best {len(frame) / best:,.0f} cases/s, "
+          f"median {len(frame) / median:,.0f} cases/s ({median:.3f} s)")
+
+    for path in sorted((REPO / "examples" / "cases").glob("*.json")):
+        case = json.loads(path.read_text())
+        calls = args.calls
+        call, _ = best_of(args.repeats, lambda: [kestrol.size(case) for _ in range(calls)])
+        sizing = min(kestrol._kestrol.time_sizing(case, calls) for _ in range(args.repeats))
+        print(f"size(dict) {path.stem}: {call / calls * 1e6:.2f} us per call, the sizing alone {sizing / calls * 1e6:.2f} us, "
+              f"overhead {(call - sizing) / calls * 1e6:.2f} us")
+
+
+if __name__ == "__main__":
+    main()

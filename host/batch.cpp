@@ -216,7 +216,9 @@ BatchSummary SizeRows(std::size_t rows, const RowReader& read, const RowWriter& 
     const auto started = std::chrono::steady_clock::now();
     const std::size_t chunks = (rows + kChunkRows - 1) / kChunkRows;
     std::atomic<std::size_t> nextChunk{0};
-    std::vector<BatchSummary> counts(WorkerCount(options.jobs, chunks));
+    // One cache line each: the workers count every row.
+    struct alignas(64) Counts : BatchSummary {};
+    std::vector<Counts> counts(WorkerCount(options.jobs, chunks));
     auto work = [&](BatchSummary& mine) {
         SizingCase c;
         std::string problem;

@@ -21,6 +21,7 @@ import html
 import json
 import math
 import os
+import warnings
 from collections.abc import Iterable, Mapping
 from typing import Any, Dict, List, Optional, Union
 
@@ -117,11 +118,13 @@ def _cell(value: Any) -> str:
         number = value["value"]
         text = "-" if number is None else f"{number:,.4g}"
         return f"{text} {value.get('unit', '')}".strip() + (" (given)" if value.get("given") else "")
+    if isinstance(value, dict) and "text" in value:  # a finding: its words say it all
+        return " ".join(str(value[k]) for k in ("severity", "code") if k in value) + (": " if "code" in value else "") + value["text"]
     if isinstance(value, float):
         return f"{value:,.4g}"
     if isinstance(value, list):
-        return "; ".join(_cell(v) for v in value)
-    return str(value)
+        return "; ".join(_cell(v) for v in value) if value else "-"
+    return "-" if value is None else str(value)
 
 
 def _repr_html(self: Sizing) -> str:
@@ -193,18 +196,19 @@ def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping], PathLike], *, 
     return _size_mappings(pandas, list(cases), jobs)
 
 
-def _doubles(count: int, fill: float):
-    """A writable buffer of doubles: a numpy array where numpy is installed, else an array.array."""
+def _doubles(count: int, fill: Optional[float]):
+    """A writable buffer of doubles: a numpy array where numpy is installed, else an array.array.
+    With `fill` None the contents are left as they come (the caller writes every one)."""
     try:
         import numpy
     except ImportError:
-        return array.array("d", [fill]) * count
-    return numpy.full(count, fill)
+        return array.array("d", [math.nan if fill is None else fill]) * count
+    return numpy.empty(count) if fill is None else numpy.full(count, fill)
 
 
 def _run_engine(values, orientations, skip: Dict[int, str], n: int, jobs: int):
     """The batch engine over key-major value columns; returns results, orientation used, status codes and messages."""
-    results = _doubles(n * len(RESULT_COLUMNS), math.nan)
+    results = _doubles(n * len(RESULT_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
     messages = _kestrol.size_columns(values, orientations, skip, results, used, status, jobs)
@@ -248,16 +252,23 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
 
     table = numpy.asarray(results).reshape(len(RESULT_COLUMNS), n)
     frame = inputs if isinstance(inputs, pandas.DataFrame) else pandas.DataFrame(dict(inputs), index=index)
+    message_column = numpy.full(n, "", dtype=object)
+    for r, message in messages.items():
+        message_column[r] = message
     tail = {"orientation_used": numpy.array(["", "vertical", "horizontal"], dtype=object)[numpy.frombuffer(used, dtype=numpy.int8) + 1]}
     for c, name in enumerate(RESULT_COLUMNS):
         tail[name] = table[c]
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
-    message_column = numpy.full(n, "", dtype=object)
-    for r, message in messages.items():
-        message_column[r] = message
     tail["message"] = message_column
-    # A design input and a result may share a name (material_code): both stay, as in the CSV.
-    return pandas.concat([frame, pandas.DataFrame(tail, index=frame.index)], axis=1)
+    # Columns inserted one by one keep their arrays: merging them into one block would copy
+    # every result. A design input and a result may share a name (material_code): both stay,
+    # as in the CSV.
+    out = frame.copy(deep=False)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", pandas.errors.PerformanceWarning)
+        for name, column in tail.items():
+            out.insert(out.shape[1], name, column, allow_duplicates=True)
+    return out
 
 
 def _none_for_nan(value):
@@ -272,6 +283,7 @@ def _frame_column(pandas, column, key: str, n: int, values, row: int, problems: 
     if pandas.api.types.is_numeric_dtype(column.dtype) and not pandas.api.types.is_bool_dtype(column.dtype):
         target[:] = column.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
         return
+    target[:] = numpy.nan
     for r, cell in enumerate(column.tolist()):
         if cell is None or (isinstance(cell, float) and math.isnan(cell)) or cell is pandas.NA or cell == "":
             continue
@@ -285,11 +297,32 @@ def _frame_column(pandas, column, key: str, n: int, values, row: int, problems: 
             target[r] = number
 
 
+def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[int, str]) -> None:
+    """Orientation codes for the engine: each distinct word read once; a word it refuses makes its rows bad input."""
+    import numpy
+
+    codes, words = pandas.factorize(column)  # -1 for missing: "auto"
+    meaning = []
+    for word in words:
+        try:
+            meaning.append(_kestrol.parse_orientation(str(word)))
+        except CaseError as e:
+            meaning.append(f"orientation: {e}")
+    numeric = numpy.array([m if isinstance(m, int) else 0 for m in meaning] + [0], dtype=numpy.int8)
+    numpy.frombuffer(orientations, dtype=numpy.int8)[:] = numeric[codes]  # codes of -1 pick the trailing 0
+    for i, m in enumerate(meaning):
+        if isinstance(m, str):
+            for r in numpy.nonzero(codes == i)[0]:
+                problems.setdefault(int(r), m)
+
+
 def _size_frame(pandas, frame, jobs: int):
     names = [str(name) for name in frame.columns]
     keys = _kestrol.column_keys(names, "DataFrame")
     n = len(frame)
-    values = _doubles(n * len(_CASE_KEYS), math.nan)
+    values = _doubles(n * len(_CASE_KEYS), None)
+    for key in set(range(len(_CASE_KEYS))) - set(keys):
+        values[key * n:(key + 1) * n] = math.nan
     orientations = bytearray(n)
     problems: Dict[int, str] = {}
     for position, key in enumerate(keys):
@@ -297,21 +330,7 @@ def _size_frame(pandas, frame, jobs: int):
         if key >= 0:
             _frame_column(pandas, column, _CASE_KEYS[key], n, values, key, problems)
         elif names[position] == "orientation":
-            codes: Dict[Any, Union[int, str]] = {}
-            for r, cell in enumerate(column.tolist()):
-                if cell not in codes:
-                    if cell is None or (isinstance(cell, float) and math.isnan(cell)):
-                        codes[cell] = 0
-                    else:
-                        try:
-                            codes[cell] = _kestrol.parse_orientation(str(cell))
-                        except CaseError as e:
-                            codes[cell] = f"orientation: {e}"
-                code = codes[cell]
-                if isinstance(code, str):
-                    problems.setdefault(r, code)
-                else:
-                    orientations[r] = code
+            _frame_orientations(pandas, column, orientations, problems)
     results, used, status, messages = _run_engine(values, orientations, problems, n, jobs)
     messages.update(problems)
     labels = frame.index

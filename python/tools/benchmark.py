@@ -11,6 +11,8 @@ import argparse
 import json
 import pathlib
 import statistics
+import subprocess
+import tempfile
 import time
 
 import pandas as pd
@@ -34,6 +36,7 @@ def main():
     ap.add_argument("--rows", type=int, default=1_000_000)
     ap.add_argument("--calls", type=int, default=200_000)
     ap.add_argument("--repeats", type=int, default=5)
+    ap.add_argument("--cli", help="a kestrol command line to time on the same rows, for comparison")
     args = ap.parse_args()
 
     batch = pd.read_csv(REPO / "examples" / "batch" / "cases.csv")
@@ -41,6 +44,14 @@ def main():
     best, median = best_of(args.repeats, lambda: kestrol.size_many(frame, review=False))
     print(f"size_many, {len(frame):,} rows, review=False: best {len(frame) / best:,.0f} cases/s, "
           f"median {len(frame) / median:,.0f} cases/s ({median:.3f} s)")
+    if args.cli:
+        with tempfile.TemporaryDirectory() as folder:
+            rows = pathlib.Path(folder) / "rows.csv"
+            frame.to_csv(rows, index=False)
+            for _ in range(min(args.repeats, 2)):
+                done = subprocess.run([args.cli, "size", str(rows), "-o", str(pathlib.Path(folder) / "out.csv")],
+                                      capture_output=True, text=True)
+                print("command line, same rows:", done.stderr.strip().splitlines()[-1])
 
     for path in sorted((REPO / "examples" / "cases").glob("*.json")):
         case = json.loads(path.read_text())

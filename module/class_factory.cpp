@@ -23,7 +23,7 @@ bool IsNullAddress(const void* address) {
 ClassFactory::ClassFactory() noexcept { InterlockedIncrement(&liveFactories); }
 ClassFactory::~ClassFactory() { InterlockedDecrement(&liveFactories); }
 
-LONG LiveFactoryCount() noexcept { return liveFactories; }
+LONG LiveFactoryCount() noexcept { return __atomic_load_n(&liveFactories, __ATOMIC_SEQ_CST); }
 
 HRESULT STDMETHODCALLTYPE ClassFactory::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;

@@ -23,12 +23,11 @@
 #include <cstring>
 #include <limits>
 
-#include <xmmintrin.h>
-
 #include "module/class_factory.h"
 #include "module/exports.h"
 #include "module/module_state.h"
 #include "sizing/sizing_object.h"
+#include "tests/control_words.h"
 
 namespace {
 
@@ -107,23 +106,9 @@ struct Step {
 
 // --- The host's floating-point state -------------------------------------------------------
 
-struct ControlState {
-    unsigned short x87;
-    unsigned sse;  ///< MXCSR without its status flags
-    bool operator==(const ControlState& o) const { return x87 == o.x87 && sse == o.sse; }
-};
-
-ControlState ReadControl() {
-    ControlState state{};
-    __asm__ __volatile__("fnstcw %0" : "=m"(state.x87));
-    state.sse = _mm_getcsr() & ~0x3Fu;
-    return state;
-}
-
-void WriteControl(const ControlState& state) {
-    __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(state.x87));
-    _mm_setcsr(state.sse);
-}
+using kestrol::testing_support::ControlState;
+using kestrol::testing_support::ReadControl;
+using kestrol::testing_support::WriteControl;
 
 /// Round to nearest, 53-bit x87 precision, every exception masked: what the twin runs under.
 constexpr ControlState kDefaultState{0x027F, 0x1F80};

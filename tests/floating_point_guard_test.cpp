@@ -12,30 +12,17 @@
 #include "core/slots.h"
 #include "host/object_handle.h"
 
+#include "control_words.h"
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <xmmintrin.h>
 
 namespace kestrol {
 namespace {
 
-struct ControlState {
-    unsigned short x87;
-    unsigned int sse;  ///< without the status flags
-    bool operator==(const ControlState& other) const { return x87 == other.x87 && sse == other.sse; }
-};
-void PrintTo(const ControlState& state, std::ostream* os) { *os << std::hex << state.x87 << "/" << state.sse; }
-
-ControlState ReadControl() {
-    ControlState state{};
-    __asm__ __volatile__("fnstcw %0" : "=m"(state.x87));
-    state.sse = _mm_getcsr() & ~0x3Fu;
-    return state;
-}
-
-void WriteControl(const ControlState& state) {
-    __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(state.x87));
-    _mm_setcsr(state.sse);
-}
+using testing_support::ControlState;
+using testing_support::ReadControl;
+using testing_support::WriteControl;
 
 // What a simulator does: trap on invalid operations, division by zero and overflow.
 ControlState Unmasked(ControlState state) {

@@ -424,7 +424,7 @@ sizing paths answer the empty marker kestrol.EMPTY_VALUE when they fail.)");
     object.def(py::init<>());
 #define KESTROL_SETTER(python, Name)                                                                                      \
     object.def(python, [](PyObjectHandle& self, double value) { self.Invoke([&](ISeparatorSizing& o) { o.Set##Name(value); return 0; }); }, \
-               py::arg("value"))
+               py::arg("value"), "The interface's Set" #Name ": one stream input, in the object's units.")
     KESTROL_SETTER("set_light_liquid_density", LightLiquidDensity);
     KESTROL_SETTER("set_light_liquid_mass_flow", LightLiquidMassFlow);
     KESTROL_SETTER("set_heavy_liquid_density", HeavyLiquidDensity);
@@ -448,11 +448,14 @@ sizing paths answer the empty marker kestrol.EMPTY_VALUE when they fail.)");
         .def_property("property_callback", &PyObjectHandle::Callback, &PyObjectHandle::SetCallback)
         .def("set_orientation", [](PyObjectHandle& self, std::int32_t v) { self.Invoke([&](ISeparatorSizing& o) { o.SetOrientation(v); return 0; }); },
              py::arg("orientation"))
-        .def("preset_options", [](PyObjectHandle& self) { return self.Invoke([](ISeparatorSizing& o) { return o.PresetOptions(); }); })
-        .def("size_vertical", [](PyObjectHandle& self) { return self.Invoke([](ISeparatorSizing& o) { return o.SizeVertical(); }); })
-        .def("size_horizontal_vessel", [](PyObjectHandle& self) { return self.Invoke([](ISeparatorSizing& o) { return o.SizeHorizontalVessel(); }); })
+        .def("preset_options", [](PyObjectHandle& self) { return self.Invoke([](ISeparatorSizing& o) { return o.PresetOptions(); }); },
+             "Presets the design options for the orientation; EMPTY_VALUE when it cannot.")
+        .def("size_vertical", [](PyObjectHandle& self) { return self.Invoke([](ISeparatorSizing& o) { return o.SizeVertical(); }); },
+             "Runs the vertical sizing path over the vector; EMPTY_VALUE when it fails.")
+        .def("size_horizontal_vessel", [](PyObjectHandle& self) { return self.Invoke([](ISeparatorSizing& o) { return o.SizeHorizontalVessel(); }); },
+             "Runs the horizontal sizing path over the vector; EMPTY_VALUE when it fails.")
         .def("set_value", [](PyObjectHandle& self, double value, std::int32_t slot) { self.Invoke([&](ISeparatorSizing& o) { o.SetValue(value, slot); return 0; }); },
-             py::arg("value"), py::arg("slot"))
+             py::arg("value"), py::arg("slot"), "Writes a slot (1 to 38); a negative value is a given one the sizing keeps.")
         .def("get_value", [](PyObjectHandle& self, std::int32_t slot) { return self.Invoke([&](ISeparatorSizing& o) { return o.GetValue(slot); }); },
              py::arg("slot"))
         .def("clear_values", [](PyObjectHandle& self) { self.Invoke([](ISeparatorSizing& o) { o.ClearValues(); return 0; }); })

@@ -23,7 +23,7 @@ ENVIRONMENT = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
 
 
 def _wine(*args):
-    return subprocess.run(["wine", *args], capture_output=True, text=True, errors="replace", env=ENVIRONMENT)
+    return subprocess.run([os.environ.get("KESTROL_WINE", "wine"), *args], capture_output=True, text=True, errors="replace", env=ENVIRONMENT)
 
 
 def _drive_c():

@@ -9,11 +9,13 @@ summary() { echo "${stages_prefix}$passed passed, $failed failed, $skipped skipp
 stage() {
   local what=$1
   shift
+  local start=$SECONDS
   echo "== $what"
   if "$@"; then
     passed=$((passed + 1))
+    echo "-- passed: $what ($((SECONDS - start)) s)"
   else
-    echo "FAIL $what (exit $?)"
+    echo "FAIL $what (exit $?, $((SECONDS - start)) s)"
     failed=$((failed + 1))
   fi
 }

@@ -3,7 +3,8 @@
 
 Registers Kestrol.dll with regsvr32, reads the registry back with reg, drives the object from
 a C host through CLSIDFromProgID and CoCreateInstance, compares the vectors with the native
-build's for the same inputs, plays the example scripts through kestrol.exe, and unregisters.
+build's for the same inputs, plays the example scripts through kestrol.exe, unregisters, and
+registers a copy from a folder named outside the ANSI code page (non_ansi_path.py).
 Wine must be set up by the caller (WINEPREFIX pointing at a throwaway prefix); KESTROL_WINE
 names the loader to start programs with (default: Debian's wrapper, wine).
 
@@ -20,6 +21,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+
+from non_ansi_path import check_non_ansi_path
 
 CLASS_ID = "{81768304-E824-4BA0-82EC-74FD36246BC7}"
 CLASS_KEY = "CLSID\\" + CLASS_ID
@@ -233,6 +236,9 @@ def main():
     reg("delete", "HKCR\\" + neighbour, "/f")
     result = wine("regsvr32", "/u", "/s", str(dll))
     check("UnregisterWhenNothingIsRegistered", result.returncode == 0, f"exit {result.returncode}")
+
+    print("wine: registered from a folder named outside the ANSI code page")
+    check_non_ansi_path(build, registry_view, check)
 
     print(f"wine: {passed} passed, {failed} failed")
     return 0 if failed == 0 else 1

@@ -116,11 +116,9 @@ for preset in "${presets[@]}"; do
     if [ "$KESTROL_WIN32" = 0 ] && [ "${KESTROL_REQUIRE_WIN32:-0}" != 1 ]; then
       skip "$KESTROL_WIN32_SKIP_LINE"
     elif [ "$KESTROL_WIN32" = 0 ]; then
-      echo "FAIL $preset under Wine, which KESTROL_REQUIRE_WIN32=1 requires: this kernel cannot execute 32-bit programs"
-      failed=$((failed + 1))
+      fail "$preset under Wine, which KESTROL_REQUIRE_WIN32=1 requires: this kernel cannot execute 32-bit programs"
     else
-      echo "FAIL $preset under Wine: ${KESTROL_WIN32_LINE#32-bit programs: }"
-      failed=$((failed + 1))
+      fail "$preset under Wine: ${KESTROL_WIN32_LINE#32-bit programs: }"
     fi
     continue
   fi

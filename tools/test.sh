@@ -42,8 +42,7 @@ if build_python; then
   stage "python suites" env KESTROL="build/$preset/host/kestrol" PYTHONPATH="$python_build/python" \
     /usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests
 else
-  echo "FAIL python: set-up or build"
-  failed=$((failed + 1))
+  fail "python: set-up or build"
 fi
 
 # The Windows builds once, beside the native default build they are compared with. Their

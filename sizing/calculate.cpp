@@ -77,7 +77,7 @@ HRESULT SizingObject::CalculateUnguarded() {
     }
     if (IsEmpty(pathResult)) self.SetValue(feed.assumedLiquidPercent, Index(Slot::FirstPassFlag));
 
-    ObjectSlots slots(self);
+    ObjectSlots slots(*this);
     design::EstimateVesselCost(feed, slots);
     return S_OK;
 }

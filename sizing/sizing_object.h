@@ -8,6 +8,7 @@
 #include "sizing/separator_sizing.h"
 #include "core/slots.h"
 #include "core/stream_state.h"
+#include "design/cost_memo.h"
 
 namespace kestrol {
 
@@ -68,6 +69,7 @@ private:
     double* vector_ = nullptr;
     std::int32_t vectorAllocated_ = 0;
     std::int32_t capacity_ = 0;  ///< slots the storage holds, at least 39 once allocated
+    design::CostMemo costMemo_;  ///< the finishing step's last successful run
 };
 
 /// The object's vector as its calculations reach it: its storage directly, and its own

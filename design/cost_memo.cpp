@@ -1,15 +1,11 @@
 #include "design/cost_memo.h"
 
-#include <cfenv>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 
+#include "core/floating_point_mode.h"
 #include "design/cost.h"
-
-#if defined(__i386__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#endif
 
 namespace kestrol::design {
 namespace {
@@ -32,24 +28,6 @@ std::uint64_t Bits(double v) {
     std::uint64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     return bits;
-}
-
-/// The modes that decide the bits of the arithmetic besides its operands: rounding direction,
-/// flush-to-zero and denormals-are-zero; on 32-bit x86 also the x87 control word, through
-/// which the mathematics library returns.
-unsigned FloatingPointMode() {
-#if defined(__i386__) || defined(__x86_64__)
-    constexpr unsigned kStatusFlags = 0x3F;  // MXCSR bits 0 to 5 change as it computes
-    unsigned mode = _mm_getcsr() & ~kStatusFlags;
-#if defined(__i386__)
-    unsigned short x87Control = 0;
-    __asm__ __volatile__("fnstcw %0" : "=m"(x87Control));
-    mode ^= static_cast<unsigned>(x87Control) << 16;
-#endif
-    return mode;
-#else
-    return static_cast<unsigned>(std::fegetround());
-#endif
 }
 
 bool Unchanged(const StreamState& feed, const SlotAccess& slots, const CostMemo& memo) {

@@ -15,6 +15,9 @@ inline constexpr Feed kTwoPhase = {800.0, 2000.0, kEmptyValue, kEmptyValue, 10.0
 inline constexpr Feed kThreePhase = {780.0, 8000.0, 1010.0, 3000.0, 12.0, 5000.0, 2500.0, 30.0};
 inline constexpr Feed kHorizontalTwoPhase = {800.0, 10000.0, kEmptyValue, kEmptyValue, 10.0, 5000.0, 1000.0, 40.0};
 inline constexpr Feed kNoLiquid = {kEmptyValue, kEmptyValue, kEmptyValue, kEmptyValue, 10.0, 1000.0, 1000.0, 40.0};
+/// The three-phase feed with a vapour flow no vessel can carry: the one-level search starts
+/// from a diameter of tens of kilometres and runs all its passes.
+inline constexpr Feed kFlood = {780.0, 8000.0, 1010.0, 3000.0, 12.0, 4.0e11, 2500.0, 30.0};
 
 /// The default cases: a feed and the orientation it is sized in.
 struct DefaultCase {

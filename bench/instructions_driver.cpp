@@ -33,8 +33,8 @@ void RunNoLiquid(long calls) {
     }
 }
 
-void RunRatingAroundOneLevel(long calls) {
-    Object object(kestrol::bench::kThreePhase, 1);
+void RunRatingAroundOneLevel(const kestrol::bench::Feed& feed, long calls) {
+    Object object(feed, 1);
     object->Calculate(0);
     for (long i = 0; i < calls; ++i) {
         object->PresetOptions();
@@ -47,7 +47,7 @@ void RunRatingAroundOneLevel(long calls) {
 int Usage() {
     std::fprintf(stderr, "usage: kestrol_instructions CASE N\ncases:");
     for (const auto& c : kestrol::bench::kDefaultCases) std::fprintf(stderr, " %s", c.name);
-    std::fprintf(stderr, " NoLiquid RateAroundOneLevel\n");
+    std::fprintf(stderr, " NoLiquid RateAroundOneLevel SlowestOneLevel\n");
     return 2;
 }
 
@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
     if (name == "NoLiquid") {
         RunNoLiquid(calls);
     } else if (name == "RateAroundOneLevel") {
-        RunRatingAroundOneLevel(calls);
+        RunRatingAroundOneLevel(kestrol::bench::kThreePhase, calls);
+    } else if (name == "SlowestOneLevel") {
+        RunRatingAroundOneLevel(kestrol::bench::kFlood, calls);
     } else {
         return Usage();
     }

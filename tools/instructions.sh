@@ -12,7 +12,7 @@ calls=${1:-1000}
 shift || true
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(VerticalTwoPhase VerticalThreePhase HorizontalTwoPhase HorizontalThreePhase NoLiquid RateAroundOneLevel)
-warm=10
+warm=2  # sizings before the counted ones: the first binds the library calls lazily
 
 command -v valgrind >/dev/null || { echo "instructions: valgrind is missing (tools/setup.sh --measure installs it)" >&2; exit 2; }
 cmake --preset default >/dev/null

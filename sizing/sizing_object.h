@@ -1,6 +1,6 @@
 // SizingObject: one sizing case behind ISeparatorSizing. It holds the stream inputs, the host
 // callback and the sizing vector; every calculation is a free function that this object
-// adapts, reaching the vector through the object's own GetValue and SetValue.
+// adapts, reaching the vector directly by the rules of the object's GetValue and SetValue.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 
 #include "design/cost.h"
 #include "tests/array_slots.h"
+#include "tests/preset_vessel.h"
 #include "tests/row_name.h"
 
 namespace kestrol::design {
@@ -15,27 +16,8 @@ namespace {
 
 using testing_support::ArraySlots;
 
-/// What the presets leave for a vertical vessel of D = 1.2 m and L = 4.1 m at 2000 kPa, 80 deg C.
-ArraySlots Presets() {
-    ArraySlots s;
-    s[Slot::Diameter] = 1.2;
-    s[Slot::OverallLength] = 4.1;
-    s[Slot::CostIndex] = 252.5;
-    s[Slot::CorrosionAllowance] = 0.003175;
-    s[Slot::MaterialCode] = 1.0;
-    s[Slot::JointEfficiency] = 1.0;
-    s[Slot::ShellPressureCoefficient] = 0.4;
-    s[Slot::HeadStressMultiplier] = 2.0;
-    s[Slot::HeadPressureCoefficient] = 0.2;
-    s[Slot::HeadLengthFactor] = 0.8116;
-    s[Slot::VesselCostA] = 8.6;
-    s[Slot::VesselCostB] = -0.2165;
-    s[Slot::VesselCostC] = 0.0458;
-    s[Slot::PlatformLengthExponent] = 0.7068;
-    s[Slot::PlatformCoefficient] = 1017.0;
-    s[Slot::PlatformDiameterExponent] = 0.7396;
-    return s;
-}
+/// What the presets leave for a vertical vessel of D = 1.2 m and L = 4.1 m.
+ArraySlots Presets() { return testing_support::PresetVerticalVessel(1.2, 4.1); }
 
 StreamState Feed() {
     StreamState feed;

@@ -1,10 +1,6 @@
 #include "horizontal/geometry.h"
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-
-#include "core/floating_point_mode.h"
 
 namespace kestrol::horizontal {
 namespace {
@@ -42,75 +38,22 @@ constexpr double kLeastLevel = 0.01;
 double LowerHeadFraction(double x) { return kHeadFillCoefficient * std::pow(x, kHeadFillExponent); }
 double UpperHeadFraction(double x) { return 1.0 - kHeadFillCoefficient * std::pow(1.0 - x, kHeadFillExponent); }
 
-std::uint64_t Bits(double v) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
+}  // namespace
 
-/// A library result that the searches ask for again and again with the same argument, kept
-/// per thread together with the floating-point mode it was computed in: the same call with
-/// the same argument in the same mode gives the same bits, so it is made once.
-struct KeptResult {
-    std::uint64_t key1 = 0, key2 = 0;
-    unsigned mode = 0;
-    bool known = false;
-    double value = 0.0;
-
-    bool Holds(std::uint64_t k1, std::uint64_t k2, unsigned m) const { return known && key1 == k1 && key2 == k2 && mode == m; }
-    void Keep(std::uint64_t k1, std::uint64_t k2, unsigned m, double v) {
-        key1 = k1;
-        key2 = k2;
-        mode = m;
-        value = v;
-        known = true;
-    }
-};
-
-/// The arc-cosine, with those of a full vessel (1) and of half height (0) kept: every
-/// diameter tried measures its full vessel, every level search its half-height volume.
-double KeptArcCosine(double x) {
-    static thread_local KeptResult kept[2];
-    const std::uint64_t bits = Bits(x);
-    if (bits != Bits(1.0) && bits != Bits(0.0)) return std::acos(x);
-    KeptResult& k = kept[bits == Bits(1.0) ? 0 : 1];
-    const unsigned mode = FloatingPointMode();
-    if (!k.Holds(bits, 0, mode)) k.Keep(bits, 0, mode, std::acos(x));
-    return k.value;
-}
-
-double LibraryArcCosine(double x) { return std::acos(x); }
-
-template <double (*ArcCosine)(double)>
-double SegmentAreaBy(double D, double h) {
+double SegmentArea(double D, double h) {
     if (D < h) h = D;
     if (h < 0.0) h = 0.0;
     const double r = 0.5 * D;
     const double full = kPi * r * r;
     const double m = h < D - h ? h : D - h;
-    const double segment = r * r * ArcCosine((r - m) / r) - (r - m) * std::sqrt(2.0 * r * m - m * m);
+    const double segment = r * r * std::acos((r - m) / r) - (r - m) * std::sqrt(2.0 * r * m - m * m);
     return h > r ? full - segment : segment;
 }
-
-/// The area of the vapour space VapourSpaceHeight last accepted: the sizing measures the
-/// liquid below it next, at the same diameter and height.
-thread_local KeptResult acceptedVapourSpace;
-
-/// SegmentArea where the level is often the full vessel, half of it, or the vapour space
-/// just accepted.
-double SegmentAreaAgain(double D, double h) {
-    if (acceptedVapourSpace.Holds(Bits(D), Bits(h), FloatingPointMode())) return acceptedVapourSpace.value;
-    return SegmentAreaBy<KeptArcCosine>(D, h);
-}
-
-}  // namespace
-
-double SegmentArea(double D, double h) { return SegmentAreaBy<LibraryArcCosine>(D, h); }
 
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
-    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * SegmentAreaAgain(D, h) * D;
+    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * SegmentArea(D, h) * D;
     const double heads = kHeadsVolumeFactor * D * D * D;
     const double x = h / D;
     double fraction;
@@ -171,11 +114,7 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h) {
     if (!std::isfinite(QV)) return kEmptyValue;
     const double D = std::fabs(slots.Get(Slot::Diameter));
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        const double A = SegmentArea(D, h);
-        if (AreaCarries(QV, U, A)) {
-            acceptedVapourSpace.Keep(Bits(D), Bits(h), FloatingPointMode(), A);
-            return h;  // the argument itself: callers compare on it
-        }
+        if (VapourSpaceCarries(QV, U, D, h)) return h;  // the argument itself: callers compare on it
         h = kVapourSpaceGrowth * h;
         if (h > D) return kEmptyValue;
     }
@@ -186,7 +125,7 @@ double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
     const double ratio = std::fabs(slots.Get(Slot::Ratio));
     const double half = 0.5 * D;
-    const double Vhalf = (ratio * SegmentAreaAgain(D, half) + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
+    const double Vhalf = (ratio * SegmentArea(D, half) + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
     double h = half * std::pow(V / Vhalf, kLevelGuessExponent);
     if (h < kLeastLevel) return 0.0;
     for (int iteration = 0; iteration < kLevelIterations; ++iteration) {

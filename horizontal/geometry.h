@@ -24,12 +24,9 @@ double LevelForVolume(SlotAccess& slots, double V);
 /// vapour flow keeps within the velocity of slot 3; kEmptyValue when none fits below D.
 double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h);
 
-/// Whether a vapour space of area A carries the flow QV within the velocity U.
-inline bool AreaCarries(double QV, double U, double A) { return QV / A <= U; }
-
 /// Whether a vapour space of height h under the top of a vessel of diameter D carries the
 /// flow QV within the velocity U: the test each trial of VapourSpaceHeight makes.
-inline bool VapourSpaceCarries(double QV, double U, double D, double h) { return AreaCarries(QV, U, SegmentArea(D, h)); }
+inline bool VapourSpaceCarries(double QV, double U, double D, double h) { return QV / SegmentArea(D, h) <= U; }
 
 /// Residence time [s] of a liquid of flow q held up to level h, once the hold-up of the
 /// other liquid (qOther times |slot 8|) is taken away.

@@ -1,6 +1,8 @@
 #include "horizontal/geometry.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace kestrol::horizontal {
 namespace {
@@ -35,6 +37,13 @@ constexpr double kLevelGuessExponent = 0.3333;
 /// A first guess below this [m] means no level worth finding.
 constexpr double kLeastLevel = 0.01;
 
+bool SameBits(double a, double b) {
+    std::uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+
 double LowerHeadFraction(double x) { return kHeadFillCoefficient * std::pow(x, kHeadFillExponent); }
 double UpperHeadFraction(double x) { return 1.0 - kHeadFillCoefficient * std::pow(1.0 - x, kHeadFillExponent); }
 
@@ -50,10 +59,14 @@ double SegmentArea(double D, double h) {
     return h > r ? full - segment : segment;
 }
 
-double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
+namespace {
+
+/// The liquid volume up to level h, given the filled area there. SegmentArea clamps the
+/// level exactly as below, so its area for the unclamped level is the one at the clamped level.
+double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
-    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * SegmentArea(D, h) * D;
+    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * area * D;
     const double heads = kHeadsVolumeFactor * D * D * D;
     const double x = h / D;
     double fraction;
@@ -66,6 +79,17 @@ double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
         fraction = UpperHeadFraction(x);
     }
     return cylinder + fraction * heads;
+}
+
+}  // namespace
+
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
+    return LiquidVolumeWithArea(slots, h, D, SegmentArea(D, h));
+}
+
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
+    const bool measured = SameBits(D, known.D) && SameBits(h, known.h);
+    return LiquidVolumeWithArea(slots, h, D, measured ? known.area : SegmentArea(D, h));
 }
 
 double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h) {
@@ -105,7 +129,7 @@ double ResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slots) {
     return 0.0;
 }
 
-double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h) {
+double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, VapourSpace* accepted) {
     const double stored = slots.Get(Slot::VapourVelocity);
     if (IsEmpty(stored)) return kEmptyValue;
     const double U = std::fabs(stored);
@@ -114,7 +138,11 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h) {
     if (!std::isfinite(QV)) return kEmptyValue;
     const double D = std::fabs(slots.Get(Slot::Diameter));
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        if (VapourSpaceCarries(QV, U, D, h)) return h;  // the argument itself: callers compare on it
+        const double A = SegmentArea(D, h);
+        if (AreaCarries(QV, U, A)) {
+            if (accepted != nullptr) *accepted = {D, h, A};
+            return h;  // the argument itself: callers compare on it
+        }
         h = kVapourSpaceGrowth * h;
         if (h > D) return kEmptyValue;
     }

@@ -1,0 +1,78 @@
+// The sizing measures the liquid below the vapour space VapourSpaceHeight accepted with the
+// area that search measured; the volume must be the one measuring afresh gives, bit for bit.
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "horizontal/geometry.h"
+#include "tests/array_slots.h"
+#include "tests/row_name.h"
+
+namespace kestrol::horizontal {
+namespace {
+
+using testing_support::ArraySlots;
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+struct LevelRow {
+    const char* name;
+    double D, h;
+};
+// Levels outside the vessel too: the area comes from the unclamped level, the volume
+// clamps it, and the two must still agree.
+const LevelRow kLevels[] = {
+    {"Fifth", 1.8288, 0.36576}, {"Half", 2.4384, 1.2192}, {"AboveHalf", 2.1336, 1.5},
+    {"Full", 1.524, 1.524},     {"AboveTop", 1.524, 2.0}, {"BelowBottom", 1.524, -0.2},
+    {"Empty", 1.524, 0.0},
+};
+
+class KnownAreaTest : public testing::TestWithParam<LevelRow> {};
+
+TEST_P(KnownAreaTest, VolumeWithTheSearchedAreaIsTheMeasuredVolume) {
+    const LevelRow& row = GetParam();
+    ArraySlots slots;
+    slots[Slot::Ratio] = -3.5;
+    const VapourSpace known{row.D, row.h, SegmentArea(row.D, row.h)};
+    EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, known), HorizontalLiquidVolume(slots, row.h, row.D)));
+}
+
+TEST_P(KnownAreaTest, AreaOfAnotherSpaceIsNotUsed) {
+    const LevelRow& row = GetParam();
+    ArraySlots slots;
+    slots[Slot::Ratio] = -3.5;
+    const double measured = HorizontalLiquidVolume(slots, row.h, row.D);
+    EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, {row.D + 0.1524, row.h, 1e6}), measured));
+    EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, {row.D, row.h + 0.01, 1e6}), measured));
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, KnownAreaTest, testing::ValuesIn(kLevels), testing_support::RowName());
+
+TEST(VapourSpaceHeight, ReportsTheSpaceItAccepted) {
+    ArraySlots slots;
+    StreamState feed;
+    feed.vapourVolumeFlow = 1.7;
+    slots[Slot::Diameter] = 1.8288;
+    slots[Slot::VapourVelocity] = 0.9;
+    VapourSpace accepted;
+    const double Hv = VapourSpaceHeight(feed, slots, 0.36576, &accepted);
+    ASSERT_FALSE(IsEmpty(Hv));
+    EXPECT_GT(Hv, 0.36576);  // raised at least once, so the report is of a later trial
+    EXPECT_TRUE(SameBits(accepted.D, 1.8288));
+    EXPECT_TRUE(SameBits(accepted.h, Hv));
+    EXPECT_TRUE(SameBits(accepted.area, SegmentArea(1.8288, Hv)));
+}
+
+TEST(VapourSpaceHeight, ReportsNothingWhenNoSpaceFits) {
+    ArraySlots slots;
+    StreamState feed;
+    feed.vapourVolumeFlow = 100.0;
+    slots[Slot::Diameter] = 1.8288;
+    slots[Slot::VapourVelocity] = 0.9;
+    VapourSpace accepted;
+    EXPECT_TRUE(IsEmpty(VapourSpaceHeight(feed, slots, 0.36576, &accepted)));
+    EXPECT_TRUE(IsEmpty(accepted.area));
+}
+
+}  // namespace
+}  // namespace kestrol::horizontal

@@ -49,17 +49,19 @@ double UpperHeadFraction(double x) { return 1.0 - kHeadFillCoefficient * std::po
 
 }  // namespace
 
-double SegmentArea(double D, double h) {
+namespace {
+
+/// SegmentArea with the arc-cosine given: `arcCosine` is called with (r - m) / r.
+template <class ArcCosine>
+double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     if (D < h) h = D;
     if (h < 0.0) h = 0.0;
     const double r = 0.5 * D;
     const double full = kPi * r * r;
     const double m = h < D - h ? h : D - h;
-    const double segment = r * r * std::acos((r - m) / r) - (r - m) * std::sqrt(2.0 * r * m - m * m);
+    const double segment = r * r * arcCosine((r - m) / r) - (r - m) * std::sqrt(2.0 * r * m - m * m);
     return h > r ? full - segment : segment;
 }
-
-namespace {
 
 /// The liquid volume up to level h, given the filled area there. SegmentArea clamps the
 /// level exactly as below, so its area for the unclamped level is the one at the clamped level.
@@ -82,6 +84,17 @@ double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) 
 }
 
 }  // namespace
+
+double SegmentArea(double D, double h) {
+    return SegmentAreaBy(D, h, [](double cosine) { return std::acos(cosine); });
+}
+
+double FullVesselVolume(SlotAccess& slots, double D) {
+    // The cosine of a full vessel is 1, whose arc-cosine is exactly +0 (C Annex F, F.10.1.1);
+    // a diameter that is not a positive number gives another cosine and takes the library's.
+    const double area = SegmentAreaBy(D, D, [](double cosine) { return cosine == 1.0 ? 0.0 : std::acos(cosine); });
+    return LiquidVolumeWithArea(slots, D, D, area);
+}
 
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
     return LiquidVolumeWithArea(slots, h, D, SegmentArea(D, h));

@@ -16,6 +16,9 @@ double SegmentArea(double D, double h);
 /// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in slot 4.
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);
 
+/// HorizontalLiquidVolume(slots, D, D): the whole vessel [m3].
+double FullVesselVolume(SlotAccess& slots, double D);
+
 /// A vapour space that VapourSpaceHeight accepted: the diameter it read, the height, and the
 /// area it measured there, which the sizing needs again for the liquid below it.
 struct VapourSpace {

@@ -31,7 +31,7 @@ struct Working {
 /// The volume below a vapour space of height Hv at diameter D [m3]; its area is taken from
 /// `vapourSpace` when that is the space VapourSpaceHeight accepted there.
 double AvailableVolume(SlotAccess& slots, double D, double Hv, const VapourSpace& vapourSpace = {}) {
-    return HorizontalLiquidVolume(slots, D, D) - HorizontalLiquidVolume(slots, Hv, D, vapourSpace);
+    return FullVesselVolume(slots, D) - HorizontalLiquidVolume(slots, Hv, D, vapourSpace);
 }
 
 double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {

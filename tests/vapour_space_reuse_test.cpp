@@ -1,6 +1,8 @@
 // The sizing measures the liquid below the vapour space VapourSpaceHeight accepted with the
 // area that search measured; the volume must be the one measuring afresh gives, bit for bit.
+#include <cfenv>
 #include <cstring>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,9 @@ namespace kestrol::horizontal {
 namespace {
 
 using testing_support::ArraySlots;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -47,6 +52,24 @@ TEST_P(KnownAreaTest, AreaOfAnotherSpaceIsNotUsed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, KnownAreaTest, testing::ValuesIn(kLevels), testing_support::RowName());
+
+// The whole vessel skips the library's arc-cosine of 1, which is +0 in every rounding mode.
+TEST(FullVesselVolume, IsTheVolumeUpToTheTopBitForBit) {
+    const int hostRounding = std::fegetround();
+    for (int rounding : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(rounding);
+        for (double D : {0.1524, 1.8288, 3.3528, 1e-300, 4.9e-324, 1e300, 0.0, -1.2, kInf, -kInf, kNaN}) {
+            ArraySlots slots;
+            slots[Slot::Ratio] = -4.0;
+            const double full = FullVesselVolume(slots, D);
+            const double measured = HorizontalLiquidVolume(slots, D, D);
+            std::fesetround(hostRounding);
+            EXPECT_TRUE(SameBits(full, measured)) << "D " << D << ", rounding " << rounding << ": " << full << " vs " << measured;
+            std::fesetround(rounding);
+        }
+    }
+    std::fesetround(hostRounding);
+}
 
 TEST(VapourSpaceHeight, ReportsTheSpaceItAccepted) {
     ArraySlots slots;

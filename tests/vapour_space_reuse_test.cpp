@@ -71,14 +71,20 @@ TEST(FullVesselVolume, IsTheVolumeUpToTheTopBitForBit) {
     std::fesetround(hostRounding);
 }
 
-TEST(VapourSpaceHeight, ReportsTheSpaceItAccepted) {
+/// A vessel of 1.8288 m whose vapour space is searched from 0.36576 m for a vapour flow
+/// [m3/s] at 0.9 m/s; what the search reports comes back in `accepted`.
+double SearchVapourSpace(double vapourFlow, VapourSpace& accepted) {
     ArraySlots slots;
     StreamState feed;
-    feed.vapourVolumeFlow = 1.7;
+    feed.vapourVolumeFlow = vapourFlow;
     slots[Slot::Diameter] = 1.8288;
     slots[Slot::VapourVelocity] = 0.9;
+    return VapourSpaceHeight(feed, slots, 0.36576, &accepted);
+}
+
+TEST(VapourSpaceHeight, ReportsTheSpaceItAccepted) {
     VapourSpace accepted;
-    const double Hv = VapourSpaceHeight(feed, slots, 0.36576, &accepted);
+    const double Hv = SearchVapourSpace(1.7, accepted);
     ASSERT_FALSE(IsEmpty(Hv));
     EXPECT_GT(Hv, 0.36576);  // raised at least once, so the report is of a later trial
     EXPECT_TRUE(SameBits(accepted.D, 1.8288));
@@ -87,13 +93,8 @@ TEST(VapourSpaceHeight, ReportsTheSpaceItAccepted) {
 }
 
 TEST(VapourSpaceHeight, ReportsNothingWhenNoSpaceFits) {
-    ArraySlots slots;
-    StreamState feed;
-    feed.vapourVolumeFlow = 100.0;
-    slots[Slot::Diameter] = 1.8288;
-    slots[Slot::VapourVelocity] = 0.9;
     VapourSpace accepted;
-    EXPECT_TRUE(IsEmpty(VapourSpaceHeight(feed, slots, 0.36576, &accepted)));
+    EXPECT_TRUE(IsEmpty(SearchVapourSpace(100.0, accepted)));
     EXPECT_TRUE(IsEmpty(accepted.area));
 }
 

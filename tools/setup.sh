@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine, only what is missing.
 # With --windows also the mingw-w64 cross compilers and Wine, for the Windows server; with
-# --fuzz clang and its fuzzer and sanitizer runtimes; with --python the extension's build
+# --fuzz clang and its fuzzer and sanitizer runtimes; with --measure valgrind, which
+# tools/instructions.sh counts instructions with; with --python the extension's build
 # dependencies and what the package's tests, notebook and Dask run use, for Debian's own
 # /usr/bin/python3.
 set -euo pipefail
@@ -19,6 +20,7 @@ for option in "$@"; do
       fi
       ;;
     --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizer runtimes
+    --measure) packages+=(valgrind) ;;
     --python)
       packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
                  python3-dask python3-distributed python3-nbclient python3-nbformat python3-ipykernel

@@ -127,6 +127,10 @@ const BadInputRow kBadInputs[] = {
      "design.light_liquid_layer_m: a liquid level of 5.0 m reaches the top of a horizontal vessel of 1.0 m diameter"},
     {"LevelsAboveTheTopOfAVerticalVessel", CaseWith(R"("orientation": "vertical", "design": {"overall_length_m": 3, "light_liquid_layer_m": 5})"), {}, 2,
      "design.light_liquid_layer_m: a liquid level of 5.0 m reaches the top of a vertical vessel 3.0 m high"},
+    // A missing result names the input that caused it.
+    {"PressureBeyondTheWall", R"({"pressure_kPa": 1e7, "temperature_C": 40, "vapour_mass_flow_kg_h": 15000, "vapour_density_kg_m3": 16,
+         "light_liquid_mass_flow_kg_h": 20000, "light_liquid_density_kg_m3": 800})",
+     {}, 1, "missing: wall thickness, vessel cost and total cost. pressure_kPa: 1e+07 kPa is beyond what the wall formula can carry"},
     // What the file is.
     {"DirectoryIsNamed", "", {"DIRECTORY"}, 2, "is a directory, not a case file"},
     {"CsvWithoutItsExtensionIsSniffed", "name,presure_kPa\n", {}, 2, R"(cases.txt:1:1: header: unknown column "presure_kPa")", false, "cases.txt"},

@@ -14,6 +14,7 @@
 #include "host/batch.h"
 #include "host/case_file.h"
 #include "host/output_file.h"
+#include "host/progress_bar.h"
 #include "host/report.h"
 #include "host/script_runner.h"
 #include "host/sizing_run.h"
@@ -133,48 +134,6 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
     }
     return kExitSized;
 }
-
-/// Draws the bar once the batch has run for a second, so quick batches stay quiet, and erases
-/// it for the summary line.
-class ProgressBar {
-public:
-    explicit ProgressBar(std::ostream& err) : err_(err), started_(std::chrono::steady_clock::now()) {}
-
-    void operator()(std::size_t done, std::size_t total) {
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        if (seconds < 1.0 || (total != 0 && done >= total)) return;
-        const double rate = static_cast<double>(done) / seconds;
-        std::string line = "  sizing ";
-        if (total != 0) {
-            constexpr std::size_t kBarWidth = 30;
-            const std::size_t filled = done * kBarWidth / total;
-            line += "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] " + std::to_string(done * 100 / total) + "%  ";
-            line += FormatNumber(static_cast<double>(done), 0) + " / " + FormatNumber(static_cast<double>(total), 0) + " cases  ";
-        } else {
-            line += FormatNumber(static_cast<double>(done), 0) + " cases  ";
-        }
-        line += FormatNumber(rate, 0) + " cases/s";
-        if (total != 0 && rate > 0.0) line += "  " + FormatNumber(static_cast<double>(total - done) / rate, 0) + " s left";
-        const std::size_t width = line.size();
-        if (line.size() < width_) line.append(width_ - line.size(), ' ');
-        err_ << '\r' << line;
-        err_.flush();
-        width_ = width;
-    }
-
-    /// Leaves the line empty for what follows.
-    void Erase() {
-        if (width_ == 0) return;
-        err_ << '\r' << std::string(width_, ' ') << '\r';
-        err_.flush();
-        width_ = 0;
-    }
-
-private:
-    std::ostream& err_;
-    std::chrono::steady_clock::time_point started_;
-    std::size_t width_ = 0;
-};
 
 /// Warnings of a batch beyond this many are counted, not listed.
 constexpr std::size_t kWarningsListed = 10;

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -11,7 +12,9 @@
 #include "host/batch.h"
 #include "host/case_file.h"
 #include "host/csv.h"
+#include "host/progress_bar.h"
 #include "host/sizing_run.h"
+#include "row_name.h"
 
 namespace kestrol {
 namespace {
@@ -195,6 +198,44 @@ TEST(BatchRoundTripTest, BlankLinesAndCarriageReturnsAreNoCases) {
     EXPECT_EQ(rows[0].at("pressure_kPa"), "100");
     EXPECT_EQ(rows[0].at("status"), "bad input") << "no temperature given";
     EXPECT_NE(rows[0].at("message").find("temperature_C: is required"), std::string::npos) << rows[0].at("message");
+}
+
+struct ProgressRow {
+    const char* name;
+    std::size_t done, total;
+    std::vector<std::string> shown;
+    std::vector<std::string> notShown;
+};
+
+// Some two seconds into the batch (the clock runs on while the test does).
+const ProgressRow kProgressRows[] = {
+    {"KnownTotal", 500000, 1000000, {"[###############---------------] 50%", "500,000 / 1,000,000 cases  2", " cases/s  2 s left"}, {}},
+    {"TotalNotYetKnown", 100000, 0, {"100,000 cases  ", " cases/s"}, {"left", "%"}},
+};
+
+class ProgressBarTest : public testing::TestWithParam<ProgressRow> {};
+
+TEST_P(ProgressBarTest, ShowsRateAndTimeLeftThenErasesItself) {
+    const ProgressRow& row = GetParam();
+    std::ostringstream err;
+    host::ProgressBar bar(err, std::chrono::steady_clock::now() - std::chrono::seconds(2));
+    bar(row.done, row.total);
+    const std::string line = err.str();
+    for (const std::string& fragment : row.shown) EXPECT_NE(line.find(fragment), std::string::npos) << fragment << "\n" << line;
+    for (const std::string& fragment : row.notShown) EXPECT_EQ(line.find(fragment), std::string::npos) << fragment << "\n" << line;
+    bar.Erase();
+    const std::string erased = err.str().substr(line.size());
+    EXPECT_EQ(erased, "\r" + std::string(line.size() - 1, ' ') + "\r");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProgressBarTest, testing::ValuesIn(kProgressRows), testing_support::RowName());
+
+TEST(ProgressBarTest, QuickBatchesDrawNothing) {
+    std::ostringstream err;
+    host::ProgressBar bar(err);
+    bar(10, 100);
+    bar.Erase();
+    EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

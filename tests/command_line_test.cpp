@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -327,6 +328,91 @@ TEST(CommandLineTest, JsonFormatGivesAJsonErrorObject) {
     EXPECT_NE(error.at("message").get<std::string>().find("must be greater than 0"), std::string::npos);
     EXPECT_NE(result.err.find("pressure_kPa: must be greater than 0"), std::string::npos) << result.err;
 }
+
+// What a command-line tool is expected to answer.
+struct ConventionRow {
+    const char* name;
+    std::vector<std::string> args;  ///< CASE and BATCH stand for a good case file and batch
+    int status;
+    std::vector<std::string> out;  ///< fragments of standard output
+    std::vector<std::string> err;  ///< fragments of standard error
+    std::vector<std::string> absent;  ///< in neither stream
+};
+
+const ConventionRow kConventionRows[] = {
+    {"Version", {"--version"}, 0, {"kestrol 1.", "-bit)"}, {}, {}},
+    {"VersionShort", {"-V"}, 0, {"kestrol 1.", "build"}, {}, {}},
+    {"UnknownCommandSuggestsNearest", {"sise", "CASE"}, 2, {}, {R"(unknown command "sise" (did you mean "size"?))"}, {}},
+    {"SizeHelp", {"size", "--help"}, 0,
+     {"kestrol size", "text (default)", "si (default)", "(default: one per core)", "Exit status:", "130", "Examples:\n  kestrol size "}, {},
+     {"UINT", "TEXT", "in [1 - 1024]"}},
+    {"RunHelp", {"run", "--help"}, 0, {"kestrol run", "Exit status:", "Example:\n  kestrol run "}, {}, {"TEXT"}},
+    {"JobsWithOneCaseWarns", {"size", "CASE", "--jobs", "2"}, 0, {"Result: sized."}, {"warning: --jobs applies to a CSV batch"}, {}},
+    {"AssumedLiquidWithLiquidWarns", {"size", "ASSUMED"}, 0, {}, {"warning: assumed_liquid_percent is not used: the feed carries liquid"}, {}},
+    {"ReportToStandardOutput", {"size", "CASE", "-o", "-"}, 0, {"Result: sized."}, {}, {}},
+    {"BatchToStandardOutput", {"size", "BATCH", "-o", "-"}, 0, {"name,pressure_kPa", ",sized,"}, {"1 of 1 cases sized"}, {}},
+};
+
+class ConventionTest : public testing::TestWithParam<ConventionRow> {};
+
+TEST_P(ConventionTest, Answers) {
+    const ConventionRow& row = GetParam();
+    TempFolder folder;
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args) {
+        if (arg == "CASE") {
+            args.push_back(folder.Write("case.json", CaseWith("")));
+        } else if (arg == "BATCH") {
+            args.push_back(folder.Write("cases.csv", kBatch));
+        } else if (arg == "ASSUMED") {
+            args.push_back(folder.Write("case.json", CaseWith(R"("assumed_liquid_percent": 2)")));
+        } else {
+            args.push_back(arg);
+        }
+    }
+    const CommandResult result = Kestrol(args);
+    EXPECT_EQ(result.status, row.status) << result.err;
+    for (const std::string& fragment : row.out) EXPECT_NE(result.out.find(fragment), std::string::npos) << fragment << "\n" << result.out;
+    for (const std::string& fragment : row.err) EXPECT_NE(result.err.find(fragment), std::string::npos) << fragment << "\n" << result.err;
+    for (const std::string& fragment : row.absent) EXPECT_EQ((result.out + result.err).find(fragment), std::string::npos) << fragment;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ConventionTest, testing::ValuesIn(kConventionRows), testing_support::RowName());
+
+/// Standard input reads from the text while it lives.
+class StandardInput {
+public:
+    explicit StandardInput(const std::string& text) : text_(text), saved_(std::cin.rdbuf(text_.rdbuf())) {}
+    ~StandardInput() { std::cin.rdbuf(saved_); }
+
+private:
+    std::istringstream text_;
+    std::streambuf* saved_;
+};
+
+struct StdinRow {
+    const char* name;
+    std::string text;
+    const char* fragment;  ///< of standard output
+};
+
+// "-" takes the case or the batch from standard input; what it is follows from its first
+// character, as there is no name to tell.
+const StdinRow kStdinRows[] = {
+    {"Case", CaseWith(R"("name": "piped")"), "Separator sizing: piped  (standard input)"},
+    {"Batch", kBatch, "scrubber,3500,35,60000,28,1500,720,vertical,"},
+};
+
+class StdinTest : public testing::TestWithParam<StdinRow> {};
+
+TEST_P(StdinTest, ReadsTheInput) {
+    StandardInput input(GetParam().text);
+    const CommandResult result = Kestrol({"size", "-"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find(GetParam().fragment), std::string::npos) << result.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StdinTest, testing::ValuesIn(kStdinRows), testing_support::RowName());
 
 }  // namespace
 }  // namespace kestrol

@@ -155,7 +155,7 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
         if (streamQuantities[k] == Quantity::Plain) {
             feed[streamWords[k]] = c.Has(k) ? json(c.Get(k)) : json(nullptr);
         } else {
-            feed[streamWords[k]] = Measured(c.Get(k), c.Has(k), streamQuantities[k], units, false);
+            feed[streamWords[k]] = Measured(c.Get(k), c.Has(k), streamQuantities[k], units, true);
         }
     }
     feed["liquid_assumed_by_sizing"] = o.liquidAssumed;

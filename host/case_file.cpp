@@ -170,6 +170,12 @@ bool SizingCase::HasDesign() const {
     return false;
 }
 
+double SizingCase::Given(Slot slot) const {
+    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
+        if (kKeys[i].slot == slot && !IsEmpty(values[i])) return values[i];
+    return kEmptyValue;
+}
+
 bool SizingCase::Gives(Slot slot) const {
     for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
         if (kKeys[i].slot == slot && !IsEmpty(values[i])) return true;
@@ -225,17 +231,13 @@ int DesignKey(Slot slot) {
         if (kKeys[i].slot == slot) return static_cast<int>(i);
     return -1;
 }
-double GivenValue(const SizingCase& c, Slot slot) { return c.Get(DesignKey(slot)); }
-
-/// Two 2:1 elliptical heads, each a quarter diameter deep: overall length = (ratio + 0.5) x D.
-constexpr double kHeadsOverDiameter = 0.5;
 /// Relative disagreement of a given diameter, ratio and length that is still taken as rounding
 /// of the last digits (a ratio written to three or four significant figures).
 constexpr double kGeometryTolerance = 1e-3;
 
 InputProblem CheckGeometry(const SizingCase& c) {
     const bool d = c.Gives(Slot::Diameter), l = c.Gives(Slot::OverallLength), r = c.Gives(Slot::Ratio);
-    const double diameter = GivenValue(c, Slot::Diameter), length = GivenValue(c, Slot::OverallLength), ratio = GivenValue(c, Slot::Ratio);
+    const double diameter = c.Given(Slot::Diameter), length = c.Given(Slot::OverallLength), ratio = c.Given(Slot::Ratio);
     if (d && l && !(length > kHeadsOverDiameter * diameter))
         return {"overall_length_m", Shown(length) + " m is not longer than the two heads of a vessel of diameter_m " + Shown(diameter) +
                                         " (" + Shown(kHeadsOverDiameter * diameter) + " m)"};
@@ -299,8 +301,8 @@ InputProblem CheckCase(const SizingCase& c) {
 }
 
 InputProblem CheckDesign(const SizingCase& c, int orientation) {
-    const double heavy = c.Gives(Slot::HeavyLevel) ? GivenValue(c, Slot::HeavyLevel) : 0.0;
-    const double light = c.Gives(Slot::LightLayerThickness) ? GivenValue(c, Slot::LightLayerThickness) : 0.0;
+    const double heavy = c.Gives(Slot::HeavyLevel) ? c.Given(Slot::HeavyLevel) : 0.0;
+    const double light = c.Gives(Slot::LightLayerThickness) ? c.Given(Slot::LightLayerThickness) : 0.0;
     const std::string levelKey = (c.Gives(Slot::LightLayerThickness) ? "light_liquid_layer_m" : "heavy_liquid_level_m");
     const std::string levels = c.Gives(Slot::LightLayerThickness) && c.Gives(Slot::HeavyLevel)
                                    ? "the liquid levels (" + Shown(heavy) + " + " + Shown(light) + " = " + Shown(heavy + light) + " m) reach"
@@ -308,15 +310,15 @@ InputProblem CheckDesign(const SizingCase& c, int orientation) {
     if (orientation == 1) {
         if (c.Gives(Slot::OverallLength) && !c.Gives(Slot::Diameter) && !c.Gives(Slot::Ratio))
             return {"overall_length_m", "a horizontal vessel's length follows from its diameter and ratio; give diameter_m or ratio with it"};
-        const double diameter = c.Gives(Slot::Diameter)                                      ? GivenValue(c, Slot::Diameter)
-                                : c.Gives(Slot::OverallLength) && c.Gives(Slot::Ratio) ? GivenValue(c, Slot::OverallLength) / (GivenValue(c, Slot::Ratio) + kHeadsOverDiameter)
+        const double diameter = c.Gives(Slot::Diameter)                                      ? c.Given(Slot::Diameter)
+                                : c.Gives(Slot::OverallLength) && c.Gives(Slot::Ratio) ? c.Given(Slot::OverallLength) / (c.Given(Slot::Ratio) + kHeadsOverDiameter)
                                                                                              : 0.0;
         if (diameter > 0.0 && heavy + light >= diameter)
             return {levelKey, levels + " the top of a horizontal vessel of " + Shown(diameter) + " m diameter"};
     } else if (orientation == 0) {
-        double length = c.Gives(Slot::OverallLength) ? GivenValue(c, Slot::OverallLength) : 0.0;
+        double length = c.Gives(Slot::OverallLength) ? c.Given(Slot::OverallLength) : 0.0;
         if (length == 0.0 && c.Gives(Slot::Diameter) && c.Gives(Slot::Ratio))
-            length = (GivenValue(c, Slot::Ratio) + kHeadsOverDiameter) * GivenValue(c, Slot::Diameter);
+            length = (c.Given(Slot::Ratio) + kHeadsOverDiameter) * c.Given(Slot::Diameter);
         if (length > 0.0 && heavy + light >= length)
             return {levelKey, levels + " the top of a vertical vessel " + Shown(length) + " m high"};
     }

@@ -71,6 +71,9 @@ struct CaseKey {
     bool writeFixed;  ///< design keys: written negative, so the sizing keeps it
 };
 
+/// Two 2:1 elliptical heads, each a quarter diameter deep: overall length = (ratio + 0.5) x D.
+inline constexpr double kHeadsOverDiameter = 0.5;
+
 /// Number of numeric keys; SizingCase::values is indexed like CaseKeys().
 inline constexpr std::size_t kCaseKeyCount = 29;
 
@@ -108,6 +111,8 @@ struct SizingCase {
     bool HasHeavyLiquid() const { return Has(kHeavyLiquidMassFlow); }
     /// Whether the design block fixes or sets this slot.
     bool Gives(Slot slot) const;
+    /// What the design block gives for this slot; kEmptyValue when nothing.
+    double Given(Slot slot) const;
 };
 
 /// The whole of a file, or of standard input for "-". Throws InputError naming the file, and

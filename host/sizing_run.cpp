@@ -76,9 +76,6 @@ void WriteDesign(ISeparatorSizing& object, const SizingCase& c) {
     }
 }
 
-/// Two 2:1 heads, a quarter diameter deep each: overall length = (ratio + 0.5) x diameter.
-constexpr double kHeadsOverDiameter = 0.5;
-
 /// The design as the orientation's path can take it. The horizontal path always writes the
 /// length from the diameter and the ratio, so a given length becomes the ratio (with the
 /// diameter) or the diameter (with the ratio) that give it.
@@ -235,9 +232,7 @@ bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index) 
     if (index < 1 || index > kSlotCount) return false;
     const Slot slot = static_cast<Slot>(index);
     if (!c.Gives(slot)) return false;
-    double given = kEmptyValue;
-    for (std::size_t i = kStreamKeyCount; i < CaseKeys().size(); ++i)
-        if (CaseKeys()[i].slot == slot) given = c.values[i];
+    const double given = c.Given(slot);
     const double v = std::fabs(outcome.values[static_cast<std::size_t>(index)]);
     return IsSetAndFinite(outcome.values[static_cast<std::size_t>(index)]) && std::fabs(v - given) <= kRoundTrip * given;
 }

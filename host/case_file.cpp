@@ -110,6 +110,19 @@ void ReadNumbers(const json& object, bool design, SizingCase& c, std::string_vie
     }
 }
 
+/// The key whose value starts at `offset` ("key": value), or an empty string.
+std::string KeyBefore(std::string_view text, std::size_t offset) {
+    if (offset == std::string_view::npos) return {};
+    const std::size_t colon = text.find_last_not_of(" \t\r\n", offset == 0 ? 0 : offset - 1);
+    if (colon == std::string_view::npos || text[colon] != ':') return {};
+    const std::size_t close = text.find_last_not_of(" \t\r\n", colon - 1);
+    if (close == std::string_view::npos || text[close] != '"' || close == 0) return {};
+    const std::size_t open = text.rfind('"', close - 1);
+    if (open == std::string_view::npos) return {};
+    const std::string key(text.substr(open + 1, close - open - 1));
+    return FindCaseKey(key, true) >= 0 ? "design." + key : key;
+}
+
 // Rejects a key given twice in one object, which the JSON library would silently resolve.
 json ParseRejectingDuplicates(const std::string& text, const std::string& source) {
     std::vector<std::vector<std::string>> seen;
@@ -144,7 +157,7 @@ json ParseRejectingDuplicates(const std::string& text, const std::string& source
         const auto open = what.find('\''), close = what.rfind('\'');
         if (open != std::string::npos && close > open) offset = text.find(what.substr(open + 1, close - open - 1));
         const auto [line, column] = LineAndColumn(text, offset);
-        throw InputError(source, "", "malformed JSON: " + what + " (a number beyond the range of a double)", line, column);
+        throw InputError(source, KeyBefore(text, offset), "malformed JSON: " + what + " (a number beyond the range of a double)", line, column);
     }
     if (!twice.empty()) {
         const std::size_t first = text.find("\"" + twice + "\"");

@@ -111,7 +111,7 @@ const BadInputRow kBadInputs[] = {
     {"NoVapour", R"({"pressure_kPa": 2500, "temperature_C": 20, "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 700})",
      {}, 2, "vapour_mass_flow_kg_h: is required"},
     // Messages of one shape: file, line:column, key, value, reason.
-    {"HugeNumberHasItsPlace", "{\n  \"pressure_kPa\": 1e400\n}", {}, 2, "case.json:2:19: malformed JSON: number overflow parsing '1e400'"},
+    {"HugeNumberHasItsPlace", "{\n  \"pressure_kPa\": 1e400\n}", {}, 2, "case.json:2:19: pressure_kPa: malformed JSON: number overflow parsing '1e400'"},
     {"WrongTypeHasItsPlace", "{\"name\": \"x\",\n \"pressure_kPa\": \"high\"}", {}, 2, "case.json:2:2: pressure_kPa: must be a number"},
     {"HeavyLighterThanLightNamesBothDensities", CaseWith(R"("heavy_liquid_mass_flow_kg_h": 10, "heavy_liquid_density_kg_m3": 700)"), {}, 2,
      "heavy_liquid_density_kg_m3: the heavy liquid must be denser than the light liquid (700.0 kg/m3 is not more than the light liquid's 720.0 kg/m3)"},

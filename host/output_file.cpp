@@ -46,6 +46,12 @@ std::string Reason() { return std::string("cannot be written (") + std::strerror
 }  // namespace
 
 OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
+    // Through a symbolic link to the file it names, which the rename would otherwise replace.
+    std::error_code linkError;
+    if (fs::is_symlink(target_, linkError)) {
+        const fs::path resolved = fs::canonical(target_, linkError);
+        if (!linkError) target_ = resolved.string();
+    }
     const fs::path path(target_);
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::random_device seed;

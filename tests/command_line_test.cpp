@@ -299,6 +299,19 @@ TEST(OutputFileTest, IsReplacedWholeAndNoTemporaryFileStays) {
     EXPECT_EQ(OtherFiles(folder.Path(""), {"cases.csv", "results.csv"}), std::vector<std::string>{});
 }
 
+TEST(OutputFileTest, WritesThroughASymbolicLink) {
+    TempFolder folder;
+    const std::string input = folder.Write("cases.csv", kBatch);
+    const std::string results = folder.Write("results.csv", "old\n");
+    std::error_code error;
+    fs::create_symlink(results, folder.Path("link.csv"), error);
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    const CommandResult result = Kestrol({"size", input, "-o", folder.Path("link.csv")});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::is_symlink(folder.Path("link.csv")));
+    EXPECT_EQ(ReadFile(results).rfind("name,pressure_kPa", 0), 0u);
+}
+
 // A stop request (what SIGINT and SIGTERM raise) while the batch runs: nothing is written,
 // the status is 128 + the signal, one line says so.
 TEST(OutputFileTest, InterruptedBatchWritesNothing) {

@@ -54,6 +54,8 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
     }
     const fs::path path(target_);
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    // Counted before the file exists, so that a signal never ends the process with it on disk.
+    pendingOutputs.fetch_add(1);
     std::random_device seed;
     std::mt19937 random(seed());
     // A hidden name of its own, retried on the unlikely clash with an existing file.
@@ -66,10 +68,16 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
         temporary_ = candidate.string();
         stream_.open(candidate, std::ios::binary | std::ios::out | std::ios::trunc);
         open_ = stream_.is_open();
-        if (!open_) throw InputError(target_, "", Reason());
+        if (!open_) {
+            const std::string reason = Reason();
+            pendingOutputs.fetch_sub(1);
+            throw InputError(target_, "", reason);
+        }
     }
-    if (!open_) throw InputError(target_, "", "cannot be written (no free temporary name beside it)");
-    pendingOutputs.fetch_add(1);
+    if (!open_) {
+        pendingOutputs.fetch_sub(1);
+        throw InputError(target_, "", "cannot be written (no free temporary name beside it)");
+    }
 }
 
 OutputFile::~OutputFile() {

@@ -249,12 +249,13 @@ std::string ResultHeader() {
 }
 
 void AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& o) {
+    const bool sized = o.Sized();
     if (!o.Refused()) out.append(o.orientation == 0 ? "vertical" : o.orientation == 1 ? "horizontal" : "");
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
-        if (Reported(f, c, o)) AppendNumber(out, std::fabs(o.values[static_cast<std::size_t>(f.index)]));
+        if (Reported(f, c, o, sized)) AppendNumber(out, std::fabs(o.values[static_cast<std::size_t>(f.index)]));
     }
-    if (o.Sized()) {
+    if (sized) {
         out.append(",sized,");
     } else if (o.Refused()) {
         out.append(",bad input,");

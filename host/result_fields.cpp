@@ -81,11 +81,13 @@ bool Applies(const ResultField& f, const SizingCase& c, int orientation) {
     return true;
 }
 
-bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o) {
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {
     const double v = o.values[static_cast<std::size_t>(f.index)];
     if (o.result != S_OK || o.Refused() || !Applies(f, c, o.orientation) || !IsSetAndFinite(v)) return false;
-    return o.Sized() || f.basis || IsGivenValue(c, o, f.index);
+    return sized || f.basis || IsGivenValue(c, o, f.index);
 }
+
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o) { return Reported(f, c, o, o.Sized()); }
 
 std::string Label(const ResultField& f, int orientation) {
     if (f.index == Index(Slot::OverallLength) && orientation == 0) return "Overall height";

@@ -49,6 +49,8 @@ bool Applies(const ResultField& f, const SizingCase& c, int orientation);
 /// Whether the value is reported as a result: it applies, is a number, and the vessel was sized
 /// or the value is part of the design basis. Otherwise text shows "-", JSON null, CSV nothing.
 bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& outcome);
+/// The same with outcome.Sized() already known, for callers that walk every field.
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& outcome, bool sized);
 
 /// The label, with "height" for a vertical vessel's overall length.
 std::string Label(const ResultField& f, int orientation);

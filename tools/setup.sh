@@ -7,7 +7,8 @@
 # /usr/bin/python3.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin)
+packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin
+          python3-jsonschema)
 as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
 for option in "$@"; do

@@ -104,10 +104,18 @@ struct Sizing {
     std::string source;
 };
 
-Sizing SizeOne(SizingCase c, std::string source) {
+/// Sizes the case; a design the sizing path refuses is bad input, as on the command line.
+/// `text` is the case file's, for the line and column of the refused key; empty for a mapping.
+Sizing SizeOne(SizingCase c, std::string source, const std::string& text) {
     Sizing s{std::move(c), SizingOutcome(), std::move(source)};
-    py::gil_scoped_release release;
-    s.outcome = kestrol::host::SizeCase(s.c);
+    {
+        py::gil_scoped_release release;
+        s.outcome = kestrol::host::SizeCase(s.c);
+    }
+    if (s.outcome.Refused()) {
+        if (!text.empty()) throw kestrol::host::RefusalAt(text, s.source, s.outcome.refusal.key, s.outcome.refusal.reason);
+        throw InputError(s.source, s.outcome.refusal.key, s.outcome.refusal.reason);
+    }
     return s;
 }
 
@@ -282,9 +290,14 @@ PYBIND11_MODULE(_kestrol, m) {
                                      (std::string(f.label) + ", in the unit its name ends with; None when not computed or not applicable.").c_str());
     }
 
-    m.def("size_mapping", [](py::handle mapping, const std::string& source) { return SizeOne(CaseFromMapping(mapping, source), source); },
+    m.def("size_mapping", [](py::handle mapping, const std::string& source) { return SizeOne(CaseFromMapping(mapping, source), source, ""); },
           py::arg("mapping"), py::arg("source"));
-    m.def("size_file", [](const std::string& path) { return SizeOne(kestrol::host::LoadCaseFile(path), path); }, py::arg("path"));
+    m.def("size_file",
+          [](const std::string& path) {
+              const std::string text = kestrol::host::ReadInputFile(path);
+              return SizeOne(kestrol::host::ParseCaseJson(text, path), path, text);
+          },
+          py::arg("path"));
 
     m.def("time_sizing",
           [](py::handle mapping, std::size_t count) {
@@ -382,7 +395,7 @@ PYBIND11_MODULE(_kestrol, m) {
                 const double x = RowValue(in, n, k, row);
                 if (!std::isnan(x)) c.values[k] = x;
             }
-            return kestrol::host::CheckCase(c);
+            return kestrol::host::CheckCase(c).Text();
         };
         kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,
                                              kestrol::host::RowStatus rowStatus, const std::string& message) {

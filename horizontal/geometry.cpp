@@ -63,12 +63,12 @@ double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     return h > r ? full - segment : segment;
 }
 
-/// The liquid volume up to level h, given the filled area there. SegmentArea clamps the
-/// level exactly as below, so its area for the unclamped level is the one at the clamped level.
-double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
+/// The parts of the liquid volume up to level h that the ratio leaves alone, given the filled
+/// area there. SegmentArea clamps the level exactly as below, so its area for the unclamped
+/// level is the one at the clamped level.
+LiquidVolumeParts PartsWithArea(double h, double D, double area) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
-    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * area * D;
     const double heads = kHeadsVolumeFactor * D * D * D;
     const double x = h / D;
     double fraction;
@@ -80,7 +80,18 @@ double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) 
     } else {
         fraction = UpperHeadFraction(x);
     }
-    return cylinder + fraction * heads;
+    return {D, area, fraction * heads};
+}
+
+double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
+    return LiquidVolumeAtRatio(slots, PartsWithArea(h, D, area));
+}
+
+/// The area of a full vessel: its cosine is 1, whose arc-cosine is exactly +0 (C Annex F,
+/// F.10.1.1); a diameter that is not a positive number gives another cosine and takes the
+/// library's.
+double FullArea(double D) {
+    return SegmentAreaBy(D, D, [](double cosine) { return cosine == 1.0 ? 0.0 : std::acos(cosine); });
 }
 
 }  // namespace
@@ -89,20 +100,21 @@ double SegmentArea(double D, double h) {
     return SegmentAreaBy(D, h, [](double cosine) { return std::acos(cosine); });
 }
 
-double FullVesselVolume(SlotAccess& slots, double D) {
-    // The cosine of a full vessel is 1, whose arc-cosine is exactly +0 (C Annex F, F.10.1.1);
-    // a diameter that is not a positive number gives another cosine and takes the library's.
-    const double area = SegmentAreaBy(D, D, [](double cosine) { return cosine == 1.0 ? 0.0 : std::acos(cosine); });
-    return LiquidVolumeWithArea(slots, D, D, area);
-}
+double FullVesselVolume(SlotAccess& slots, double D) { return LiquidVolumeWithArea(slots, D, D, FullArea(D)); }
 
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
     return LiquidVolumeWithArea(slots, h, D, SegmentArea(D, h));
 }
 
-double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
+LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known) {
     const bool measured = SameBits(D, known.D) && SameBits(h, known.h);
-    return LiquidVolumeWithArea(slots, h, D, measured ? known.area : SegmentArea(D, h));
+    return PartsWithArea(h, D, measured ? known.area : SegmentArea(D, h));
+}
+
+LiquidVolumeParts MeasureFullVessel(double D) { return PartsWithArea(D, D, FullArea(D)); }
+
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
+    return LiquidVolumeAtRatio(slots, MeasureLiquidVolume(h, D, known));
 }
 
 double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h) {

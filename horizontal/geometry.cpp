@@ -63,10 +63,9 @@ double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     return h > r ? full - segment : segment;
 }
 
-/// The parts of the liquid volume up to level h that the ratio leaves alone, given the filled
-/// area there. SegmentArea clamps the level exactly as below, so its area for the unclamped
-/// level is the one at the clamped level.
-LiquidVolumeParts PartsWithArea(double h, double D, double area) {
+/// The filled volume of both heads at level h. The level is clamped to the vessel, as
+/// SegmentArea clamps it, so the area for the unclamped level goes with it.
+double HeadsFilled(double h, double D) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
     const double heads = kHeadsVolumeFactor * D * D * D;
@@ -80,11 +79,15 @@ LiquidVolumeParts PartsWithArea(double h, double D, double area) {
     } else {
         fraction = UpperHeadFraction(x);
     }
-    return {D, area, fraction * heads};
+    return fraction * heads;
 }
 
+/// The parts of the liquid volume up to level h that the ratio leaves alone, given the
+/// filled area there.
+LiquidVolumeParts PartsWithArea(double h, double D, double area) { return {D, area, HeadsFilled(h, D)}; }
+
 double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
-    return LiquidVolumeAtRatio(slots, PartsWithArea(h, D, area));
+    return std::fabs(slots.Get(Slot::Ratio)) * area * D + HeadsFilled(h, D);
 }
 
 /// The area of a full vessel: its cosine is 1, whose arc-cosine is exactly +0 (C Annex F,

@@ -51,6 +51,19 @@ TEST_P(KnownAreaTest, AreaOfAnotherSpaceIsNotUsed) {
     EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, {row.D, row.h + 0.01, 1e6}), measured));
 }
 
+// The ratio searches measure a level's volume once and apply every ratio they try to it.
+TEST_P(KnownAreaTest, PartsMeasuredOnceGiveTheVolumeAtEveryRatio) {
+    const LevelRow& row = GetParam();
+    ArraySlots slots;
+    const LiquidVolumeParts liquid = MeasureLiquidVolume(row.h, row.D);
+    const LiquidVolumeParts full = MeasureFullVessel(row.D);
+    for (double ratio : {3.0, -3.5, 3.1000000000000001, 4.999999999999999, 0.0}) {
+        slots[Slot::Ratio] = ratio;
+        EXPECT_TRUE(SameBits(LiquidVolumeAtRatio(slots, liquid), HorizontalLiquidVolume(slots, row.h, row.D))) << ratio;
+        EXPECT_TRUE(SameBits(LiquidVolumeAtRatio(slots, full), FullVesselVolume(slots, row.D))) << ratio;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, KnownAreaTest, testing::ValuesIn(kLevels), testing_support::RowName());
 
 // The whole vessel skips the library's arc-cosine of 1, which is +0 in every rounding mode.

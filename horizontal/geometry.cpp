@@ -15,6 +15,9 @@ constexpr double kHeadFillExponent = 1.90514;
 /// kHeadFillCoefficient * kHeadsVolumeFactor, as the half-height volume writes it [-].
 constexpr double kHeadFillVolumeFactor = 0.5443898358508387;
 
+/// pi/2 to the nearest double: the arc-cosine of 0.
+constexpr double kArcCosineOfZero = 1.5707963267948966;
+
 /// Each trial of the vapour space is this much higher than the one before [-].
 constexpr double kVapourSpaceGrowth = 1.05;
 /// Budget of vapour-space trials.
@@ -181,7 +184,10 @@ double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
     const double ratio = std::fabs(slots.Get(Slot::Ratio));
     const double half = 0.5 * D;
-    const double Vhalf = (ratio * SegmentArea(D, half) + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
+    // At half height the cosine is 0 for every positive diameter; its arc-cosine is pi/2
+    // correctly rounded, as the C library returns it.
+    const double halfArea = SegmentAreaBy(D, half, [](double cosine) { return cosine == 0.0 ? kArcCosineOfZero : std::acos(cosine); });
+    const double Vhalf = (ratio * halfArea + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
     double h = half * std::pow(V / Vhalf, kLevelGuessExponent);
     if (h < kLeastLevel) return 0.0;
     for (int iteration = 0; iteration < kLevelIterations; ++iteration) {

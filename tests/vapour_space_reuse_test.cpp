@@ -1,6 +1,7 @@
 // The sizing measures the liquid below the vapour space VapourSpaceHeight accepted with the
 // area that search measured; the volume must be the one measuring afresh gives, bit for bit.
 #include <cfenv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -82,6 +83,14 @@ TEST(FullVesselVolume, IsTheVolumeUpToTheTopBitForBit) {
         }
     }
     std::fesetround(hostRounding);
+}
+
+// The level search takes the half-full vessel's arc-cosine of 0 as pi/2 to the nearest double
+// without calling the library; that holds only while the library agrees.
+TEST(HalfHeightArcCosine, IsTheLibrarysBitForBit) {
+    volatile double zero = 0.0, negativeZero = -0.0;
+    EXPECT_TRUE(SameBits(std::acos(zero), 1.5707963267948966));
+    EXPECT_TRUE(SameBits(std::acos(negativeZero), 1.5707963267948966));
 }
 
 /// A vessel of 1.8288 m whose vapour space is searched from 0.36576 m for a vapour flow

@@ -130,6 +130,8 @@ public:
         double* values = *storage_;
         if (values != nullptr && Index(slot) <= kLastWritableSlot) values[Index(slot) - 1] = value;
     }
+    /// The storage itself, or null before there is any: for reading a run of slots at once.
+    const double* Values() const { return *storage_; }
     /// Allocates the vector if need be and empties its first `count` slots; false when no
     /// storage could be had.
     bool AllocValues(int count) { return allocate_(owner_, count); }

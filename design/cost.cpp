@@ -135,6 +135,10 @@ double PressureWallInches(SlotAccess& slots, double p, double diameter, double e
     return t;
 }
 
+/// std::pow, but for the exponent 0 that the horizontal platform correlation has: x to the
+/// power of +0 or -0 is exactly 1 for every x, NaN included (C Annex F, F.10.4.4).
+double PowerOf(double x, double exponent) { return exponent == 0.0 ? 1.0 : std::pow(x, exponent); }
+
 }  // namespace
 
 double MaterialCostFactor(SlotAccess& slots) {
@@ -214,7 +218,7 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     slots.Set(Slot::VesselCost, vesselCostKnown ? vesselCost : kEmptyValue);
 
     const double platformCost = slots.Get(Slot::PlatformCoefficient) * std::pow(d, slots.Get(Slot::PlatformDiameterExponent)) *
-                                std::pow(l, slots.Get(Slot::PlatformLengthExponent)) * costIndex * kPerCorrelationIndex;
+                                PowerOf(l, slots.Get(Slot::PlatformLengthExponent)) * costIndex * kPerCorrelationIndex;
     const bool platformCostKnown = std::isfinite(platformCost);
     slots.Set(Slot::PlatformCost, platformCostKnown ? platformCost : kEmptyValue);
 

@@ -1,8 +1,6 @@
 #include "design/cost_memo.h"
 
-#include <cstdint>
 #include <cstring>
-#include <iterator>
 
 #include "core/floating_point_mode.h"
 #include "design/cost.h"
@@ -10,37 +8,31 @@
 namespace kestrol::design {
 namespace {
 
-/// Every slot EstimateVesselCost may read; of slots 15 to 33 it leaves only 20 alone. The
-/// material code counts although only the lookups read it. The slots the step fills come
-/// first: the presets empty them before every sizing, so a changed input shows at once.
-constexpr Slot kReadSlots[] = {
-    Slot::MaterialCostFactor, Slot::AllowableStress, Slot::MaterialDensity, Slot::WallThickness,
-    Slot::Diameter, Slot::OverallLength, Slot::CostIndex, Slot::CorrosionAllowance, Slot::MaterialCode,
-    Slot::JointEfficiency, Slot::ShellPressureCoefficient, Slot::HeadStressMultiplier,
-    Slot::HeadPressureCoefficient, Slot::HeadLengthFactor, Slot::VesselCostA, Slot::VesselCostB, Slot::VesselCostC,
-    Slot::PlatformLengthExponent, Slot::PlatformCoefficient, Slot::PlatformDiameterExponent,
-};
-static_assert(std::size(kReadSlots) + 2 == std::tuple_size_v<decltype(CostMemo::inputs)>);
+/// The block of option and material slots the step reads, 15 to 33.
+constexpr int kFirstOptionIndex = Index(Slot::CostIndex) - 1;
+static_assert(Index(Slot::Diameter) == 1 && Index(Slot::OverallLength) == 2, "the vessel block is slots 1 and 2");
+static_assert(Index(Slot::WallThickness) - Index(Slot::CostIndex) + 1 == std::tuple_size_v<decltype(CostMemo::options)>);
 
-/// Compared as bits, not values: NaN equals nothing and -0.0 equals 0.0, and either may
-/// decide a branch of the step.
-std::uint64_t Bits(double v) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
+// Compared as bits, not values: NaN equals nothing and -0.0 equals 0.0, and either may
+// decide a branch of the step.
+template <std::size_t N>
+bool SameBits(const double* values, const std::array<double, N>& kept) {
+    return std::memcmp(values, kept.data(), sizeof kept) == 0;
 }
 
 bool Unchanged(const StreamState& feed, const SlotAccess& slots, const CostMemo& memo) {
-    for (std::size_t i = 0; i < std::size(kReadSlots); ++i)
-        if (Bits(slots.Get(kReadSlots[i])) != memo.inputs[i]) return false;
-    return Bits(feed.pressure) == memo.inputs[std::size(kReadSlots)] &&
-           Bits(feed.temperature) == memo.inputs[std::size(kReadSlots) + 1] && FloatingPointMode() == memo.floatingPointMode;
+    const double* values = slots.Values();
+    if (values == nullptr) return false;  // no vessel to cost, and no successful run to repeat
+    const double conditions[] = {feed.pressure, feed.temperature};
+    return SameBits(values, memo.vessel) && SameBits(values + kFirstOptionIndex, memo.options) &&
+           SameBits(conditions, memo.conditions) && FloatingPointMode() == memo.floatingPointMode;
 }
 
 void Record(const StreamState& feed, const SlotAccess& slots, CostMemo& memo) {
-    for (std::size_t i = 0; i < std::size(kReadSlots); ++i) memo.inputs[i] = Bits(slots.Get(kReadSlots[i]));
-    memo.inputs[std::size(kReadSlots)] = Bits(feed.pressure);
-    memo.inputs[std::size(kReadSlots) + 1] = Bits(feed.temperature);
+    const double* values = slots.Values();  // a successful run had a vector
+    std::memcpy(memo.vessel.data(), values, sizeof memo.vessel);
+    std::memcpy(memo.options.data(), values + kFirstOptionIndex, sizeof memo.options);
+    memo.conditions = {feed.pressure, feed.temperature};
     memo.floatingPointMode = FloatingPointMode();
     memo.vesselCost = slots.Get(Slot::VesselCost);
     memo.platformCost = slots.Get(Slot::PlatformCost);

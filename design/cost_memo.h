@@ -15,9 +15,13 @@ namespace kestrol::design {
 /// object; valid or not, it never needs resetting, because a run is only skipped when every
 /// value it reads is compared equal, bit for bit.
 struct CostMemo {
-    /// The bits of the slots the step reads (30 to 33 as it wrote them), then of pressure
-    /// and temperature.
-    std::array<std::uint64_t, 22> inputs{};
+    /// The slots the step reads, as its run left them (30 to 33 as it wrote them): 1 and 2,
+    /// then 15 to 33 as one block, compared as a whole. The block takes in slot 20, which the
+    /// step does not read: a change there only costs a run that was not needed.
+    std::array<double, 2> vessel{};
+    std::array<double, 19> options{};
+    /// Pressure and temperature.
+    std::array<double, 2> conditions{};
     /// The rounding and denormal modes the arithmetic ran under: a host may change them.
     unsigned floatingPointMode = 0;
     double vesselCost = kEmptyValue, platformCost = kEmptyValue, totalCost = kEmptyValue;

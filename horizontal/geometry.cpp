@@ -15,6 +15,9 @@ constexpr double kHeadFillExponent = 1.90514;
 /// kHeadFillCoefficient * kHeadsVolumeFactor, as the half-height volume writes it [-].
 constexpr double kHeadFillVolumeFactor = 0.5443898358508387;
 
+/// pi/2 to the nearest double: the arc-cosine of 0.
+constexpr double kArcCosineOfZero = 1.5707963267948966;
+
 /// Each trial of the vapour space is this much higher than the one before [-].
 constexpr double kVapourSpaceGrowth = 1.05;
 /// Budget of vapour-space trials.
@@ -63,12 +66,11 @@ double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     return h > r ? full - segment : segment;
 }
 
-/// The liquid volume up to level h, given the filled area there. SegmentArea clamps the
-/// level exactly as below, so its area for the unclamped level is the one at the clamped level.
-double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
+/// The filled volume of both heads at level h. The level is clamped to the vessel, as
+/// SegmentArea clamps it, so the area for the unclamped level goes with it.
+double HeadsFilled(double h, double D) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
-    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * area * D;
     const double heads = kHeadsVolumeFactor * D * D * D;
     const double x = h / D;
     double fraction;
@@ -80,7 +82,22 @@ double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) 
     } else {
         fraction = UpperHeadFraction(x);
     }
-    return cylinder + fraction * heads;
+    return fraction * heads;
+}
+
+/// The parts of the liquid volume up to level h that the ratio leaves alone, given the
+/// filled area there.
+LiquidVolumeParts PartsWithArea(double h, double D, double area) { return {D, area, HeadsFilled(h, D)}; }
+
+double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
+    return std::fabs(slots.Get(Slot::Ratio)) * area * D + HeadsFilled(h, D);
+}
+
+/// The area of a full vessel: its cosine is 1, whose arc-cosine is exactly +0 (C Annex F,
+/// F.10.1.1); a diameter that is not a positive number gives another cosine and takes the
+/// library's.
+double FullArea(double D) {
+    return SegmentAreaBy(D, D, [](double cosine) { return cosine == 1.0 ? 0.0 : std::acos(cosine); });
 }
 
 }  // namespace
@@ -89,20 +106,21 @@ double SegmentArea(double D, double h) {
     return SegmentAreaBy(D, h, [](double cosine) { return std::acos(cosine); });
 }
 
-double FullVesselVolume(SlotAccess& slots, double D) {
-    // The cosine of a full vessel is 1, whose arc-cosine is exactly +0 (C Annex F, F.10.1.1);
-    // a diameter that is not a positive number gives another cosine and takes the library's.
-    const double area = SegmentAreaBy(D, D, [](double cosine) { return cosine == 1.0 ? 0.0 : std::acos(cosine); });
-    return LiquidVolumeWithArea(slots, D, D, area);
-}
+double FullVesselVolume(SlotAccess& slots, double D) { return LiquidVolumeWithArea(slots, D, D, FullArea(D)); }
 
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
     return LiquidVolumeWithArea(slots, h, D, SegmentArea(D, h));
 }
 
-double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
+LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known) {
     const bool measured = SameBits(D, known.D) && SameBits(h, known.h);
-    return LiquidVolumeWithArea(slots, h, D, measured ? known.area : SegmentArea(D, h));
+    return PartsWithArea(h, D, measured ? known.area : SegmentArea(D, h));
+}
+
+LiquidVolumeParts MeasureFullVessel(double D) { return PartsWithArea(D, D, FullArea(D)); }
+
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
+    return LiquidVolumeAtRatio(slots, MeasureLiquidVolume(h, D, known));
 }
 
 double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h) {
@@ -166,7 +184,10 @@ double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
     const double ratio = std::fabs(slots.Get(Slot::Ratio));
     const double half = 0.5 * D;
-    const double Vhalf = (ratio * SegmentArea(D, half) + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
+    // At half height the cosine is 0 for every positive diameter; its arc-cosine is pi/2
+    // correctly rounded, as the C library returns it.
+    const double halfArea = SegmentAreaBy(D, half, [](double cosine) { return cosine == 0.0 ? kArcCosineOfZero : std::acos(cosine); });
+    const double Vhalf = (ratio * halfArea + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
     double h = half * std::pow(V / Vhalf, kLevelGuessExponent);
     if (h < kLeastLevel) return 0.0;
     for (int iteration = 0; iteration < kLevelIterations; ++iteration) {

@@ -3,6 +3,8 @@
 // times that liquid levels give. Levels are measured up from the bottom of the vessel.
 #pragma once
 
+#include <cmath>
+
 #include "core/slots.h"
 #include "core/stream_state.h"
 
@@ -28,6 +30,22 @@ struct VapourSpace {
 /// HorizontalLiquidVolume, with the filled area taken from `known` when it was measured at
 /// this very diameter and level (compared bit for bit) instead of measured again.
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known);
+
+/// The liquid volume up to one level of one vessel, but for its ratio: a search that only
+/// raises the ratio measures the area and the heads' share once. Multiplied out in the very
+/// order HorizontalLiquidVolume uses, so the volume keeps its bits.
+struct LiquidVolumeParts {
+    double D, area, headsFilled;
+};
+
+/// The parts of HorizontalLiquidVolume(slots, h, D, known), and of FullVesselVolume(slots, D).
+LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known = {});
+LiquidVolumeParts MeasureFullVessel(double D);
+
+/// The volume [m3] those parts hold at the ratio now in slot 4.
+inline double LiquidVolumeAtRatio(SlotAccess& slots, const LiquidVolumeParts& m) {
+    return std::fabs(slots.Get(Slot::Ratio)) * m.area * m.D + m.headsFilled;
+}
 
 /// Level [m] at which the vessel of slots 1 and 4 holds volume V [m3]; 0.0 when none is found
 /// (a volume too small to matter gives 0.0 as well).

@@ -28,11 +28,15 @@ struct Working {
     double D, Hv, ratio, Vreq;
 };
 
-/// The volume below a vapour space of height Hv at diameter D [m3]; its area is taken from
-/// `vapourSpace` when that is the space VapourSpaceHeight accepted there.
-double AvailableVolume(SlotAccess& slots, double D, double Hv, const VapourSpace& vapourSpace = {}) {
-    return FullVesselVolume(slots, D) - HorizontalLiquidVolume(slots, Hv, D, vapourSpace);
-}
+/// The volume below a vapour space of height Hv at diameter D [m3], at whatever ratio slot 4
+/// holds: the ratio searches measure both volumes once, not at every step. The vapour space's
+/// area is taken from `vapourSpace` when that is the space VapourSpaceHeight accepted there.
+struct VolumeBelowVapour {
+    LiquidVolumeParts full, vapour;
+    VolumeBelowVapour(double D, double Hv, const VapourSpace& vapourSpace = {})
+        : full(MeasureFullVessel(D)), vapour(MeasureLiquidVolume(Hv, D, vapourSpace)) {}
+    double At(SlotAccess& slots) const { return LiquidVolumeAtRatio(slots, full) - LiquidVolumeAtRatio(slots, vapour); }
+};
 
 double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {
     if (!IsFixed(slots, Slot::Diameter) && !StoreResult(slots, Slot::Diameter, w.D)) return kEmptyValue;
@@ -76,7 +80,7 @@ double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {
 double RateGivenVessel(const StreamState& feed, SlotAccess& slots, const Working& w) {
     const bool lightFixed = IsFixed(slots, Slot::LightResidenceTime);
     if (lightFixed && (!w.heavy || IsFixed(slots, Slot::HeavyResidenceTime))) return kEmptyValue;
-    const double available = AvailableVolume(slots, w.D, w.Hv);
+    const double available = VolumeBelowVapour(w.D, w.Hv).At(slots);
     if (w.heavy) {
         if (IsEmpty(SplitHoldupVolume(feed, slots, available))) return kEmptyValue;
     } else if (!lightFixed) {
@@ -91,10 +95,11 @@ double SearchRatio(const StreamState& feed, SlotAccess& slots, Working& w) {
     if (!(w.ratio <= kMostRatio)) return kEmptyValue;
     // Every pass adds a step and the last test stops the search past the limit, so it ends
     // within (limit / step) + 1 passes from any ratio at or above 0.
+    const VolumeBelowVapour available(w.D, w.Hv);
     for (;;) {
         w.ratio = w.ratio + kRatioStep;
         slots.Set(Slot::Ratio, w.ratio);
-        if (AvailableVolume(slots, w.D, w.Hv) > w.Vreq) {
+        if (available.At(slots) > w.Vreq) {
             if (!(w.ratio <= kMostRatio)) return kEmptyValue;
             break;
         }
@@ -111,12 +116,13 @@ double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, W
     const bool ratioFixed = IsFixed(slots, Slot::Ratio);
     const bool lightFixed = IsFixed(slots, Slot::LightResidenceTime);
     const bool heavyFixed = IsFixed(slots, Slot::HeavyResidenceTime);
+    const VolumeBelowVapour available(w.D, w.Hv, accepted);
     if (ratioFixed && lightFixed && (!w.heavy || heavyFixed)) {
-        if (!(AvailableVolume(slots, w.D, w.Hv, accepted) >= w.Vreq)) return kEmptyValue;
+        if (!(available.At(slots) >= w.Vreq)) return kEmptyValue;
         return Levels(feed, slots, w);
     }
     int raises = 0;
-    while (!(AvailableVolume(slots, w.D, w.Hv, accepted) >= w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
+    while (!(available.At(slots) >= w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
         if (raises == kSearchTrials) return kEmptyValue;
         w.ratio = w.ratio + kRatioStep;
         slots.Set(Slot::Ratio, w.ratio);
@@ -148,7 +154,8 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
         const double Hv = VapourSpaceHeight(feed, slots, Hv0, &accepted);
         if (IsEmpty(Hv) || (w.vapourSpaceFixed && Hv != Hv0)) continue;
         double ratio = std::fabs(slots.Get(Slot::Ratio));
-        if (AvailableVolume(slots, D, Hv, accepted) >= w.Vreq) {
+        const VolumeBelowVapour available(D, Hv, accepted);
+        if (available.At(slots) >= w.Vreq) {
             w.D = D;
             w.Hv = Hv;
             w.ratio = ratio;
@@ -159,7 +166,7 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
         while (ratio <= kMostRatio) {
             ratio = ratio + kRatioStep;
             slots.Set(Slot::Ratio, ratio);
-            if (AvailableVolume(slots, D, Hv, accepted) > w.Vreq) break;
+            if (available.At(slots) > w.Vreq) break;
         }
     }
     return kEmptyValue;

@@ -1,6 +1,7 @@
 // The sizing measures the liquid below the vapour space VapourSpaceHeight accepted with the
 // area that search measured; the volume must be the one measuring afresh gives, bit for bit.
 #include <cfenv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -51,6 +52,19 @@ TEST_P(KnownAreaTest, AreaOfAnotherSpaceIsNotUsed) {
     EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, {row.D, row.h + 0.01, 1e6}), measured));
 }
 
+// The ratio searches measure a level's volume once and apply every ratio they try to it.
+TEST_P(KnownAreaTest, PartsMeasuredOnceGiveTheVolumeAtEveryRatio) {
+    const LevelRow& row = GetParam();
+    ArraySlots slots;
+    const LiquidVolumeParts liquid = MeasureLiquidVolume(row.h, row.D);
+    const LiquidVolumeParts full = MeasureFullVessel(row.D);
+    for (double ratio : {3.0, -3.5, 3.1000000000000001, 4.999999999999999, 0.0}) {
+        slots[Slot::Ratio] = ratio;
+        EXPECT_TRUE(SameBits(LiquidVolumeAtRatio(slots, liquid), HorizontalLiquidVolume(slots, row.h, row.D))) << ratio;
+        EXPECT_TRUE(SameBits(LiquidVolumeAtRatio(slots, full), FullVesselVolume(slots, row.D))) << ratio;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, KnownAreaTest, testing::ValuesIn(kLevels), testing_support::RowName());
 
 // The whole vessel skips the library's arc-cosine of 1, which is +0 in every rounding mode.
@@ -69,6 +83,14 @@ TEST(FullVesselVolume, IsTheVolumeUpToTheTopBitForBit) {
         }
     }
     std::fesetround(hostRounding);
+}
+
+// The level search takes the half-full vessel's arc-cosine of 0 as pi/2 to the nearest double
+// without calling the library; that holds only while the library agrees.
+TEST(HalfHeightArcCosine, IsTheLibrarysBitForBit) {
+    volatile double zero = 0.0, negativeZero = -0.0;
+    EXPECT_TRUE(SameBits(std::acos(zero), 1.5707963267948966));
+    EXPECT_TRUE(SameBits(std::acos(negativeZero), 1.5707963267948966));
 }
 
 /// A vessel of 1.8288 m whose vapour space is searched from 0.36576 m for a vapour flow

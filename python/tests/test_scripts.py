@@ -25,8 +25,7 @@ def checker():
     if not (CORPUS / "check").exists():
         pytest.skip("conformance corpus not found beside the repository")
     loader = importlib.machinery.SourceFileLoader("conformance_check", str(CORPUS / "check"))
-    spec = importlib.util.spec_from_loader(loader.name, loader)
-    module = importlib.util.module_from_spec(spec)
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
     loader.exec_module(module)
     return module
 

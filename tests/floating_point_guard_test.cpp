@@ -82,11 +82,11 @@ constexpr unsigned kSseRounding = 0x6000, kSseFlushToZero = 0x8000, kSseDenormal
 // x87 control word: rounding control (bits 10-11) and precision control (bits 8-9).
 constexpr unsigned short kX87RoundUp = 0x0800, kX87RoundDown = 0x0400, kX87RoundTowardZero = 0x0C00;
 constexpr unsigned short kX87Rounding = 0x0C00, kX87Precision = 0x0300;
-constexpr unsigned short kX87Extended = 0x0300, kX87Single = 0x0000;
+constexpr unsigned short kX87Double = 0x0200, kX87Extended = 0x0300, kX87Single = 0x0000;
 
-// Round to nearest, 53-bit x87 precision (a common host default), every exception masked, no
-// flushing.
-constexpr ControlState kReference{0x027F, 0x1F80};
+// Round to nearest, 64-bit x87 precision, every exception masked, no flushing: the state the
+// numbers are defined under.
+constexpr ControlState kReference{0x037F, 0x1F80};
 
 struct HostStateRow {
     const char* name;
@@ -114,9 +114,9 @@ const HostStateRow kHostStates[] = {
     {"X87RoundUp", kX87RoundUp, kX87Rounding, 0, 0},
     {"X87RoundDown", kX87RoundDown, kX87Rounding, 0, 0},
     {"X87RoundTowardZero", kX87RoundTowardZero, kX87Rounding, 0, 0},
-    {"X87ExtendedPrecision", kX87Extended, kX87Precision, 0, 0},
+    {"X87DoublePrecision", kX87Double, kX87Precision, 0, 0},
     {"X87SinglePrecision", kX87Single, kX87Precision, 0, 0},
-    {"EverythingAtOnceAndTrapping", kX87RoundUp | kX87Extended, kX87Rounding | kX87Precision | 0x0D,
+    {"EverythingAtOnceAndTrapping", kX87RoundUp | kX87Double, kX87Rounding | kX87Precision | 0x0D,
      kSseRoundUp | kSseFlushToZero | kSseDenormalsAreZero, 0x80u | 0x200u | 0x400u},
 };
 

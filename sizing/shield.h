@@ -24,7 +24,7 @@ R Shielded(R onFailure, F&& body) noexcept {
 /// Runs a computing method under one fixed floating-point state and gives the host its own
 /// control state and flags back afterwards. Exceptions are masked because several hosts
 /// unmask them and a trap inside the component would take the host down; rounding is to
-/// nearest with denormals kept (and a fixed x87 precision) because a host that rounds another
+/// nearest with denormals kept (and 64-bit x87 precision) because a host that rounds another
 /// way, or a library built with fast-math that set flush-to-zero at start-up, would otherwise
 /// move step-rounded sizes by a whole step. Only the outermost guard of a thread touches the
 /// environment: the driver's calls through the interface nest.
@@ -77,7 +77,9 @@ private:
     static constexpr unsigned short kX87ExceptionMasks = 0x3F;
     /// x87 control word bits 8-9 (precision) and 10-11 (rounding).
     static constexpr unsigned short kX87PrecisionAndRounding = 0x0F00;
-    /// Precision control 11: 64-bit significands; rounding control 00: to nearest.
+    /// Precision control 11: 64-bit significands, so that the C library's x87 code (exp, pow)
+    /// rounds once, to the double it returns, as the SSE2 reference maths does; at 53 bits it
+    /// rounds every step and misses the last bit of many results. Rounding 00: to nearest.
     static constexpr unsigned short kX87ExtendedToNearest = 0x0300;
     void Hold() noexcept {
         hostControl_ = _mm_getcsr();

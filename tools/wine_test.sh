@@ -13,6 +13,12 @@
 # KESTROL_WINE_CONFORMANCE_STRIDE=N plays every Nth script of the corpus only (default 1).
 # The last line reads "wine stages: N passed, N failed, N skipped".
 set -uo pipefail
+# Debian's Wine loaders come without Wine's preloader, so now and then a loader's randomised
+# heap takes the address of the shared user data and the program never starts ("failed to
+# map the shared user data"). Every Wine start of this run goes without that randomisation.
+if [ -z "${KESTROL_WINE_FIXED_LAYOUT:-}" ] && setarch "$(uname -m)" -R true 2>/dev/null; then
+  KESTROL_WINE_FIXED_LAYOUT=1 exec setarch "$(uname -m)" -R "$0" "$@"
+fi
 cd "$(dirname "$0")/.."
 native=$1
 shift

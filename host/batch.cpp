@@ -14,6 +14,7 @@
 #include "host/csv.h"
 #include "host/result_fields.h"
 #include "host/sizing_run.h"
+#include "review/review.h"
 
 namespace kestrol::host {
 namespace {
@@ -118,8 +119,40 @@ void AppendResults(std::string& out, const SizingCase& c, const SizingOutcome& o
     }
 }
 
+/// Columns the review adds after the results.
+constexpr const char* kReviewColumns[] = {"vessel_weight_kg", "governing_diameter", "governing_length", "warnings", "vapour_load_percent"};
+
+void AppendReview(std::string& out, const review::Review& r) {
+    out.push_back(',');
+    if (const review::Finding* weight = r.Find(review::Code::WeightAndCost)) AppendNumber(out, weight->Get("vessel_weight"));
+    out.push_back(',');
+    out.append(review::ConstraintKey(r.governing.diameter));
+    out.push_back(',');
+    out.append(review::ConstraintKey(r.governing.length));
+    out.push_back(',');
+    bool first = true;
+    for (const review::Finding& f : r) {
+        if (f.severity != review::Severity::Warning) continue;
+        if (!first) out.push_back(';');
+        out.append(review::CodeName(f.code));
+        first = false;
+    }
+    out.push_back(',');
+    if (r.count > 0 && r.governing.vapourLoadPercent >= 0.0) AppendNumber(out, r.governing.vapourLoadPercent);
+}
+
+void CountWarnings(const review::Review& r, BatchSummary& counts) {
+    bool any = false;
+    for (const review::Finding& f : r) {
+        if (f.severity != review::Severity::Warning) continue;
+        ++counts.warnings[static_cast<std::size_t>(f.code)];
+        any = true;
+    }
+    if (any) ++counts.withWarnings;
+}
+
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count; ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Shared {
@@ -167,6 +200,9 @@ void SizeChunk(Shared& shared, std::size_t chunk) {
         } else {
             const SizingOutcome outcome = SizeCase(c);
             AppendResults(out, c, outcome);
+            const review::Review r = review::ReviewCase(c, outcome);
+            AppendReview(out, r);
+            CountWarnings(r, counts);
             if (outcome.Sized()) {
                 out.append(",sized,");
                 ++counts.sized;
@@ -197,6 +233,7 @@ void Work(Shared& shared, std::size_t chunks) {
 std::string ResultHeader() {
     std::string header = "orientation_used";
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
+    for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
 
@@ -271,6 +308,8 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
         summary.sized += counts.sized;
         summary.notSized += counts.notSized;
         summary.badInput += counts.badInput;
+        summary.withWarnings += counts.withWarnings;
+        for (std::size_t code = 0; code < counts.warnings.size(); ++code) summary.warnings[code] += counts.warnings[code];
     }
     for (std::thread& worker : workers) worker.join();
     if (options.progress) options.progress(lines.size(), lines.size());

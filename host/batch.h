@@ -3,10 +3,13 @@
 // dropped, and the batch goes on.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <ostream>
 #include <string>
+
+#include "review/review.h"
 
 namespace kestrol::host {
 
@@ -16,6 +19,8 @@ struct BatchSummary {
     std::size_t notSized = 0;  ///< the object could not size the vessel
     std::size_t badInput = 0;  ///< the row could not be handed to the object
     double seconds = 0.0;
+    std::size_t withWarnings = 0;  ///< sized cases with at least one warning of the review
+    std::array<std::size_t, review::kCodeCount> warnings{};  ///< cases with that warning, by review::Code
 };
 
 struct BatchOptions {

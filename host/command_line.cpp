@@ -16,6 +16,7 @@
 #include "host/script_runner.h"
 #include "host/sizing_run.h"
 #include "host/svg.h"
+#include "review/review.h"
 
 namespace kestrol::host {
 namespace {
@@ -27,6 +28,7 @@ struct SizeOptions {
     std::string format = "text";
     std::string units = "si";
     unsigned jobs = 0;
+    bool strict = false;  ///< a warning of the review fails the command
 };
 
 std::string ReadWholeFile(const std::string& path) {
@@ -84,6 +86,10 @@ int SizeOneCase(const SizeOptions& options, std::ostream& out, std::ostream& err
         return kExitNotSized;
     }
     if (!options.svg.empty()) WriteWholeFile(options.svg, VesselSvg(c, outcome, units));
+    if (options.strict && review::ReviewCase(c, outcome).HasWarning()) {
+        err << options.input << ": the review has warnings (--strict)\n";
+        return kExitNotSized;
+    }
     return kExitSized;
 }
 
@@ -139,7 +145,18 @@ int SizeBatch(const SizeOptions& options, std::ostream& out, std::ostream& err, 
     if (summary.notSized + summary.badInput > 0)
         err << "; " << summary.notSized << " not sized, " << summary.badInput << " bad input: see the status and message columns";
     err << '\n';
-    return summary.sized == summary.rows ? kExitSized : kExitNotSized;
+    if (summary.withWarnings > 0) {
+        err << options.input << ": " << summary.withWarnings << " sized cases with review warnings:";
+        const char* separator = " ";
+        for (std::size_t code = 0; code < summary.warnings.size(); ++code) {
+            if (summary.warnings[code] == 0) continue;
+            err << separator << review::CodeName(static_cast<review::Code>(code)) << ' ' << summary.warnings[code];
+            separator = ", ";
+        }
+        err << '\n';
+    }
+    if (summary.sized != summary.rows) return kExitNotSized;
+    return options.strict && summary.withWarnings > 0 ? kExitNotSized : kExitSized;
 }
 
 }  // namespace
@@ -162,6 +179,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     size->add_option("--format", options.format, "report format: text or json")->check(CLI::IsMember({"text", "json"}));
     size->add_option("--units", options.units, "report units: si, or us (ft, in, psig, deg F, lb/h)")->check(CLI::IsMember({"si", "us"}));
     size->add_option("--svg", options.svg, "draw the sized vessel to scale into this SVG file");
+    size->add_flag("--strict", options.strict, "exit 1 when the design review has any warning (for batch gates)");
     size->add_option("-j,--jobs", options.jobs, "batch worker threads (default: one per core)")->check(CLI::Range(1u, 1024u));
 
     // CLI11 takes the arguments last first, without the program name.

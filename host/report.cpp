@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "review/review.h"
+
 namespace kestrol::host {
 namespace {
 
@@ -61,6 +63,8 @@ public:
         Line(label, FormatNumber(Convert(si, q, units_), unit.digits), unit.symbol, extra);
     }
 
+    void Text(const std::string& line) { out_ << line << '\n'; }
+
     std::string Text() const { return out_.str(); }
 
 private:
@@ -84,6 +88,25 @@ void WriteFeed(TextWriter& w, const SizingCase& c, const SizingOutcome& o) {
     w.Quantity("Temperature", c.Get(kTemperature), Quantity::Temperature);
 }
 
+/// The review after the results: what set the size first, then warnings, then notes.
+void WriteReview(TextWriter& w, const review::Review& r, UnitSystem units) {
+    if (r.count == 0) return;
+    w.Heading("Review");
+    for (const review::Finding& f : r) {
+        const std::string text = review::Describe(f, r.governing, units);
+        if (f.code == review::Code::Governing) {
+            w.Text("  " + text);
+        } else {
+            w.Text(std::string("  ") + (f.severity == review::Severity::Warning ? "warning " : "note    ") + review::CodeName(f.code) + ": " + text);
+        }
+    }
+}
+
+double VesselWeight(const review::Review& r) {
+    const review::Finding* f = r.Find(review::Code::WeightAndCost);
+    return f != nullptr ? f->Get("vessel_weight") : kEmptyValue;
+}
+
 json Measured(double si, Quantity q, UnitSystem units, bool given) {
     json field = json::object();
     field["value"] = IsSetAndFinite(si) ? json(Convert(si, q, units)) : json(nullptr);
@@ -100,6 +123,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
     std::string title = c.name.empty() ? source : c.name + "  (" + source + ")";
     std::string text = "Separator sizing: " + title + "\n";
     WriteFeed(w, c, o);
+    const review::Review r = review::ReviewCase(c, o);
 
     if (o.result == S_OK) {
         Group current = Group::Cost;
@@ -107,6 +131,8 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
         for (const ResultField& f : ResultFields()) {
             if (!Applies(f, c, o.orientation)) continue;
             if (first || f.group != current) {
+                // The weight the cost comes from closes the mechanical results.
+                if (!first && current == Group::Mechanical && r.count > 0) w.Quantity("Vessel weight", VesselWeight(r), Quantity::Mass);
                 w.Heading(GroupTitle(f.group));
                 if (f.group == Group::Vessel) w.Words("Orientation", OrientationText(o));
                 current = f.group;
@@ -120,6 +146,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
         }
+        WriteReview(w, r, units);
     }
     text += w.Text();
     text += '\n';
@@ -178,8 +205,40 @@ std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 group[f.key] = Measured(v, f.quantity, units, given);
             }
         }
+        const review::Review r = review::ReviewCase(c, o);
+        if (r.count > 0) groups["mechanical"]["vessel_weight"] = Measured(VesselWeight(r), Quantity::Mass, units, false);
         for (auto& item : groups.items()) report[item.key()] = item.value();
+        if (r.count > 0) {
+            json governing = json::object();
+            governing["diameter"] = review::ConstraintKey(r.governing.diameter);
+            governing["length"] = review::ConstraintKey(r.governing.length);
+            governing["ratio"] = r.governing.ratio;
+            governing["vapour_load_percent"] = r.governing.vapourLoadPercent >= 0.0 ? json(r.governing.vapourLoadPercent) : json(nullptr);
+            governing["vapour_alone_diameter"] = Measured(r.governing.vapourDiameter > 0.0 ? r.governing.vapourDiameter : kEmptyValue,
+                                                          Quantity::Length, units, false);
+            governing["text"] = review::Describe(r.items[0], r.governing, units);
+            report["governing"] = governing;
+            json findings = json::array();
+            for (const review::Finding& f : r) {
+                if (f.code == review::Code::Governing) continue;
+                json item = json::object();
+                item["code"] = review::CodeName(f.code);
+                item["severity"] = f.severity == review::Severity::Warning ? "warning" : "note";
+                item["text"] = review::Describe(f, r.governing, units);
+                json values = json::object();
+                for (std::size_t i = 0; i < f.count; ++i) {
+                    const review::Value& v = f.values[i];
+                    values[v.name] = v.quantity == Quantity::Plain ? json(v.si) : Measured(v.si, v.quantity, units, false);
+                }
+                item["values"] = values;
+                findings.push_back(item);
+            }
+            report["review"] = findings;
+        }
     }
+    // The same keys for every case, so that a reader need not test for them.
+    if (!report.contains("governing")) report["governing"] = nullptr;
+    if (!report.contains("review")) report["review"] = json::array();
     return report.dump(2) + "\n";
 }
 

@@ -200,7 +200,7 @@ void SizeChunk(Shared& shared, std::size_t chunk) {
         } else {
             const SizingOutcome outcome = SizeCase(c);
             AppendResults(out, c, outcome);
-            const review::Review r = review::ReviewCase(c, outcome);
+            const review::Review r = review::ReviewCase(c, outcome, review::Scope::Batch);
             AppendReview(out, r);
             CountWarnings(r, counts);
             if (outcome.Sized()) {

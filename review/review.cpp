@@ -134,15 +134,18 @@ Flows FlowsOf(const SizingCase& c, const SizingOutcome& o) {
 }
 
 /// The sized vector, read only, for the calculations that take their options from slots.
+/// The sized vector, read only, for the calculations that take their options from slots; a
+/// diameter of its own when one is given.
 class OutcomeSlots final : public SlotAccess {
 public:
-    explicit OutcomeSlots(const SizingOutcome& o) : o_(o) {}
-    double Get(Slot slot) override { return o_.At(slot); }
+    explicit OutcomeSlots(const SizingOutcome& o, double diameter = kEmptyValue) : o_(o), diameter_(diameter) {}
+    double Get(Slot slot) override { return slot == Slot::Diameter && !IsEmpty(diameter_) ? diameter_ : o_.At(slot); }
     void Set(Slot, double) override {}
     bool AllocValues(int) override { return false; }
 
 private:
     const SizingOutcome& o_;
+    double diameter_;
 };
 
 double Magnitude(const SizingOutcome& o, Slot s) {
@@ -172,10 +175,11 @@ double RelaxedDiameter(const SizingCase& c, int orientation, bool heavy, bool va
     return o.Sized() ? Magnitude(o, Slot::Diameter) : 0.0;
 }
 
-/// What set a horizontal diameter larger than the vapour's first guess: the liquid when the
+/// What set a horizontal diameter larger than the vapour's first guess, for a case whose
+/// design block fixes a level or the vapour space (another sizing method): the liquid when the
 /// vessel is larger than without it, else the vapour space the vapour needs, or, when even that
-/// is not needed, the least vessel the path builds.
-Constraint LyingBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, const Flows& f, Governing& g) {
+/// is not needed, the least vessel the path builds. Sizes the case again, once or twice.
+Constraint LyingByResizing(const SizingCase& c, const SizingOutcome& o, const Flows& f, Governing& g) {
     const double d = Magnitude(o, Slot::Diameter);
     const bool heavy = f.heavy > 0.0;
     const double vapourAlone = RelaxedDiameter(c, o.orientation, heavy, false);
@@ -185,6 +189,42 @@ Constraint LyingBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, co
         g.minimumDiameter = d;
         return Constraint::MinimumSize;
     }
+    return Constraint::VapourLoad;
+}
+
+/// Whether the vapour finds its space in a horizontal vessel of diameter `d`, as the diameter
+/// search tries it: from a fifth of the diameter (at least a foot) raised in 5 % steps, with
+/// room left below it.
+bool VapourSpaceFits(const SizingOutcome& o, const Flows& f, double d) {
+    OutcomeSlots slots(o, d);
+    StreamState feed;
+    feed.vapourVolumeFlow = f.vapour;
+    const double space = horizontal::VapourSpaceHeight(feed, slots, FifthOrFoot(d));
+    return !IsEmpty(space) && space < d;
+}
+
+/// What set a horizontal diameter larger than the vapour's first guess, the search having
+/// widened it step by step: the liquid when the vapour found its space one step smaller, else
+/// the vapour load, or the least vessel when one step smaller leaves no room under a foot of
+/// vapour space.
+Constraint LyingBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, const Flows& f, double first, Scope scope, Governing& g) {
+    if (c.Gives(Slot::LightLayerThickness) || c.Gives(Slot::HeavyLevel) || c.Gives(Slot::VapourSpaceHeight))
+        return LyingByResizing(c, o, f, g);
+    const double d = Magnitude(o, Slot::Diameter);
+    const double smaller = d - kRoundingStep;
+    // The diameter the vapour alone would take: the search's own steps, tried from the first.
+    for (double trial = first; scope == Scope::Full && trial < d - kLevelSlack; trial += kRoundingStep) {
+        if (VapourSpaceFits(o, f, trial)) {
+            g.vapourDiameter = trial;
+            break;
+        }
+    }
+    if (smaller <= kFoot + kLevelSlack) {
+        g.minimumDiameter = d;
+        return Constraint::MinimumSize;
+    }
+    if (VapourSpaceFits(o, f, smaller)) return Constraint::LiquidHoldup;
+    g.vapourDiameter = d;
     return Constraint::VapourLoad;
 }
 
@@ -210,7 +250,7 @@ Constraint UprightBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, 
     return Constraint::MinimumSize;
 }
 
-Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows& f) {
+Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows& f, Scope scope) {
     Governing g;
     g.upright = o.orientation == 0;
     const double d = Magnitude(o, Slot::Diameter);
@@ -239,7 +279,7 @@ Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows
     } else if (d == first) {
         g.diameter = d == g.minimumDiameter ? Constraint::MinimumSize : Constraint::VapourLoad;
     } else if (d > first) {
-        g.diameter = g.upright ? UprightBeyondFirstGuess(c, o, first, g) : LyingBeyondFirstGuess(c, o, f, g);
+        g.diameter = g.upright ? UprightBeyondFirstGuess(c, o, first, g) : LyingBeyondFirstGuess(c, o, f, first, scope, g);
     } else {
         g.diameter = Constraint::Design;
     }
@@ -533,11 +573,11 @@ const Finding* Review::Find(Code code) const {
     return nullptr;
 }
 
-Review ReviewCase(const SizingCase& c, const SizingOutcome& o) {
+Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     Review r;
     if (!o.Sized() || (o.orientation != 0 && o.orientation != 1)) return r;
     const Flows flows = FlowsOf(c, o);
-    r.governing = FindGoverning(c, o, flows);
+    r.governing = FindGoverning(c, o, flows, scope);
     Collector out(r);
     Finding& governing = out.Add(Code::Governing, Severity::Note);
     governing.Add("inside_diameter", Magnitude(o, Slot::Diameter), Quantity::Length);
@@ -553,8 +593,13 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o) {
     RigidityFinding(out, o);
     MechanicalFindings(out, c, o);
 
-    std::stable_sort(r.items.begin(), r.items.begin() + static_cast<std::ptrdiff_t>(r.count),
-                     [](const Finding& a, const Finding& b) { return Rank(a) < Rank(b); });
+    // Stable by rank; an insertion sort, as a batch reviews every case and the list is short.
+    for (std::size_t i = 1; i < r.count; ++i) {
+        const Finding moving = r.items[i];
+        std::size_t at = i;
+        for (; at > 0 && Rank(r.items[at - 1]) > Rank(moving); --at) r.items[at] = r.items[at - 1];
+        r.items[at] = moving;
+    }
     return r;
 }
 

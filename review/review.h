@@ -88,8 +88,12 @@ struct Review {
     const Finding* Find(Code code) const;
 };
 
+/// How much a review works out: everything a report prints, or only what a batch writes (the
+/// codes, what governed and the vapour load, without the diameter the vapour alone would take).
+enum class Scope { Full, Batch };
+
 /// Reviews a case the host has sized. An outcome that is not sized gets no findings.
-Review ReviewCase(const host::SizingCase& c, const host::SizingOutcome& outcome);
+Review ReviewCase(const host::SizingCase& c, const host::SizingOutcome& outcome, Scope scope = Scope::Full);
 
 /// One sentence with the numbers and their units.
 std::string Describe(const Finding& f, const Governing& g, host::UnitSystem units);

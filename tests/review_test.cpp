@@ -175,6 +175,63 @@ TEST(Governing, HorizontalLiquidNamesWhatTheVapourAloneNeeds) {
     EXPECT_NE(text.find("length set by the pressure-class ratio of 3"), std::string::npos) << text;
 }
 
+// A horizontal drum's diameter is judged from the search's step below it; sizing the case again
+// without its liquid must tell the same story.
+const std::string kLyingCases[] = {
+    kProduction,
+    kKnockOut,
+    kTinyLying,
+    R"({"orientation":"horizontal","pressure_kPa":4980,"temperature_C":71.7,"vapour_mass_flow_kg_h":23330,"vapour_density_kg_m3":37.03,)"
+    R"("light_liquid_mass_flow_kg_h":38991.4,"light_liquid_density_kg_m3":784.7,"heavy_liquid_mass_flow_kg_h":40909.7,"heavy_liquid_density_kg_m3":1053.1})",
+    R"({"orientation":"horizontal","pressure_kPa":300,"temperature_C":40,"vapour_mass_flow_kg_h":20000,"vapour_density_kg_m3":3,)"
+    R"("light_liquid_mass_flow_kg_h":200000,"light_liquid_density_kg_m3":800})",
+    R"({"orientation":"horizontal","pressure_kPa":800,"temperature_C":20,"vapour_mass_flow_kg_h":90000,"vapour_density_kg_m3":7,)"
+    R"("light_liquid_mass_flow_kg_h":3000,"light_liquid_density_kg_m3":650})",
+};
+
+double SizedAgainWithout(const Sized& s, bool vapourToo) {
+    host::SizingCase c = s.c;
+    c.orientation = host::Orientation::Horizontal;
+    c.values[static_cast<std::size_t>(host::FindCaseKey("light_liquid_residence_time_s", true))] = 1e-9;
+    if (c.HasHeavyLiquid()) c.values[static_cast<std::size_t>(host::FindCaseKey("heavy_liquid_residence_time_s", true))] = 1e-9;
+    if (vapourToo) c.values[static_cast<std::size_t>(host::FindCaseKey("allowable_vapour_velocity_m_s", true))] = 1e6;
+    const host::SizingOutcome o = host::SizeCase(c);
+    return o.Sized() ? Mag(o, Slot::Diameter) : 0.0;
+}
+
+TEST(Governing, HorizontalStepBelowAgreesWithSizingAgain) {
+    for (const std::string& json : kLyingCases) {
+        const Sized s = SizeRow(json);
+        ASSERT_TRUE(s.o.Sized()) << json;
+        const double d = Mag(s.o, Slot::Diameter);
+        const double vapourAlone = SizedAgainWithout(s, false);
+        Constraint expected = Constraint::VapourLoad;
+        if (d > vapourAlone) {
+            expected = Constraint::LiquidHoldup;
+        } else if (SizedAgainWithout(s, true) == d) {
+            expected = Constraint::MinimumSize;
+        }
+        const review::Review r = review::ReviewCase(s.c, s.o);
+        EXPECT_EQ(r.governing.diameter, expected) << json;
+        if (expected == Constraint::LiquidHoldup) {
+            EXPECT_DOUBLE_EQ(r.governing.vapourDiameter, vapourAlone) << json;
+        }
+    }
+}
+
+TEST(Review, BatchScopeFindsWhatTheFullReviewFinds) {
+    for (const std::string& json : {std::string(kScrubber), std::string(kProduction), kKnockOut, kHugeGas, kVacuum, kTinyLying}) {
+        const Sized s = SizeRow(json);
+        const review::Review full = review::ReviewCase(s.c, s.o);
+        const review::Review batch = review::ReviewCase(s.c, s.o, review::Scope::Batch);
+        EXPECT_EQ(batch.governing.diameter, full.governing.diameter) << json;
+        EXPECT_EQ(batch.governing.length, full.governing.length) << json;
+        EXPECT_EQ(batch.governing.vapourLoadPercent, full.governing.vapourLoadPercent) << json;
+        ASSERT_EQ(batch.count, full.count) << json;
+        for (std::size_t i = 0; i < full.count; ++i) EXPECT_EQ(batch.items[i].code, full.items[i].code) << json;
+    }
+}
+
 // --- Each finding fires where it should and nowhere else ----------------------------------
 
 struct FireRow {

@@ -16,4 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Debian's wine wrapper takes the 32-bit loader whenever it is installed, and some kernels
+# cannot execute it: 64-bit programs go to the 64-bit loader directly.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL AMD64 AND EXISTS /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+endif()

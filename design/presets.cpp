@@ -70,7 +70,8 @@ double PressureClassRatio(double pressure) {
     const double psi = pressure * kPsiPerKpa;
     if (psi <= 250.0) return -3.0;
     if (psi <= 500.0) return -4.0;
-    return -5.0;
+    if (psi > 500.0) return -5.0;
+    return kEmptyValue;  // a pressure that is not a number is in no class: the ratio stays free
 }
 
 void WriteCostCoefficients(SlotAccess& slots, const CostCoefficients& c) {

@@ -23,7 +23,7 @@ bool IsNullAddress(const void* address) {
 ClassFactory::ClassFactory() noexcept { InterlockedIncrement(&liveFactories); }
 ClassFactory::~ClassFactory() { InterlockedDecrement(&liveFactories); }
 
-LONG LiveFactoryCount() noexcept { return liveFactories; }
+LONG LiveFactoryCount() noexcept { return __atomic_load_n(&liveFactories, __ATOMIC_SEQ_CST); }
 
 HRESULT STDMETHODCALLTYPE ClassFactory::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
@@ -48,12 +48,12 @@ ULONG STDMETHODCALLTYPE ClassFactory::Release() {
     return static_cast<ULONG>(remaining);
 }
 
+// Both hand-outs null the out location first: COM's rule is that it is null on every
+// failure, and a host may test the pointer rather than the code.
 HRESULT STDMETHODCALLTYPE ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
-    if (IsNullAddress(&riid)) {
-        *ppv = nullptr;
-        return E_INVALIDARG;
-    }
+    *ppv = nullptr;
+    if (IsNullAddress(&riid)) return E_INVALIDARG;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     ISeparatorSizing* object = CreateSizingObject();
     if (object == nullptr) return E_OUTOFMEMORY;
@@ -70,10 +70,8 @@ HRESULT STDMETHODCALLTYPE ClassFactory::LockServer(BOOL lock) {
 
 HRESULT GetClassObject(const CLSID* clsid, const IID* riid, void** ppv) noexcept {
     if (ppv == nullptr) return E_POINTER;
-    if (IsNullAddress(clsid) || IsNullAddress(riid)) {
-        *ppv = nullptr;
-        return E_INVALIDARG;
-    }
+    *ppv = nullptr;
+    if (IsNullAddress(clsid) || IsNullAddress(riid)) return E_INVALIDARG;
     if (!IsEqualGUID(*clsid, CLSID_SeparatorSizing)) return CLASS_E_CLASSNOTAVAILABLE;
     IClassFactory* factory = new (std::nothrow) ClassFactory();
     if (factory == nullptr) return E_OUTOFMEMORY;

@@ -23,7 +23,7 @@ private:
 };
 
 /// A fresh factory for CLSID_SeparatorSizing, asked for as riid; CLASS_E_CLASSNOTAVAILABLE
-/// (out untouched) for any other class, E_INVALIDARG for a null identifier.
+/// for any other class, E_INVALIDARG for a null identifier. On every failure *ppv is null.
 HRESULT GetClassObject(const CLSID* clsid, const IID* riid, void** ppv) noexcept;
 
 /// Factories alive in this process. They do not hold the module (hosts lock it), so this is

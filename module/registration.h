@@ -13,7 +13,7 @@ enum class KeyText { Description, ModulePath, ClassId, VersionedProgId, VersionI
 
 struct RegistryEntry {
     KeyBase base;
-    const char* subkey;  ///< null: the base key itself
+    const wchar_t* subkey;  ///< null: the base key itself
     KeyText value;       ///< written as the key's default value
 };
 
@@ -21,19 +21,21 @@ struct RegistryEntry {
 /// that unregistration removes.
 extern const RegistryEntry kRegistryEntries[9];
 
-inline constexpr const char* kDescription = "Quorvanix Separator Sizing COM Module";
+inline constexpr const wchar_t* kDescription = L"Quorvanix Separator Sizing COM Module";
 
 /// Deeper trees are not removed: the registry itself nests no deeper.
 inline constexpr int kMaxKeyDepth = 512;
 
-/// Writes every row; S_OK even when single keys could not be written. SELFREG_E_CLASS when
-/// the module's own path is unknown, and the CLSID rendering's failure when that fails: then
-/// nothing is written.
+/// Writes every row, all through the wide registry calls so that a module path outside the
+/// ANSI code page is registered as it is. All or nothing: when a key cannot be created or a
+/// value cannot be set, the keys this call created are removed, the values it overwrote are
+/// put back, and the result is SELFREG_E_CLASS, as it is when the module's own path is
+/// unknown. When the CLSID cannot be rendered, nothing is written and its failure returned.
 HRESULT RegisterServer() noexcept;
 /// Removes the three trees; S_OK whatever the deletions did, unless the class identifier
 /// could not be rendered, when nothing is touched.
 HRESULT UnregisterServer() noexcept;
 /// Deletes parent\name with everything below it; ERROR_SUCCESS or the first error met.
-LONG DeleteKeyTree(HKEY parent, const char* name) noexcept;
+LONG DeleteKeyTree(HKEY parent, const wchar_t* name) noexcept;
 
 }  // namespace kestrol::module

@@ -8,13 +8,15 @@
 namespace kestrol::platform {
 
 // typedef rather than using: the calling convention has to bind to the function type.
-typedef LONG(WINAPI RegCreateKeyExAType)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
-typedef LONG(WINAPI RegSetValueExAType)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
-typedef LONG(WINAPI RegOpenKeyExAType)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-typedef LONG(WINAPI RegEnumKeyExAType)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME);
-typedef LONG(WINAPI RegDeleteKeyAType)(HKEY, LPCSTR);
+typedef LONG(WINAPI RegCreateKeyExWType)(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
+typedef LONG(WINAPI RegSetValueExWType)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI RegQueryValueExWType)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+typedef LONG(WINAPI RegDeleteValueWType)(HKEY, LPCWSTR);
+typedef LONG(WINAPI RegOpenKeyExWType)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+typedef LONG(WINAPI RegEnumKeyExWType)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPWSTR, LPDWORD, PFILETIME);
+typedef LONG(WINAPI RegDeleteKeyWType)(HKEY, LPCWSTR);
 typedef LONG(WINAPI RegCloseKeyType)(HKEY);
-typedef DWORD(WINAPI GetModuleFileNameAType)(HMODULE, LPSTR, DWORD);
+typedef DWORD(WINAPI GetModuleFileNameWType)(HMODULE, LPWSTR, DWORD);
 typedef HRESULT(WINAPI StringFromCLSIDType)(REFCLSID, LPOLESTR*);
 typedef void(WINAPI CoTaskMemFreeType)(LPVOID);
 

@@ -5,7 +5,6 @@
 #include "platform/win32_standin.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,27 +13,31 @@
 
 namespace {
 
-std::string Folded(const std::string& text) {
-    std::string folded = text;
-    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// Names compare without regard to the case of Latin letters; other characters as they are.
+std::wstring Folded(const std::wstring& text) {
+    std::wstring folded = text;
+    for (wchar_t& c : folded)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     return folded;
 }
 
 struct Key {
-    std::string name;
+    std::wstring name;
     Key* parent = nullptr;
-    std::optional<std::string> value;
+    std::optional<std::wstring> value;  ///< the default value, terminator included
     // Ordered by folded name, as the registry enumerates.
-    std::map<std::string, std::unique_ptr<Key>> children;
+    std::map<std::wstring, std::unique_ptr<Key>> children;
 };
 
 struct Fake {
     Key root;
     std::set<HKEY__*> handles;
     int outstandingStrings = 0;
-    std::set<std::string> refusedCreations;
-    std::set<std::string> refusedWrites;
-    std::optional<std::string> moduleFileName = std::string("C:\\Program Files\\Kestrol\\Kestrol.dll");
+    std::set<std::wstring> refusedCreations;
+    std::set<std::wstring> refusedWrites;
+    int writes = 0;
+    int refusedWriteNumber = 0;
+    std::optional<std::wstring> moduleFileName = std::wstring(L"C:\\Program Files\\Kestrol\\Kestrol.dll");
     HRESULT clsidFailure = S_OK;
     std::optional<std::wstring> clsidText;
 };
@@ -44,18 +47,18 @@ Fake& State() {
     return fake;
 }
 
-std::string PathOf(const Key* key) {
-    std::string path;
+std::wstring PathOf(const Key* key) {
+    std::wstring path;
     for (; key != nullptr && key->parent != nullptr; key = key->parent)
-        path = path.empty() ? key->name : key->name + "\\" + path;
+        path = path.empty() ? key->name : key->name + L"\\" + path;
     return path;
 }
 
-std::vector<std::string> Split(const char* path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (const char* c = path; *c != '\0'; ++c) {
-        if (*c == '\\') {
+std::vector<std::wstring> Split(const wchar_t* path) {
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (const wchar_t* c = path; *c != L'\0'; ++c) {
+        if (*c == L'\\') {
             if (!part.empty()) parts.push_back(part);
             part.clear();
         } else {
@@ -81,8 +84,8 @@ Key* Resolve(HKEY handle) {
     return handle->key;
 }
 
-Key* Find(Key* base, const char* path) {
-    for (const std::string& part : Split(path)) {
+Key* Find(Key* base, const wchar_t* path) {
+    for (const std::wstring& part : Split(path)) {
         auto child = base->children.find(Folded(part));
         if (child == base->children.end()) return nullptr;
         base = child->second.get();
@@ -96,7 +99,10 @@ HKEY OpenHandle(Key* key) {
     return handle;
 }
 
-void Collect(const Key& key, std::map<std::string, std::optional<std::string>>& out) {
+// Counts one write and tells whether it is the one to refuse.
+bool WriteRefused() { return ++State().writes == State().refusedWriteNumber; }
+
+void Collect(const Key& key, std::map<std::wstring, std::optional<std::wstring>>& out) {
     for (const auto& [folded, child] : key.children) {
         out[PathOf(child.get())] = child->value;
         Collect(*child, out);
@@ -105,14 +111,14 @@ void Collect(const Key& key, std::map<std::string, std::optional<std::string>>& 
 
 }  // namespace
 
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
                      LPDWORD disposition) {
     Key* base = Resolve(key);
     if (base == nullptr || subKey == nullptr || result == nullptr) return ERROR_INVALID_PARAMETER;
-    const std::string full = Folded(PathOf(base).empty() ? subKey : PathOf(base) + "\\" + subKey);
-    if (State().refusedCreations.count(full) != 0) return ERROR_ACCESS_DENIED;
+    const std::wstring full = Folded(PathOf(base).empty() ? subKey : PathOf(base) + L"\\" + subKey);
+    if (WriteRefused() || State().refusedCreations.count(full) != 0) return ERROR_ACCESS_DENIED;
     bool created = false;
-    for (const std::string& part : Split(subKey)) {
+    for (const std::wstring& part : Split(subKey)) {
         std::unique_ptr<Key>& child = base->children[Folded(part)];
         if (!child) {
             child = std::make_unique<Key>();
@@ -122,21 +128,48 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
         }
         base = child.get();
     }
-    if (disposition != nullptr) *disposition = created ? 1u : 2u;  // created new / opened existing
+    if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *result = OpenHandle(base);
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
     Key* target = Resolve(key);
     if (target == nullptr || type != REG_SZ || (data == nullptr && size != 0)) return ERROR_INVALID_PARAMETER;
-    if (valueName != nullptr && valueName[0] != '\0') return ERROR_INVALID_PARAMETER;  // only default values here
-    if (State().refusedWrites.count(Folded(PathOf(target))) != 0) return ERROR_ACCESS_DENIED;
-    target->value = std::string(reinterpret_cast<const char*>(data), size);
+    if (valueName != nullptr && valueName[0] != L'\0') return ERROR_INVALID_PARAMETER;  // only default values here
+    if (size % sizeof(WCHAR) != 0) return ERROR_INVALID_PARAMETER;
+    if (WriteRefused() || State().refusedWrites.count(Folded(PathOf(target))) != 0) return ERROR_ACCESS_DENIED;
+    std::wstring text(size / sizeof(WCHAR), L'\0');
+    if (size != 0) std::memcpy(text.data(), data, size);
+    target->value = text;
     return ERROR_SUCCESS;
 }
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+    Key* target = Resolve(key);
+    if (target == nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
+    if (valueName != nullptr && valueName[0] != L'\0') return ERROR_FILE_NOT_FOUND;
+    if (!target->value) return ERROR_FILE_NOT_FOUND;
+    const DWORD bytes = static_cast<DWORD>(target->value->size() * sizeof(WCHAR));
+    if (type != nullptr) *type = REG_SZ;
+    if (size == nullptr) return ERROR_SUCCESS;
+    const DWORD room = *size;
+    *size = bytes;
+    if (data == nullptr) return ERROR_SUCCESS;
+    if (room < bytes) return ERROR_MORE_DATA;
+    std::memcpy(data, target->value->data(), bytes);
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    Key* target = Resolve(key);
+    if (target == nullptr) return ERROR_INVALID_PARAMETER;
+    if ((valueName != nullptr && valueName[0] != L'\0') || !target->value) return ERROR_FILE_NOT_FOUND;
+    target->value.reset();
+    return ERROR_SUCCESS;
+}
+
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result) {
     Key* base = Resolve(key);
     if (base == nullptr || result == nullptr) return ERROR_INVALID_PARAMETER;
     Key* found = subKey == nullptr ? base : Find(base, subKey);
@@ -145,23 +178,23 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     return ERROR_SUCCESS;
 }
 
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR, LPDWORD, PFILETIME) {
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD, LPWSTR, LPDWORD, PFILETIME) {
     Key* base = Resolve(key);
     if (base == nullptr || name == nullptr || nameLength == nullptr) return ERROR_INVALID_PARAMETER;
     if (index >= base->children.size()) return ERROR_NO_MORE_ITEMS;
     auto child = base->children.begin();
     std::advance(child, index);
-    const std::string& childName = child->second->name;
+    const std::wstring& childName = child->second->name;
     // The length in is the buffer's size in characters; the name and its terminator must fit.
     if (childName.size() + 1 > *nameLength) return ERROR_MORE_DATA;
-    std::memcpy(name, childName.c_str(), childName.size() + 1);
+    std::copy(childName.c_str(), childName.c_str() + childName.size() + 1, name);
     *nameLength = static_cast<DWORD>(childName.size());
     return ERROR_SUCCESS;
 }
 
-LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
     Key* base = Resolve(key);
-    if (base == nullptr || subKey == nullptr || subKey[0] == '\0') return ERROR_INVALID_PARAMETER;
+    if (base == nullptr || subKey == nullptr || subKey[0] == L'\0') return ERROR_INVALID_PARAMETER;
     Key* target = Find(base, subKey);
     if (target == nullptr) return ERROR_FILE_NOT_FOUND;
     if (!target->children.empty()) return ERROR_ACCESS_DENIED;
@@ -178,16 +211,16 @@ LONG RegCloseKey(HKEY key) {
     return ERROR_SUCCESS;
 }
 
-DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size) {
-    const std::optional<std::string>& path = State().moduleFileName;
+DWORD GetModuleFileNameW(HMODULE, LPWSTR fileName, DWORD size) {
+    const std::optional<std::wstring>& path = State().moduleFileName;
     if (!path || size == 0) return 0;
     // Too small a buffer: truncated, terminated, and the full size reported.
     if (path->size() >= size) {
-        std::memcpy(fileName, path->c_str(), size - 1);
-        fileName[size - 1] = '\0';
+        std::copy(path->c_str(), path->c_str() + size - 1, fileName);
+        fileName[size - 1] = L'\0';
         return size;
     }
-    std::memcpy(fileName, path->c_str(), path->size() + 1);
+    std::copy(path->c_str(), path->c_str() + path->size() + 1, fileName);
     return static_cast<DWORD>(path->size());
 }
 
@@ -221,8 +254,8 @@ void CoTaskMemFree(LPVOID memory) {
 
 namespace kestrol::standin {
 
-std::map<std::string, std::optional<std::string>> RegistryKeys() {
-    std::map<std::string, std::optional<std::string>> keys;
+std::map<std::wstring, std::optional<std::wstring>> RegistryKeys() {
+    std::map<std::wstring, std::optional<std::wstring>> keys;
     Collect(State().root, keys);
     return keys;
 }
@@ -235,24 +268,33 @@ void Reset() {
     fake.outstandingStrings = 0;
     fake.refusedCreations.clear();
     fake.refusedWrites.clear();
-    fake.moduleFileName = std::string("C:\\Program Files\\Kestrol\\Kestrol.dll");
+    fake.writes = 0;
+    fake.refusedWriteNumber = 0;
+    fake.moduleFileName = std::wstring(L"C:\\Program Files\\Kestrol\\Kestrol.dll");
     fake.clsidFailure = S_OK;
     fake.clsidText.reset();
 }
 
 int OpenKeyHandles() { return static_cast<int>(State().handles.size()); }
 int OutstandingComStrings() { return State().outstandingStrings; }
-void RefuseKeyCreation(const std::string& path) { State().refusedCreations.insert(Folded(path)); }
-void RefuseValueWrites(const std::string& path) { State().refusedWrites.insert(Folded(path)); }
-void SetModuleFileName(std::optional<std::string> path) { State().moduleFileName = std::move(path); }
+void RefuseKeyCreation(const std::wstring& path) { State().refusedCreations.insert(Folded(path)); }
+void RefuseValueWrites(const std::wstring& path) { State().refusedWrites.insert(Folded(path)); }
+int RegistryWrites() { return State().writes; }
+void RefuseWriteNumber(int number) { State().refusedWriteNumber = number; }
+void SetModuleFileName(std::optional<std::wstring> path) { State().moduleFileName = std::move(path); }
 void FailStringFromClsid(HRESULT failure) { State().clsidFailure = failure; }
 void OverrideClsidText(std::optional<std::wstring> text) { State().clsidText = std::move(text); }
 
-void AddKey(const std::string& path) {
+void AddKey(const std::wstring& path) {
+    const int writes = State().writes;  // the test's own keys are not the module's writes
+    const int refused = State().refusedWriteNumber;
+    State().refusedWriteNumber = 0;
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr) == ERROR_SUCCESS)
         RegCloseKey(key);
+    State().writes = writes;
+    State().refusedWriteNumber = refused;
 }
 
 }  // namespace kestrol::standin

@@ -21,10 +21,12 @@ using DWORD = std::uint32_t;
 using BOOL = std::int32_t;
 using HRESULT = std::int32_t;
 using BYTE = std::uint8_t;
+using LPBYTE = BYTE*;
 using REGSAM = std::uint32_t;
 using LPVOID = void*;
-using LPCSTR = const char*;
-using LPSTR = char*;
+using WCHAR = wchar_t;
+using LPCWSTR = const WCHAR*;
+using LPWSTR = WCHAR*;
 using LPDWORD = DWORD*;
 using OLECHAR = wchar_t;
 using LPOLESTR = OLECHAR*;
@@ -88,6 +90,8 @@ inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 inline constexpr DWORD REG_SZ = 1;
 inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
+inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 // A predefined key is a reserved handle value, never a real object.
 #define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u)))
@@ -112,15 +116,17 @@ protected:
     ~IClassFactory() = default;
 };
 
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
                      LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR keyClass,
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved, LPWSTR keyClass,
                    LPDWORD classLength, PFILETIME lastWrite);
-LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey);
 LONG RegCloseKey(HKEY key);
-DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text);
 void CoTaskMemFree(LPVOID memory);
 
@@ -128,26 +134,31 @@ void CoTaskMemFree(LPVOID memory);
 namespace kestrol::standin {
 
 /// Every key under HKEY_CLASSES_ROOT by its full path (as first spelt), with its default
-/// value's bytes when one is set.
-std::map<std::string, std::optional<std::string>> RegistryKeys();
+/// value's characters (the terminator included) when one is set.
+std::map<std::wstring, std::optional<std::wstring>> RegistryKeys();
 /// Empties the registry and undoes every steering call below.
 void Reset();
 /// Handles opened or created and not yet closed.
 int OpenKeyHandles();
 /// Strings from StringFromCLSID not yet given back with CoTaskMemFree.
 int OutstandingComStrings();
-/// RegCreateKeyExA fails with ERROR_ACCESS_DENIED for this path (case-insensitive).
-void RefuseKeyCreation(const std::string& path);
-/// RegSetValueExA fails with ERROR_ACCESS_DENIED on a key with this path.
-void RefuseValueWrites(const std::string& path);
-/// What GetModuleFileNameA reports; std::nullopt makes it fail (return 0).
-void SetModuleFileName(std::optional<std::string> path);
+/// RegCreateKeyExW fails with ERROR_ACCESS_DENIED for this path (case-insensitive).
+void RefuseKeyCreation(const std::wstring& path);
+/// RegSetValueExW fails with ERROR_ACCESS_DENIED on a key with this path.
+void RefuseValueWrites(const std::wstring& path);
+/// Writes (RegCreateKeyExW and RegSetValueExW calls) since the last Reset.
+int RegistryWrites();
+/// The write with this number since the last Reset (1 the first) fails with
+/// ERROR_ACCESS_DENIED, as for a user without the rights.
+void RefuseWriteNumber(int number);
+/// What GetModuleFileNameW reports; std::nullopt makes it fail (return 0).
+void SetModuleFileName(std::optional<std::wstring> path);
 /// StringFromCLSID fails with this result (S_OK restores it).
 void FailStringFromClsid(HRESULT failure);
 /// StringFromCLSID answers this text instead of the rendered identifier.
 void OverrideClsidText(std::optional<std::wstring> text);
 /// Creates HKEY_CLASSES_ROOT\path and every key above it, without a value.
-void AddKey(const std::string& path);
+void AddKey(const std::wstring& path);
 
 }  // namespace kestrol::standin
 

@@ -21,10 +21,13 @@ R Shielded(R onFailure, F&& body) noexcept {
     }
 }
 
-/// Masks floating-point exceptions for the lifetime of a computing method and gives the host
-/// its own control state and flags back afterwards: several hosts unmask exceptions, and a
-/// trap inside the component would take the host down. Only the outermost guard of a thread
-/// touches the environment: the driver's calls through the interface nest.
+/// Runs a computing method under one fixed floating-point state and gives the host its own
+/// control state and flags back afterwards. Exceptions are masked because several hosts
+/// unmask them and a trap inside the component would take the host down; rounding is to
+/// nearest with denormals kept (and 53-bit x87 precision) because a host that rounds another
+/// way, or a library built with fast-math that set flush-to-zero at start-up, would otherwise
+/// move step-rounded sizes by a whole step. Only the outermost guard of a thread touches the
+/// environment: the driver's calls through the interface nest.
 class FloatingPointGuard {
 public:
     FloatingPointGuard() noexcept {
@@ -42,6 +45,14 @@ private:
     static constexpr unsigned kAllExceptionMasks = 0x1F80;
     /// MXCSR bits 0 to 5: the six status flags.
     static constexpr unsigned kAllExceptionFlags = 0x003F;
+    /// MXCSR bits 13-14 (rounding control; 0 is to nearest), 15 (flush-to-zero) and 6
+    /// (denormals-are-zero).
+    static constexpr unsigned kSseRoundingAndFlushing = 0xE040;
+    /// What the computation runs under: every exception masked, no flag raised, round to
+    /// nearest, denormals neither flushed nor read as zero.
+    static unsigned ComputingControl(unsigned host) noexcept {
+        return (host | kAllExceptionMasks) & ~(kAllExceptionFlags | kSseRoundingAndFlushing);
+    }
 #endif
 #if defined(__x86_64__) && defined(__GLIBC__)
     // Here every double operation, the C library's included, runs on SSE: its control and
@@ -49,7 +60,7 @@ private:
     // a full environment save, which would otherwise dominate a sizing.
     void Hold() noexcept {
         hostControl_ = _mm_getcsr();
-        _mm_setcsr((hostControl_ | kAllExceptionMasks) & ~kAllExceptionFlags);
+        _mm_setcsr(ComputingControl(hostControl_));
     }
     void Restore() noexcept { _mm_setcsr(hostControl_); }
     unsigned hostControl_ = 0;
@@ -57,14 +68,21 @@ private:
     // Both units by hand. 32-bit x86 returns doubles through the x87 unit, and mingw-w64's
     // feholdexcept only clears the SSE flags without masking them, nor did its fesetenv give
     // the control words back: a host that unmasked exceptions trapped inside the DLL.
+    // The C library's functions there may compute on the x87 unit, whose precision a host (or
+    // its runtime's start-up) can leave at 64 bits.
     /// x87 control word bits 0 to 5: the same six exceptions' masks.
     static constexpr unsigned short kX87ExceptionMasks = 0x3F;
+    /// x87 control word bits 8-9 (precision) and 10-11 (rounding).
+    static constexpr unsigned short kX87PrecisionAndRounding = 0x0F00;
+    /// Precision control 10: 53-bit significands, as a double has; rounding 00: to nearest.
+    static constexpr unsigned short kX87DoubleToNearest = 0x0200;
     void Hold() noexcept {
         hostControl_ = _mm_getcsr();
         __asm__ __volatile__("fnstcw %0" : "=m"(hostX87Control_));
-        const unsigned short masked = static_cast<unsigned short>(hostX87Control_ | kX87ExceptionMasks);
-        __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(masked));
-        _mm_setcsr((hostControl_ | kAllExceptionMasks) & ~kAllExceptionFlags);
+        const unsigned short computing = static_cast<unsigned short>(
+            ((hostX87Control_ | kX87ExceptionMasks) & ~kX87PrecisionAndRounding) | kX87DoubleToNearest);
+        __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(computing));
+        _mm_setcsr(ComputingControl(hostControl_));
     }
     void Restore() noexcept {
         // x87 flags cleared first: an unmasked exception with its flag raised traps at the
@@ -75,7 +93,10 @@ private:
     unsigned hostControl_ = 0;
     unsigned short hostX87Control_ = 0;
 #else
-    void Hold() noexcept { std::feholdexcept(&hostEnvironment_); }
+    void Hold() noexcept {
+        std::feholdexcept(&hostEnvironment_);
+        std::fesetround(FE_TONEAREST);
+    }
     void Restore() noexcept { std::fesetenv(&hostEnvironment_); }
     std::fenv_t hostEnvironment_{};
 #endif

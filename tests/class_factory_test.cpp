@@ -14,8 +14,8 @@
 namespace kestrol {
 namespace {
 
-// Stands for a location the call must leave alone.
-void* const kUntouched = reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x5A5A5A50u));
+// Stands for whatever a host's out location held before the call.
+void* const kGarbage = reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x5A5A5A50u));
 
 constexpr IID kForeignIid = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
 
@@ -73,7 +73,7 @@ const InterfaceRow kFactoryInterfaces[] = {
 class DllGetClassObjectTest : public ClassFactoryTest, public testing::WithParamInterface<InterfaceRow> {};
 
 TEST_P(DllGetClassObjectTest, HandsOutAFactoryOnlyForItsInterfaces) {
-    void* out = kUntouched;
+    void* out = kGarbage;
     EXPECT_EQ(DllGetClassObject(CLSID_SeparatorSizing, GetParam().iid, &out), GetParam().expected);
     if (GetParam().expected == S_OK) {
         ASSERT_NE(out, nullptr);
@@ -97,29 +97,32 @@ TEST_F(ClassFactoryTest, EveryRequestGetsAFreshFactory) {
     EXPECT_EQ(second->Release(), 0u);
 }
 
-TEST_F(ClassFactoryTest, UnknownClassLeavesTheOutLocationAlone) {
-    void* out = kUntouched;
-    EXPECT_EQ(DllGetClassObject(IID_ISeparatorSizing, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(out, kUntouched);
+// A host that tests the pointer instead of the code must not be handed back its own garbage.
+TEST_F(ClassFactoryTest, UnknownClassNullsTheOutLocation) {
+    for (const CLSID& other : {IID_ISeparatorSizing, kForeignIid, IID_IClassFactory}) {
+        void* out = kGarbage;
+        EXPECT_EQ(DllGetClassObject(other, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+        EXPECT_EQ(out, nullptr);
+    }
 }
 
 TEST_F(ClassFactoryTest, NullArgumentsAreRefusedBeforeAnythingIsCreated) {
-    void* out = kUntouched;
+    void* out = kGarbage;
     EXPECT_EQ(DllGetClassObject(CLSID_SeparatorSizing, IID_IClassFactory, nullptr), E_POINTER);
     EXPECT_EQ(DllGetClassObjectForC(nullptr, &IID_IClassFactory, &out), E_INVALIDARG);
     EXPECT_EQ(out, nullptr);
-    out = kUntouched;
+    out = kGarbage;
     EXPECT_EQ(DllGetClassObjectForC(&CLSID_SeparatorSizing, nullptr, &out), E_INVALIDARG);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(module::LiveFactoryCount(), 0);
 
     IClassFactory* factory = GetFactory();
     EXPECT_EQ(factory->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-    out = kUntouched;
+    out = kGarbage;
     EXPECT_EQ(TableOf(factory).QueryInterface(factory, nullptr, &out), E_INVALIDARG);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_ISeparatorSizing, nullptr), E_POINTER);
-    out = kUntouched;
+    out = kGarbage;
     EXPECT_EQ(TableOf(factory).CreateInstance(factory, nullptr, nullptr, &out), E_INVALIDARG);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(module::LiveObjectCount(), 0);
@@ -140,7 +143,7 @@ TEST_F(ClassFactoryTest, AddRefAndReleaseCountTheFactorysReferences) {
 
 TEST_F(ClassFactoryTest, QueryInterfaceForAnotherInterfaceNullsTheOutLocation) {
     IClassFactory* factory = GetFactory();
-    void* out = kUntouched;
+    void* out = kGarbage;
     EXPECT_EQ(factory->QueryInterface(kForeignIid, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(factory->Release(), 0u);
@@ -157,7 +160,7 @@ class CreateInstanceTest : public ClassFactoryTest, public testing::WithParamInt
 
 TEST_P(CreateInstanceTest, MakesAnObjectWithOneReferenceOrNone) {
     IClassFactory* factory = GetFactory();
-    void* out = kUntouched;
+    void* out = kGarbage;
     EXPECT_EQ(factory->CreateInstance(nullptr, GetParam().iid, &out), GetParam().expected);
     EXPECT_EQ(factory->Release(), 0u);  // the object does not hold its factory
     if (GetParam().expected == S_OK) {
@@ -177,11 +180,11 @@ TEST_P(CreateInstanceTest, MakesAnObjectWithOneReferenceOrNone) {
 INSTANTIATE_TEST_SUITE_P(Interfaces, CreateInstanceTest, testing::ValuesIn(kObjectInterfaces),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(ClassFactoryTest, AggregationIsRefusedAndTheOutLocationLeftAlone) {
+TEST_F(ClassFactoryTest, AggregationIsRefusedAndTheOutLocationNulled) {
     IClassFactory* factory = GetFactory();
-    void* out = kUntouched;
+    void* out = kGarbage;
     EXPECT_EQ(factory->CreateInstance(factory, IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(out, kUntouched);
+    EXPECT_EQ(out, nullptr);
     EXPECT_EQ(module::LiveObjectCount(), 0);
     EXPECT_EQ(factory->Release(), 0u);
 }

@@ -86,7 +86,7 @@ struct PressureRow {
 };
 const PressureRow kPressureRows[] = {
     {"Below250Psi", 1723.0, -3.0}, {"Above250Psi", 1724.0, -4.0}, {"Above500Psi", 3448.0, -5.0},
-    {"NaNPressureFallsToLastClass", std::numeric_limits<double>::quiet_NaN(), -5.0},
+    {"NaNPressureIsInNoClass", std::numeric_limits<double>::quiet_NaN(), kEmptyValue},
 };
 class PressureClassTest : public testing::TestWithParam<PressureRow> {};
 TEST_P(PressureClassTest, RatioFollowsThePressureClass) {

@@ -19,81 +19,83 @@ namespace {
 
 // The calls the module makes have the shapes the list gives: the stand-in's natively, the
 // SDK's in the Windows build.
-static_assert(std::is_same_v<decltype(::RegCreateKeyExA), platform::RegCreateKeyExAType>);
-static_assert(std::is_same_v<decltype(::RegSetValueExA), platform::RegSetValueExAType>);
-static_assert(std::is_same_v<decltype(::RegOpenKeyExA), platform::RegOpenKeyExAType>);
-static_assert(std::is_same_v<decltype(::RegEnumKeyExA), platform::RegEnumKeyExAType>);
-static_assert(std::is_same_v<decltype(::RegDeleteKeyA), platform::RegDeleteKeyAType>);
+static_assert(std::is_same_v<decltype(::RegCreateKeyExW), platform::RegCreateKeyExWType>);
+static_assert(std::is_same_v<decltype(::RegSetValueExW), platform::RegSetValueExWType>);
+static_assert(std::is_same_v<decltype(::RegQueryValueExW), platform::RegQueryValueExWType>);
+static_assert(std::is_same_v<decltype(::RegDeleteValueW), platform::RegDeleteValueWType>);
+static_assert(std::is_same_v<decltype(::RegOpenKeyExW), platform::RegOpenKeyExWType>);
+static_assert(std::is_same_v<decltype(::RegEnumKeyExW), platform::RegEnumKeyExWType>);
+static_assert(std::is_same_v<decltype(::RegDeleteKeyW), platform::RegDeleteKeyWType>);
 static_assert(std::is_same_v<decltype(::RegCloseKey), platform::RegCloseKeyType>);
-static_assert(std::is_same_v<decltype(::GetModuleFileNameA), platform::GetModuleFileNameAType>);
+static_assert(std::is_same_v<decltype(::GetModuleFileNameW), platform::GetModuleFileNameWType>);
 static_assert(std::is_same_v<decltype(::StringFromCLSID), platform::StringFromCLSIDType>);
 static_assert(std::is_same_v<decltype(::CoTaskMemFree), platform::CoTaskMemFreeType>);
 
-using Keys = std::map<std::string, std::string>;  // path -> default value bytes, "" if none
+using Keys = std::map<std::wstring, std::wstring>;  // path -> default value with terminator, "" if none
 
-const char* const kClassKey = "CLSID\\{81768304-E824-4BA0-82EC-74FD36246BC7}";
-const char* const kTrees[] = {kClassKey, "Quorvanix.SeparatorSizing", "Quorvanix.SeparatorSizing.1"};
+const wchar_t* const kClassKey = L"CLSID\\{81768304-E824-4BA0-82EC-74FD36246BC7}";
+const wchar_t* const kTrees[] = {kClassKey, L"Quorvanix.SeparatorSizing", L"Quorvanix.SeparatorSizing.1"};
 
-std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
+std::wstring Sz(const std::wstring& text) { return text + std::wstring(1, L'\0'); }
 
 #ifdef _WIN32
-void ReadTree(HKEY parent, const std::string& name, const std::string& path, Keys& keys) {
+void ReadTree(HKEY parent, const std::wstring& name, const std::wstring& path, Keys& keys) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    char value[1024];
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    wchar_t value[1024];
     DWORD size = sizeof value;
     DWORD type = 0;
-    keys[path] = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS
-                     ? std::string(value, size)
-                     : std::string();
+    keys[path] = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS
+                     ? std::wstring(value, size / sizeof(wchar_t))
+                     : std::wstring();
     for (DWORD index = 0; index < 4096; ++index) {
-        char child[256];
-        DWORD length = sizeof child;
-        if (RegEnumKeyExA(key, index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        ReadTree(key, child, path + "\\" + child, keys);
+        wchar_t child[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        ReadTree(key, child, path + L"\\" + child, keys);
     }
     RegCloseKey(key);
 }
 
 Keys ReadOurTrees() {
     Keys keys;
-    for (const char* tree : kTrees) ReadTree(HKEY_CLASSES_ROOT, tree, tree, keys);
+    for (const wchar_t* tree : kTrees) ReadTree(HKEY_CLASSES_ROOT, tree, tree, keys);
     return keys;
 }
 
 HINSTANCE TestInstance() { return GetModuleHandleA(nullptr); }
 
-std::string ExpectedModulePath() {
-    char path[512];
-    const DWORD length = GetModuleFileNameA(TestInstance(), path, sizeof path);
-    return std::string(path, length);
+std::wstring ExpectedModulePath() {
+    wchar_t path[512];
+    const DWORD length = GetModuleFileNameW(TestInstance(), path, 512);
+    return std::wstring(path, length);
 }
 
 void ResetRegistry() {
-    for (const char* tree : kTrees) module::DeleteKeyTree(HKEY_CLASSES_ROOT, tree);
+    for (const wchar_t* tree : kTrees) module::DeleteKeyTree(HKEY_CLASSES_ROOT, tree);
 }
 #else
-bool InOurTrees(const std::string& path) {
-    for (const std::string tree : kTrees)
-        if (path == tree || path.rfind(tree + "\\", 0) == 0) return true;
+bool InOurTrees(const std::wstring& path) {
+    for (const std::wstring tree : kTrees)
+        if (path == tree || path.rfind(tree + L"\\", 0) == 0) return true;
     return false;
 }
 
 Keys ReadOurTrees() {
     Keys keys;
     for (const auto& [path, value] : standin::RegistryKeys())
-        if (InOurTrees(path)) keys[path] = value.value_or("");
+        if (InOurTrees(path)) keys[path] = value.value_or(L"");
     return keys;
 }
 
 HINSTANCE TestInstance() { return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x10000000u)); }
-std::string ExpectedModulePath() { return "C:\\Program Files\\Kestrol\\Kestrol.dll"; }
+std::wstring ExpectedModulePath() { return L"C:\\Program Files\\Kestrol\\Kestrol.dll"; }
 void ResetRegistry() { standin::Reset(); }
 #endif
 
-void AddKey(const std::string& path) {
+void AddKey(const std::wstring& path) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS)
         << path;
@@ -101,19 +103,19 @@ void AddKey(const std::string& path) {
 }
 
 Keys ExpectedKeys() {
-    const std::string description = Sz("Quorvanix Separator Sizing COM Module");
-    const std::string classId = Sz("{81768304-E824-4BA0-82EC-74FD36246BC7}");
-    const std::string classKey = kClassKey;
+    const std::wstring description = Sz(L"Quorvanix Separator Sizing COM Module");
+    const std::wstring classId = Sz(L"{81768304-E824-4BA0-82EC-74FD36246BC7}");
+    const std::wstring classKey = kClassKey;
     return {
         {classKey, description},
-        {classKey + "\\InprocServer32", Sz(ExpectedModulePath())},
-        {classKey + "\\ProgID", Sz("Quorvanix.SeparatorSizing.1")},
-        {classKey + "\\VersionIndependentProgID", Sz("Quorvanix.SeparatorSizing")},
-        {"Quorvanix.SeparatorSizing", description},
-        {"Quorvanix.SeparatorSizing\\CLSID", classId},
-        {"Quorvanix.SeparatorSizing\\CurVer", Sz("Quorvanix.SeparatorSizing.1")},
-        {"Quorvanix.SeparatorSizing.1", description},
-        {"Quorvanix.SeparatorSizing.1\\CLSID", classId},
+        {classKey + L"\\InprocServer32", Sz(ExpectedModulePath())},
+        {classKey + L"\\ProgID", Sz(L"Quorvanix.SeparatorSizing.1")},
+        {classKey + L"\\VersionIndependentProgID", Sz(L"Quorvanix.SeparatorSizing")},
+        {L"Quorvanix.SeparatorSizing", description},
+        {L"Quorvanix.SeparatorSizing\\CLSID", classId},
+        {L"Quorvanix.SeparatorSizing\\CurVer", Sz(L"Quorvanix.SeparatorSizing.1")},
+        {L"Quorvanix.SeparatorSizing.1", description},
+        {L"Quorvanix.SeparatorSizing.1\\CLSID", classId},
     };
 }
 
@@ -145,11 +147,11 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesTheSameKeys) {
 }
 
 TEST_F(RegistrationTest, RegistrationOverwritesStaleValuesAndKeepsForeignKeys) {
-    AddKey(std::string(kClassKey) + "\\InprocServer32");
-    AddKey("Quorvanix.SeparatorSizing\\Extra");
+    AddKey(std::wstring(kClassKey) + L"\\InprocServer32");
+    AddKey(L"Quorvanix.SeparatorSizing\\Extra");
     ASSERT_EQ(DllRegisterServer(), S_OK);
     Keys expected = ExpectedKeys();
-    expected["Quorvanix.SeparatorSizing\\Extra"] = "";
+    expected[L"Quorvanix.SeparatorSizing\\Extra"] = L"";
     EXPECT_EQ(ReadOurTrees(), expected);
 }
 
@@ -160,39 +162,41 @@ TEST_F(RegistrationTest, UnregisteringWhenNothingIsRegisteredSucceeds) {
 
 struct ExtraKeysRow {
     const char* name;
-    std::vector<std::string> extras;  ///< added under HKEY_CLASSES_ROOT after registering
+    std::vector<std::wstring> extras;  ///< added under HKEY_CLASSES_ROOT after registering
 };
 void PrintTo(const ExtraKeysRow& row, std::ostream* os) { *os << row.name; }
 
 const ExtraKeysRow kExtraKeys[] = {
     {"None", {}},
     {"UnderEachTree",
-     {std::string(kClassKey) + "\\Implemented Categories\\{00000000-0000-0000-0000-000000000000}",
-      "Quorvanix.SeparatorSizing\\shell\\open\\command", "Quorvanix.SeparatorSizing.1\\Extra"}},
-    {"BelowAWrittenKey", {std::string(kClassKey) + "\\InprocServer32\\A\\B\\C\\D"}},
+     {std::wstring(kClassKey) + L"\\Implemented Categories\\{00000000-0000-0000-0000-000000000000}",
+      L"Quorvanix.SeparatorSizing\\shell\\open\\command", L"Quorvanix.SeparatorSizing.1\\Extra"}},
+    {"BelowAWrittenKey", {std::wstring(kClassKey) + L"\\InprocServer32\\A\\B\\C\\D"}},
     // The second child's name is longer than the first: the name buffer must be offered whole
     // again for every child.
     {"ShortNameThenLongName",
-     {std::string(kClassKey) + "\\a", std::string(kClassKey) + "\\" + std::string(200, 'z')}},
+     {std::wstring(kClassKey) + L"\\a", std::wstring(kClassKey) + L"\\" + std::wstring(200, L'z')}},
     {"ManySiblings",
-     {"Quorvanix.SeparatorSizing\\k01", "Quorvanix.SeparatorSizing\\k02", "Quorvanix.SeparatorSizing\\k03",
-      "Quorvanix.SeparatorSizing\\k04", "Quorvanix.SeparatorSizing\\k05", "Quorvanix.SeparatorSizing\\k06"}},
+     {L"Quorvanix.SeparatorSizing\\k01", L"Quorvanix.SeparatorSizing\\k02", L"Quorvanix.SeparatorSizing\\k03",
+      L"Quorvanix.SeparatorSizing\\k04", L"Quorvanix.SeparatorSizing\\k05", L"Quorvanix.SeparatorSizing\\k06"}},
+    // Names outside the ANSI code page, as a user's own tools may add them.
+    {"WideNames", {std::wstring(kClassKey) + L"\\Gr\u00fc\u00dfe\\\u65e5\u672c"}},
 };
 
 class UnregistrationTest : public RegistrationTest, public testing::WithParamInterface<ExtraKeysRow> {};
 
 TEST_P(UnregistrationTest, RemovesTheThreeTreesWholeAndNothingElse) {
     // Neighbours that share a prefix with our keys must survive.
-    const std::vector<std::string> neighbours = {"CLSID\\{81768304-E824-4BA0-82EC-74FD36246BC8}",
-                                                 "Quorvanix.SeparatorSizingX", "Quorvanix.SeparatorSizing.2"};
-    for (const std::string& key : neighbours) AddKey(key);
+    const std::vector<std::wstring> neighbours = {L"CLSID\\{81768304-E824-4BA0-82EC-74FD36246BC8}",
+                                                  L"Quorvanix.SeparatorSizingX", L"Quorvanix.SeparatorSizing.2"};
+    for (const std::wstring& key : neighbours) AddKey(key);
     ASSERT_EQ(DllRegisterServer(), S_OK);
-    for (const std::string& key : GetParam().extras) AddKey(key);
+    for (const std::wstring& key : GetParam().extras) AddKey(key);
     EXPECT_EQ(DllUnregisterServer(), S_OK);
     EXPECT_EQ(ReadOurTrees(), Keys());
-    for (const std::string& key : neighbours) {
+    for (const std::wstring& key : neighbours) {
         HKEY opened = nullptr;
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS, &opened), ERROR_SUCCESS) << key;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS, &opened), ERROR_SUCCESS);
         if (opened != nullptr) RegCloseKey(opened);
         module::DeleteKeyTree(HKEY_CLASSES_ROOT, key.c_str());
     }
@@ -202,13 +206,13 @@ INSTANTIATE_TEST_SUITE_P(Trees, UnregistrationTest, testing::ValuesIn(kExtraKeys
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RegistrationTest, UnregisteringAPartialRegistrationRemovesWhatIsThere) {
-    AddKey("Quorvanix.SeparatorSizing.1\\CLSID");
+    AddKey(L"Quorvanix.SeparatorSizing.1\\CLSID");
     EXPECT_EQ(DllUnregisterServer(), S_OK);
     EXPECT_TRUE(ReadOurTrees().empty());
 }
 
 TEST_F(RegistrationTest, DeletingAMissingKeyReportsItsError) {
-    EXPECT_EQ(module::DeleteKeyTree(HKEY_CLASSES_ROOT, "Quorvanix.SeparatorSizing.1"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(module::DeleteKeyTree(HKEY_CLASSES_ROOT, L"Quorvanix.SeparatorSizing.1"), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

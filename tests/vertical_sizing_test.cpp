@@ -62,6 +62,10 @@ const DiameterRow kDiameterRows[] = {
     {"TinyFlowWithMistEliminator", 1e-6, 0.1524, 1.0, 0.1524, 0.3048},
     {"TinyFlowWithoutMistEliminator", 1e-6, 0.0, 0.5, 0.1524, 1.0},
     {"NoVapourAtAll", 0.0, 0.1524, 1.0, 0.1524, 0.3048},
+    // Not a number is neither an eliminator nor none: no halving and no least height.
+    {"NaNMistEliminatorKeepsTheVelocity", 1.0, kNaN, 1.0, 1.2192, 0.9144},
+    {"TinyFlowNaNMistEliminatorHasNoLeastHeight", 1e-6, kNaN, 1.0, 0.1524, 0.1143},
+    {"FixedMistEliminatorCountsByItsMagnitude", 1e-6, -0.1524, 1.0, 0.1524, 0.3048},
 };
 
 class SizeVerticalDiameterTest : public testing::TestWithParam<DiameterRow> {};

@@ -1,23 +1,53 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the GoogleTest suites, the conformance corpus, and the
 # Windows server built with mingw-w64 and tested under Wine.
-set -euo pipefail
+# The last line reads "N passed, N failed, N skipped", counting stages; a stage that cannot run
+# on this machine (the 32-bit Wine stage on a kernel without 32-bit execution) is skipped, not
+# passed. KESTROL_REQUIRE_WIN32=1 makes that skip a failure.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
 
-tools/setup.sh --windows
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
-ctest --preset "$preset" -j "$(nproc)"
+source tools/stages.sh
+
+required "set-up" tools/setup.sh --windows
+# Once, up front: whether this kernel runs 32-bit programs decides how the Wine stage runs.
+source tools/wine/loaders.sh
+kestrol_probe_win32
+echo "$KESTROL_WIN32_LINE"
+export KESTROL_WIN32 KESTROL_WIN32_LINE
+
+required "$preset: configure" quietly cmake --preset "$preset"
+required "$preset: build" cmake --build --preset "$preset"
+stage "native suites" ctest --preset "$preset" -j "$(nproc)"
 
 corpus=../shared/conformance
-if [ -x "$corpus/check" ] || [ -f "$corpus/check" ]; then
-  python3 "$corpus/check" --kestrol "build/$preset/host/kestrol" --only "${KESTROL_CONFORMANCE:-all}"
+if [ -f "$corpus/check" ]; then
+  stage "conformance corpus" python3 "$corpus/check" --kestrol "build/$preset/host/kestrol" --only "${KESTROL_CONFORMANCE:-all}"
 else
-  echo "conformance corpus not found beside the repository; skipped"
+  skip "conformance corpus not found beside the repository; skipped"
 fi
 
-# The Windows builds once, beside the native default build they are compared with.
+# The Windows builds once, beside the native default build they are compared with. Their
+# stages are counted in the same summary.
 if [ "$preset" = default ]; then
-  tools/wine_test.sh "build/$preset/host/kestrol"
+  log=$(mktemp "${TMPDIR:-/tmp}/kestrol-wine-log.XXXXXX")
+  tools/wine_test.sh "build/$preset/host/kestrol" | tee "$log"
+  rc=${PIPESTATUS[0]}
+  counts=$(tail -n 1 "$log" | sed -n 's/^wine stages: \([0-9]*\) passed, \([0-9]*\) failed, \([0-9]*\) skipped$/\1 \2 \3/p')
+  rm -f "$log"
+  if [ -n "$counts" ]; then
+    read -r p f s <<<"$counts"
+    passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+      echo "FAIL tools/wine_test.sh exited $rc"
+      failed=$((failed + 1))
+    fi
+  else
+    echo "FAIL tools/wine_test.sh ended without its summary (exit $rc)"
+    failed=$((failed + 1))
+  fi
 fi
+
+summary
+[ $failed -eq 0 ]

@@ -384,9 +384,10 @@ double VerticalRun::Size() {
     h34_ = Magnitude(Slot::SecondVapourAllowance);
 
     // Without a mist eliminator the vapour must rise at half the allowable velocity. The
-    // halving is in place, so a second call halves again.
+    // halving is in place, so a second call halves again. A height that is not a number says
+    // neither "eliminator" nor "none": the velocity is written back as it was.
     const double velocity = slots_.Get(Slot::VapourVelocity);
-    if (Present(velocity)) slots_.Set(Slot::VapourVelocity, h12_ > 0.0 ? velocity : velocity / 2.0);
+    if (Present(velocity)) slots_.Set(Slot::VapourVelocity, h12_ == 0.0 ? velocity / 2.0 : velocity);
 
     pass_ = Pass();
     if (Heavy() && !Present(t8_) && !Present(h7_) && pass_ == 0) t8_ = DefaultHeavyResidenceTime(feed_, slots_);
@@ -399,9 +400,10 @@ double VerticalRun::Size() {
     if (!FindDiameter()) return kEmptyValue;
 
     if (!Fixed(Slot::DisengagementHeight)) {
-        const double least = h12_ > 0.0 ? kLeastDisengagementWithMist : kLeastDisengagementWithoutMist;
         h11_ = kDisengagementPerDiameter * d_;
-        if (h11_ < least) h11_ = least;
+        // The least height depends on the eliminator; a height that is not a number sets none.
+        if (h12_ > 0.0 && h11_ < kLeastDisengagementWithMist) h11_ = kLeastDisengagementWithMist;
+        if (h12_ == 0.0 && h11_ < kLeastDisengagementWithoutMist) h11_ = kLeastDisengagementWithoutMist;
         slots_.Set(Slot::DisengagementHeight, h11_);
     }
 

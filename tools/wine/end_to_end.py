@@ -3,8 +3,10 @@
 
 Registers Kestrol.dll with regsvr32, reads the registry back with reg, drives the object from
 a C host through CLSIDFromProgID and CoCreateInstance, compares the vectors with the native
-build's for the same inputs, plays the example scripts through kestrol.exe, and unregisters.
-Wine must be set up by the caller (WINEPREFIX pointing at a throwaway prefix).
+build's for the same inputs, plays the example scripts through kestrol.exe, unregisters, and
+registers a copy from a folder named outside the ANSI code page (non_ansi_path.py).
+Wine must be set up by the caller (WINEPREFIX pointing at a throwaway prefix); KESTROL_WINE
+names the loader to start programs with (default: Debian's wrapper, wine).
 
 usage: end_to_end.py WINDOWS_BUILD_DIR NATIVE_KESTROL [32|64]
 The last argument is the server's bitness (default 32): it chooses the registry view that reg
@@ -19,6 +21,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+
+from non_ansi_path import check_non_ansi_path
 
 CLASS_ID = "{81768304-E824-4BA0-82EC-74FD36246BC7}"
 CLASS_KEY = "CLSID\\" + CLASS_ID
@@ -56,6 +60,8 @@ CASES = [
 passed = 0
 failed = 0
 registry_view = "/reg:32"
+# Where the kernel runs no 32-bit programs, the 64-bit loader itself, not the wrapper.
+WINE_LOADER = os.environ.get("KESTROL_WINE", "wine")
 
 
 def check(name, ok, detail=""):
@@ -69,9 +75,9 @@ def check(name, ok, detail=""):
 
 
 def wine(*args, check_rc=False, cwd=None):
-    result = subprocess.run(["wine", *args], capture_output=True, text=True, errors="replace", cwd=cwd)
+    result = subprocess.run([WINE_LOADER, *args], capture_output=True, text=True, errors="replace", cwd=cwd)
     if check_rc and result.returncode != 0:
-        raise RuntimeError(f"wine {' '.join(args)} exited {result.returncode}: {result.stderr.strip()}")
+        raise RuntimeError(f"{WINE_LOADER} {' '.join(args)} exited {result.returncode}: {result.stderr.strip()}")
     return result
 
 
@@ -230,6 +236,9 @@ def main():
     reg("delete", "HKCR\\" + neighbour, "/f")
     result = wine("regsvr32", "/u", "/s", str(dll))
     check("UnregisterWhenNothingIsRegistered", result.returncode == 0, f"exit {result.returncode}")
+
+    print("wine: registered from a folder named outside the ANSI code page")
+    check_non_ansi_path(build, registry_view, check)
 
     print(f"wine: {passed} passed, {failed} failed")
     return 0 if failed == 0 else 1

@@ -6,6 +6,7 @@
 
 #include "design/cost.h"
 #include "horizontal/geometry.h"
+#include "vertical/vertical_sizing.h"
 
 namespace kestrol::review {
 namespace {
@@ -36,11 +37,6 @@ constexpr double kUnboundedVelocity = 1e6;
 /// and takes 0.1 m, which may move the last bit.
 constexpr double kLevelSlack = 1e-9;
 
-/// Disengagement rule of the upright path: 0.75 D, at least 0.3048 m with a mist eliminator and
-/// 1.0 m without one [m].
-constexpr double kDisengagementPerDiameter = 0.75;
-constexpr double kLeastDisengagementWithMist = 0.3048;
-constexpr double kLeastDisengagementWithoutMist = 1.0;
 /// A disengagement height more than this multiple of the rule's is spare height.
 constexpr double kSpareHeightFactor = 2.0;
 
@@ -234,13 +230,12 @@ Constraint LyingBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, co
 Constraint UprightBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, double first, Governing& g) {
     const double d = Magnitude(o, Slot::Diameter);
     const double smaller = d - kRoundingStep;
-    double disengagement = kDisengagementPerDiameter * smaller;
+    double disengagement = vertical::kDisengagementPerDiameter * smaller;
     if (c.Gives(Slot::DisengagementHeight)) {
         disengagement = Magnitude(o, Slot::DisengagementHeight);
     } else if (std::fabs(smaller - first) < kLevelSlack) {
         // The widening search starts from the disengagement rule with its minimum.
-        const double least = Magnitude(o, Slot::MistEliminatorHeight) > 0.0 ? kLeastDisengagementWithMist : kLeastDisengagementWithoutMist;
-        disengagement = std::max(disengagement, least);
+        disengagement = vertical::DisengagementRule(smaller, Magnitude(o, Slot::MistEliminatorHeight));
     }
     const double stack = Magnitude(o, Slot::VapourAllowance) + disengagement + Magnitude(o, Slot::MistEliminatorHeight) +
                          Magnitude(o, Slot::SecondVapourAllowance);
@@ -346,8 +341,7 @@ void LevelFindings(Collector& out, const SizingOutcome& o, const Flows& f) {
 void HeightFinding(Collector& out, const SizingCase& c, const SizingOutcome& o) {
     if (o.orientation != 0 || c.Gives(Slot::DisengagementHeight)) return;
     const double d = Magnitude(o, Slot::Diameter);
-    const double least = Magnitude(o, Slot::MistEliminatorHeight) > 0.0 ? kLeastDisengagementWithMist : kLeastDisengagementWithoutMist;
-    const double rule = std::max(kDisengagementPerDiameter * d, least);
+    const double rule = vertical::DisengagementRule(d, Magnitude(o, Slot::MistEliminatorHeight));
     const double height = Magnitude(o, Slot::DisengagementHeight);
     if (!(height > kSpareHeightFactor * rule)) return;
     Finding& w = out.Add(Code::HeightSetByRatio, Severity::Warning, Mark::Height);

@@ -130,7 +130,6 @@ Flows FlowsOf(const SizingCase& c, const SizingOutcome& o) {
     return f;
 }
 
-/// The sized vector, read only, for the calculations that take their options from slots.
 /// The sized vector, read only, for the calculations that take their options from slots; a
 /// diameter of its own when one is given.
 class OutcomeSlots final : public SlotAccess {
@@ -264,7 +263,8 @@ Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows
             g.vapourLoadPercent = f.vapour / (kPiOver4 * d * d) / u * 100.0;
         } else {
             first = std::ceil(std::sqrt(f.vapour / (u * kPi)) * kDiameterStepsFactor) * kRoundingStep;
-            g.vapourLoadPercent = f.vapour / horizontal::SegmentArea(d, d - surface) / u * 100.0;
+            const double space = horizontal::SegmentArea(d, d - surface);
+            if (space > 0.0) g.vapourLoadPercent = f.vapour / space / u * 100.0;
         }
         if (first <= g.minimumDiameter) first = g.minimumDiameter;
         g.vapourDiameter = first;

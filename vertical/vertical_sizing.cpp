@@ -416,20 +416,20 @@ double VerticalRun::Size() {
 
 }  // namespace
 
-double DisengagementRule(double diameter, double mistEliminatorHeight) {
-    double h11 = kDisengagementPerDiameter * diameter;
-    // The least height depends on the eliminator; a height that is not a number sets none.
-    if (mistEliminatorHeight > 0.0 && h11 < kLeastDisengagementWithMist) h11 = kLeastDisengagementWithMist;
-    if (mistEliminatorHeight == 0.0 && h11 < kLeastDisengagementWithoutMist) h11 = kLeastDisengagementWithoutMist;
-    return h11;
-}
-
 double SizeVertical(const StreamState& feed, SlotAccess& slots) {
     VerticalRun run(feed, slots);
     if (IsEmpty(run.Size())) return kEmptyValue;
     // The finishing step sees the stream as the host gave it.
     design::EstimateVesselCost(feed, slots);
     return 0.0;
+}
+
+double DisengagementRule(double diameter, double mistEliminatorHeight) {
+    double h11 = kDisengagementPerDiameter * diameter;
+    // The least height depends on the eliminator; a height that is not a number sets none.
+    if (mistEliminatorHeight > 0.0 && h11 < kLeastDisengagementWithMist) h11 = kLeastDisengagementWithMist;
+    if (mistEliminatorHeight == 0.0 && h11 < kLeastDisengagementWithoutMist) h11 = kLeastDisengagementWithoutMist;
+    return h11;
 }
 
 }  // namespace kestrol::vertical

@@ -562,7 +562,7 @@ bool Review::HasWarning() const {
     return false;
 }
 
-const Finding* Review::Find(Code code) const {
+const Finding* Review::Find(Code code) const& {
     for (const Finding& f : *this)
         if (f.code == code) return &f;
     return nullptr;

@@ -85,7 +85,9 @@ struct Review {
     const Finding* begin() const { return items.data(); }
     const Finding* end() const { return items.data() + count; }
     bool HasWarning() const;
-    const Finding* Find(Code code) const;
+    const Finding* Find(Code code) const&;
+    /// A finding points into its review, which must outlive it.
+    const Finding* Find(Code code) const&& = delete;
 };
 
 /// How much a review works out: everything a report prints, or only what a batch writes (the

@@ -358,7 +358,8 @@ TEST(Threshold, TwelveFeetAndMoreAskHalfAnInch) {
     Sized s = SizeExample(kProduction);
     Set(s.o, Slot::Diameter, 4.0);
     Set(s.o, Slot::WallThickness, 7 * kSixteenth);
-    const review::Finding* f = review::ReviewCase(s.c, s.o).Find(Code::WallBelowRigidity);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::WallBelowRigidity);
     ASSERT_NE(f, nullptr);
     EXPECT_DOUBLE_EQ(f->Get("least_wall_for_rigidity"), 8 * kSixteenth);
 }
@@ -369,7 +370,8 @@ TEST(Threshold, RaisedThreePhaseLevelsSumToTheMinimum) {
     Set(s.o, Slot::MinimumLevel, -0.9144);
     Set(s.o, Slot::HeavyLevel, 0.9144 - 0.1);
     Set(s.o, Slot::LightLayerThickness, 0.1);
-    EXPECT_EQ(review::ReviewCase(s.c, s.o).Find(Code::LevelBelowMinimum), nullptr);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    EXPECT_EQ(r.Find(Code::LevelBelowMinimum), nullptr);
 }
 
 TEST(Threshold, HoldupBetweenOneAndFivePercentIsANote) {
@@ -377,7 +379,8 @@ TEST(Threshold, HoldupBetweenOneAndFivePercentIsANote) {
     // Promise 3 % less than the vessel holds: the light time shrinks by the heavy-free share.
     const double light = Mag(s.o, Slot::LightResidenceTime);
     Set(s.o, Slot::LightResidenceTime, -light * 0.955);
-    const review::Finding* f = review::ReviewCase(s.c, s.o).Find(Code::HoldupDiffers);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::HoldupDiffers);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->severity, Severity::Note);
     EXPECT_GT(f->Get("difference_percent"), 1.0);
@@ -446,7 +449,8 @@ class DesignPressureTest : public testing::TestWithParam<DesignPressureRow> {};
 TEST_P(DesignPressureTest, FollowsTheRule) {
     Sized s = SizeExample(kScrubber);
     s.c.values[host::kPressure] = (GetParam().operatingPsig + 14.696) / 0.1450377;
-    const review::Finding* f = review::ReviewCase(s.c, s.o).Find(Code::DesignPressure);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::DesignPressure);
     ASSERT_NE(f, nullptr);
     EXPECT_NEAR(f->Get("design_pressure") * 0.1450377 - 14.696, GetParam().designPsig, 1e-9);
 }
@@ -456,7 +460,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, DesignPressureTest, testing::ValuesIn(kDesignPres
 TEST(Numbers, WeightIsTheOneTheCostCameFrom) {
     for (const char* example : {kScrubber, kProduction, kRating}) {
         const Sized s = SizeExample(example);
-        const review::Finding* f = review::ReviewCase(s.c, s.o).Find(Code::WeightAndCost);
+        const review::Review r = review::ReviewCase(s.c, s.o);
+        const review::Finding* f = r.Find(Code::WeightAndCost);
         ASSERT_NE(f, nullptr) << example;
         const double w = f->Get("vessel_weight");
         const double lnW = std::log(w);

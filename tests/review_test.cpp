@@ -385,6 +385,17 @@ TEST(Threshold, HoldupBetweenOneAndFivePercentIsANote) {
     EXPECT_EQ(f->severity, Severity::Note);
     EXPECT_GT(f->Get("difference_percent"), 1.0);
     EXPECT_LT(f->Get("difference_percent"), 5.0);
+    // Each liquid's exact time: the heavy one below its level, the light one between the level
+    // and the surface.
+    const double d = Mag(s.o, Slot::Diameter);
+    const double heavyLevel = Mag(s.o, Slot::HeavyLevel);
+    const double surface = heavyLevel + Mag(s.o, Slot::LightLayerThickness);
+    const double qh = 40000.0 / 1020.0 / 3600.0, ql = 90000.0 / 830.0 / 3600.0;
+    const double heavy = review::ExactLiquidVolume(heavyLevel, d, 3.0 * d);
+    EXPECT_NEAR(f->Get("exact_heavy_residence_time"), heavy / qh, 1e-6);
+    EXPECT_NEAR(f->Get("exact_light_residence_time"), (review::ExactLiquidVolume(surface, d, 3.0 * d) - heavy) / ql, 1e-6);
+    const std::string text = review::Describe(*f, r.governing, host::UnitSystem::SI);
+    EXPECT_NE(text.find(host::FormatNumber(heavy / qh, 0) + " s of heavy liquid."), std::string::npos) << text;
 }
 
 // --- Every number a finding prints ---------------------------------------------------------

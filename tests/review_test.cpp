@@ -18,6 +18,9 @@ using review::Code;
 using review::Constraint;
 using review::Severity;
 
+/// The circle constant to full precision (the exact volume's, not the sizing's ten digits).
+constexpr double kExactPi = 3.14159265358979323846;
+
 const fs::path kCases = fs::path(__FILE__).parent_path().parent_path() / "examples" / "cases";
 
 struct Sized {
@@ -92,10 +95,10 @@ struct VolumeRow {
 // pi R^2 Lt for the cylinder, (4/3) pi R^2 (D/4) for both heads together.
 const VolumeRow kVolumeRows[] = {
     {"EmptyAtTheBottom", 0.0, 2.0, 6.0, 0.0},
-    {"HalfFullIsHalfOfCylinderAndHeads", 0.5, 2.0, 6.0, 3.0 * M_PI + M_PI / 3.0},
-    {"FullIsWholeVessel", 1.0, 2.0, 6.0, 6.0 * M_PI + 2.0 * M_PI / 3.0},
-    {"FullWithoutCylinderIsOneEllipsoid", 1.0, 3.0, 0.0, 4.0 / 3.0 * M_PI * 1.5 * 1.5 * 0.75},
-    {"LevelAboveTheTopCountsAsFull", 1.5, 2.0, 6.0, 6.0 * M_PI + 2.0 * M_PI / 3.0},
+    {"HalfFullIsHalfOfCylinderAndHeads", 0.5, 2.0, 6.0, 3.0 * kExactPi + kExactPi / 3.0},
+    {"FullIsWholeVessel", 1.0, 2.0, 6.0, 6.0 * kExactPi + 2.0 * kExactPi / 3.0},
+    {"FullWithoutCylinderIsOneEllipsoid", 1.0, 3.0, 0.0, 4.0 / 3.0 * kExactPi * 1.5 * 1.5 * 0.75},
+    {"LevelAboveTheTopCountsAsFull", 1.5, 2.0, 6.0, 6.0 * kExactPi + 2.0 * kExactPi / 3.0},
 };
 
 class ExactVolumeTest : public testing::TestWithParam<VolumeRow> {};
@@ -156,7 +159,7 @@ TEST(Governing, VapourLoadPercentOfTheScrubber) {
     const review::Review r = review::ReviewCase(s.c, s.o);
     // 60,000 kg/h at 28 kg/m3 through the whole 1.9812 m section, over the halved velocity.
     const double qv = 60000.0 / 28.0 / 3600.0;
-    const double expected = qv / (M_PI / 4.0 * 1.9812 * 1.9812) / Mag(s.o, Slot::VapourVelocity) * 100.0;
+    const double expected = qv / (kExactPi / 4.0 * 1.9812 * 1.9812) / Mag(s.o, Slot::VapourVelocity) * 100.0;
     EXPECT_NEAR(r.governing.vapourLoadPercent, expected, 1e-6);
     EXPECT_GT(r.governing.vapourLoadPercent, 99.0);
     EXPECT_LE(r.governing.vapourLoadPercent, 100.0);
@@ -489,7 +492,7 @@ TEST(Numbers, ScrubberWeightSentence) {
     const review::Finding* f = r.Find(Code::WeightAndCost);
     ASSERT_NE(f, nullptr);
     // pi x 1.9812 x (0.8116 x 1.9812 + 6.9342) x 7861.09 x 25/16 in
-    EXPECT_NEAR(f->Get("vessel_weight"), M_PI * 1.9812 * (0.8116 * 1.9812 + 6.9342) * 7861.087973345294 * 25 * kSixteenth, 1e-3);
+    EXPECT_NEAR(f->Get("vessel_weight"), kExactPi * 1.9812 * (0.8116 * 1.9812 + 6.9342) * 7861.087973345294 * 25 * kSixteenth, 1e-3);
     EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::US),
               "The vessel cost of 50,027 USD comes from a vessel weight of 36,569 lb, at a cost index of 252.5.");
 }

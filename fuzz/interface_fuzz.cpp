@@ -110,24 +110,24 @@ using kestrol::testing_support::ControlState;
 using kestrol::testing_support::ReadControl;
 using kestrol::testing_support::WriteControl;
 
-/// Round to nearest, 53-bit x87 precision, every exception masked: what the twin runs under.
-constexpr ControlState kDefaultState{0x027F, 0x1F80};
+/// Round to nearest, 64-bit x87 precision, every exception masked: what the twin runs under.
+constexpr ControlState kDefaultState{0x037F, 0x1F80};
 
 // MXCSR: rounding 13-14, flush-to-zero 15, denormals-are-zero 6, masks 7-12. x87: rounding
 // 10-11, precision 8-9, masks 0-5.
 constexpr ControlState kHostStates[] = {
     kDefaultState,
-    {0x0A7F, 0x5F80},  // round up
-    {0x067F, 0x3F80},  // round down
-    {0x0E7F, 0x7F80},  // toward zero
-    {0x027F, 0x9F80},  // flush-to-zero
-    {0x027F, 0x1FC0},  // denormals-are-zero
-    {0x027F, 0x9FC0},  // both, as fast-math start-up code leaves them
-    {0x0272, 0x1980},  // invalid, divide-by-zero and overflow trap
-    {0x0240, 0x0000},  // every exception traps, inexact included
-    {0x037F, 0x1F80},  // x87 at 64-bit precision
+    {0x0B7F, 0x5F80},  // round up
+    {0x077F, 0x3F80},  // round down
+    {0x0F7F, 0x7F80},  // toward zero
+    {0x037F, 0x9F80},  // flush-to-zero
+    {0x037F, 0x1FC0},  // denormals-are-zero
+    {0x037F, 0x9FC0},  // both, as fast-math start-up code leaves them
+    {0x0372, 0x1980},  // invalid, divide-by-zero and overflow trap
+    {0x0340, 0x0000},  // every exception traps, inexact included
+    {0x027F, 0x1F80},  // x87 at 53-bit precision, many runtimes' default
     {0x007F, 0x1F80},  // x87 at 24-bit precision
-    {0x0B40, 0xDFC0},  // all of it at once
+    {0x0A40, 0xDFC0},  // all of it at once
 };
 constexpr int kHostStateCount = static_cast<int>(sizeof kHostStates / sizeof kHostStates[0]);
 

@@ -84,9 +84,9 @@ constexpr unsigned short kX87RoundUp = 0x0800, kX87RoundDown = 0x0400, kX87Round
 constexpr unsigned short kX87Rounding = 0x0C00, kX87Precision = 0x0300;
 constexpr unsigned short kX87Double = 0x0200, kX87Extended = 0x0300, kX87Single = 0x0000;
 
-// Round to nearest, 53-bit x87 precision, every exception masked, no flushing: the state the
+// Round to nearest, 64-bit x87 precision, every exception masked, no flushing: the state the
 // numbers are defined under.
-constexpr ControlState kReference{0x027F, 0x1F80};
+constexpr ControlState kReference{0x037F, 0x1F80};
 
 struct HostStateRow {
     const char* name;
@@ -114,9 +114,9 @@ const HostStateRow kHostStates[] = {
     {"X87RoundUp", kX87RoundUp, kX87Rounding, 0, 0},
     {"X87RoundDown", kX87RoundDown, kX87Rounding, 0, 0},
     {"X87RoundTowardZero", kX87RoundTowardZero, kX87Rounding, 0, 0},
-    {"X87ExtendedPrecision", kX87Extended, kX87Precision, 0, 0},
+    {"X87DoublePrecision", kX87Double, kX87Precision, 0, 0},
     {"X87SinglePrecision", kX87Single, kX87Precision, 0, 0},
-    {"EverythingAtOnceAndTrapping", kX87RoundUp | kX87Extended, kX87Rounding | kX87Precision | 0x0D,
+    {"EverythingAtOnceAndTrapping", kX87RoundUp | kX87Double, kX87Rounding | kX87Precision | 0x0D,
      kSseRoundUp | kSseFlushToZero | kSseDenormalsAreZero, 0x80u | 0x200u | 0x400u},
 };
 
@@ -188,11 +188,11 @@ TEST_P(HostStateTest, SameBitsAsUnderTheReferenceStateAndTheHostsStateBack) {
         }
     }
     // The last feed asked the host: inside, every exception masked, round to nearest, nothing
-    // flushed; where the guard owns the x87 unit, also 53-bit precision.
+    // flushed; where the guard owns the x87 unit, also 64-bit precision.
     EXPECT_EQ(seenInside.sse & (kSseRounding | kSseFlushToZero | kSseDenormalsAreZero), 0u);
     EXPECT_EQ(seenInside.sse & 0x1F80u, 0x1F80u);
 #if !(defined(__x86_64__) && defined(__GLIBC__))
-    EXPECT_EQ(seenInside.x87 & (kX87Rounding | kX87Precision), kX87Double);
+    EXPECT_EQ(seenInside.x87 & (kX87Rounding | kX87Precision), kX87Extended);
     EXPECT_EQ(seenInside.x87 & 0x3F, 0x3F);
 #endif
 }

@@ -42,7 +42,7 @@ for target in "${targets[@]}"; do
     -print_final_stats=1 -artifact_prefix="$work/artifacts-$target/" 2>"$work/$target.log" || {
       tail -n 60 "$work/$target.log"; echo "fuzz: ${target}_fuzz found a failure"; exit 1; }
   grep -E 'stat::number_of_executed_units|stat::new_units_added' "$work/$target.log"
-  grep -E '^#[0-9]+ +DONE' "$work/$target.log" | tail -n 1
+  grep -E '^#[0-9]+[[:space:]]+DONE' "$work/$target.log" | tail -n 1 || true
   # Replay what was kept, one input at a time. An input over 100 ms is timed three times more
   # on its own and judged by its best time, so that a busy moment of the machine is not
   # mistaken for a slow input.

@@ -9,12 +9,13 @@ summary() { echo "${stages_prefix}$passed passed, $failed failed, $skipped skipp
 stage() {
   local what=$1
   shift
+  local start=$SECONDS
   echo "== $what"
   if "$@"; then
     passed=$((passed + 1))
+    echo "-- passed: $what ($((SECONDS - start)) s)"
   else
-    echo "FAIL $what (exit $?)"
-    failed=$((failed + 1))
+    fail "$what (exit $?, $((SECONDS - start)) s)"
   fi
 }
 
@@ -23,8 +24,7 @@ required() {
   local what=$1
   shift
   "$@" && return 0
-  echo "FAIL $what (exit $?)"
-  failed=$((failed + 1))
+  fail "$what (exit $?)"
   summary
   exit 1
 }
@@ -32,6 +32,11 @@ required() {
 skip() {
   echo "$1"
   skipped=$((skipped + 1))
+}
+
+fail() {
+  echo "FAIL $1"
+  failed=$((failed + 1))
 }
 
 quietly() { "$@" >/dev/null; }

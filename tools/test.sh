@@ -39,13 +39,9 @@ if [ "$preset" = default ]; then
   if [ -n "$counts" ]; then
     read -r p f s <<<"$counts"
     passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
-    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
-      echo "FAIL tools/wine_test.sh exited $rc"
-      failed=$((failed + 1))
-    fi
+    [ "$rc" -eq 0 ] || [ "$f" -ne 0 ] || fail "tools/wine_test.sh exited $rc"
   else
-    echo "FAIL tools/wine_test.sh ended without its summary (exit $rc)"
-    failed=$((failed + 1))
+    fail "tools/wine_test.sh ended without its summary (exit $rc)"
   fi
 fi
 

@@ -115,10 +115,10 @@ for preset in "${presets[@]}"; do
     stage "$preset: export table" check_exports "$preset"
     if [ "$KESTROL_WIN32" = 0 ] && [ "${KESTROL_REQUIRE_WIN32:-0}" != 1 ]; then
       skip "$KESTROL_WIN32_SKIP_LINE"
+    elif [ "$KESTROL_WIN32" = 0 ]; then
+      fail "$preset under Wine, which KESTROL_REQUIRE_WIN32=1 requires: this kernel cannot execute 32-bit programs"
     else
-      echo "FAIL $preset under Wine: ${KESTROL_WIN32_LINE#32-bit programs: }" \
-        "(KESTROL_REQUIRE_WIN32=${KESTROL_REQUIRE_WIN32:-0})"
-      failed=$((failed + 1))
+      fail "$preset under Wine: ${KESTROL_WIN32_LINE#32-bit programs: }"
     fi
     continue
   fi

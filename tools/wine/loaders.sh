@@ -25,7 +25,8 @@ kestrol_probe_win32() {
     rc=127
   else
     answer=$("$KESTROL_WINE32_LOADER" --version 2>&1) && rc=0 || rc=$?
-    answer=$(printf '%s' "$answer" | tr '\n' ' ')
+    # The shell's own prefix ("...sh: line N: ") says nothing about the loader.
+    answer=$(printf '%s' "$answer" | tr '\n' ' ' | sed 's/^.*: line [0-9]*: //')
   fi
   if [ "$rc" -eq 0 ]; then
     KESTROL_WIN32=1

@@ -4,47 +4,18 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/feeds.h"
 #include "design/vertical_levels.h"
 #include "horizontal/geometry.h"
-#include "sizing/sizing_object.h"
 #include "tests/array_slots.h"
 
 namespace {
 
-using kestrol::ISeparatorSizing;
 using kestrol::kEmptyValue;
-
-struct Feed {
-    double lightDensity, lightFlow, heavyDensity, heavyFlow, vapourDensity, vapourFlow, pressure, temperature;
-};
-constexpr Feed kTwoPhase = {800.0, 2000.0, kEmptyValue, kEmptyValue, 10.0, 5000.0, 1000.0, 40.0};
-constexpr Feed kThreePhase = {780.0, 8000.0, 1010.0, 3000.0, 12.0, 5000.0, 2500.0, 30.0};
-constexpr Feed kHorizontalTwoPhase = {800.0, 10000.0, kEmptyValue, kEmptyValue, 10.0, 5000.0, 1000.0, 40.0};
-constexpr Feed kNoLiquid = {kEmptyValue, kEmptyValue, kEmptyValue, kEmptyValue, 10.0, 1000.0, 1000.0, 40.0};
-
-double STDMETHODCALLTYPE AssumedLiquid(std::int32_t code) { return code == 0 ? 5.0 : 800.0; }
-
-class Object {
-public:
-    Object(const Feed& feed, std::int32_t orientation) : object_(kestrol::CreateSizingObject()) {
-        object_->SetLightLiquidDensity(feed.lightDensity);
-        object_->SetLightLiquidMassFlow(feed.lightFlow);
-        object_->SetHeavyLiquidDensity(feed.heavyDensity);
-        object_->SetHeavyLiquidMassFlow(feed.heavyFlow);
-        object_->SetVapourDensity(feed.vapourDensity);
-        object_->SetVapourMassFlow(feed.vapourFlow);
-        object_->SetPressure(feed.pressure);
-        object_->SetTemperature(feed.temperature);
-        object_->SetAuxiliaryValue1(1.0);
-        object_->SetPropertyCallback(&AssumedLiquid);
-        object_->SetOrientation(orientation);
-    }
-    ~Object() { object_->Release(); }
-    ISeparatorSizing* operator->() { return object_; }
-
-private:
-    ISeparatorSizing* object_;
-};
+using kestrol::bench::Feed;
+using kestrol::bench::kNoLiquid;
+using kestrol::bench::kThreePhase;
+using kestrol::bench::Object;
 
 void BM_Calculate(benchmark::State& state, const Feed& feed, std::int32_t orientation) {
     Object object(feed, orientation);
@@ -107,9 +78,9 @@ void BM_SolveCubic(benchmark::State& state) {
     }
 }
 
-BENCHMARK_CAPTURE(BM_Calculate, VerticalTwoPhase, kTwoPhase, 0);
+BENCHMARK_CAPTURE(BM_Calculate, VerticalTwoPhase, kestrol::bench::kTwoPhase, 0);
 BENCHMARK_CAPTURE(BM_Calculate, VerticalThreePhase, kThreePhase, 0);
-BENCHMARK_CAPTURE(BM_Calculate, HorizontalTwoPhase, kHorizontalTwoPhase, 1);
+BENCHMARK_CAPTURE(BM_Calculate, HorizontalTwoPhase, kestrol::bench::kHorizontalTwoPhase, 1);
 BENCHMARK_CAPTURE(BM_Calculate, HorizontalThreePhase, kThreePhase, 1);
 BENCHMARK(BM_CalculateNoLiquid);
 BENCHMARK(BM_RateAroundOneLevel);

@@ -116,18 +116,37 @@ constexpr bool RowsInSlotOrder() {
 }
 static_assert(std::size(kSlots) == kSlotCount && RowsInSlotOrder(), "one row per slot, in number order");
 
-/// The vector as a calculation sees it. The object implements it over its own GetValue and
-/// SetValue, so every access takes the numbered interface path; tests use an array.
+/// The vector as a calculation sees it: the owner's storage, read and written by the rules of
+/// the object's GetValue and SetValue (no storage reads as empty and takes no writes; slot 39
+/// takes none either), but inline. No host can replace the object's methods, so calling them
+/// through the interface for every slot would only cost time. Tests own an array instead.
 class SlotAccess {
 public:
-    virtual double Get(Slot slot) = 0;
-    virtual void Set(Slot slot, double value) = 0;
+    double Get(Slot slot) const {
+        const double* values = *storage_;
+        return values != nullptr ? values[Index(slot) - 1] : kEmptyValue;
+    }
+    void Set(Slot slot, double value) {
+        double* values = *storage_;
+        if (values != nullptr && Index(slot) <= kLastWritableSlot) values[Index(slot) - 1] = value;
+    }
     /// Allocates the vector if need be and empties its first `count` slots; false when no
     /// storage could be had.
-    virtual bool AllocValues(int count) = 0;
+    bool AllocValues(int count) { return allocate_(owner_, count); }
 
 protected:
+    using Allocator = bool (*)(void* owner, int count);
+    /// `storage` is where the owner keeps its storage pointer, which allocation may change.
+    SlotAccess(double* const* storage, void* owner, Allocator allocate) noexcept
+        : storage_(storage), owner_(owner), allocate_(allocate) {}
+    SlotAccess(const SlotAccess&) = delete;
+    SlotAccess& operator=(const SlotAccess&) = delete;
     ~SlotAccess() = default;
+
+private:
+    double* const* storage_;
+    void* owner_;
+    Allocator allocate_;
 };
 
 /// The magnitude of a host-fixed (negative, not empty) slot, else kEmptyValue.

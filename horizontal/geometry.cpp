@@ -1,6 +1,8 @@
 #include "horizontal/geometry.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace kestrol::horizontal {
 namespace {
@@ -35,25 +37,38 @@ constexpr double kLevelGuessExponent = 0.3333;
 /// A first guess below this [m] means no level worth finding.
 constexpr double kLeastLevel = 0.01;
 
+bool SameBits(double a, double b) {
+    std::uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+
 double LowerHeadFraction(double x) { return kHeadFillCoefficient * std::pow(x, kHeadFillExponent); }
 double UpperHeadFraction(double x) { return 1.0 - kHeadFillCoefficient * std::pow(1.0 - x, kHeadFillExponent); }
 
 }  // namespace
 
-double SegmentArea(double D, double h) {
+namespace {
+
+/// SegmentArea with the arc-cosine given: `arcCosine` is called with (r - m) / r.
+template <class ArcCosine>
+double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     if (D < h) h = D;
     if (h < 0.0) h = 0.0;
     const double r = 0.5 * D;
     const double full = kPi * r * r;
     const double m = h < D - h ? h : D - h;
-    const double segment = r * r * std::acos((r - m) / r) - (r - m) * std::sqrt(2.0 * r * m - m * m);
+    const double segment = r * r * arcCosine((r - m) / r) - (r - m) * std::sqrt(2.0 * r * m - m * m);
     return h > r ? full - segment : segment;
 }
 
-double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
+/// The liquid volume up to level h, given the filled area there. SegmentArea clamps the
+/// level exactly as below, so its area for the unclamped level is the one at the clamped level.
+double LiquidVolumeWithArea(SlotAccess& slots, double h, double D, double area) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
-    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * SegmentArea(D, h) * D;
+    const double cylinder = std::fabs(slots.Get(Slot::Ratio)) * area * D;
     const double heads = kHeadsVolumeFactor * D * D * D;
     const double x = h / D;
     double fraction;
@@ -66,6 +81,28 @@ double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
         fraction = UpperHeadFraction(x);
     }
     return cylinder + fraction * heads;
+}
+
+}  // namespace
+
+double SegmentArea(double D, double h) {
+    return SegmentAreaBy(D, h, [](double cosine) { return std::acos(cosine); });
+}
+
+double FullVesselVolume(SlotAccess& slots, double D) {
+    // The cosine of a full vessel is 1, whose arc-cosine is exactly +0 (C Annex F, F.10.1.1);
+    // a diameter that is not a positive number gives another cosine and takes the library's.
+    const double area = SegmentAreaBy(D, D, [](double cosine) { return cosine == 1.0 ? 0.0 : std::acos(cosine); });
+    return LiquidVolumeWithArea(slots, D, D, area);
+}
+
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
+    return LiquidVolumeWithArea(slots, h, D, SegmentArea(D, h));
+}
+
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
+    const bool measured = SameBits(D, known.D) && SameBits(h, known.h);
+    return LiquidVolumeWithArea(slots, h, D, measured ? known.area : SegmentArea(D, h));
 }
 
 double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h) {
@@ -105,7 +142,7 @@ double ResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slots) {
     return 0.0;
 }
 
-double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h) {
+double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, VapourSpace* accepted) {
     const double stored = slots.Get(Slot::VapourVelocity);
     if (IsEmpty(stored)) return kEmptyValue;
     const double U = std::fabs(stored);
@@ -114,7 +151,11 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h) {
     if (!std::isfinite(QV)) return kEmptyValue;
     const double D = std::fabs(slots.Get(Slot::Diameter));
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        if (VapourSpaceCarries(QV, U, D, h)) return h;  // the argument itself: callers compare on it
+        const double A = SegmentArea(D, h);
+        if (AreaCarries(QV, U, A)) {
+            if (accepted != nullptr) *accepted = {D, h, A};
+            return h;  // the argument itself: callers compare on it
+        }
         h = kVapourSpaceGrowth * h;
         if (h > D) return kEmptyValue;
     }

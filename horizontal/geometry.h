@@ -16,17 +16,34 @@ double SegmentArea(double D, double h);
 /// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in slot 4.
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);
 
+/// HorizontalLiquidVolume(slots, D, D): the whole vessel [m3].
+double FullVesselVolume(SlotAccess& slots, double D);
+
+/// A vapour space that VapourSpaceHeight accepted: the diameter it read, the height, and the
+/// area it measured there, which the sizing needs again for the liquid below it.
+struct VapourSpace {
+    double D = kEmptyValue, h = kEmptyValue, area = kEmptyValue;
+};
+
+/// HorizontalLiquidVolume, with the filled area taken from `known` when it was measured at
+/// this very diameter and level (compared bit for bit) instead of measured again.
+double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known);
+
 /// Level [m] at which the vessel of slots 1 and 4 holds volume V [m3]; 0.0 when none is found
 /// (a volume too small to matter gives 0.0 as well).
 double LevelForVolume(SlotAccess& slots, double V);
 
 /// The smallest height, h itself (bit for bit) or h raised in steps of 5 %, at which the
-/// vapour flow keeps within the velocity of slot 3; kEmptyValue when none fits below D.
-double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h);
+/// vapour flow keeps within the velocity of slot 3; kEmptyValue when none fits below D. The
+/// space found is described in `accepted` when given.
+double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, VapourSpace* accepted = nullptr);
+
+/// Whether a vapour space of area A carries the flow QV within the velocity U.
+inline bool AreaCarries(double QV, double U, double A) { return QV / A <= U; }
 
 /// Whether a vapour space of height h under the top of a vessel of diameter D carries the
 /// flow QV within the velocity U: the test each trial of VapourSpaceHeight makes.
-inline bool VapourSpaceCarries(double QV, double U, double D, double h) { return QV / SegmentArea(D, h) <= U; }
+inline bool VapourSpaceCarries(double QV, double U, double D, double h) { return AreaCarries(QV, U, SegmentArea(D, h)); }
 
 /// Residence time [s] of a liquid of flow q held up to level h, once the hold-up of the
 /// other liquid (qOther times |slot 8|) is taken away.

@@ -28,9 +28,10 @@ struct Working {
     double D, Hv, ratio, Vreq;
 };
 
-/// The volume below a vapour space of height Hv at diameter D [m3].
-double AvailableVolume(SlotAccess& slots, double D, double Hv) {
-    return HorizontalLiquidVolume(slots, D, D) - HorizontalLiquidVolume(slots, Hv, D);
+/// The volume below a vapour space of height Hv at diameter D [m3]; its area is taken from
+/// `vapourSpace` when that is the space VapourSpaceHeight accepted there.
+double AvailableVolume(SlotAccess& slots, double D, double Hv, const VapourSpace& vapourSpace = {}) {
+    return FullVesselVolume(slots, D) - HorizontalLiquidVolume(slots, Hv, D, vapourSpace);
 }
 
 double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {
@@ -104,17 +105,18 @@ double SearchRatio(const StreamState& feed, SlotAccess& slots, Working& w) {
 
 /// Diameter given: the vapour space the velocity needs, then a ratio that holds Vreq.
 double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
-    w.Hv = VapourSpaceHeight(feed, slots, FifthOrFoot(w.D));
+    VapourSpace accepted;
+    w.Hv = VapourSpaceHeight(feed, slots, FifthOrFoot(w.D), &accepted);
     if (IsEmpty(w.Hv)) return kEmptyValue;
     const bool ratioFixed = IsFixed(slots, Slot::Ratio);
     const bool lightFixed = IsFixed(slots, Slot::LightResidenceTime);
     const bool heavyFixed = IsFixed(slots, Slot::HeavyResidenceTime);
     if (ratioFixed && lightFixed && (!w.heavy || heavyFixed)) {
-        if (!(AvailableVolume(slots, w.D, w.Hv) >= w.Vreq)) return kEmptyValue;
+        if (!(AvailableVolume(slots, w.D, w.Hv, accepted) >= w.Vreq)) return kEmptyValue;
         return Levels(feed, slots, w);
     }
     int raises = 0;
-    while (!(AvailableVolume(slots, w.D, w.Hv) >= w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
+    while (!(AvailableVolume(slots, w.D, w.Hv, accepted) >= w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
         if (raises == kSearchTrials) return kEmptyValue;
         w.ratio = w.ratio + kRatioStep;
         slots.Set(Slot::Ratio, w.ratio);
@@ -142,10 +144,11 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
     for (int trial = 0; trial < kSearchTrials; ++trial, D = D + kRoundingStep) {
         slots.Set(Slot::Diameter, D);
         const double Hv0 = w.vapourSpaceFixed ? fixedHv : FifthOrFoot(D);
-        const double Hv = VapourSpaceHeight(feed, slots, Hv0);
+        VapourSpace accepted;
+        const double Hv = VapourSpaceHeight(feed, slots, Hv0, &accepted);
         if (IsEmpty(Hv) || (w.vapourSpaceFixed && Hv != Hv0)) continue;
         double ratio = std::fabs(slots.Get(Slot::Ratio));
-        if (AvailableVolume(slots, D, Hv) >= w.Vreq) {
+        if (AvailableVolume(slots, D, Hv, accepted) >= w.Vreq) {
             w.D = D;
             w.Hv = Hv;
             w.ratio = ratio;
@@ -156,7 +159,7 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
         while (ratio <= kMostRatio) {
             ratio = ratio + kRatioStep;
             slots.Set(Slot::Ratio, ratio);
-            if (AvailableVolume(slots, D, Hv) > w.Vreq) break;
+            if (AvailableVolume(slots, D, Hv, accepted) > w.Vreq) break;
         }
     }
     return kEmptyValue;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "design/cost.h"
 #include "horizontal/given_levels_sizing.h"
 #include "horizontal/holdup_times_sizing.h"
 #include "horizontal/one_level_sizing.h"
@@ -43,7 +42,7 @@ void FixTime(SlotAccess& slots, Slot slot) {
 
 }  // namespace
 
-double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots) {
+double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo) {
     if (!UsableFlows(feed)) return kEmptyValue;
     const double m12 = std::fabs(slots.Get(Slot::MistEliminatorHeight));
     const bool lightLayerFixed = IsFixed(slots, Slot::LightLayerThickness);
@@ -71,7 +70,7 @@ double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots) {
         FixTime(slots, Slot::LightResidenceTime);
         FixTime(slots, Slot::HeavyResidenceTime);
     }
-    design::EstimateVesselCost(feed, slots);
+    design::EstimateVesselCostOnce(feed, slots, costMemo);
     return 0.0;
 }
 

@@ -2,7 +2,7 @@
 // volume flows, presets the options and runs the sizing path the orientation selects.
 #include <cmath>
 
-#include "design/cost.h"
+#include "design/cost_memo.h"
 #include "sizing/sizing_object.h"
 
 namespace kestrol {
@@ -77,8 +77,8 @@ HRESULT SizingObject::CalculateUnguarded() {
     }
     if (IsEmpty(pathResult)) self.SetValue(feed.assumedLiquidPercent, Index(Slot::FirstPassFlag));
 
-    ObjectSlots slots(self);
-    design::EstimateVesselCost(feed, slots);
+    ObjectSlots slots(*this);
+    design::EstimateVesselCostOnce(feed, slots, &costMemo_);
     return S_OK;
 }
 

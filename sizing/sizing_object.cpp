@@ -114,7 +114,7 @@ double STDMETHODCALLTYPE SizingObject::SizeVertical() {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return vertical::SizeVertical(feed_, slots);
+        return vertical::SizeVertical(feed_, slots, &costMemo_);
     });
 }
 
@@ -122,7 +122,7 @@ double STDMETHODCALLTYPE SizingObject::SizeHorizontalVessel() {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return horizontal::SizeHorizontalVessel(feed_, slots);
+        return horizontal::SizeHorizontalVessel(feed_, slots, &costMemo_);
     });
 }
 

@@ -1,6 +1,6 @@
 // SizingObject: one sizing case behind ISeparatorSizing. It holds the stream inputs, the host
 // callback and the sizing vector; every calculation is a free function that this object
-// adapts, reaching the vector through the object's own GetValue and SetValue.
+// adapts, reaching the vector directly by the rules of the object's GetValue and SetValue.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include "sizing/separator_sizing.h"
 #include "core/slots.h"
 #include "core/stream_state.h"
+#include "design/cost_memo.h"
 
 namespace kestrol {
 
@@ -55,6 +56,7 @@ public:
     bool HasVector() const noexcept { return vector_ != nullptr; }
 
 private:
+    friend class ObjectSlots;
     ~SizingObject();
     HRESULT CalculateUnguarded();
     double AskHost(std::int32_t code) const;
@@ -67,18 +69,19 @@ private:
     double* vector_ = nullptr;
     std::int32_t vectorAllocated_ = 0;
     std::int32_t capacity_ = 0;  ///< slots the storage holds, at least 39 once allocated
+    design::CostMemo costMemo_;  ///< the finishing step's last successful run
 };
 
-/// The vector seen through the object's own interface slots 24, 25 and 29.
+/// The object's vector as its calculations reach it: its storage directly, and its own
+/// AllocValues without the interface.
 class ObjectSlots final : public SlotAccess {
 public:
-    explicit ObjectSlots(ISeparatorSizing& object) noexcept : object_(object) {}
-    double Get(Slot slot) override { return object_.GetValue(Index(slot)); }
-    void Set(Slot slot, double value) override { object_.SetValue(value, Index(slot)); }
-    bool AllocValues(int count) override { return object_.AllocValues(count) >= 0; }
+    explicit ObjectSlots(SizingObject& object) noexcept : SlotAccess(&object.vector_, &object, &Allocate) {}
 
 private:
-    ISeparatorSizing& object_;
+    static bool Allocate(void* object, int count) {
+        return static_cast<SizingObject*>(object)->SizingObject::AllocValues(count) >= 0;
+    }
 };
 
 /// A new object with reference count 1, or null when memory is short. The class factory and

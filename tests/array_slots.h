@@ -9,18 +9,22 @@ namespace kestrol::testing_support {
 
 class ArraySlots final : public SlotAccess {
 public:
-    ArraySlots() { values.fill(kEmptyValue); }
-    double Get(Slot slot) override { return values[Index(slot) - 1]; }
-    void Set(Slot slot, double value) override {
-        if (Index(slot) <= kLastWritableSlot) values[Index(slot) - 1] = value;
-    }
-    bool AllocValues(int) override {
-        values.fill(kEmptyValue);
-        return true;
+    ArraySlots() : SlotAccess(&storage_, this, &Empty) { values.fill(kEmptyValue); }
+    ArraySlots(const ArraySlots& other) : SlotAccess(&storage_, this, &Empty), values(other.values) {}
+    ArraySlots& operator=(const ArraySlots& other) {
+        values = other.values;
+        return *this;
     }
     double& operator[](Slot slot) { return values[Index(slot) - 1]; }
 
     std::array<double, kSlotCount> values{};
+
+private:
+    static bool Empty(void* self, int) {
+        static_cast<ArraySlots*>(self)->values.fill(kEmptyValue);
+        return true;
+    }
+    double* storage_ = values.data();
 };
 
 }  // namespace kestrol::testing_support

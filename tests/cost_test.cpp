@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/array_slots.h"
+#include "tests/preset_vessel.h"
 
 namespace kestrol::design {
 namespace {
@@ -23,26 +24,7 @@ constexpr double kSixteenth = 0.0015875031750063502;
 constexpr double kKpaPerPsi = 6.89475908677537;
 
 /// What the option presets leave for a vertical vessel, with D = 1 m and L = 3 m.
-ArraySlots VerticalCase() {
-    ArraySlots s;
-    s[Slot::Diameter] = 1.0;
-    s[Slot::OverallLength] = 3.0;
-    s[Slot::CostIndex] = 252.5;
-    s[Slot::CorrosionAllowance] = 0.003175;
-    s[Slot::MaterialCode] = 1.0;
-    s[Slot::JointEfficiency] = 1.0;
-    s[Slot::ShellPressureCoefficient] = 0.4;
-    s[Slot::HeadStressMultiplier] = 2.0;
-    s[Slot::HeadPressureCoefficient] = 0.2;
-    s[Slot::HeadLengthFactor] = 0.8116;
-    s[Slot::VesselCostA] = 8.6;
-    s[Slot::VesselCostB] = -0.2165;
-    s[Slot::VesselCostC] = 0.0458;
-    s[Slot::PlatformLengthExponent] = 0.7068;
-    s[Slot::PlatformCoefficient] = 1017.0;
-    s[Slot::PlatformDiameterExponent] = 0.7396;
-    return s;
-}
+ArraySlots VerticalCase() { return testing_support::PresetVerticalVessel(1.0, 3.0); }
 
 StreamState Feed(double pressureKpa, double temperatureC) {
     StreamState feed;

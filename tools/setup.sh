@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine, only what is missing.
 # With --windows also the mingw-w64 cross compilers and Wine, for the Windows server; with
-# --fuzz clang and its fuzzer and sanitizer runtimes.
+# --fuzz clang and its fuzzer and sanitizer runtimes; with --measure valgrind, which
+# tools/instructions.sh counts instructions with.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin)
@@ -17,6 +18,7 @@ for option in "$@"; do
       fi
       ;;
     --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizer runtimes
+    --measure) packages+=(valgrind) ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac
 done

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "design/cost.h"
 #include "design/vertical_levels.h"
 #include "horizontal/holdup_split.h"
 #include "vertical/default_times.h"
@@ -416,11 +415,11 @@ double VerticalRun::Size() {
 
 }  // namespace
 
-double SizeVertical(const StreamState& feed, SlotAccess& slots) {
+double SizeVertical(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo) {
     VerticalRun run(feed, slots);
     if (IsEmpty(run.Size())) return kEmptyValue;
     // The finishing step sees the stream as the host gave it.
-    design::EstimateVesselCost(feed, slots);
+    design::EstimateVesselCostOnce(feed, slots, costMemo);
     return 0.0;
 }
 

@@ -1,6 +1,7 @@
 #include "review/review.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -130,18 +131,19 @@ Flows FlowsOf(const SizingCase& c, const SizingOutcome& o) {
     return f;
 }
 
-/// The sized vector, read only, for the calculations that take their options from slots; a
-/// diameter of its own when one is given.
+/// A copy of the sized vector for the calculations that take their options from slots, with a
+/// diameter of its own when one is given; what they write stays in the copy.
 class OutcomeSlots final : public SlotAccess {
 public:
-    explicit OutcomeSlots(const SizingOutcome& o, double diameter = kEmptyValue) : o_(o), diameter_(diameter) {}
-    double Get(Slot slot) override { return slot == Slot::Diameter && !IsEmpty(diameter_) ? diameter_ : o_.At(slot); }
-    void Set(Slot, double) override {}
-    bool AllocValues(int) override { return false; }
+    explicit OutcomeSlots(const SizingOutcome& o, double diameter = kEmptyValue) : SlotAccess(&storage_, this, &NoAllocation) {
+        std::copy(o.values.begin() + 1, o.values.begin() + 1 + kSlotCount, values_.begin());
+        if (!IsEmpty(diameter)) values_[static_cast<std::size_t>(Index(Slot::Diameter) - 1)] = diameter;
+    }
 
 private:
-    const SizingOutcome& o_;
-    double diameter_;
+    static bool NoAllocation(void*, int) { return false; }
+    std::array<double, kSlotCount> values_{};
+    double* storage_ = values_.data();
 };
 
 double Magnitude(const SizingOutcome& o, Slot s) {

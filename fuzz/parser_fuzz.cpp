@@ -23,7 +23,7 @@ namespace {
 void SizeReportAndDraw(const std::string& text, kestrol::host::UnitSystem units) {
     using namespace kestrol::host;
     const SizingCase c = ParseCaseJson(text, "case.json");
-    if (!CheckCase(c).empty()) return;
+    if (CheckCase(c)) return;
     const SizingOutcome outcome = SizeCase(c);
     JsonReport(c, outcome, units, "case.json");
     if (outcome.Sized()) VesselSvg(c, outcome, units);

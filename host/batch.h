@@ -1,13 +1,19 @@
 // Sizes a CSV of cases on every core: one object per case, results written in input order,
-// one output row per input row with its status. A bad row is reported in its row, never
-// dropped, and the batch goes on.
+// one output row per input record with its status. A bad row is reported in its row, never
+// dropped, and the batch goes on. Splitting the records, sizing and writing overlap.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "host/case_file.h"
+#include "host/result_fields.h"
+#include "host/sizing_run.h"
 
 #include "review/review.h"
 
@@ -19,21 +25,64 @@ struct BatchSummary {
     std::size_t notSized = 0;  ///< the object could not size the vessel
     std::size_t badInput = 0;  ///< the row could not be handed to the object
     double seconds = 0.0;
-    std::size_t withWarnings = 0;  ///< sized cases with at least one warning of the review
-    std::array<std::size_t, review::kCodeCount> warnings{};  ///< cases with that warning, by review::Code
+    /// Sized cases with at least one warning of the review, and the cases with each warning,
+    /// by review::Code.
+    std::size_t withReviewWarnings = 0;
+    std::array<std::size_t, review::kCodeCount> reviewWarnings{};
+    bool stopped = false;  ///< `stop` was raised: the output is incomplete
+    /// Lines for standard error: rows that were skipped, keys that were not used.
+    std::vector<std::string> warnings;
 };
 
 struct BatchOptions {
     unsigned jobs = 0;  ///< worker threads; 0 for one per core
-    /// Called now and then with rows done and rows in all, from the calling thread.
+    /// Called now and then with rows done and rows in all (all known once every record is
+    /// split, 0 before), always from the same thread.
     std::function<void(std::size_t done, std::size_t total)> progress;
+    /// When set and nonzero, the batch stops at the next chunk and reports `stopped`.
+    const std::atomic<int>* stop = nullptr;
 };
 
 /// Sizes the CSV text and writes the result CSV to `out`. Throws InputError (naming `source`)
-/// when the header cannot be used; rows never throw.
+/// when the file or its header cannot be used; rows never throw.
 BatchSummary SizeCsv(const std::string& text, const std::string& source, std::ostream& out, const BatchOptions& options);
 
 /// The column names of the results, in the order the batch writes them after the inputs.
 std::string ResultHeader();
+
+/// The result columns of one case as the batch writes them (from orientation_used to the
+/// message), without a line end; returns the review whose columns it wrote.
+review::Review AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& outcome);
+
+/// Sizes the cases on `jobs` threads (0: one per core); outcomes in the cases' order.
+std::vector<SizingOutcome> SizeCases(const std::vector<SizingCase>& cases, unsigned jobs = 0);
+
+/// A result's column name, its SI unit in the name, e.g. "inside_diameter_m".
+std::string ResultColumnName(const ResultField& f);
+
+/// The number the batch writes for a result, or NaN where it leaves the cell empty.
+double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o);
+
+/// What a CSV header name stands for: a CaseKeys() index, or one of these.
+inline constexpr int kNameColumn = -1;
+inline constexpr int kOrientationColumn = -2;
+
+/// The meaning of each column name; throws InputError naming `source` for an unknown or
+/// repeated name, as for a CSV header.
+std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::string& source);
+
+enum class RowStatus : unsigned char { Sized, NotSized, BadInput };
+
+/// Fills the case for a row, or returns why the row cannot be sized.
+using RowReader = std::function<std::string(std::size_t row, SizingCase& c)>;
+/// Takes a row's result: the outcome is null when the row could not be read; `message` is
+/// empty when sized.
+using RowWriter = std::function<void(std::size_t row, const SizingCase& c, const SizingOutcome* outcome, RowStatus status,
+                                     const std::string& message)>;
+
+/// The batch engine over rows held in memory: each row read, sized on its own object and
+/// written exactly once, on the worker threads, in no particular order. For hosts that keep
+/// cases as columns rather than CSV text.
+BatchSummary SizeRows(std::size_t rows, const RowReader& read, const RowWriter& write, const BatchOptions& options);
 
 }  // namespace kestrol::host

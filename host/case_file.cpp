@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -76,50 +78,95 @@ std::string UnknownKeyMessage(const std::string& key, bool design) {
     return message;
 }
 
-std::string Where(const std::string& source, const std::string& key) { return source + ": " + key + ": "; }
+/// Where a key stands in the case file: its name's first occurrence in quotes, after the
+/// "design" key for a design key. Keys are unique within the file, so this finds the one meant.
+std::size_t KeyOffset(std::string_view text, const std::string& path) {
+    std::size_t from = 0;
+    std::string key = path;
+    if (path.rfind("design.", 0) == 0) {
+        from = text.find("\"design\"");
+        if (from == std::string_view::npos) from = 0;
+        key = path.substr(7);
+    }
+    return text.find("\"" + key + "\"", from);
+}
 
-double NumberAt(const json& value, const std::string& source, const std::string& path) {
-    if (!value.is_number())
-        throw InputError(Where(source, path) + "must be a number, not " + std::string(value.type_name()));
+[[noreturn]] void Refuse(std::string_view text, const std::string& source, const std::string& path, const std::string& reason) {
+    throw RefusalAt(text, source, path, reason);
+}
+
+double NumberAt(const json& value, std::string_view text, const std::string& source, const std::string& path) {
+    if (!value.is_number()) Refuse(text, source, path, "must be a number, not " + std::string(value.type_name()));
     return value.get<double>();
 }
 
-void ReadNumbers(const json& object, bool design, SizingCase& c, const std::string& source) {
+void ReadNumbers(const json& object, bool design, SizingCase& c, std::string_view text, const std::string& source) {
     for (const auto& item : object.items()) {
         const std::string path = design ? "design." + item.key() : item.key();
         const int index = FindCaseKey(item.key(), design);
-        if (index < 0) throw InputError(source + ": " + UnknownKeyMessage(item.key(), design));
-        const double v = NumberAt(item.value(), source, path);
+        if (index < 0) Refuse(text, source, path, UnknownKeyMessage(item.key(), design));
+        const double v = NumberAt(item.value(), text, source, path);
         const std::string problem = CheckValue(kKeys[static_cast<std::size_t>(index)], v);
-        if (!problem.empty()) throw InputError(Where(source, path) + problem);
+        if (!problem.empty()) Refuse(text, source, path, problem);
         c.values[static_cast<std::size_t>(index)] = v;
     }
+}
+
+/// The key whose value starts at `offset` ("key": value), or an empty string.
+std::string KeyBefore(std::string_view text, std::size_t offset) {
+    if (offset == std::string_view::npos) return {};
+    const std::size_t colon = text.find_last_not_of(" \t\r\n", offset == 0 ? 0 : offset - 1);
+    if (colon == std::string_view::npos || text[colon] != ':') return {};
+    const std::size_t close = text.find_last_not_of(" \t\r\n", colon - 1);
+    if (close == std::string_view::npos || text[close] != '"' || close == 0) return {};
+    const std::size_t open = text.rfind('"', close - 1);
+    if (open == std::string_view::npos) return {};
+    const std::string key(text.substr(open + 1, close - open - 1));
+    return FindCaseKey(key, true) >= 0 ? "design." + key : key;
 }
 
 // Rejects a key given twice in one object, which the JSON library would silently resolve.
 json ParseRejectingDuplicates(const std::string& text, const std::string& source) {
     std::vector<std::vector<std::string>> seen;
+    std::string twice;
     auto callback = [&](int, json::parse_event_t event, json& parsed) {
         if (event == json::parse_event_t::object_start) seen.emplace_back();
         if (event == json::parse_event_t::object_end && !seen.empty()) seen.pop_back();
         if (event == json::parse_event_t::key && !seen.empty()) {
             const std::string key = parsed.get<std::string>();
             auto& keys = seen.back();
-            if (std::find(keys.begin(), keys.end(), key) != keys.end())
-                throw InputError(source + ": key \"" + key + "\" is given twice");
+            if (std::find(keys.begin(), keys.end(), key) != keys.end() && twice.empty()) twice = key;
             keys.push_back(key);
         }
         return true;
     };
+    json root;
     try {
-        return json::parse(text, callback);
+        root = json::parse(text, callback);
+    } catch (const json::parse_error& e) {
+        std::string what = e.what();
+        const auto syntax = what.find("syntax error while parsing value - ");
+        if (syntax != std::string::npos) what = what.substr(syntax + 35);
+        const auto [line, column] = LineAndColumn(text, e.byte == 0 ? 0 : e.byte - 1);
+        throw InputError(source, "", "malformed JSON: " + what, line, column);
     } catch (const json::exception& e) {
-        // Also a number too large for a double: the library refuses it as out of range.
+        // A number too large for a double: the library refuses it as out of range, naming the
+        // number, which finds its place.
         std::string what = e.what();
         const auto bracket = what.find("] ");
         if (bracket != std::string::npos) what = what.substr(bracket + 2);
-        throw InputError(source + ": malformed JSON: " + what);
+        std::size_t offset = std::string::npos;
+        const auto open = what.find('\''), close = what.rfind('\'');
+        if (open != std::string::npos && close > open) offset = text.find(what.substr(open + 1, close - open - 1));
+        const auto [line, column] = LineAndColumn(text, offset);
+        throw InputError(source, KeyBefore(text, offset), "malformed JSON: " + what + " (a number beyond the range of a double)", line, column);
     }
+    if (!twice.empty()) {
+        const std::size_t first = text.find("\"" + twice + "\"");
+        const auto [line, column] = LineAndColumn(text, text.find("\"" + twice + "\"", first + 1));
+        throw InputError(source, twice, "key \"" + twice + "\" is given twice", line, column);
+    }
+    return root;
 }
 
 }  // namespace
@@ -136,6 +183,12 @@ bool SizingCase::HasDesign() const {
     for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
         if (!IsEmpty(values[i])) return true;
     return false;
+}
+
+double SizingCase::Given(Slot slot) const {
+    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
+        if (kKeys[i].slot == slot && !IsEmpty(values[i])) return values[i];
+    return kEmptyValue;
 }
 
 bool SizingCase::Gives(Slot slot) const {
@@ -172,12 +225,60 @@ std::string CheckValue(const CaseKey& key, double v) {
     return {};
 }
 
-std::string CheckCase(const SizingCase& c) {
+InputError::InputError(std::string file, std::string key, std::string reason, std::size_t line, std::size_t column)
+    : std::runtime_error([&] {
+          std::string text = file;
+          if (line > 0) text += ":" + std::to_string(line) + ":" + std::to_string(column);
+          if (!text.empty()) text += ": ";
+          if (!key.empty()) text += key + ": ";
+          return text + reason;
+      }()),
+      file_(std::move(file)),
+      key_(std::move(key)),
+      reason_(std::move(reason)),
+      line_(line),
+      column_(column) {}
+
+namespace {
+
+std::string Shown(double v) { return json(v).dump(); }
+
+const char* KeyName(int key) { return kKeys[static_cast<std::size_t>(key)].key; }
+int DesignKey(Slot slot) {
+    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
+        if (kKeys[i].slot == slot) return static_cast<int>(i);
+    return -1;
+}
+/// Relative disagreement of a given diameter, ratio and length that is still taken as rounding
+/// of the last digits (a ratio written to three or four significant figures).
+constexpr double kGeometryTolerance = 1e-3;
+
+InputProblem CheckGeometry(const SizingCase& c) {
+    const bool d = c.Gives(Slot::Diameter), l = c.Gives(Slot::OverallLength), r = c.Gives(Slot::Ratio);
+    const double diameter = c.Given(Slot::Diameter), length = c.Given(Slot::OverallLength), ratio = c.Given(Slot::Ratio);
+    if (d && l && !(length > kHeadsOverDiameter * diameter))
+        return {"overall_length_m", Shown(length) + " m is not longer than the two heads of a vessel of diameter_m " + Shown(diameter) +
+                                        " (" + Shown(kHeadsOverDiameter * diameter) + " m)"};
+    if (d && l && r) {
+        const double implied = (ratio + kHeadsOverDiameter) * diameter;
+        if (std::fabs(implied - length) > kGeometryTolerance * length)
+            return {"overall_length_m", "diameter_m " + Shown(diameter) + ", ratio " + Shown(ratio) + " and overall_length_m " + Shown(length) +
+                                            " disagree: (" + Shown(ratio) + " + 0.5) x " + Shown(diameter) + " = " + Shown(implied) +
+                                            " m; give two of the three"};
+    }
+    return {};
+}
+
+}  // namespace
+
+InputProblem CheckCase(const SizingCase& c) {
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         if (IsEmpty(c.values[i])) continue;
         const std::string problem = CheckValue(kKeys[i], c.values[i]);
-        if (!problem.empty()) return std::string(kKeys[i].key) + ": " + problem;
+        if (!problem.empty()) return {kKeys[i].key, problem};
     }
+    for (int key : {kPressure, kTemperature, kVapourMassFlow, kVapourDensity})
+        if (!c.Has(key)) return {KeyName(key), std::string("is required: the ") + kKeys[static_cast<std::size_t>(key)].words + " is missing"};
     // A flow without its density (or the reverse) would reach the object as a division by
     // the empty marker, or be dropped silently; neither is what the engineer meant.
     const std::pair<int, int> pairs[] = {{kLightLiquidMassFlow, kLightLiquidDensity}, {kHeavyLiquidMassFlow, kHeavyLiquidDensity}};
@@ -185,22 +286,92 @@ std::string CheckCase(const SizingCase& c) {
         if (c.Has(flow) != c.Has(density)) {
             const int given = c.Has(flow) ? flow : density;
             const int missing = c.Has(flow) ? density : flow;
-            return std::string(kKeys[static_cast<std::size_t>(given)].key) + " is given without " + kKeys[static_cast<std::size_t>(missing)].key;
+            return {KeyName(given), std::string("is given without ") + KeyName(missing)};
         }
     }
     if (c.HasHeavyLiquid() && !c.Has(kLightLiquidMassFlow))
-        return "heavy_liquid_mass_flow_kg_h is given without a light liquid: give the liquid as light_liquid_mass_flow_kg_h";
+        return {KeyName(kHeavyLiquidMassFlow), "is given without a light liquid: give the liquid as light_liquid_mass_flow_kg_h"};
+    // The object would ask for these through its callback and stop without them.
+    if (!c.Has(kLightLiquidMassFlow)) {
+        if (!c.Has(kAssumedLiquidPercent))
+            return {KeyName(kAssumedLiquidPercent), "is required: the feed carries no liquid, so the sizing takes part of the vapour as liquid; "
+                                                    "give assumed_liquid_percent (0.5 to 10) and assumed_liquid_density_kg_m3, or the light "
+                                                    "liquid's flow and density"};
+        if (!c.Has(kAssumedLiquidDensity))
+            return {KeyName(kAssumedLiquidDensity), "is required: the feed carries no liquid and the assumed liquid needs a density"};
+    }
     const double vapour = c.Get(kVapourDensity);
-    if (c.Has(kVapourDensity)) {
-        for (int liquid : {kLightLiquidDensity, kHeavyLiquidDensity, kAssumedLiquidDensity}) {
-            if (c.Has(liquid) && !(c.Get(liquid) > vapour))
-                return std::string(kKeys[static_cast<std::size_t>(liquid)].key) + ": a liquid must be denser than the vapour (" +
-                       json(c.Get(liquid)).dump() + " kg/m3 is not more than the vapour's " + json(vapour).dump() + " kg/m3)";
-        }
+    for (int liquid : {kLightLiquidDensity, kHeavyLiquidDensity, kAssumedLiquidDensity}) {
+        if (c.Has(liquid) && !(c.Get(liquid) > vapour))
+            return {KeyName(liquid), "a liquid must be denser than the vapour (" + Shown(c.Get(liquid)) + " kg/m3 is not more than the vapour's " +
+                                         Shown(vapour) + " kg/m3)"};
     }
     if (c.HasHeavyLiquid() && !(c.Get(kHeavyLiquidDensity) > c.Get(kLightLiquidDensity)))
-        return "heavy_liquid_density_kg_m3: the heavy liquid must be denser than the light liquid";
+        return {KeyName(kHeavyLiquidDensity), "the heavy liquid must be denser than the light liquid (" + Shown(c.Get(kHeavyLiquidDensity)) +
+                                                  " kg/m3 is not more than the light liquid's " + Shown(c.Get(kLightLiquidDensity)) + " kg/m3)"};
+    if (!c.HasHeavyLiquid()) {
+        for (Slot heavyOnly : {Slot::HeavyLevel, Slot::HeavyResidenceTime})
+            if (c.Gives(heavyOnly))
+                return {KeyName(DesignKey(heavyOnly)),
+                        "the feed has no heavy liquid: give heavy_liquid_mass_flow_kg_h and heavy_liquid_density_kg_m3, or leave this key out"};
+    }
+    return CheckGeometry(c);
+}
+
+InputProblem CheckDesign(const SizingCase& c, int orientation) {
+    const double heavy = c.Gives(Slot::HeavyLevel) ? c.Given(Slot::HeavyLevel) : 0.0;
+    const double light = c.Gives(Slot::LightLayerThickness) ? c.Given(Slot::LightLayerThickness) : 0.0;
+    const std::string levelKey = (c.Gives(Slot::LightLayerThickness) ? "light_liquid_layer_m" : "heavy_liquid_level_m");
+    const std::string levels = c.Gives(Slot::LightLayerThickness) && c.Gives(Slot::HeavyLevel)
+                                   ? "the liquid levels (" + Shown(heavy) + " + " + Shown(light) + " = " + Shown(heavy + light) + " m) reach"
+                                   : "a liquid level of " + Shown(heavy + light) + " m reaches";
+    if (orientation == 1) {
+        if (c.Gives(Slot::OverallLength) && !c.Gives(Slot::Diameter) && !c.Gives(Slot::Ratio))
+            return {"overall_length_m", "a horizontal vessel's length follows from its diameter and ratio; give diameter_m or ratio with it"};
+        const double diameter = c.Gives(Slot::Diameter)                                      ? c.Given(Slot::Diameter)
+                                : c.Gives(Slot::OverallLength) && c.Gives(Slot::Ratio) ? c.Given(Slot::OverallLength) / (c.Given(Slot::Ratio) + kHeadsOverDiameter)
+                                                                                             : 0.0;
+        if (diameter > 0.0 && heavy + light >= diameter)
+            return {levelKey, levels + " the top of a horizontal vessel of " + Shown(diameter) + " m diameter"};
+    } else if (orientation == 0) {
+        double length = c.Gives(Slot::OverallLength) ? c.Given(Slot::OverallLength) : 0.0;
+        if (length == 0.0 && c.Gives(Slot::Diameter) && c.Gives(Slot::Ratio))
+            length = (c.Given(Slot::Ratio) + kHeadsOverDiameter) * c.Given(Slot::Diameter);
+        if (length > 0.0 && heavy + light >= length)
+            return {levelKey, levels + " the top of a vertical vessel " + Shown(length) + " m high"};
+    }
     return {};
+}
+
+std::vector<std::string> CaseWarnings(const SizingCase& c) {
+    std::vector<std::string> warnings;
+    if (c.Has(kLightLiquidMassFlow)) {
+        for (int key : {kAssumedLiquidPercent, kAssumedLiquidDensity})
+            if (c.Has(key))
+                warnings.push_back(std::string(KeyName(key)) + " is not used: the feed carries liquid (light_liquid_mass_flow_kg_h)");
+    }
+    return warnings;
+}
+
+InputError RefusalAt(std::string_view text, const std::string& source, const std::string& key, const std::string& reason) {
+    const bool design = key.find('.') == std::string::npos && FindCaseKey(key, true) >= 0;
+    const std::string path = design ? "design." + key : key;
+    const std::size_t offset = KeyOffset(text, path);
+    // A missing key has no place in the file.
+    if (offset == std::string::npos) return InputError(source, path, reason);
+    const auto [line, column] = LineAndColumn(text, offset);
+    return InputError(source, path, reason, line, column);
+}
+
+std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::size_t offset) {
+    if (offset > text.size()) return {0, 0};
+    std::size_t line = 1, lineStart = 0;
+    for (std::size_t i = 0; i < offset; ++i)
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    return {line, offset - lineStart + 1};
 }
 
 Orientation ParseOrientation(std::string_view text) {
@@ -257,41 +428,53 @@ std::vector<std::string> CsvColumnNames() {
 }
 
 SizingCase ParseCaseJson(const std::string& text, const std::string& source) {
-    const json root = ParseRejectingDuplicates(text, source);
-    if (!root.is_object()) throw InputError(source + ": a case file holds one JSON object, not " + std::string(root.type_name()));
+    return CaseFromJson(ParseRejectingDuplicates(text, source), source, text);
+}
+
+SizingCase CaseFromJson(const json& root, const std::string& source, std::string_view text) {
+    if (!root.is_object()) throw InputError(source, "", "a case file holds one JSON object, not " + std::string(root.type_name()));
     SizingCase c;
     json numbers = json::object();
     for (const auto& item : root.items()) {
         const std::string& key = item.key();
         if (key == "name") {
-            if (!item.value().is_string()) throw InputError(Where(source, key) + "must be a string");
+            if (!item.value().is_string()) Refuse(text, source, key, "must be a string");
             c.name = item.value().get<std::string>();
         } else if (key == "orientation") {
-            if (!item.value().is_string()) throw InputError(Where(source, key) + "must be a string: \"auto\", \"vertical\" or \"horizontal\"");
+            if (!item.value().is_string()) Refuse(text, source, key, "must be a string: \"auto\", \"vertical\" or \"horizontal\"");
             try {
                 c.orientation = ParseOrientation(item.value().get<std::string>());
             } catch (const InputError& e) {
-                throw InputError(Where(source, key) + e.what());
+                Refuse(text, source, key, e.Reason());
             }
         } else if (key == "design") {
-            if (!item.value().is_object()) throw InputError(Where(source, key) + "must be an object of design keys");
-            ReadNumbers(item.value(), true, c, source);
+            if (!item.value().is_object()) Refuse(text, source, key, "must be an object of design keys");
+            ReadNumbers(item.value(), true, c, text, source);
         } else {
             numbers[key] = item.value();
         }
     }
-    ReadNumbers(numbers, false, c, source);
-    const std::string problem = CheckCase(c);
-    if (!problem.empty()) throw InputError(source + ": " + problem);
+    ReadNumbers(numbers, false, c, text, source);
+    if (const InputProblem problem = CheckCase(c)) throw RefusalAt(text, source, problem.key, problem.reason);
     return c;
 }
 
-SizingCase LoadCaseFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw InputError(path + ": cannot be read (" + std::strerror(errno) + ")");
+std::string ReadInputFile(const std::string& path) {
     std::ostringstream text;
+    if (path == "-") {
+        text << std::cin.rdbuf();
+        if (std::cin.bad()) throw InputError("-", "", "standard input cannot be read");
+        return text.str();
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) throw InputError(path, "", "is a directory, not a case file or a CSV batch");
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw InputError(path, "", std::string("cannot be read (") + std::strerror(errno) + ")");
     text << file.rdbuf();
-    return ParseCaseJson(text.str(), path);
+    if (file.bad()) throw InputError(path, "", std::string("cannot be read (") + std::strerror(errno) + ")");
+    return text.str();
 }
+
+SizingCase LoadCaseFile(const std::string& path) { return ParseCaseJson(ReadInputFile(path), path); }
 
 }  // namespace kestrol::host

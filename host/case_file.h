@@ -5,10 +5,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <utility>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "core/slots.h"
 #include "core/values.h"
@@ -16,10 +20,34 @@
 namespace kestrol::host {
 
 /// Input the host cannot hand to the object: the message names the file, row or key and says
-/// what is wrong.
+/// what is wrong. The parts are kept apart too, for the JSON error object.
 class InputError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit InputError(const std::string& message) : std::runtime_error(message), reason_(message) {}
+    /// "file:line:column: key: reason", leaving out what is not known (line 0, empty key).
+    InputError(std::string file, std::string key, std::string reason, std::size_t line = 0, std::size_t column = 0);
+
+    const std::string& File() const { return file_; }
+    const std::string& Key() const { return key_; }
+    const std::string& Reason() const { return reason_; }
+    std::size_t Line() const { return line_; }
+    std::size_t Column() const { return column_; }
+
+private:
+    std::string file_;
+    std::string key_;
+    std::string reason_;
+    std::size_t line_ = 0;
+    std::size_t column_ = 0;
+};
+
+/// What is wrong with a case, naming the key it comes from (empty when no one key is to blame).
+struct InputProblem {
+    std::string key;
+    std::string reason;
+    explicit operator bool() const { return !reason.empty(); }
+    /// "key: reason".
+    std::string Text() const { return key.empty() ? reason : key + ": " + reason; }
 };
 
 enum class Orientation { Auto, Vertical, Horizontal };
@@ -45,6 +73,9 @@ struct CaseKey {
     Slot slot;        ///< design keys: the vector slot it is written to
     bool writeFixed;  ///< design keys: written negative, so the sizing keeps it
 };
+
+/// Two 2:1 elliptical heads, each a quarter diameter deep: overall length = (ratio + 0.5) x D.
+inline constexpr double kHeadsOverDiameter = 0.5;
 
 /// Number of numeric keys; SizingCase::values is indexed like CaseKeys().
 inline constexpr std::size_t kCaseKeyCount = 29;
@@ -83,16 +114,39 @@ struct SizingCase {
     bool HasHeavyLiquid() const { return Has(kHeavyLiquidMassFlow); }
     /// Whether the design block fixes or sets this slot.
     bool Gives(Slot slot) const;
+    /// What the design block gives for this slot; kEmptyValue when nothing.
+    double Given(Slot slot) const;
 };
+
+/// The whole of a file, or of standard input for "-". Throws InputError naming the file, and
+/// saying so when it is a directory.
+std::string ReadInputFile(const std::string& path);
 
 /// Reads and checks a JSON case file. Throws InputError naming the file.
 SizingCase LoadCaseFile(const std::string& path);
 /// The same for JSON text; `source` names it in messages.
 SizingCase ParseCaseJson(const std::string& text, const std::string& source);
+/// The same for a parsed JSON value, for hosts that hold the case in memory already; `text`
+/// places a refused key by line and column when the value was read from it.
+SizingCase CaseFromJson(const nlohmann::json& root, const std::string& source, std::string_view text = {});
 
-/// Why a complete case cannot be handed to the object (bad value, unpaired flow and density,
-/// a liquid lighter than the vapour), or an empty string when it can.
-std::string CheckCase(const SizingCase& c);
+/// Why a complete case cannot be handed to the object (bad or missing value, unpaired flow and
+/// density, a liquid lighter than the vapour, inconsistent dimensions), or no problem when it can.
+InputProblem CheckCase(const SizingCase& c);
+
+/// What the design block asks of a vessel of this orientation (0 vertical, 1 horizontal) that
+/// the vessel cannot give, e.g. liquid levels above the top of a horizontal drum.
+InputProblem CheckDesign(const SizingCase& c, int orientation);
+
+/// Things that a case gives and the sizing will not use, in sentences for a warning line.
+std::vector<std::string> CaseWarnings(const SizingCase& c);
+
+/// The error for a problem with a key of a JSON case file: at the key's line and column
+/// (design keys found inside "design"), or without a place when the file lacks the key.
+InputError RefusalAt(std::string_view text, const std::string& source, const std::string& key, const std::string& reason);
+
+/// Line and column (from 1) of a byte offset in text; {0, 0} past the end.
+std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::size_t offset);
 
 /// Checks one value against its key's rule; an empty string when it passes.
 std::string CheckValue(const CaseKey& key, double value);

@@ -5,13 +5,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <optional>
+#include <string_view>
 
 #include <CLI/CLI.hpp>
 
 #include "host/batch.h"
 #include "host/case_file.h"
+#include "host/output_file.h"
+#include "host/progress_bar.h"
 #include "host/report.h"
 #include "host/script_runner.h"
 #include "host/sizing_run.h"
@@ -29,31 +32,53 @@ struct SizeOptions {
     std::string units = "si";
     unsigned jobs = 0;
     bool strict = false;  ///< a warning of the review fails the command
+    bool jobsGiven = false;
 };
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw InputError(path + ": cannot be read (" + std::strerror(errno) + ")");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+constexpr char kStandardStream[] = "-";
+/// Exit status of a run ended by a signal, as shells report it.
+constexpr int kSignalExitBase = 128;
+
+bool HasExtension(const std::string& path, const char* extension) {
+    const std::string ext = std::filesystem::path(path).extension().string();
+    return std::equal(ext.begin(), ext.end(), extension, extension + std::strlen(extension),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
-void WriteWholeFile(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    if (!file || !(file << text) || !file.flush()) throw InputError(path + ": cannot be written (" + std::strerror(errno) + ")");
+/// A batch by its .csv name, a case by its .json name; any other name (standard input too)
+/// by its first character: a case file is a JSON object.
+bool IsBatch(const std::string& path, std::string_view text) {
+    if (HasExtension(path, ".csv")) return true;
+    if (HasExtension(path, ".json")) return false;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    return first == std::string_view::npos || text[first] != '{';
 }
 
-bool IsCsv(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return ext == ".csv";
+std::string DisplayName(const std::string& path) { return path == kStandardStream ? "standard input" : path; }
+
+bool ToStandardOutput(const std::string& path) { return path.empty() || path == kStandardStream; }
+
+/// Refuses an output that is an input, or both outputs in one file, before anything is written.
+void RefuseSameFiles(const SizeOptions& o) {
+    struct Pair {
+        const std::string& output;
+        const char* option;
+        const std::string& other;
+        const char* what;
+    };
+    const Pair pairs[] = {{o.output, "-o", o.input, "the input"}, {o.svg, "--svg", o.input, "the input"}, {o.svg, "--svg", o.output, "the -o output"}};
+    for (const Pair& p : pairs) {
+        if (ToStandardOutput(p.output) || ToStandardOutput(p.other)) continue;
+        if (SameFile(p.output, p.other) || p.output == p.other)
+            throw InputError(p.output, p.option, std::string("is the same file as ") + p.what + " " + p.other +
+                                                     ": nothing was written; choose another file");
+    }
 }
 
 int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err) {
     try {
-        const std::string text = ReadWholeFile(path);
+        const std::string text = ReadInputFile(path);
         out << RunScript(text) << '\n';
     } catch (const InputError& e) {
         err << e.what() << '\n';
@@ -65,122 +90,173 @@ int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err)
     return kExitSized;
 }
 
-int SizeOneCase(const SizeOptions& options, std::ostream& out, std::ostream& err) {
+int Interrupted(const std::string& output, std::ostream& err) {
+    const int signal = StopRequest().load();
+    if (ToStandardOutput(output))
+        err << "kestrol: interrupted; standard output holds only part of the results\n";
+    else
+        err << "kestrol: interrupted; nothing was written (" << output << " is as it was)\n";
+    return kSignalExitBase + signal;
+}
+
+int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostream& out, std::ostream& err) {
+    const std::string source = DisplayName(options.input);
     const UnitSystem units = options.units == "us" ? UnitSystem::US : UnitSystem::SI;
-    const SizingCase c = LoadCaseFile(options.input);
+    const SizingCase c = ParseCaseJson(text, source);
+    if (options.jobsGiven) err << "kestrol: warning: --jobs applies to a CSV batch; one case is sized on one thread\n";
+    for (const std::string& warning : CaseWarnings(c)) err << source << ": warning: " << warning << '\n';
     const SizingOutcome outcome = SizeCase(c);
+    if (outcome.Refused()) throw RefusalAt(text, source, outcome.refusal.key, outcome.refusal.reason);
     const std::string report =
-        options.format == "json" ? JsonReport(c, outcome, units, options.input) : TextReport(c, outcome, units, options.input);
-    if (options.output.empty()) {
-        out << report;
-    } else {
-        WriteWholeFile(options.output, report);
+        options.format == "json" ? JsonReport(c, outcome, units, source) : TextReport(c, outcome, units, source);
+
+    // Both outputs complete before either replaces a file.
+    std::optional<OutputFile> reportFile, svgFile;
+    if (!ToStandardOutput(options.output)) {
+        reportFile.emplace(options.output);
+        reportFile->Stream() << report;
     }
+    if (!options.svg.empty() && outcome.Sized()) {
+        svgFile.emplace(options.svg);
+        svgFile->Stream() << VesselSvg(c, outcome, units);
+    }
+    if (StopRequest().load() != 0) return Interrupted(options.output.empty() ? options.svg : options.output, err);
+    if (reportFile) reportFile->Commit();
+    if (svgFile) svgFile->Commit();
+    if (!reportFile) out << report;
+
     if (!outcome.Sized()) {
         if (!options.svg.empty()) err << options.svg << ": not written: the vessel was not sized\n";
-        if (options.output.empty()) {
-            err << options.input << ": not sized (the report says why)\n";
+        if (!reportFile) {
+            err << source << ": not sized (the report says why)\n";
         } else {
-            err << options.input << ": not sized: " << ExplainFailure(c, outcome) << '\n';
+            err << source << ": not sized: " << ExplainFailure(c, outcome) << '\n';
         }
         return kExitNotSized;
     }
-    if (!options.svg.empty()) WriteWholeFile(options.svg, VesselSvg(c, outcome, units));
     if (options.strict && review::ReviewCase(c, outcome).HasWarning()) {
-        err << options.input << ": the review has warnings (--strict)\n";
+        err << source << ": the design review has warnings (--strict)\n";
         return kExitNotSized;
     }
     return kExitSized;
 }
 
-/// Draws the bar once the batch has run for a second, so quick batches stay quiet.
-class ProgressBar {
-public:
-    explicit ProgressBar(std::ostream& err) : err_(err), started_(std::chrono::steady_clock::now()) {}
+/// Warnings of a batch beyond this many are counted, not listed.
+constexpr std::size_t kWarningsListed = 10;
 
-    void operator()(std::size_t done, std::size_t total) {
-        if (finished_ || (!drawn_ && std::chrono::steady_clock::now() - started_ < std::chrono::seconds(1))) return;
-        if (done >= total && !drawn_) return;
-        constexpr std::size_t kBarWidth = 40;
-        const std::size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
-        err_ << "\r  sizing [" << std::string(filled, '#') << std::string(kBarWidth - filled, '-') << "] "
-             << (total == 0 ? 100 : done * 100 / total) << "%  " << done << " / " << total << " cases";
-        if (done >= total) {
-            err_ << '\n';
-            finished_ = true;
-        }
-        err_.flush();
-        drawn_ = true;
-    }
-
-private:
-    std::ostream& err_;
-    std::chrono::steady_clock::time_point started_;
-    bool drawn_ = false;
-    bool finished_ = false;
-};
-
-int SizeBatch(const SizeOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     if (!options.svg.empty()) throw InputError("--svg draws one case; it cannot be used with a CSV batch");
     if (options.format != "text") throw InputError("--format applies to one case; a CSV batch always writes CSV");
     if (options.units != "si") throw InputError("--units us applies to one case; a CSV batch writes SI units (see the column names)");
-    const std::string text = ReadWholeFile(options.input);
+    const std::string source = DisplayName(options.input);
     BatchOptions batchOptions;
     batchOptions.jobs = options.jobs;
+    batchOptions.stop = &StopRequest();
     ProgressBar bar(err);
     if (errIsTerminal) batchOptions.progress = std::ref(bar);
 
     BatchSummary summary;
-    if (options.output.empty()) {
-        summary = SizeCsv(text, options.input, out, batchOptions);
+    if (ToStandardOutput(options.output)) {
+        StopAware stopAware;
+        summary = SizeCsv(text, source, out, batchOptions);
+        out.flush();
     } else {
-        std::ofstream file(options.output, std::ios::binary);
-        if (!file) throw InputError(options.output + ": cannot be written (" + std::strerror(errno) + ")");
-        summary = SizeCsv(text, options.input, file, batchOptions);
-        if (!file.flush()) throw InputError(options.output + ": cannot be written (" + std::strerror(errno) + ")");
+        OutputFile file(options.output);
+        summary = SizeCsv(text, source, file.Stream(), batchOptions);
+        if (!summary.stopped) file.Commit();
     }
+    bar.Erase();
+    if (summary.stopped) return Interrupted(options.output, err);
+    for (std::size_t i = 0; i < summary.warnings.size() && i < kWarningsListed; ++i) err << "warning: " << summary.warnings[i] << '\n';
+    if (summary.warnings.size() > kWarningsListed)
+        err << "warning: " << summary.warnings.size() - kWarningsListed << " more like these\n";
     const double rate = summary.seconds > 0.0 ? static_cast<double>(summary.rows) / summary.seconds : 0.0;
-    err << options.input << ": " << summary.sized << " of " << summary.rows << " cases sized in " << summary.seconds << " s ("
-        << static_cast<long long>(rate) << " cases/s)";
+    err << source << ": " << summary.sized << " of " << summary.rows << " cases sized in " << FormatNumber(summary.seconds, 2) << " s ("
+        << FormatNumber(rate, 0) << " cases/s)";
     if (summary.notSized + summary.badInput > 0)
         err << "; " << summary.notSized << " not sized, " << summary.badInput << " bad input: see the status and message columns";
     err << '\n';
-    if (summary.withWarnings > 0) {
-        err << options.input << ": " << summary.withWarnings << " sized cases with review warnings:";
+    if (summary.withReviewWarnings > 0) {
+        err << source << ": " << summary.withReviewWarnings << " sized cases with review warnings:";
         const char* separator = " ";
-        for (std::size_t code = 0; code < summary.warnings.size(); ++code) {
-            if (summary.warnings[code] == 0) continue;
-            err << separator << review::CodeName(static_cast<review::Code>(code)) << ' ' << summary.warnings[code];
+        for (std::size_t code = 0; code < summary.reviewWarnings.size(); ++code) {
+            if (summary.reviewWarnings[code] == 0) continue;
+            err << separator << review::CodeName(static_cast<review::Code>(code)) << ' ' << summary.reviewWarnings[code];
             separator = ", ";
         }
         err << '\n';
     }
     if (summary.sized != summary.rows) return kExitNotSized;
-    return options.strict && summary.withWarnings > 0 ? kExitNotSized : kExitSized;
+    return options.strict && summary.withReviewWarnings > 0 ? kExitNotSized : kExitSized;
 }
+
+std::string VersionText() {
+#if defined(_WIN32)
+    const char* build = "Windows";
+#elif defined(__linux__)
+    const char* build = "native Linux";
+#else
+    const char* build = "native";
+#endif
+    return std::string("kestrol ") + KESTROL_VERSION + " (" + build + " build, " + std::to_string(sizeof(void*) * 8) + "-bit)\n";
+}
+
+const char* const kExitStatuses =
+    "Exit status:\n"
+    "  0    every case sized\n"
+    "  1    the sizing could not size a case (the report or the status column says why), or with\n"
+    "       --strict the design review has a warning\n"
+    "  2    the command line or an input is unusable; nothing is sized and nothing written\n"
+    "  130  interrupted (143 when terminated); nothing written\n";
 
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    CLI::App app{"kestrol: sizes separator vessels through the sizing object"};
+    const std::vector<std::string> commands = {"run", "size"};
+    if (args.size() > 1 && (args[1] == "--version" || args[1] == "-V")) {
+        out << VersionText();
+        return kExitSized;
+    }
+    if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && std::find(commands.begin(), commands.end(), args[1]) == commands.end()) {
+        err << "kestrol: unknown command \"" << args[1] << "\"";
+        const std::string nearest = NearestKey(args[1], commands);
+        if (!nearest.empty()) err << " (did you mean \"" << nearest << "\"?)";
+        err << "; the commands are run and size (kestrol --help)\n";
+        return kExitBadInput;
+    }
+
+    CLI::App app{"kestrol: sizes separator vessels through the sizing object", "kestrol"};
     app.require_subcommand(1);
+    app.set_version_flag("-V,--version", VersionText());
     // The same syntax on every system: on Windows CLI11 would otherwise read an argument that
     // starts with a slash (a path, under Wine) as an option.
     app.allow_windows_style_options(false);
+    app.footer(std::string("\n") + kExitStatuses);
 
     std::string scriptPath;
     CLI::App* run = app.add_subcommand("run", "Play a host script against one sizing object and print the results as JSON");
-    run->add_option("SCRIPT", scriptPath, "host script (JSON)")->required();
+    run->add_option("SCRIPT", scriptPath, "host script (JSON)")->required()->type_name("");
+    run->footer("\nExample:\n  kestrol run examples/scripts/two_phase_calculate.json\n\n" + std::string(kExitStatuses));
 
     SizeOptions options;
     CLI::App* size = app.add_subcommand("size", "Size a separator from a case file (JSON), or every row of a CSV batch");
-    size->add_option("CASE", options.input, "case file (.json) or batch (.csv)")->required();
-    size->add_option("-o,--output", options.output, "write the report, or the batch results, to this file");
-    size->add_option("--format", options.format, "report format: text or json")->check(CLI::IsMember({"text", "json"}));
-    size->add_option("--units", options.units, "report units: si, or us (ft, in, psig, deg F, lb/h)")->check(CLI::IsMember({"si", "us"}));
-    size->add_option("--svg", options.svg, "draw the sized vessel to scale into this SVG file");
+    size->add_option("CASE", options.input, "case file (.json) or batch (.csv); - reads standard input")->required()->type_name("");
+    size->add_option("-o,--output", options.output, "write the report, or the batch results, to FILE (- or none: standard output)")
+        ->type_name("FILE");
+    size->add_option("--format", options.format, "report format: text (default) or json")
+        ->check(CLI::IsMember({"text", "json"}).description(""))
+        ->type_name("FORMAT");
+    size->add_option("--units", options.units, "report units: si (default), or us (ft, in, psig, deg F, lb/h)")
+        ->check(CLI::IsMember({"si", "us"}).description(""))
+        ->type_name("UNITS");
+    size->add_option("--svg", options.svg, "draw the sized vessel to scale into FILE")->type_name("FILE");
     size->add_flag("--strict", options.strict, "exit 1 when the design review has any warning (for batch gates)");
-    size->add_option("-j,--jobs", options.jobs, "batch worker threads (default: one per core)")->check(CLI::Range(1u, 1024u));
+    CLI::Option* jobs = size->add_option("-j,--jobs", options.jobs, "batch worker threads, 1 to 1024 (default: one per core)")
+                            ->check(CLI::Range(1u, 1024u).description(""))
+                            ->type_name("N");
+    size->footer("\nExamples:\n  kestrol size examples/cases/gas_scrubber_vertical.json --units us --svg v101.svg\n"
+                 "  kestrol size examples/batch/cases.csv -o results.csv --jobs 2\n\n" +
+                 std::string(kExitStatuses));
 
     // CLI11 takes the arguments last first, without the program name.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -192,10 +268,14 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return code == 0 ? kExitSized : kExitBadInput;
     }
     if (run->parsed()) return RunScriptFile(scriptPath, out, err);
+    options.jobsGiven = jobs->count() > 0;
     try {
-        return IsCsv(options.input) ? SizeBatch(options, out, err, errIsTerminal) : SizeOneCase(options, out, err);
+        RefuseSameFiles(options);
+        const std::string text = ReadInputFile(options.input);
+        return IsBatch(options.input, text) ? SizeBatch(options, text, out, err, errIsTerminal) : SizeOneCase(options, text, out, err);
     } catch (const InputError& e) {
         err << e.what() << '\n';
+        if (options.format == "json") out << JsonErrorDocument(e).dump(2) << '\n';
         return kExitBadInput;
     } catch (const std::exception& e) {
         // Only a bug or an exhausted machine gets here; say so rather than abort.

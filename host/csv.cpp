@@ -1,6 +1,7 @@
 #include "host/csv.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace kestrol::host {
 namespace {
@@ -12,6 +13,62 @@ std::string_view Trim(std::string_view text) {
 }
 
 }  // namespace
+
+std::string_view NextCsvRecord(std::string_view& rest, std::size_t& lines) {
+    const char* const data = rest.data();
+    const std::size_t size = rest.size();
+    bool quoted = false;
+    std::size_t from = 0;
+    while (true) {
+        const void* newline = std::memchr(data + from, '\n', size - from);
+        const std::size_t end = newline != nullptr ? static_cast<std::size_t>(static_cast<const char*>(newline) - data) : size;
+        // A doubled quote flips twice, so counting quotes tells whether the break is quoted.
+        for (const char* q = static_cast<const char*>(std::memchr(data + from, '"', end - from)); q != nullptr;
+             q = static_cast<const char*>(std::memchr(q + 1, '"', static_cast<std::size_t>(data + end - (q + 1)))))
+            quoted = !quoted;
+        ++lines;
+        if (!quoted || end == size) {
+            std::string_view record = rest.substr(0, end);
+            rest.remove_prefix(end == size ? size : end + 1);
+            if (!record.empty() && record.back() == '\r') record.remove_suffix(1);
+            return record;
+        }
+        from = end + 1;
+    }
+}
+
+std::size_t FirstInvalidUtf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // the second byte's range, narrowed against overlong and surrogate forms
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return i;
+        }
+        if (i + length > size || bytes[i + 1] < low || bytes[i + 1] > high) return i;
+        for (std::size_t k = 2; k < length; ++k)
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) return i;
+        i += length;
+    }
+    return std::string_view::npos;
+}
 
 bool SplitCsvLine(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch) {
     fields.clear();

@@ -1,8 +1,9 @@
-// The small CSV dialect of the batch: comma separated, double quotes around a field that
-// holds a comma or a quote (a quote doubled inside), one record per line. Numbers go through
+// The CSV of the batch, as RFC 4180 has it: comma separated records ending in CRLF or LF,
+// double quotes around a field that holds a comma, a quote (doubled inside) or a line break. Numbers go through
 // std::from_chars and std::to_chars: exact, locale-free and fast.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,7 +11,15 @@
 
 namespace kestrol::host {
 
-/// Splits one line into fields, trimming blanks around unquoted fields. Quoted fields are
+/// Takes the next record off the front of `rest` (without its line end) and adds the physical
+/// lines it spans to `lines`: a line break inside quotes belongs to the field. A quote left
+/// open runs to the end of the text, where SplitCsvLine refuses it.
+std::string_view NextCsvRecord(std::string_view& rest, std::size_t& lines);
+
+/// Offset of the first byte that is not part of well-formed UTF-8, or npos.
+std::size_t FirstInvalidUtf8(std::string_view text);
+
+/// Splits one record into fields, trimming blanks around unquoted fields. Quoted fields are
 /// unescaped into `scratch`, which must not change while the views are in use. False when a
 /// quote is left open.
 bool SplitCsvLine(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch);

@@ -107,14 +107,17 @@ double VesselWeight(const review::Review& r) {
     return f != nullptr ? f->Get("vessel_weight") : kEmptyValue;
 }
 
-json Measured(double si, Quantity q, UnitSystem units, bool given) {
+/// A number with a unit: null when not reported, else {"value", "unit", "given"}.
+json Measured(double si, bool reported, Quantity q, UnitSystem units, bool given) {
+    if (!reported) return nullptr;
     json field = json::object();
-    field["value"] = IsSetAndFinite(si) ? json(Convert(si, q, units)) : json(nullptr);
-    const Unit unit = UnitOf(q, units);
-    if (unit.symbol[0] != '\0') field["unit"] = unit.symbol;
-    if (given) field["given"] = true;
+    field["value"] = Convert(si, q, units);
+    field["unit"] = UnitOf(q, units).symbol;
+    field["given"] = given;
     return field;
 }
+
+const char* OrientationKey(int orientation) { return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr; }
 
 }  // namespace
 
@@ -138,8 +141,8 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 current = f.group;
                 first = false;
             }
-            const double v = o.values[static_cast<std::size_t>(f.index)];
-            const std::string note = f.index <= kSlotCount && c.Gives(static_cast<Slot>(f.index)) ? "(given)" : "";
+            const double v = Reported(f, c, o) ? o.values[static_cast<std::size_t>(f.index)] : kEmptyValue;
+            const std::string note = IsGivenValue(c, o, f.index) ? "(given)" : "";
             if (f.quantity == Quantity::Material) {
                 w.Words(Label(f, o.orientation), IsSetAndFinite(v) ? MaterialName(v) : "-", note);
             } else {
@@ -158,15 +161,14 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
     return text;
 }
 
-std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
+nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
     json report = json::object();
     report["name"] = c.name;
     report["source"] = source;
     report["sized"] = o.Sized();
-    if (!o.Sized()) {
-        report["problem"] = ExplainFailure(c, o);
-        report["missing_results"] = MissingResults(c, o);
-    }
+    report["problem"] = o.Sized() ? json(nullptr) : json(ExplainFailure(c, o));
+    report["missing_results"] = o.Sized() ? std::vector<std::string>{} : MissingResults(c, o);
+    report["warnings"] = CaseWarnings(c);
     report["units"] = units == UnitSystem::US ? "us" : "si";
 
     json feed = json::object();
@@ -177,69 +179,81 @@ std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                                                         Quantity::MassFlow, Quantity::Density,     Quantity::MassFlow, Quantity::Density,
                                                         Quantity::Plain,    Quantity::Density};
     for (int k = 0; k < kStreamKeyCount; ++k) {
-        if (!c.Has(k)) continue;
         if (streamQuantities[k] == Quantity::Plain) {
-            feed[streamWords[k]] = c.Get(k);
+            feed[streamWords[k]] = c.Has(k) ? json(c.Get(k)) : json(nullptr);
         } else {
-            feed[streamWords[k]] = Measured(c.Get(k), streamQuantities[k], units, false);
+            feed[streamWords[k]] = Measured(c.Get(k), c.Has(k), streamQuantities[k], units, true);
         }
     }
     feed["liquid_assumed_by_sizing"] = o.liquidAssumed;
     report["feed"] = feed;
 
-    if (o.result == S_OK) {
-        json groups = json::object();
-        groups["vessel"]["orientation"] = o.orientation == 0 ? "vertical" : o.orientation == 1 ? "horizontal" : "not decided";
-        groups["vessel"]["orientation_chosen_by_sizing"] = o.orientationChosen;
-        for (const ResultField& f : ResultFields()) {
-            if (!Applies(f, c, o.orientation)) continue;
-            const double v = o.values[static_cast<std::size_t>(f.index)];
-            const bool given = f.index <= kSlotCount && c.Gives(static_cast<Slot>(f.index));
-            json& group = groups[GroupKey(f.group)];
-            if (f.quantity == Quantity::Material) {
-                group["material_code"] = IsSetAndFinite(v) ? json(static_cast<int>(std::fabs(v))) : json(nullptr);
-                group["material"] = IsSetAndFinite(v) ? json(MaterialName(v)) : json(nullptr);
-            } else if (f.quantity == Quantity::Plain) {
-                group[f.key] = IsSetAndFinite(v) ? json(std::fabs(v)) : json(nullptr);
-            } else {
-                group[f.key] = Measured(v, f.quantity, units, given);
-            }
-        }
-        const review::Review r = review::ReviewCase(c, o);
-        if (r.count > 0) groups["mechanical"]["vessel_weight"] = Measured(VesselWeight(r), Quantity::Mass, units, false);
-        for (auto& item : groups.items()) report[item.key()] = item.value();
-        if (r.count > 0) {
-            json governing = json::object();
-            governing["diameter"] = review::ConstraintKey(r.governing.diameter);
-            governing["length"] = review::ConstraintKey(r.governing.length);
-            governing["ratio"] = r.governing.ratio;
-            governing["vapour_load_percent"] = r.governing.vapourLoadPercent >= 0.0 ? json(r.governing.vapourLoadPercent) : json(nullptr);
-            governing["vapour_alone_diameter"] = Measured(r.governing.vapourDiameter > 0.0 ? r.governing.vapourDiameter : kEmptyValue,
-                                                          Quantity::Length, units, false);
-            governing["text"] = review::Describe(r.items[0], r.governing, units);
-            report["governing"] = governing;
-            json findings = json::array();
-            for (const review::Finding& f : r) {
-                if (f.code == review::Code::Governing) continue;
-                json item = json::object();
-                item["code"] = review::CodeName(f.code);
-                item["severity"] = f.severity == review::Severity::Warning ? "warning" : "note";
-                item["text"] = review::Describe(f, r.governing, units);
-                json values = json::object();
-                for (std::size_t i = 0; i < f.count; ++i) {
-                    const review::Value& v = f.values[i];
-                    values[v.name] = v.quantity == Quantity::Plain ? json(v.si) : Measured(v.si, v.quantity, units, false);
-                }
-                item["values"] = values;
-                findings.push_back(item);
-            }
-            report["review"] = findings;
+    // Every group and key is always there, null where it does not apply or was not computed.
+    const bool decided = o.result == S_OK && OrientationKey(o.orientation) != nullptr;
+    report["vessel"]["orientation"] = decided ? json(OrientationKey(o.orientation)) : json(nullptr);
+    report["vessel"]["orientation_chosen_by_sizing"] = decided && o.orientationChosen;
+    for (const ResultField& f : ResultFields()) {
+        const bool reported = Reported(f, c, o);
+        const double v = o.values[static_cast<std::size_t>(f.index)];
+        json& group = report[GroupKey(f.group)];
+        if (f.quantity == Quantity::Material) {
+            group["material_code"] = reported ? json(static_cast<int>(std::fabs(v))) : json(nullptr);
+            group["material"] = reported ? json(MaterialName(v)) : json(nullptr);
+        } else if (f.quantity == Quantity::Plain) {
+            group[f.key] = reported ? json(std::fabs(v)) : json(nullptr);
+        } else {
+            group[f.key] = Measured(v, reported, f.quantity, units, IsGivenValue(c, o, f.index));
         }
     }
-    // The same keys for every case, so that a reader need not test for them.
-    if (!report.contains("governing")) report["governing"] = nullptr;
-    if (!report.contains("review")) report["review"] = json::array();
-    return report.dump(2) + "\n";
+    // The review: the weight with the mechanical results, what governed, and the findings; null
+    // and empty when the case was not sized.
+    const review::Review r = review::ReviewCase(c, o);
+    const double weight = VesselWeight(r);
+    report["mechanical"]["vessel_weight"] = Measured(weight, IsSetAndFinite(weight), Quantity::Mass, units, false);
+    report["governing"] = nullptr;
+    if (r.count > 0) {
+        json governing = json::object();
+        governing["diameter"] = review::ConstraintKey(r.governing.diameter);
+        governing["length"] = review::ConstraintKey(r.governing.length);
+        governing["ratio"] = r.governing.ratio;
+        governing["vapour_load_percent"] = r.governing.vapourLoadPercent >= 0.0 ? json(r.governing.vapourLoadPercent) : json(nullptr);
+        governing["vapour_alone_diameter"] =
+            Measured(r.governing.vapourDiameter, r.governing.vapourDiameter > 0.0, Quantity::Length, units, false);
+        governing["text"] = review::Describe(r.items[0], r.governing, units);
+        report["governing"] = governing;
+    }
+    json findings = json::array();
+    for (const review::Finding& f : r) {
+        if (f.code == review::Code::Governing) continue;
+        json item = json::object();
+        item["code"] = review::CodeName(f.code);
+        item["severity"] = f.severity == review::Severity::Warning ? "warning" : "note";
+        item["text"] = review::Describe(f, r.governing, units);
+        json values = json::object();
+        for (std::size_t i = 0; i < f.count; ++i) {
+            const review::Value& v = f.values[i];
+            values[v.name] = v.quantity == Quantity::Plain ? json(v.si) : Measured(v.si, true, v.quantity, units, false);
+        }
+        item["values"] = values;
+        findings.push_back(item);
+    }
+    report["review"] = findings;
+    return report;
+}
+std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
+    return JsonDocument(c, o, units, source).dump(2) + "\n";
+}
+
+nlohmann::ordered_json JsonErrorDocument(const InputError& error) {
+    json detail = json::object();
+    detail["file"] = error.File().empty() ? json(nullptr) : json(error.File());
+    detail["line"] = error.Line() > 0 ? json(error.Line()) : json(nullptr);
+    detail["column"] = error.Line() > 0 ? json(error.Column()) : json(nullptr);
+    detail["key"] = error.Key().empty() ? json(nullptr) : json(error.Key());
+    detail["message"] = error.Reason();
+    json document = json::object();
+    document["error"] = detail;
+    return document;
 }
 
 }  // namespace kestrol::host

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "host/case_file.h"
 #include "host/result_fields.h"
 #include "host/sizing_run.h"
@@ -13,8 +15,16 @@ namespace kestrol::host {
 /// Text report; `source` names the case file in the heading.
 std::string TextReport(const SizingCase& c, const SizingOutcome& outcome, UnitSystem units, const std::string& source);
 
-/// The same as one JSON object (pretty-printed): field names in words, each number as
-/// {"value": ..., "unit": ...}.
+/// The report as one JSON document (docs/report.schema.json): every key always present, null
+/// where a value does not apply or was not computed, each number with a unit as
+/// {"value", "unit", "given"}, dimensionless numbers plain.
+nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& outcome, UnitSystem units, const std::string& source);
+
+/// JsonDocument, pretty-printed.
 std::string JsonReport(const SizingCase& c, const SizingOutcome& outcome, UnitSystem units, const std::string& source);
+
+/// {"error": {"file", "line", "column", "key", "message"}} for input the host refused, so that a
+/// script that asked for JSON gets JSON.
+nlohmann::ordered_json JsonErrorDocument(const InputError& error);
 
 }  // namespace kestrol::host

@@ -10,31 +10,31 @@ namespace {
 constexpr int SlotIndex(Slot s) { return Index(s); }
 
 const ResultField kFields[] = {
-    {Group::Vessel, "inside_diameter", "Inside diameter", SlotIndex(Slot::Diameter), Quantity::Length, Shown::Always},
-    {Group::Vessel, "overall_length", "Overall length", SlotIndex(Slot::OverallLength), Quantity::Length, Shown::Always},
-    {Group::Vessel, "length_to_diameter_ratio", "T/T length / diameter", SlotIndex(Slot::Ratio), Quantity::Plain, Shown::Always},
-    {Group::Liquids, "heavy_liquid_level", "Heavy liquid level", SlotIndex(Slot::HeavyLevel), Quantity::Length, Shown::HeavyLiquid},
-    {Group::Liquids, "light_liquid_layer", "Light liquid layer", SlotIndex(Slot::LightLayerThickness), Quantity::Length, Shown::Always},
-    {Group::Liquids, "light_liquid_residence_time", "Light liquid residence", SlotIndex(Slot::LightResidenceTime), Quantity::Time, Shown::Always},
-    {Group::Liquids, "heavy_liquid_residence_time", "Heavy liquid residence", SlotIndex(Slot::HeavyResidenceTime), Quantity::Time, Shown::HeavyLiquid},
-    {Group::Liquids, "minimum_liquid_level", "Minimum liquid level", SlotIndex(Slot::MinimumLevel), Quantity::Length, Shown::Always},
-    {Group::Liquids, "holdup_time_below_minimum_level", "Hold-up below minimum", kHoldupIndex, Quantity::Time, Shown::Always},
-    {Group::Vapour, "allowable_vapour_velocity", "Allowable velocity", SlotIndex(Slot::VapourVelocity), Quantity::Velocity, Shown::Always},
-    {Group::Vapour, "vapour_space_allowance", "Vapour space allowance", SlotIndex(Slot::VapourAllowance), Quantity::Length, Shown::Vertical},
-    {Group::Vapour, "disengagement_height", "Disengagement height", SlotIndex(Slot::DisengagementHeight), Quantity::Length, Shown::Vertical},
-    {Group::Vapour, "mist_eliminator_height", "Mist eliminator height", SlotIndex(Slot::MistEliminatorHeight), Quantity::Length, Shown::Always},
-    {Group::Vapour, "second_vapour_space_allowance", "Second allowance", SlotIndex(Slot::SecondVapourAllowance), Quantity::Length, Shown::Vertical},
-    {Group::Vapour, "vapour_space_height", "Vapour space height", SlotIndex(Slot::VapourSpaceHeight), Quantity::Length, Shown::Horizontal},
-    {Group::Mechanical, "material", "Material", SlotIndex(Slot::MaterialCode), Quantity::Material, Shown::Always},
-    {Group::Mechanical, "allowable_stress", "Allowable stress", SlotIndex(Slot::AllowableStress), Quantity::Stress, Shown::Always},
-    {Group::Mechanical, "material_density", "Material density", SlotIndex(Slot::MaterialDensity), Quantity::Density, Shown::Always},
-    {Group::Mechanical, "corrosion_allowance", "Corrosion allowance", SlotIndex(Slot::CorrosionAllowance), Quantity::Thickness, Shown::Always},
-    {Group::Mechanical, "joint_efficiency", "Joint efficiency", SlotIndex(Slot::JointEfficiency), Quantity::Plain, Shown::Always},
-    {Group::Mechanical, "wall_thickness", "Wall thickness", SlotIndex(Slot::WallThickness), Quantity::Thickness, Shown::Always},
-    {Group::Cost, "vessel_cost", "Vessel", SlotIndex(Slot::VesselCost), Quantity::Money, Shown::Always},
-    {Group::Cost, "platforms_and_ladders_cost", "Platforms and ladders", SlotIndex(Slot::PlatformCost), Quantity::Money, Shown::Always},
-    {Group::Cost, "total_cost", "Total", SlotIndex(Slot::TotalCost), Quantity::Money, Shown::Always},
-    {Group::Cost, "cost_index", "Cost index", SlotIndex(Slot::CostIndex), Quantity::Plain, Shown::Always},
+    {Group::Vessel, "inside_diameter", "Inside diameter", SlotIndex(Slot::Diameter), Quantity::Length, Shown::Always, false},
+    {Group::Vessel, "overall_length", "Overall length", SlotIndex(Slot::OverallLength), Quantity::Length, Shown::Always, false},
+    {Group::Vessel, "length_to_diameter_ratio", "T/T length / diameter", SlotIndex(Slot::Ratio), Quantity::Plain, Shown::Always, false},
+    {Group::Liquids, "heavy_liquid_level", "Heavy liquid level", SlotIndex(Slot::HeavyLevel), Quantity::Length, Shown::HeavyLiquid, false},
+    {Group::Liquids, "light_liquid_layer", "Light liquid layer", SlotIndex(Slot::LightLayerThickness), Quantity::Length, Shown::Always, false},
+    {Group::Liquids, "light_liquid_residence_time", "Light liquid residence", SlotIndex(Slot::LightResidenceTime), Quantity::Time, Shown::Always, false},
+    {Group::Liquids, "heavy_liquid_residence_time", "Heavy liquid residence", SlotIndex(Slot::HeavyResidenceTime), Quantity::Time, Shown::HeavyLiquid, false},
+    {Group::Liquids, "minimum_liquid_level", "Minimum liquid level", SlotIndex(Slot::MinimumLevel), Quantity::Length, Shown::Always, false},
+    {Group::Liquids, "holdup_time_below_minimum_level", "Hold-up below minimum", kHoldupIndex, Quantity::Time, Shown::Always, false},
+    {Group::Vapour, "allowable_vapour_velocity", "Allowable velocity", SlotIndex(Slot::VapourVelocity), Quantity::Velocity, Shown::Always, true},
+    {Group::Vapour, "vapour_space_allowance", "Vapour space allowance", SlotIndex(Slot::VapourAllowance), Quantity::Length, Shown::Vertical, true},
+    {Group::Vapour, "disengagement_height", "Disengagement height", SlotIndex(Slot::DisengagementHeight), Quantity::Length, Shown::Vertical, false},
+    {Group::Vapour, "mist_eliminator_height", "Mist eliminator height", SlotIndex(Slot::MistEliminatorHeight), Quantity::Length, Shown::Always, true},
+    {Group::Vapour, "second_vapour_space_allowance", "Second allowance", SlotIndex(Slot::SecondVapourAllowance), Quantity::Length, Shown::Vertical, true},
+    {Group::Vapour, "vapour_space_height", "Vapour space height", SlotIndex(Slot::VapourSpaceHeight), Quantity::Length, Shown::Horizontal, false},
+    {Group::Mechanical, "material", "Material", SlotIndex(Slot::MaterialCode), Quantity::Material, Shown::Always, true},
+    {Group::Mechanical, "allowable_stress", "Allowable stress", SlotIndex(Slot::AllowableStress), Quantity::Stress, Shown::Always, true},
+    {Group::Mechanical, "material_density", "Material density", SlotIndex(Slot::MaterialDensity), Quantity::Density, Shown::Always, true},
+    {Group::Mechanical, "corrosion_allowance", "Corrosion allowance", SlotIndex(Slot::CorrosionAllowance), Quantity::Thickness, Shown::Always, true},
+    {Group::Mechanical, "joint_efficiency", "Joint efficiency", SlotIndex(Slot::JointEfficiency), Quantity::Plain, Shown::Always, true},
+    {Group::Mechanical, "wall_thickness", "Wall thickness", SlotIndex(Slot::WallThickness), Quantity::Thickness, Shown::Always, false},
+    {Group::Cost, "vessel_cost", "Vessel", SlotIndex(Slot::VesselCost), Quantity::Money, Shown::Always, false},
+    {Group::Cost, "platforms_and_ladders_cost", "Platforms and ladders", SlotIndex(Slot::PlatformCost), Quantity::Money, Shown::Always, false},
+    {Group::Cost, "total_cost", "Total", SlotIndex(Slot::TotalCost), Quantity::Money, Shown::Always, false},
+    {Group::Cost, "cost_index", "Cost index", SlotIndex(Slot::CostIndex), Quantity::Plain, Shown::Always, true},
 };
 
 /// [m/ft], [kg/lb], [kPa/psi] and the atmosphere [psi]: exact or as the cost step takes them.
@@ -80,6 +80,14 @@ bool Applies(const ResultField& f, const SizingCase& c, int orientation) {
     }
     return true;
 }
+
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {
+    const double v = o.values[static_cast<std::size_t>(f.index)];
+    if (o.result != S_OK || o.Refused() || !Applies(f, c, o.orientation) || !IsSetAndFinite(v)) return false;
+    return sized || f.basis || IsGivenValue(c, o, f.index);
+}
+
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o) { return Reported(f, c, o, o.Sized()); }
 
 std::string Label(const ResultField& f, int orientation) {
     if (f.index == Index(Slot::OverallLength) && orientation == 0) return "Overall height";

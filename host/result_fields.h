@@ -27,6 +27,9 @@ struct ResultField {
     int index;          ///< SizingOutcome::values index: a slot, or kHoldupIndex
     Quantity quantity;
     Shown shown;
+    /// Set before the path runs (a preset option or a given value): it still means something
+    /// when the vessel could not be sized. Dimensions, levels, times, wall and costs do not.
+    bool basis;
 };
 
 struct ResultTable {
@@ -42,6 +45,12 @@ const char* GroupTitle(Group g);
 
 /// Whether the row applies to this case and orientation (0 vertical, 1 horizontal).
 bool Applies(const ResultField& f, const SizingCase& c, int orientation);
+
+/// Whether the value is reported as a result: it applies, is a number, and the vessel was sized
+/// or the value is part of the design basis. Otherwise text shows "-", JSON null, CSV nothing.
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& outcome);
+/// The same with outcome.Sized() already known, for callers that walk every field.
+bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& outcome, bool sized);
 
 /// The label, with "height" for a vertical vessel's overall length.
 std::string Label(const ResultField& f, int orientation);

@@ -76,6 +76,33 @@ void WriteDesign(ISeparatorSizing& object, const SizingCase& c) {
     }
 }
 
+/// The design as the orientation's path can take it. The horizontal path always writes the
+/// length from the diameter and the ratio, so a given length becomes the ratio (with the
+/// diameter) or the diameter (with the ratio) that give it.
+SizingCase AsThePathTakesIt(const SizingCase& c, int orientation) {
+    if (orientation != 1 || !c.Gives(Slot::OverallLength)) return c;
+    SizingCase written = c;
+    const int lengthKey = FindCaseKey("overall_length_m", true);
+    const int diameterKey = FindCaseKey("diameter_m", true);
+    const int ratioKey = FindCaseKey("ratio", true);
+    const double length = c.Get(lengthKey);
+    if (c.Gives(Slot::Diameter) && !c.Gives(Slot::Ratio)) {
+        written.values[static_cast<std::size_t>(ratioKey)] = length / c.Get(diameterKey) - kHeadsOverDiameter;
+    } else if (!c.Gives(Slot::Diameter) && c.Gives(Slot::Ratio)) {
+        written.values[static_cast<std::size_t>(diameterKey)] = length / (c.Get(ratioKey) + kHeadsOverDiameter);
+    }
+    written.values[static_cast<std::size_t>(lengthKey)] = kEmptyValue;
+    return written;
+}
+
+/// The key to blame when the object refuses the feed.
+const char* KeyOfResult(HRESULT result) {
+    if (result == SIZING_E_NOFLOW || result == SIZING_E_NOVAPOUR) return "vapour_mass_flow_kg_h";
+    if (result == SIZING_E_NOPERCENT) return "assumed_liquid_percent";
+    if (result == SIZING_E_NOLIQUIDDENSITY) return "assumed_liquid_density_kg_m3";
+    return nullptr;
+}
+
 int OrientationNumber(Orientation o) { return o == Orientation::Vertical ? 0 : o == Orientation::Horizontal ? 1 : -1; }
 
 void Snapshot(ISeparatorSizing& object, SizingOutcome& outcome) {
@@ -131,7 +158,7 @@ std::string JoinWords(const std::vector<std::string>& words) {
 }  // namespace
 
 bool SizingOutcome::Sized() const {
-    if (result != S_OK || pathFailed) return false;
+    if (result != S_OK || pathFailed || Refused()) return false;
     for (const Required& r : kRequired)
         if (!r.heavyOnly && !IsSetAndFinite(At(r.slot))) return false;
     return true;
@@ -149,6 +176,10 @@ SizingOutcome SizeCase(const SizingCase& c) {
     ISeparatorSizing& object = *handle;
     SetInputs(object, c);
     int orientation = OrientationNumber(c.orientation);
+    if (orientation >= 0) {
+        outcome.refusal = CheckDesign(c, orientation);
+        if (outcome.Refused()) return outcome;
+    }
 
     if (c.orientation == Orientation::Auto || c.HasDesign()) {
         // With no orientation in the vector, Calculate validates the feed and derives the
@@ -157,6 +188,7 @@ SizingOutcome SizeCase(const SizingCase& c) {
         const HRESULT prepared = object.Calculate(0);
         if (prepared != SIZING_E_ORIENTATION) {
             outcome.result = prepared == S_OK ? E_FAIL : prepared;  // S_OK cannot happen without an orientation
+            if (const char* key = KeyOfResult(outcome.result)) outcome.refusal = {key, ExplainResult(outcome.result, c)};
             Snapshot(object, outcome);
             outcome.liquidAssumed = answers.asked;
             return outcome;
@@ -168,22 +200,41 @@ SizingOutcome SizeCase(const SizingCase& c) {
         }
         outcome.orientationChosen = orientation < 0;
         orientation = TruncateToInt32(object.GetValue(Index(Slot::Orientation)));
+        if (outcome.orientationChosen) {
+            outcome.refusal = CheckDesign(c, orientation);
+            if (outcome.Refused()) {
+                outcome.orientation = orientation;
+                return outcome;
+            }
+        }
     }
 
     if (c.HasDesign()) {
-        WriteDesign(object, c);
+        WriteDesign(object, AsThePathTakesIt(c, orientation));
         const double path = orientation == 0 ? object.SizeVertical() : object.SizeHorizontalVessel();
         outcome.pathFailed = IsEmpty(path);
     } else {
         SetInputs(object, c);
         object.SetOrientation(orientation);
         outcome.result = object.Calculate(0);
+        if (const char* key = KeyOfResult(outcome.result)) outcome.refusal = {key, ExplainResult(outcome.result, c)};
     }
     outcome.orientation = orientation;
     outcome.liquidAssumed = answers.asked;
     Snapshot(object, outcome);
     if (outcome.Sized()) AskHoldupTime(object, outcome);
     return outcome;
+}
+
+bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index) {
+    /// Relative difference of a length that went through the ratio and back.
+    constexpr double kRoundTrip = 1e-12;
+    if (index < 1 || index > kSlotCount) return false;
+    const Slot slot = static_cast<Slot>(index);
+    if (!c.Gives(slot)) return false;
+    const double given = c.Given(slot);
+    const double v = std::fabs(outcome.values[static_cast<std::size_t>(index)]);
+    return IsSetAndFinite(outcome.values[static_cast<std::size_t>(index)]) && std::fabs(v - given) <= kRoundTrip * given;
 }
 
 std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome& outcome) {
@@ -221,6 +272,16 @@ std::string ExplainFailure(const SizingCase& c, const SizingOutcome& outcome) {
     if (outcome.Sized()) return {};
     if (outcome.result != S_OK) return ExplainResult(outcome.result, c);
     const char* kind = outcome.orientation == 0 ? "vertical" : "horizontal";
+    // A vessel with its dimensions but no wall: the wall formula has no positive denominator,
+    // which only the pressure (against the material's stress and the joint) brings about.
+    if (IsSetAndFinite(outcome.At(Slot::Diameter)) && IsSetAndFinite(outcome.At(Slot::OverallLength)) &&
+        !IsSetAndFinite(outcome.At(Slot::WallThickness)) && !c.Gives(Slot::WallThickness)) {
+        char numbers[160];
+        std::snprintf(numbers, sizeof numbers, "%g kPa is beyond what the wall formula can carry at an allowable stress of %g kPa and a joint efficiency of %g",
+                      c.Get(kPressure), std::fabs(outcome.At(Slot::AllowableStress)), std::fabs(outcome.At(Slot::JointEfficiency)));
+        return std::string("The ") + kind + " vessel could not be sized; missing: " + JoinWords(MissingResults(c, outcome)) +
+               ". pressure_kPa: " + numbers + "; lower the pressure or choose a stronger material (design.material_code).";
+    }
     std::string text = std::string("The ") + kind + " vessel could not be sized; missing: " + JoinWords(MissingResults(c, outcome)) + ".";
     if (c.HasDesign())
         text += " Check the design block: a fixed diameter, ratio, length or level may leave no room for the liquid "

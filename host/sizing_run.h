@@ -28,6 +28,9 @@ struct SizingOutcome {
     bool liquidAssumed = false;
     /// The sizing path reported failure (known only when the host called it itself).
     bool pathFailed = false;
+    /// Input the host refused once the orientation was known (a design the path cannot honour),
+    /// or that the object refused through its HRESULT; the case was not sized.
+    InputProblem refusal;
     /// Slots 1 to 39 as the sizing left them, then the hold-up time; index 0 unused.
     std::array<double, kHoldupIndex + 1> values;
 
@@ -35,7 +38,13 @@ struct SizingOutcome {
     double At(Slot s) const { return values[static_cast<std::size_t>(Index(s))]; }
     /// Sized: the object answered S_OK, the path did not fail and no required result is empty.
     bool Sized() const;
+    /// The case was refused as unusable input (exit status 2, "bad input" in a batch).
+    bool Refused() const { return static_cast<bool>(refusal); }
 };
+
+/// Whether the value at this SizingOutcome::values index is the one the design block gave
+/// (up to the last bits of a length turned into a ratio and back).
+bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index);
 
 /// Plays the host sequence for the case on a fresh object of its own; never throws for
 /// anything the object reports.

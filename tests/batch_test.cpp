@@ -1,4 +1,7 @@
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -10,7 +13,9 @@
 #include "host/batch.h"
 #include "host/case_file.h"
 #include "host/csv.h"
+#include "host/progress_bar.h"
 #include "host/sizing_run.h"
+#include "row_name.h"
 
 namespace kestrol {
 namespace {
@@ -19,16 +24,16 @@ using Row = std::map<std::string, std::string>;
 
 /// The output CSV as rows of column name to field.
 std::vector<Row> ReadCsv(const std::string& text, std::vector<std::string>* header = nullptr) {
-    std::istringstream lines(text);
-    std::string line;
+    std::string_view rest = text;
+    std::size_t lines = 0;
     std::vector<std::string_view> fields;
     std::string scratch;
-    std::getline(lines, line);
-    EXPECT_TRUE(host::SplitCsvLine(line, fields, scratch));
+    EXPECT_TRUE(host::SplitCsvLine(host::NextCsvRecord(rest, lines), fields, scratch));
     const std::vector<std::string> names(fields.begin(), fields.end());
     if (header != nullptr) *header = names;
     std::vector<Row> rows;
-    while (std::getline(lines, line)) {
+    while (!rest.empty()) {
+        const std::string_view line = host::NextCsvRecord(rest, lines);
         EXPECT_TRUE(host::SplitCsvLine(line, fields, scratch)) << line;
         EXPECT_EQ(fields.size(), names.size()) << line;
         Row row;
@@ -118,6 +123,24 @@ TEST(BatchRoundTripTest, ResultsReadBackAsTheSingleCaseResults) {
     EXPECT_EQ(host::ParseNumber(rows[0].at("holdup_time_below_minimum_level_s")), alone.values[host::kHoldupIndex]);
 }
 
+// The batch API for callers with their own records: outcomes in the cases' order, each the
+// one a case sized alone gets.
+TEST(SizeCasesTest, KeepsOrderAndNumbers) {
+    std::vector<host::SizingCase> cases;
+    for (int i = 0; i < 40; ++i)
+        cases.push_back(CaseOf("c", i % 2 == 0 ? "vertical" : "horizontal",
+                               {{host::kPressure, 1000}, {host::kTemperature, 40}, {host::kVapourMassFlow, 2000.0 + 500 * i},
+                                {host::kVapourDensity, 10}, {host::kLightLiquidMassFlow, 800.0 + 90 * i}, {host::kLightLiquidDensity, 800}}));
+    const std::vector<host::SizingOutcome> outcomes = host::SizeCases(cases, 3);
+    ASSERT_EQ(outcomes.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const host::SizingOutcome alone = host::SizeCase(cases[i]);
+        EXPECT_EQ(outcomes[i].orientation, alone.orientation) << i;
+        for (std::size_t k = 0; k < alone.values.size(); ++k)
+            EXPECT_EQ(std::memcmp(&outcomes[i].values[k], &alone.values[k], sizeof(double)), 0) << "case " << i << ", value " << k;
+    }
+}
+
 // Chunks finish in any order on several threads; the output must not show it.
 TEST(BatchRoundTripTest, ThreadCountDoesNotChangeTheOutput) {
     std::string csv = kHeader;
@@ -137,6 +160,54 @@ TEST(BatchRoundTripTest, ThreadCountDoesNotChangeTheOutput) {
     EXPECT_EQ(rows.back().at("name"), "case 1499");
 }
 
+// Two records in, two rows out, though a name holds a line break, a comma and quotes.
+TEST(BatchRoundTripTest, QuotedLineBreaksStayInTheirField) {
+    const std::string csv = std::string(kHeader) + "\"two\r\nline, \"\"V-1\"\"\",vertical,3500,35,60000,28,1500,720,,,,\r\n" +
+                            "after,vertical,3500,35,60000,28,1500,720,,,,\r\n";
+    host::BatchSummary summary;
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 2, &summary));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(summary.rows, 2u);
+    EXPECT_EQ(rows[0].at("name"), "two\r\nline, \"V-1\"");
+    EXPECT_EQ(rows[0].at("status"), "sized") << rows[0].at("message");
+    EXPECT_EQ(rows[1].at("name"), "after");
+    EXPECT_EQ(rows[1].at("status"), "sized");
+}
+
+// An open quote swallows the rest of the file into one record, which is refused with the line
+// it starts on; nothing after it becomes a ghost row.
+TEST(BatchRoundTripTest, OpenQuoteIsOneBadRow) {
+    const std::string csv = std::string(kHeader) + "ok,vertical,3500,35,60000,28,1500,720,,,,\n\"open,vertical,3500\nx,vertical,1\n";
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 1));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].at("status"), "bad input");
+    EXPECT_NE(rows[1].at("message").find("line 3: a quote is left open"), std::string::npos) << rows[1].at("message");
+}
+
+TEST(BatchRoundTripTest, RowsOfEmptyFieldsAreSkippedWithAWarning) {
+    const std::string csv = std::string(kHeader) + ",,,,,,,,,,,\nok,vertical,3500,35,60000,28,1500,720,,,,\n";
+    host::BatchSummary summary;
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 1, &summary));
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(summary.warnings.size(), 1u);
+    EXPECT_NE(summary.warnings[0].find("cases.csv:2: a row of empty fields"), std::string::npos) << summary.warnings[0];
+}
+
+// A stop request (SIGINT) ends the batch between chunks and says so.
+TEST(BatchRoundTripTest, StopRequestEndsTheBatchEarly) {
+    std::string csv = kHeader;
+    for (int i = 0; i < 5000; ++i) csv += "case,vertical,1000,40,5000,10,2000,800,,,,\n";
+    std::atomic<int> stop{0};
+    host::BatchOptions options;
+    options.jobs = 2;
+    options.stop = &stop;
+    std::ostringstream out;
+    stop = 2;
+    const host::BatchSummary summary = host::SizeCsv(csv, "cases.csv", out, options);
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_LT(summary.sized, 5000u);
+}
+
 TEST(BatchRoundTripTest, BlankLinesAndCarriageReturnsAreNoCases) {
     const std::string csv = std::string("\xEF\xBB\xBF") + "name,orientation,pressure_kPa\r\n\r\na,vertical,100\r\n  \r\n";
     host::BatchSummary summary;
@@ -144,8 +215,46 @@ TEST(BatchRoundTripTest, BlankLinesAndCarriageReturnsAreNoCases) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].at("name"), "a");
     EXPECT_EQ(rows[0].at("pressure_kPa"), "100");
-    EXPECT_EQ(rows[0].at("status"), "not sized") << "no vapour given: the object says what is missing";
-    EXPECT_NE(rows[0].at("message").find("vapour"), std::string::npos);
+    EXPECT_EQ(rows[0].at("status"), "bad input") << "no temperature given";
+    EXPECT_NE(rows[0].at("message").find("temperature_C: is required"), std::string::npos) << rows[0].at("message");
+}
+
+struct ProgressRow {
+    const char* name;
+    std::size_t done, total;
+    std::vector<std::string> shown;
+    std::vector<std::string> notShown;
+};
+
+// Some two seconds into the batch (the clock runs on while the test does).
+const ProgressRow kProgressRows[] = {
+    {"KnownTotal", 500000, 1000000, {"[###############---------------] 50%", "500,000 / 1,000,000 cases  2", " cases/s  2 s left"}, {}},
+    {"TotalNotYetKnown", 100000, 0, {"100,000 cases  ", " cases/s"}, {"left", "%"}},
+};
+
+class ProgressBarTest : public testing::TestWithParam<ProgressRow> {};
+
+TEST_P(ProgressBarTest, ShowsRateAndTimeLeftThenErasesItself) {
+    const ProgressRow& row = GetParam();
+    std::ostringstream err;
+    host::ProgressBar bar(err, std::chrono::steady_clock::now() - std::chrono::seconds(2));
+    bar(row.done, row.total);
+    const std::string line = err.str();
+    for (const std::string& fragment : row.shown) EXPECT_NE(line.find(fragment), std::string::npos) << fragment << "\n" << line;
+    for (const std::string& fragment : row.notShown) EXPECT_EQ(line.find(fragment), std::string::npos) << fragment << "\n" << line;
+    bar.Erase();
+    const std::string erased = err.str().substr(line.size());
+    EXPECT_EQ(erased, "\r" + std::string(line.size() - 1, ' ') + "\r");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProgressBarTest, testing::ValuesIn(kProgressRows), testing_support::RowName());
+
+TEST(ProgressBarTest, QuickBatchesDrawNothing) {
+    std::ostringstream err;
+    host::ProgressBar bar(err);
+    bar(10, 100);
+    bar.Erase();
+    EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "host/output_file.h"
 
 #include "command_runner.h"
 #include "row_name.h"
@@ -51,6 +56,7 @@ struct BadInputRow {
     int status;
     const char* fragment;  ///< must appear on standard error
     bool csv = false;
+    const char* fileName = nullptr;  ///< instead of case.json or case.csv
 };
 
 const BadInputRow kBadInputs[] = {
@@ -72,7 +78,7 @@ const BadInputRow kBadInputs[] = {
     {"HeavyLighterThanLight", CaseWith(R"("heavy_liquid_mass_flow_kg_h": 10, "heavy_liquid_density_kg_m3": 700)"), {}, 2,
      "denser than the light liquid"},
     {"FlowWithoutDensity", CaseWith(R"("heavy_liquid_mass_flow_kg_h": 10)"), {}, 2,
-     "heavy_liquid_mass_flow_kg_h is given without heavy_liquid_density_kg_m3"},
+     "heavy_liquid_mass_flow_kg_h: is given without heavy_liquid_density_kg_m3"},
     {"DuplicateKey", R"({"pressure_kPa": 100, "pressure_kPa": 200})", {}, 2, "\"pressure_kPa\" is given twice"},
     {"OrientationTypo", CaseWith(R"("orientation": "vertcal")"), {}, 2, R"(did you mean "vertical"?)"},
     {"DesignNotAnObject", CaseWith(R"("design": 3)"), {}, 2, "design: must be an object"},
@@ -86,19 +92,50 @@ const BadInputRow kBadInputs[] = {
     {"UnknownCsvColumn", "name,presure_kPa\n", {}, 2, R"(unknown column "presure_kPa" (did you mean "pressure_kPa"?))", true},
     {"RepeatedCsvColumn", "name,pressure_kPa,pressure_kPa\n", {}, 2, "named twice", true},
     {"EmptyCsv", "\n\n", {}, 2, "the file is empty", true},
-    // The object's own checks: the case reached it, so the status is 1 and the sentence says
-    // what to add.
+    // What the object would refuse through its HRESULT is refused before it, naming the key.
     {"NoLiquidNoShare", R"({"pressure_kPa": 2500, "temperature_C": 20, "vapour_mass_flow_kg_h": 12000, "vapour_density_kg_m3": 19})",
-     {}, 1, "give assumed_liquid_percent"},
+     {}, 2, "assumed_liquid_percent: is required"},
     {"NoLiquidNoDensity",
      R"({"pressure_kPa": 2500, "temperature_C": 20, "vapour_mass_flow_kg_h": 12000, "vapour_density_kg_m3": 19,
          "assumed_liquid_percent": 2})",
-     {}, 1, "give assumed_liquid_density_kg_m3"},
+     {}, 2, "assumed_liquid_density_kg_m3: is required"},
     {"MissingPressure", R"({"temperature_C": 20, "vapour_mass_flow_kg_h": 12000, "vapour_density_kg_m3": 19,
          "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 700})",
-     {}, 1, "give pressure_kPa"},
+     {}, 2, "pressure_kPa: is required"},
+    {"MissingTemperature", R"({"pressure_kPa": 2500, "vapour_mass_flow_kg_h": 12000, "vapour_density_kg_m3": 19,
+         "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 700})",
+     {}, 2, "temperature_C: is required"},
+    {"MissingVapourDensity", R"({"pressure_kPa": 2500, "temperature_C": 20, "vapour_mass_flow_kg_h": 12000,
+         "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 700})",
+     {}, 2, "vapour_density_kg_m3: is required"},
     {"NoVapour", R"({"pressure_kPa": 2500, "temperature_C": 20, "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 700})",
-     {}, 1, "give a positive vapour_mass_flow_kg_h"},
+     {}, 2, "vapour_mass_flow_kg_h: is required"},
+    // Messages of one shape: file, line:column, key, value, reason.
+    {"HugeNumberHasItsPlace", "{\n  \"pressure_kPa\": 1e400\n}", {}, 2, "case.json:2:19: pressure_kPa: malformed JSON: number overflow parsing '1e400'"},
+    {"WrongTypeHasItsPlace", "{\"name\": \"x\",\n \"pressure_kPa\": \"high\"}", {}, 2, "case.json:2:2: pressure_kPa: must be a number"},
+    {"HeavyLighterThanLightNamesBothDensities", CaseWith(R"("heavy_liquid_mass_flow_kg_h": 10, "heavy_liquid_density_kg_m3": 700)"), {}, 2,
+     "heavy_liquid_density_kg_m3: the heavy liquid must be denser than the light liquid (700.0 kg/m3 is not more than the light liquid's 720.0 kg/m3)"},
+    // A design block the vessel cannot honour.
+    {"InconsistentVerticalGeometry", CaseWith(R"("orientation": "vertical", "design": {"diameter_m": 2, "overall_length_m": 8, "ratio": 2})"), {}, 2,
+     "design.overall_length_m: diameter_m 2.0, ratio 2.0 and overall_length_m 8.0 disagree: (2.0 + 0.5) x 2.0 = 5.0 m"},
+    {"LengthShorterThanHeads", CaseWith(R"("orientation": "horizontal", "design": {"diameter_m": 2, "overall_length_m": 0.9})"), {}, 2,
+     "design.overall_length_m: 0.9 m is not longer than the two heads"},
+    {"HorizontalLengthAlone", CaseWith(R"("orientation": "horizontal", "design": {"overall_length_m": 8})"), {}, 2,
+     "design.overall_length_m: a horizontal vessel's length follows from its diameter and ratio"},
+    {"HeavyLevelOnTwoPhaseFeed", CaseWith(R"("design": {"heavy_liquid_level_m": 0.5})"), {}, 2,
+     "design.heavy_liquid_level_m: the feed has no heavy liquid"},
+    {"LayerAboveTheTopOfADrum", CaseWith(R"("orientation": "horizontal", "design": {"diameter_m": 1, "light_liquid_layer_m": 5})"), {}, 2,
+     "design.light_liquid_layer_m: a liquid level of 5.0 m reaches the top of a horizontal vessel of 1.0 m diameter"},
+    {"LevelsAboveTheTopOfAVerticalVessel", CaseWith(R"("orientation": "vertical", "design": {"overall_length_m": 3, "light_liquid_layer_m": 5})"), {}, 2,
+     "design.light_liquid_layer_m: a liquid level of 5.0 m reaches the top of a vertical vessel 3.0 m high"},
+    // A missing result names the input that caused it.
+    {"PressureBeyondTheWall", R"({"pressure_kPa": 1e7, "temperature_C": 40, "vapour_mass_flow_kg_h": 15000, "vapour_density_kg_m3": 16,
+         "light_liquid_mass_flow_kg_h": 20000, "light_liquid_density_kg_m3": 800})",
+     {}, 1, "missing: wall thickness, vessel cost and total cost. pressure_kPa: 1e+07 kPa is beyond what the wall formula can carry"},
+    // What the file is.
+    {"DirectoryIsNamed", "", {"DIRECTORY"}, 2, "is a directory, not a case file"},
+    {"CsvWithoutItsExtensionIsSniffed", "name,presure_kPa\n", {}, 2, R"(cases.txt:1:1: header: unknown column "presure_kPa")", false, "cases.txt"},
+    {"CsvNotUtf8", "name,pressure_kPa\n\"caf\xE9\",100\n", {}, 2, "case.csv:2:5: is not UTF-8 text", true},
 };
 
 class BadInputTest : public testing::TestWithParam<BadInputRow> {};
@@ -106,10 +143,16 @@ class BadInputTest : public testing::TestWithParam<BadInputRow> {};
 TEST_P(BadInputTest, ExitsWithStatusAndMessage) {
     const BadInputRow& row = GetParam();
     TempFolder folder;
-    const std::string name = row.csv ? "case.csv" : "case.json";
-    const std::string path = row.caseText.empty() ? folder.Path(name) : folder.Write(name, row.caseText);
+    const std::string name = row.fileName != nullptr ? row.fileName : row.csv ? "case.csv" : "case.json";
+    std::string path = row.caseText.empty() ? folder.Path(name) : folder.Write(name, row.caseText);
     std::vector<std::string> args = {"size", path};
-    for (std::string arg : row.extraArgs) args.push_back(arg == "x.svg" ? folder.Path(arg) : arg);
+    for (std::string arg : row.extraArgs) {
+        if (arg == "DIRECTORY") {
+            args[1] = path = folder.Path("");
+        } else {
+            args.push_back(arg == "x.svg" ? folder.Path(arg) : arg);
+        }
+    }
     const CommandResult result = Kestrol(args);
     EXPECT_EQ(result.status, row.status) << result.err;
     // The report goes to standard output; the reason must reach the engineer in either stream.
@@ -141,6 +184,248 @@ TEST(CommandLineTest, ReportGoesToTheOutputFileWhenAsked) {
     text << written.rdbuf();
     EXPECT_NE(text.str().find("\"name\": \"to file\""), std::string::npos) << text.str();
 }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+const char* const kBatch = "name,pressure_kPa,temperature_C,vapour_mass_flow_kg_h,vapour_density_kg_m3,light_liquid_mass_flow_kg_h,"
+                           "light_liquid_density_kg_m3\nscrubber,3500,35,60000,28,1500,720\n";
+
+/// Files the folder holds besides the given ones: a leftover temporary file would show here.
+std::vector<std::string> OtherFiles(const std::string& folder, const std::vector<std::string>& known) {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(known.begin(), known.end(), name) == known.end()) others.push_back(name);
+    }
+    return others;
+}
+
+// An output that is an input, however it is spelled, is refused before anything is written.
+struct SameFileRow {
+    const char* name;
+    const char* input;  ///< case.json or cases.csv
+    std::vector<std::string> args;  ///< INPUT and DIR/ stand for the input's path and the folder
+};
+
+const SameFileRow kSameFileRows[] = {
+    {"ReportOntoCase", "case.json", {"-o", "INPUT"}},
+    {"ResultsOntoBatch", "cases.csv", {"-o", "INPUT"}},
+    {"SvgOntoCase", "case.json", {"--svg", "INPUT"}},
+    {"ThroughDotSlash", "case.json", {"-o", "DIR/./case.json"}},
+    {"ThroughParentFolder", "cases.csv", {"-o", "DIR/../FOLDER/cases.csv"}},
+    {"ThroughSymbolicLink", "case.json", {"-o", "DIR/link.json"}},
+    {"ReportAndSvgInOneFile", "case.json", {"-o", "DIR/out.txt", "--svg", "DIR/out.txt"}},
+};
+
+class SameFileTest : public testing::TestWithParam<SameFileRow> {};
+
+TEST_P(SameFileTest, IsRefusedAndTheInputKept) {
+    const SameFileRow& row = GetParam();
+    TempFolder folder;
+    const std::string input = folder.Write(row.input, std::string(row.input) == "case.json" ? CaseWith("") : kBatch);
+    const std::string original = ReadFile(input);
+    if (std::string(row.name) == "ThroughSymbolicLink") {
+        std::error_code error;
+        fs::create_symlink(input, folder.Path("link.json"), error);
+        if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    }
+    const std::string dir = folder.Path("");
+    std::vector<std::string> args = {"size", input};
+    for (std::string arg : row.args) {
+        if (arg == "INPUT") arg = input;
+        if (arg.rfind("DIR/", 0) == 0) arg = (fs::path(dir) / arg.substr(4)).string();
+        const std::size_t at = arg.find("FOLDER");
+        if (at != std::string::npos) arg.replace(at, 6, fs::path(dir).parent_path().filename().string());
+        args.push_back(arg);
+    }
+    const CommandResult result = Kestrol(args);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_NE(result.err.find("is the same file as"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile(input), original);
+    EXPECT_FALSE(fs::exists(folder.Path("out.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SameFileTest, testing::ValuesIn(kSameFileRows), testing_support::RowName());
+
+// A run that fails leaves the earlier output as it was, and no temporary file behind.
+struct KeepsOutputRow {
+    const char* name;
+    const char* inputName;
+    std::string input;
+    std::vector<std::string> extraArgs;
+};
+
+const KeepsOutputRow kKeepsOutputRows[] = {
+    {"BadBatchHeader", "cases.csv", "name,presure_kPa\nx,100\n", {}},
+    {"MalformedCase", "case.json", "{\"pressure_kPa\": ", {}},
+    {"RefusedDesign", "case.json", CaseWith(R"("orientation": "horizontal", "design": {"overall_length_m": 8})"), {}},
+    {"SvgOfUnsizedCaseKeepsTheOldDrawing", "case.json", CaseWith(R"("orientation": "vertical", "design": {"diameter_m": 0.2, "ratio": 1})"),
+     {"--svg", "OLD"}},
+};
+
+class KeepsOutputTest : public testing::TestWithParam<KeepsOutputRow> {};
+
+TEST_P(KeepsOutputTest, OldContentsSurvive) {
+    const KeepsOutputRow& row = GetParam();
+    TempFolder folder;
+    const std::string input = folder.Write(row.inputName, row.input);
+    const std::string old = folder.Write("old.out", "old\n");
+    std::vector<std::string> args = {"size", input};
+    if (row.extraArgs.empty()) {
+        args.insert(args.end(), {"-o", old});
+    } else {
+        args.insert(args.end(), {row.extraArgs[0], old});
+    }
+    const CommandResult result = Kestrol(args);
+    EXPECT_NE(result.status, 0);
+    EXPECT_EQ(ReadFile(old), "old\n") << result.err;
+    EXPECT_EQ(OtherFiles(folder.Path(""), {row.inputName, "old.out"}), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, KeepsOutputTest, testing::ValuesIn(kKeepsOutputRows), testing_support::RowName());
+
+TEST(OutputFileTest, IsReplacedWholeAndNoTemporaryFileStays) {
+    TempFolder folder;
+    const std::string input = folder.Write("cases.csv", kBatch);
+    const std::string results = folder.Write("results.csv", "old\n");
+    const CommandResult result = Kestrol({"size", input, "-o", results});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(ReadFile(results).rfind("name,pressure_kPa", 0), 0u);
+    EXPECT_EQ(OtherFiles(folder.Path(""), {"cases.csv", "results.csv"}), std::vector<std::string>{});
+}
+
+TEST(OutputFileTest, WritesThroughASymbolicLink) {
+    TempFolder folder;
+    const std::string input = folder.Write("cases.csv", kBatch);
+    const std::string results = folder.Write("results.csv", "old\n");
+    std::error_code error;
+    fs::create_symlink(results, folder.Path("link.csv"), error);
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    const CommandResult result = Kestrol({"size", input, "-o", folder.Path("link.csv")});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::is_symlink(folder.Path("link.csv")));
+    EXPECT_EQ(ReadFile(results).rfind("name,pressure_kPa", 0), 0u);
+}
+
+// A stop request (what SIGINT and SIGTERM raise) while the batch runs: nothing is written,
+// the status is 128 + the signal, one line says so.
+TEST(OutputFileTest, InterruptedBatchWritesNothing) {
+    TempFolder folder;
+    const std::string input = folder.Write("cases.csv", kBatch);
+    const std::string results = folder.Write("results.csv", "old\n");
+    host::RequestStop(15);
+    const CommandResult result = Kestrol({"size", input, "-o", results});
+    host::RequestStop(0);
+    EXPECT_EQ(result.status, 128 + 15);
+    EXPECT_NE(result.err.find("interrupted; nothing was written"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile(results), "old\n");
+    EXPECT_EQ(OtherFiles(folder.Path(""), {"cases.csv", "results.csv"}), std::vector<std::string>{});
+}
+
+// --format json answers in JSON even when the input is refused.
+TEST(CommandLineTest, JsonFormatGivesAJsonErrorObject) {
+    TempFolder folder;
+    const std::string input = folder.Write("case.json", "{\"pressure_kPa\": -1}");
+    const CommandResult result = Kestrol({"size", input, "--format", "json"});
+    EXPECT_EQ(result.status, 2);
+    const nlohmann::json error = nlohmann::json::parse(result.out).at("error");
+    EXPECT_EQ(error.at("file"), input);
+    EXPECT_EQ(error.at("key"), "pressure_kPa");
+    EXPECT_EQ(error.at("line"), 1);
+    EXPECT_EQ(error.at("column"), 2);
+    EXPECT_NE(error.at("message").get<std::string>().find("must be greater than 0"), std::string::npos);
+    EXPECT_NE(result.err.find("pressure_kPa: must be greater than 0"), std::string::npos) << result.err;
+}
+
+// What a command-line tool is expected to answer.
+struct ConventionRow {
+    const char* name;
+    std::vector<std::string> args;  ///< CASE and BATCH stand for a good case file and batch
+    int status;
+    std::vector<std::string> out;  ///< fragments of standard output
+    std::vector<std::string> err;  ///< fragments of standard error
+    std::vector<std::string> absent;  ///< in neither stream
+};
+
+const ConventionRow kConventionRows[] = {
+    {"Version", {"--version"}, 0, {"kestrol 1.", "-bit)"}, {}, {}},
+    {"VersionShort", {"-V"}, 0, {"kestrol 1.", "build"}, {}, {}},
+    {"UnknownCommandSuggestsNearest", {"sise", "CASE"}, 2, {}, {R"(unknown command "sise" (did you mean "size"?))"}, {}},
+    {"SizeHelp", {"size", "--help"}, 0,
+     {"kestrol size", "text (default)", "si (default)", "(default: one per core)", "Exit status:", "130", "Examples:\n  kestrol size "}, {},
+     {"UINT", "TEXT", "in [1 - 1024]"}},
+    {"RunHelp", {"run", "--help"}, 0, {"kestrol run", "Exit status:", "Example:\n  kestrol run "}, {}, {"TEXT"}},
+    {"JobsWithOneCaseWarns", {"size", "CASE", "--jobs", "2"}, 0, {"Result: sized."}, {"warning: --jobs applies to a CSV batch"}, {}},
+    {"AssumedLiquidWithLiquidWarns", {"size", "ASSUMED"}, 0, {}, {"warning: assumed_liquid_percent is not used: the feed carries liquid"}, {}},
+    {"ReportToStandardOutput", {"size", "CASE", "-o", "-"}, 0, {"Result: sized."}, {}, {}},
+    {"BatchToStandardOutput", {"size", "BATCH", "-o", "-"}, 0, {"name,pressure_kPa", ",sized,"}, {"1 of 1 cases sized"}, {}},
+};
+
+class ConventionTest : public testing::TestWithParam<ConventionRow> {};
+
+TEST_P(ConventionTest, Answers) {
+    const ConventionRow& row = GetParam();
+    TempFolder folder;
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args) {
+        if (arg == "CASE") {
+            args.push_back(folder.Write("case.json", CaseWith("")));
+        } else if (arg == "BATCH") {
+            args.push_back(folder.Write("cases.csv", kBatch));
+        } else if (arg == "ASSUMED") {
+            args.push_back(folder.Write("case.json", CaseWith(R"("assumed_liquid_percent": 2)")));
+        } else {
+            args.push_back(arg);
+        }
+    }
+    const CommandResult result = Kestrol(args);
+    EXPECT_EQ(result.status, row.status) << result.err;
+    for (const std::string& fragment : row.out) EXPECT_NE(result.out.find(fragment), std::string::npos) << fragment << "\n" << result.out;
+    for (const std::string& fragment : row.err) EXPECT_NE(result.err.find(fragment), std::string::npos) << fragment << "\n" << result.err;
+    for (const std::string& fragment : row.absent) EXPECT_EQ((result.out + result.err).find(fragment), std::string::npos) << fragment;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ConventionTest, testing::ValuesIn(kConventionRows), testing_support::RowName());
+
+/// Standard input reads from the text while it lives.
+class StandardInput {
+public:
+    explicit StandardInput(const std::string& text) : text_(text), saved_(std::cin.rdbuf(text_.rdbuf())) {}
+    ~StandardInput() { std::cin.rdbuf(saved_); }
+
+private:
+    std::istringstream text_;
+    std::streambuf* saved_;
+};
+
+struct StdinRow {
+    const char* name;
+    std::string text;
+    const char* fragment;  ///< of standard output
+};
+
+// "-" takes the case or the batch from standard input; what it is follows from its first
+// character, as there is no name to tell.
+const StdinRow kStdinRows[] = {
+    {"Case", CaseWith(R"("name": "piped")"), "Separator sizing: piped  (standard input)"},
+    {"Batch", kBatch, "scrubber,3500,35,60000,28,1500,720,vertical,"},
+};
+
+class StdinTest : public testing::TestWithParam<StdinRow> {};
+
+TEST_P(StdinTest, ReadsTheInput) {
+    StandardInput input(GetParam().text);
+    const CommandResult result = Kestrol({"size", "-"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find(GetParam().fragment), std::string::npos) << result.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StdinTest, testing::ValuesIn(kStdinRows), testing_support::RowName());
 
 }  // namespace
 }  // namespace kestrol

@@ -44,16 +44,79 @@ TEST_P(SplitCsvLineTest, GivesTheFields) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, SplitCsvLineTest, testing::ValuesIn(kSplitRows), testing_support::RowName());
 
+// Records as RFC 4180 has them: a line break inside quotes is part of the field.
+struct RecordRow {
+    const char* name;
+    std::string text;
+    std::vector<std::string> records;
+    std::vector<std::size_t> lines;  ///< physical lines each record spans
+};
+
+const RecordRow kRecordRows[] = {
+    {"OnePerLine", "a,b\nc,d\n", {"a,b", "c,d"}, {1, 1}},
+    {"CrLfLineEnds", "a,b\r\nc,d\r\n", {"a,b", "c,d"}, {1, 1}},
+    {"LastRecordWithoutLineEnd", "a,b\nc,d", {"a,b", "c,d"}, {1, 1}},
+    {"QuotedLineFeed", "\"two\nline\",1\nx,2\n", {"\"two\nline\",1", "x,2"}, {2, 1}},
+    {"QuotedCrLf", "\"two\r\nline\",1\r\nx,2\r\n", {"\"two\r\nline\",1", "x,2"}, {2, 1}},
+    {"DoubledQuoteBeforeBreakStaysInside", "\"say \"\"hi\"\"\nthere\",1\n", {"\"say \"\"hi\"\"\nthere\",1"}, {2}},
+    {"ClosedQuoteEndsAtTheBreak", "\"\",1\n2,3\n", {"\"\",1", "2,3"}, {1, 1}},
+    {"OpenQuoteRunsToTheEnd", "\"open,1\nx,2\n", {"\"open,1\nx,2\n"}, {3}},
+};
+
+class NextCsvRecordTest : public testing::TestWithParam<RecordRow> {};
+
+TEST_P(NextCsvRecordTest, SplitsRecordsNotLines) {
+    const RecordRow& row = GetParam();
+    std::string_view rest = row.text;
+    std::vector<std::string> records;
+    std::vector<std::size_t> lines;
+    while (!rest.empty()) {
+        std::size_t spanned = 0;
+        records.emplace_back(host::NextCsvRecord(rest, spanned));
+        lines.push_back(spanned);
+    }
+    EXPECT_EQ(records, row.records);
+    EXPECT_EQ(lines, row.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NextCsvRecordTest, testing::ValuesIn(kRecordRows), testing_support::RowName());
+
+struct Utf8Row {
+    const char* name;
+    std::string text;
+    std::size_t firstBad;
+};
+
+const Utf8Row kUtf8Rows[] = {
+    {"Ascii", "plain,1", std::string::npos},
+    {"TwoThreeAndFourBytes", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", std::string::npos},
+    {"Latin1Byte", "caf\xE9,1", 3},
+    {"OverlongSlash", "a\xC0\xAF", 1},
+    {"Surrogate", "ab\xED\xA0\x80", 2},
+    {"CutShort", "abc\xE2\x82", 3},
+    {"BeyondUnicode", "\xF4\x90\x80\x80", 0},
+};
+
+class Utf8Test : public testing::TestWithParam<Utf8Row> {};
+
+TEST_P(Utf8Test, FindsTheFirstBadByte) { EXPECT_EQ(host::FirstInvalidUtf8(GetParam().text), GetParam().firstBad); }
+
+INSTANTIATE_TEST_SUITE_P(Rows, Utf8Test, testing::ValuesIn(kUtf8Rows), testing_support::RowName());
+
 TEST(CsvFieldTest, WrittenFieldsSplitBackUnchanged) {
-    const std::vector<std::string> fields = {"plain", "with, comma", R"(with "quotes")", "", "trailing"};
+    const std::vector<std::string> fields = {"plain", "with, comma", R"(with "quotes")", "", "two\nlines", "trailing"};
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line.push_back(',');
         host::AppendCsvField(line, fields[i]);
     }
+    std::string_view rest = line;
+    std::size_t spanned = 0;
+    const std::string_view record = host::NextCsvRecord(rest, spanned);
+    EXPECT_TRUE(rest.empty()) << "one record, whatever its fields hold";
     std::vector<std::string_view> back;
     std::string scratch;
-    ASSERT_TRUE(host::SplitCsvLine(line, back, scratch));
+    ASSERT_TRUE(host::SplitCsvLine(record, back, scratch));
     ASSERT_EQ(back.size(), fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(std::string(back[i]), fields[i]);
 }

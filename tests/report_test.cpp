@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "drawn_vessels.h"
+#include "host/batch.h"
 #include "host/report.h"
 #include "host/result_fields.h"
 #include "row_name.h"
@@ -115,8 +116,8 @@ TEST(JsonReportTest, CarriesTheSameResultsWithUnitsAlongside) {
     EXPECT_EQ(report["cost"]["total_cost"]["unit"], "USD");
     EXPECT_EQ(report["feed"]["pressure"]["unit"], "psig");
     EXPECT_TRUE(report["liquids"].contains("heavy_liquid_level"));
-    EXPECT_FALSE(report["vapour"].contains("disengagement_height")) << "vertical only";
-    EXPECT_FALSE(report.contains("missing_results"));
+    EXPECT_TRUE(report["vapour"]["disengagement_height"].is_null()) << "vertical only";
+    EXPECT_EQ(report["missing_results"], nlohmann::json::array());
 }
 
 TEST(JsonReportTest, FailedCaseListsMissingResultsAndNoGroups) {
@@ -125,8 +126,53 @@ TEST(JsonReportTest, FailedCaseListsMissingResultsAndNoGroups) {
     const nlohmann::json report = nlohmann::json::parse(host::JsonReport(ThreePhaseCase(), o, UnitSystem::SI, "case.json"));
     EXPECT_EQ(report["sized"], false);
     EXPECT_NE(report["problem"].get<std::string>().find("assumed_liquid_percent"), std::string::npos);
-    EXPECT_FALSE(report.contains("vessel"));
+    EXPECT_TRUE(report["vessel"]["inside_diameter"].is_null());
+    EXPECT_TRUE(report["vessel"]["orientation"].is_null());
 }
+
+// A case that was not sized shows no dimension, level, wall or cost, however absurd the
+// numbers the failed search left behind; the design basis it was sized against stays.
+struct UnsizedRow {
+    const char* name;
+    bool pathFailed;
+};
+
+const UnsizedRow kUnsizedRows[] = {{"PathFailed", true}, {"RequiredResultMissing", false}};
+
+class UnsizedReportTest : public testing::TestWithParam<UnsizedRow> {};
+
+TEST_P(UnsizedReportTest, ShowsNoResultsOnlyTheBasis) {
+    host::SizingOutcome o = DrawnOutcome(0, 4.2e69, 7.0e70);
+    o.pathFailed = GetParam().pathFailed;
+    o.values[static_cast<std::size_t>(Index(Slot::WallThickness))] = 7.5e72;
+    o.values[static_cast<std::size_t>(Index(Slot::VesselCost))] = kEmptyValue;
+    const host::SizingCase c = ThreePhaseCase();
+    ASSERT_FALSE(o.Sized());
+
+    const std::string text = host::TextReport(c, o, UnitSystem::SI, "case.json");
+    EXPECT_EQ(text.find("e+"), std::string::npos) << text;
+    EXPECT_EQ(text.find(",000,000,000"), std::string::npos) << text;
+    EXPECT_NE(text.find("1 (carbon steel)"), std::string::npos) << "the material is part of the basis\n" << text;
+
+    const nlohmann::json report = nlohmann::json::parse(host::JsonReport(c, o, UnitSystem::SI, "case.json"));
+    for (const char* group : {"vessel", "liquids", "cost"}) {
+        for (const auto& item : report.at(group).items()) {
+            if (item.key() == "orientation" || item.key() == "orientation_chosen_by_sizing" || item.key() == "cost_index") continue;
+            EXPECT_TRUE(item.value().is_null()) << group << "." << item.key() << " = " << item.value();
+        }
+    }
+    EXPECT_TRUE(report["mechanical"]["wall_thickness"].is_null());
+    EXPECT_EQ(report["mechanical"]["material_code"], 1);
+    EXPECT_NEAR(report["vapour"]["allowable_vapour_velocity"]["value"].get<double>(), 0.4, 1e-15);
+
+    std::string row;
+    host::AppendResultColumns(row, c, o);
+    EXPECT_EQ(row.find("e+"), std::string::npos) << row;
+    EXPECT_NE(row.find(",not sized,"), std::string::npos) << row;
+    EXPECT_EQ(row.rfind("vertical,,,,", 0), 0u) << "diameter, length, ratio and heavy level are empty: " << row;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnsizedReportTest, testing::ValuesIn(kUnsizedRows), testing_support::RowName());
 
 }  // namespace
 }  // namespace kestrol

@@ -2,10 +2,13 @@
 # Installs what the build and the tests need on a Debian machine, only what is missing.
 # With --windows also the mingw-w64 cross compilers and Wine, for the Windows server; with
 # --fuzz clang and its fuzzer and sanitizer runtimes; with --measure valgrind, which
-# tools/instructions.sh counts instructions with.
+# tools/instructions.sh counts instructions with; with --python the extension's build
+# dependencies and what the package's tests, notebook and Dask run use, for Debian's own
+# /usr/bin/python3.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin)
+packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin
+          python3-jsonschema)
 as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
 for option in "$@"; do
@@ -19,6 +22,11 @@ for option in "$@"; do
       ;;
     --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizer runtimes
     --measure) packages+=(valgrind) ;;
+    --python)
+      packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
+                 python3-dask python3-distributed python3-nbclient python3-nbformat python3-ipykernel
+                 python3-matplotlib python3-setuptools python3-wheel python3-pip)
+      ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac
 done

@@ -28,6 +28,23 @@ else
   skip "conformance corpus not found beside the repository; skipped"
 fi
 
+# The Python package, built for Debian's Python beside the native build (the extension alone,
+# Release) and tested uninstalled from that build folder against the native command line.
+python_build="build/$preset-python"
+build_python() {
+  tools/setup.sh --python &&
+    cmake -S . -B "$python_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTROL_BUILD_PYTHON=ON -DKESTROL_BUILD_TESTS=OFF \
+      -DKESTROL_BUILD_BENCHMARKS=OFF -DKESTROL_WARNINGS_AS_ERRORS=ON >/dev/null &&
+    cmake --build "$python_build" --target _kestrol
+}
+if build_python; then
+  # Any status but 0 fails the stage, 5 (no tests collected) included.
+  stage "python suites" env KESTROL="build/$preset/host/kestrol" PYTHONPATH="$python_build/python" \
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests
+else
+  fail "python: set-up or build"
+fi
+
 # The Windows builds once, beside the native default build they are compared with. Their
 # stages are counted in the same summary.
 if [ "$preset" = default ]; then

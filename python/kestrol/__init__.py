@@ -1,0 +1,409 @@
+"""Separator sizing from Python: the engine of the ``kestrol`` command line, not a copy of it.
+
+    >>> import kestrol
+    >>> s = kestrol.size({"orientation": "vertical", "pressure_kPa": 3500, "temperature_C": 35,
+    ...                   "vapour_mass_flow_kg_h": 60000, "vapour_density_kg_m3": 28,
+    ...                   "light_liquid_mass_flow_kg_h": 1500, "light_liquid_density_kg_m3": 720})
+    >>> s.sized, s.inside_diameter_m
+    (True, 1.9812)
+
+``size`` sizes one case (a mapping with the case file's keys, or a case file's path);
+``size_many`` sizes a DataFrame, an iterable of mappings or a CSV batch on every core;
+``run_script`` plays a host script; ``SizingObject`` is the object through its interface.
+Input the command line would refuse with exit status 2 raises ``CaseError`` with its
+sentence; a case the object cannot size is a result with ``sized == False`` and the reason.
+"""
+from __future__ import annotations
+
+import array
+import enum
+import html
+import json
+import math
+import os
+import warnings
+from collections.abc import Iterable, Mapping
+from typing import Any, Dict, List, Optional, Union
+
+from . import _kestrol
+from ._kestrol import CaseError, Sizing, SizingObject
+
+__all__ = [
+    "CaseError", "EMPTY_VALUE", "RESULT_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot", "check", "run_script",
+    "size", "size_many",
+]
+__version__ = "1.0"
+
+CaseError.__module__ = __name__
+CaseError.__doc__ = "Input the command line refuses with exit status 2; the message is its sentence."
+Sizing.__module__ = __name__
+SizingObject.__module__ = __name__
+
+EMPTY_VALUE: float = _kestrol.EMPTY_VALUE
+"""The object's marker for an empty, unset or failed value."""
+
+RESULT_COLUMNS: List[str] = list(_kestrol.RESULT_COLUMNS)
+"""The result columns of a batch after the inputs, SI units in their names."""
+
+Slot = enum.IntEnum("Slot", [(name, index) for name, index, _unit in _kestrol.SLOTS], module=__name__)
+Slot.__doc__ = "The 39 slots of the sizing vector by name, for get_value and set_value."
+
+for _name, _code in _kestrol.HRESULTS.items():
+    globals()[_name] = _code
+    __all__.append(_name)
+
+_STATUS_WORDS = ("sized", "not sized", "bad input")
+_ORIENTATION_WORDS = {-1: "", 0: "vertical", 1: "horizontal"}
+_CASE_KEYS = [key for key, _design in _kestrol.CASE_KEYS]
+_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + ["status", "message"]
+PathLike = Union[str, "os.PathLike[str]"]
+
+
+class SizingError(RuntimeError):
+    """A failure HRESULT of the sizing object, with the command line's sentence for it."""
+
+    def __init__(self, hresult: int):
+        self.hresult = int(hresult)
+        self.sentence = _kestrol.explain_result(self.hresult)
+        super().__init__(f"0x{self.hresult & 0xFFFFFFFF:08X}: {self.sentence}")
+
+
+def check(hr: int) -> int:
+    """Returns ``hr`` when it is a success code; raises ``SizingError`` for a failure code."""
+    hr = int(hr)
+    if hr >= 0x80000000:  # given as the unsigned number a script prints
+        hr -= 0x100000000
+    if hr < 0:
+        raise SizingError(hr)
+    return hr
+
+
+def _check_review(review: bool) -> None:
+    if not isinstance(review, bool):
+        raise TypeError("review must be True or False")
+
+
+def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
+    """Sizes one separator, as ``kestrol size CASE.json`` does.
+
+    ``case`` is a mapping with the case file's keys (``"design"`` block included) or the path
+    of a case file. Returns a ``Sizing``: the results as attributes with their units in the
+    names (``inside_diameter_m``, ``total_cost_USD``, None where not computed), ``sized`` and
+    ``problem``, ``to_dict()`` (the ``--format json`` document), ``report(units)`` and
+    ``svg(units)``. Raises ``CaseError`` for input the command line refuses; a case the object
+    cannot size is returned with ``sized == False``.
+    """
+    _check_review(review)
+    if type(case) is dict or isinstance(case, Mapping):
+        return _kestrol.size_mapping(case, "case")
+    if isinstance(case, (str, os.PathLike)):
+        return _kestrol.size_file(os.fspath(case))
+    raise TypeError(f"size() takes a mapping or the path of a case file, not {type(case).__name__}")
+
+
+def _to_dict(self: Sizing, units: str = "si") -> Dict[str, Any]:
+    """The ``kestrol size --format json`` document of this case, as a dict."""
+    return json.loads(self._json(units))
+
+
+def _repr(self: Sizing) -> str:
+    if not self.sized:
+        return f"<Sizing {self.name or self.source!r}: not sized>"
+    return (f"<Sizing {self.name or self.source!r}: {self.orientation}, inside diameter {self.inside_diameter_m:.3f} m, "
+            f"overall length {self.overall_length_m:.3f} m, total cost {self.total_cost_USD:,.0f} USD>")
+
+
+def _cell(value: Any) -> str:
+    if isinstance(value, dict) and "value" in value:
+        number = value["value"]
+        text = "-" if number is None else f"{number:,.4g}"
+        return f"{text} {value.get('unit', '')}".strip() + (" (given)" if value.get("given") else "")
+    if isinstance(value, dict) and "text" in value:  # a finding: its words say it all
+        return " ".join(str(value[k]) for k in ("severity", "code") if k in value) + (": " if "code" in value else "") + value["text"]
+    if isinstance(value, float):
+        return f"{value:,.4g}"
+    if isinstance(value, list):
+        return "; ".join(_cell(v) for v in value) if value else "-"
+    return "-" if value is None else str(value)
+
+
+def _repr_html(self: Sizing) -> str:
+    document = self.to_dict()
+    rows = []
+    for group, content in document.items():
+        if not isinstance(content, dict):
+            continue
+        rows.append(f'<tr><th colspan="2" style="text-align:left">{html.escape(group.capitalize())}</th></tr>')
+        for key, value in content.items():
+            rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
+    for key, value in document.items():
+        if key not in ("name", "source", "units") and not isinstance(value, dict):
+            rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
+    table = f"<table>{''.join(rows)}</table>"
+    drawing = self.svg() if self.sized else ""
+    title = html.escape(self.name or self.source)
+    return (f"<div><b>{title}</b><div style=\"display:flex;gap:2em;align-items:flex-start\">{table}"
+            f"<div style=\"max-width:480px\">{drawing}</div></div></div>")
+
+
+def _repr_svg(self: Sizing) -> Optional[str]:
+    return self.svg() if self.sized else None
+
+
+Sizing.to_dict = _to_dict
+Sizing.__repr__ = _repr
+Sizing._repr_html_ = _repr_html
+Sizing._repr_svg_ = _repr_svg
+
+
+def _jobs(jobs: Optional[int]) -> int:
+    if jobs is None:
+        return 0
+    if not isinstance(jobs, int) or isinstance(jobs, bool) or not 1 <= jobs <= 1024:
+        raise ValueError("jobs must be a whole number from 1 to 1024, or None for one per core")
+    return jobs
+
+
+def _pandas():
+    try:
+        import pandas
+    except ImportError:
+        return None
+    return pandas
+
+
+def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping], PathLike], *, jobs: Optional[int] = None,
+              review: bool = True) -> Union["pandas.DataFrame", List[Dict[str, Any]]]:
+    """Sizes many cases on every core, as ``kestrol size CASES.csv`` does.
+
+    ``cases`` is a pandas DataFrame whose columns are a CSV batch's (the case file's keys,
+    design keys flat; NaN or None means not given), an iterable of mappings as ``size``
+    takes them, or the path of a CSV batch. Returns a DataFrame (a list of dicts when pandas
+    is not installed) with one row per case in input order: the inputs, then the batch's
+    result columns (SI units in their names), ``status`` (``sized``, ``not sized``, ``bad
+    input``) and ``message``. A bad row is reported in its row. The sizing runs without the
+    interpreter lock; ``jobs`` threads (None: one per core).
+    """
+    _check_review(review)
+    jobs = _jobs(jobs)
+    if isinstance(cases, (str, os.PathLike)):
+        return _size_csv(os.fspath(cases), jobs)
+    pandas = _pandas()
+    if pandas is not None and isinstance(cases, pandas.DataFrame):
+        return _size_frame(pandas, cases, jobs)
+    if isinstance(cases, Mapping):
+        raise TypeError("size_many() takes many cases; give one case to size()")
+    return _size_mappings(pandas, list(cases), jobs)
+
+
+def _doubles(count: int, fill: Optional[float]):
+    """A writable buffer of doubles: a numpy array where numpy is installed, else an array.array.
+    With `fill` None the contents are left as they come (the caller writes every one)."""
+    try:
+        import numpy
+    except ImportError:
+        return array.array("d", [math.nan if fill is None else fill]) * count
+    return numpy.empty(count) if fill is None else numpy.full(count, fill)
+
+
+def _run_engine(values, orientations, skip: Dict[int, str], n: int, jobs: int):
+    """The batch engine over key-major value columns; returns results, orientation used, status codes and messages."""
+    results = _doubles(n * len(RESULT_COLUMNS), None)
+    used = bytearray(n)
+    status = bytearray(n)
+    messages = _kestrol.size_columns(values, orientations, skip, results, used, status, jobs)
+    return results, used, status, messages
+
+
+def _size_mappings(pandas, rows: List[Any], jobs: int):
+    for position, row in enumerate(rows):
+        if not isinstance(row, Mapping):
+            raise TypeError(f"size_many(): row {position} is a {type(row).__name__}, not a mapping")
+    n = len(rows)
+    values = _doubles(n * len(_CASE_KEYS), math.nan)
+    orientations = bytearray(n)
+    problems, names = _kestrol.read_mappings(rows, values, orientations)
+    results, used, status, messages = _run_engine(values, orientations, problems, n, jobs)
+    messages.update(problems)
+    given = [k for k, key in enumerate(_CASE_KEYS) if any(not math.isnan(values[k * n + r]) for r in range(n))]
+    columns: Dict[str, list] = {
+        "name": names,
+        "orientation": [row.get("orientation", "") if isinstance(row.get("orientation", ""), str) else "" for row in rows],
+    }
+    for k in given:
+        columns[_CASE_KEYS[k]] = list(values[k * n:(k + 1) * n])
+    return _assemble(pandas, columns, n, results, used, status, messages, index=None)
+
+
+def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int, str], index):
+    """The batch's rows: the inputs (a mapping of columns, or the input DataFrame), then the results."""
+    if pandas is None:
+        out = []
+        for r in range(n):
+            row = {name: _none_for_nan(column[r]) for name, column in inputs.items()}
+            row["orientation_used"] = _ORIENTATION_WORDS[(used[r] ^ 0x80) - 0x80]
+            for c, name in enumerate(RESULT_COLUMNS):
+                row[name] = _none_for_nan(results[c * n + r])
+            row["status"] = _STATUS_WORDS[status[r]]
+            row["message"] = messages.get(r, "")
+            out.append(row)
+        return out
+    import numpy
+
+    table = numpy.asarray(results).reshape(len(RESULT_COLUMNS), n)
+    frame = inputs if isinstance(inputs, pandas.DataFrame) else pandas.DataFrame(dict(inputs), index=index)
+    message_column = numpy.full(n, "", dtype=object)
+    for r, message in messages.items():
+        message_column[r] = message
+    tail = {"orientation_used": numpy.array(["", "vertical", "horizontal"], dtype=object)[numpy.frombuffer(used, dtype=numpy.int8) + 1]}
+    for c, name in enumerate(RESULT_COLUMNS):
+        tail[name] = table[c]
+    tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
+    tail["message"] = message_column
+    # Columns inserted one by one keep their arrays: merging them into one block would copy
+    # every result. A design input and a result may share a name (material_code): both stay,
+    # as in the CSV.
+    out = frame.copy(deep=False)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", pandas.errors.PerformanceWarning)
+        for name, column in tail.items():
+            out.insert(out.shape[1], name, column, allow_duplicates=True)
+    return out
+
+
+def _none_for_nan(value):
+    return None if isinstance(value, float) and math.isnan(value) else value
+
+
+def _frame_column(pandas, column, key: str, n: int, values, row: int, problems: Dict[int, str]) -> None:
+    """One input column into its row of the key-major values; cells that are not numbers become problems."""
+    import numpy
+
+    target = values[row * n:(row + 1) * n]
+    if pandas.api.types.is_numeric_dtype(column.dtype) and not pandas.api.types.is_bool_dtype(column.dtype):
+        target[:] = column.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
+        return
+    target[:] = numpy.nan
+    for r, cell in enumerate(column.tolist()):
+        if cell is None or (isinstance(cell, float) and math.isnan(cell)) or cell is pandas.NA or cell == "":
+            continue
+        if isinstance(cell, (int, float, numpy.integer, numpy.floating)) and not isinstance(cell, (bool, numpy.bool_)):
+            target[r] = float(cell)
+            continue
+        number = _kestrol.parse_number(cell) if isinstance(cell, str) else None
+        if number is None:
+            problems.setdefault(r, f"{key}: \"{cell}\" is not a number")
+        else:
+            target[r] = number
+
+
+def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[int, str]) -> None:
+    """Orientation codes for the engine: each distinct word read once; a word it refuses makes its rows bad input."""
+    import numpy
+
+    codes, words = pandas.factorize(column)  # -1 for missing: "auto"
+    meaning = []
+    for word in words:
+        try:
+            meaning.append(_kestrol.parse_orientation(str(word)))
+        except CaseError as e:
+            meaning.append(f"orientation: {e}")
+    numeric = numpy.array([m if isinstance(m, int) else 0 for m in meaning] + [0], dtype=numpy.int8)
+    numpy.frombuffer(orientations, dtype=numpy.int8)[:] = numeric[codes]  # codes of -1 pick the trailing 0
+    for i, m in enumerate(meaning):
+        if isinstance(m, str):
+            for r in numpy.nonzero(codes == i)[0]:
+                problems.setdefault(int(r), m)
+
+
+def _size_frame(pandas, frame, jobs: int):
+    names = [str(name) for name in frame.columns]
+    keys = _kestrol.column_keys(names, "DataFrame")
+    n = len(frame)
+    values = _doubles(n * len(_CASE_KEYS), None)
+    for key in set(range(len(_CASE_KEYS))) - set(keys):
+        values[key * n:(key + 1) * n] = math.nan
+    orientations = bytearray(n)
+    problems: Dict[int, str] = {}
+    for position, key in enumerate(keys):
+        column = frame.iloc[:, position]
+        if key >= 0:
+            _frame_column(pandas, column, _CASE_KEYS[key], n, values, key, problems)
+        elif names[position] == "orientation":
+            _frame_orientations(pandas, column, orientations, problems)
+    results, used, status, messages = _run_engine(values, orientations, problems, n, jobs)
+    messages.update(problems)
+    labels = frame.index
+    messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}
+    return _assemble(pandas, frame, n, results, used, status, messages, index=None)
+
+
+def _read_input(path: str) -> bytes:
+    try:
+        with open(path, "rb") as file:
+            return file.read()
+    except OSError as e:
+        raise CaseError(f"{path}: cannot be read ({e.strerror})") from None
+
+
+def _size_csv(path: str, jobs: int):
+    """The CSV batch through the command line's own reader and writer, its output read back."""
+    import csv
+    import io
+
+    output = _kestrol.size_csv(_read_input(path), path, jobs)
+    header = next(csv.reader(io.StringIO(output[:output.index(b"\n")].decode("utf-8"))))
+    first_result = len(header) - len(_BATCH_TAIL) + 1
+    words = {i for i, name in enumerate(header) if name in ("name", "orientation")} | {first_result - 1, len(header) - 2, len(header) - 1}
+    numbers = [i for i in range(len(header)) if i not in words]
+    pandas = _pandas()
+    if pandas is not None:
+        frame = pandas.read_csv(io.BytesIO(output), header=None, skiprows=1, keep_default_na=False,
+                                na_values={i: [""] for i in numbers}, dtype={i: object for i in words},
+                                float_precision="round_trip")  # the default parser may miss the last bit
+        frame.columns = header  # by position: a design input and a result may share a name
+        return frame
+    out = []
+    rows = csv.reader(io.StringIO(output.decode("utf-8"), newline=""))
+    next(rows)  # the header
+    for row in rows:
+        record = {}
+        for i, name in enumerate(header):
+            cell = row[i]
+            number = _kestrol.parse_number(cell) if i in numbers and cell != "" else None
+            record[name] = cell if i in words else (number if number is not None or cell == "" else cell)
+        out.append(record)
+    return out
+
+
+def _script_value(value):
+    """Script numbers as the script format writes what JSON cannot: "NaN", "Infinity"."""
+    if isinstance(value, float) and not math.isfinite(value):
+        return "NaN" if math.isnan(value) else ("Infinity" if value > 0 else "-Infinity")
+    if isinstance(value, Mapping):
+        return {k: _script_value(v) for k, v in value.items()}
+    if isinstance(value, (list, tuple)):
+        return [_script_value(v) for v in value]
+    return value
+
+
+def run_script(script: Union[Mapping, str, "os.PathLike[str]"]) -> Dict[str, Any]:
+    """Plays a host script as ``kestrol run SCRIPT.json`` does and returns its output object.
+
+    ``script`` is a mapping in the script format (``inputs``, ``callback``, ``calls``), the
+    script's JSON text, or the path of a script file. Doubles the JSON cannot hold come back
+    as "NaN", "Infinity" and "-Infinity", as the command line prints them. A malformed script
+    raises ``CaseError`` with the command line's message.
+    """
+    if isinstance(script, Mapping):
+        return json.loads(_kestrol.run_script(json.dumps(_script_value(script))))
+    if isinstance(script, str) and script.lstrip().startswith("{"):
+        return json.loads(_kestrol.run_script(script))
+    if isinstance(script, (str, os.PathLike)):
+        path = os.fspath(script)
+        text = _read_input(path)
+        try:
+            return json.loads(_kestrol.run_script(text))
+        except CaseError as e:
+            raise CaseError(f"{path}: {e}") from None
+    raise TypeError(f"run_script() takes a mapping, JSON text or a path, not {type(script).__name__}")

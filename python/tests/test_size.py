@@ -1,0 +1,117 @@
+"""size() against the command line: the same document, report, drawing and sentences."""
+import json
+import re
+import math
+import pytest
+
+import kestrol
+from conftest import EXAMPLE_CASES, REPO
+
+NO_LIQUID_WITHOUT_SHARE = {
+    "orientation": "vertical", "pressure_kPa": 3500, "temperature_C": 35,
+    "vapour_mass_flow_kg_h": 60000, "vapour_density_kg_m3": 28,
+}
+
+
+@pytest.mark.parametrize("units", ["si", "us"])
+@pytest.mark.parametrize("case", EXAMPLE_CASES, ids=lambda p: p.stem)
+def test_document_report_and_drawing_equal_the_command_line(cli, tmp_path, case, units):
+    relative = case  # the document names the case file as given: give both the same
+    sizing = kestrol.size(relative)
+    assert sizing.to_dict(units) == json.loads(cli("size", relative, "--format", "json", "--units", units).stdout)
+    assert sizing.report(units) == cli("size", relative, "--units", units).stdout
+    drawing = tmp_path / "vessel.svg"
+    cli("size", relative, "--units", units, "--svg", drawing, check_status=0)
+    assert sizing.svg(units) == drawing.read_text()
+
+
+@pytest.mark.parametrize("case", EXAMPLE_CASES, ids=lambda p: p.stem)
+def test_mapping_sizes_as_the_file_and_attributes_carry_the_document(case):
+    by_path = kestrol.size(case)
+    by_mapping = kestrol.size(json.loads(case.read_text()))
+    document = by_path.to_dict()
+    assert {**by_mapping.to_dict(), "source": document["source"]} == document
+    assert by_path.sized and by_mapping.vector == by_path.vector
+    for group in ("vessel", "liquids", "vapour", "mechanical", "cost"):
+        for key, field in document[group].items():
+            if not isinstance(field, dict):
+                continue
+            column = next(c for c in kestrol.RESULT_COLUMNS if c.startswith(key + "_") or c == key)
+            if field.get("unit") == "mm":  # the report shows thicknesses in mm, the name says m
+                assert getattr(by_path, column) == pytest.approx(field["value"] / 1000.0, rel=1e-15), column
+            else:
+                assert getattr(by_path, column) == field["value"], column
+    assert by_path.orientation == document["vessel"]["orientation"]
+
+
+BEYOND_LIMITS = {
+    "orientation": "horizontal", "pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 1e14,
+    "vapour_density_kg_m3": 28, "light_liquid_mass_flow_kg_h": 1e12, "light_liquid_density_kg_m3": 720,
+}
+
+
+def test_a_case_the_object_cannot_size_is_a_result_not_an_exception(cli, tmp_path):
+    path = tmp_path / "huge.json"
+    path.write_text(json.dumps(BEYOND_LIMITS))
+    sizing = kestrol.size(BEYOND_LIMITS)
+    assert not sizing.sized and sizing.status == "not sized"
+    expected = json.loads(cli("size", path, "--format", "json", check_status=1).stdout)
+    assert sizing.problem == expected["problem"] and sizing.missing_results
+    assert sizing.overall_length_m is None and sizing._repr_svg_() is None
+    with pytest.raises(kestrol.CaseError, match="not sized"):
+        sizing.svg()
+
+
+BAD_CASES = [
+    ("typo", {"vapor_mass_flow_kg_h": 1}),
+    ("wrong type", {"pressure_kPa": "high"}),
+    ("boolean", {"pressure_kPa": True}),
+    ("negative density", {**NO_LIQUID_WITHOUT_SHARE, "vapour_density_kg_m3": -1.0}),
+    ("lighter liquid", {**NO_LIQUID_WITHOUT_SHARE, "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 5}),
+    ("orientation", {**NO_LIQUID_WITHOUT_SHARE, "orientation": "verticle"}),
+    ("design typo", {**NO_LIQUID_WITHOUT_SHARE, "design": {"diamter_m": 2}}),
+    ("design not an object", {**NO_LIQUID_WITHOUT_SHARE, "design": 3}),
+    ("empty marker", {**NO_LIQUID_WITHOUT_SHARE, "temperature_C": -32767}),
+    ("material", {**NO_LIQUID_WITHOUT_SHARE, "design": {"material_code": 2.5}}),
+]
+
+
+@pytest.mark.parametrize("label,case", BAD_CASES, ids=[b[0] for b in BAD_CASES])
+def test_bad_input_raises_the_exit_2_sentence(cli, tmp_path, label, case):
+    path = tmp_path / "bad.json"
+    path.write_text(json.dumps(case))
+    refused = cli("size", path, check_status=2)
+    with pytest.raises(kestrol.CaseError) as by_path:
+        kestrol.size(path)
+    assert str(by_path.value) == refused.stderr.strip()
+    with pytest.raises(ValueError) as by_mapping:
+        kestrol.size(case)
+    # A mapping has no lines: the same sentence, without the file's line and column.
+    assert str(by_mapping.value) == re.sub(r"^(:\d+:\d+)?", "", refused.stderr.strip().replace(str(path), "", 1)).join(["case", ""])
+
+
+def test_non_finite_and_unreadable_inputs(cli):
+    with pytest.raises(kestrol.CaseError, match="must be a finite number"):
+        kestrol.size({**NO_LIQUID_WITHOUT_SHARE, "pressure_kPa": math.inf})
+    with pytest.raises(kestrol.CaseError, match="must be a number, not object"):
+        kestrol.size({**NO_LIQUID_WITHOUT_SHARE, "pressure_kPa": {"a": 1}})
+    missing = REPO / "no-such-case.json"
+    with pytest.raises(kestrol.CaseError) as raised:
+        kestrol.size(missing)
+    assert str(raised.value) == cli("size", missing, check_status=2).stderr.strip()
+    with pytest.raises(TypeError):
+        kestrol.size(42)
+
+
+def test_notebook_display_holds_the_table_and_the_drawing():
+    sizing = kestrol.size(EXAMPLE_CASES[0])
+    shown = sizing._repr_html_()
+    assert "<table>" in shown and "<svg" in shown and "inside diameter" in shown
+    assert sizing._repr_svg_() == sizing.svg()
+    assert "mapping" in kestrol.size.__doc__ and "DataFrame" in kestrol.size_many.__doc__
+
+
+def test_the_type_stub_names_every_result_attribute():
+    stub = (REPO / "python" / "kestrol" / "_kestrol.pyi").read_text()
+    missing = [c for c in kestrol.RESULT_COLUMNS if f"    {c}: Optional[float]\n" not in stub]
+    assert not missing and hasattr(kestrol.Sizing, kestrol.RESULT_COLUMNS[0])

@@ -107,24 +107,21 @@ bool HoldsUsableMagnitude(double v) { return !IsEmpty(v) && std::isfinite(v) && 
 /// Wall thickness [in] before corrosion allowance, or NaN when there is none: a pressure
 /// that is not a number, or a formula with no positive denominator under positive pressure
 /// (no stress to hold it).
-double PressureWallInches(SlotAccess& slots, double p, double diameter, double efficiency, double stressKpa) {
+double PressureWallInches(const WallFormulas& formulas, double p, double diameter, double efficiency, double stressKpa) {
     if (!std::isfinite(p)) return std::numeric_limits<double>::quiet_NaN();
     const double r = diameter * kRadiusInchesPerMetre;
     const double sp = stressKpa * kPsiPerKpa;
     bool evaluated = false;
     double t = 0.0;
 
-    const double shellCoefficient = MagnitudeIfSet(slots, Slot::ShellPressureCoefficient);
-    if (!IsEmpty(shellCoefficient)) {
-        const double denominator = efficiency * sp - shellCoefficient * p;
+    if (!IsEmpty(formulas.shellPressureCoefficient)) {
+        const double denominator = efficiency * sp - formulas.shellPressureCoefficient * p;
         if (p > 0.0 && !(denominator > 0.0)) return std::numeric_limits<double>::quiet_NaN();
         t = p * r / denominator;
         evaluated = true;
     }
-    const double headMultiplier = MagnitudeIfSet(slots, Slot::HeadStressMultiplier);
-    const double headCoefficient = MagnitudeIfSet(slots, Slot::HeadPressureCoefficient);
-    if (!IsEmpty(headMultiplier) && !IsEmpty(headCoefficient)) {
-        const double denominator = headMultiplier * efficiency * sp - headCoefficient * p;
+    if (!IsEmpty(formulas.headStressMultiplier) && !IsEmpty(formulas.headPressureCoefficient)) {
+        const double denominator = formulas.headStressMultiplier * efficiency * sp - formulas.headPressureCoefficient * p;
         if (p > 0.0 && !(denominator > 0.0)) return std::numeric_limits<double>::quiet_NaN();
         const double head = p * r / denominator;
         if (!evaluated || head > t) t = head;
@@ -140,6 +137,24 @@ double PressureWallInches(SlotAccess& slots, double p, double diameter, double e
 double PowerOf(double x, double exponent) { return exponent == 0.0 ? 1.0 : std::pow(x, exponent); }
 
 }  // namespace
+
+WallFormulas WallFormulasOf(SlotAccess& slots) {
+    return {MagnitudeIfSet(slots, Slot::ShellPressureCoefficient), MagnitudeIfSet(slots, Slot::HeadStressMultiplier),
+            MagnitudeIfSet(slots, Slot::HeadPressureCoefficient)};
+}
+
+double GaugePressurePsig(double pressureKpa) { return pressureKpa * kPsiPerKpa - kAtmospherePsi; }
+
+double ShellThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
+                      const WallFormulas& formulas) {
+    const double wall = PressureWallInches(formulas, pressurePsig, diameter, efficiency, stressKpa);
+    const double thickness = std::ceil((corrosionAllowance * kInchesPerMetre + wall) * kSixteenthsPerInch) * kMetresPerSixteenth;
+    return std::isfinite(thickness) ? thickness : kEmptyValue;
+}
+
+double VesselWeight(double diameter, double length, double headLengthFactor, double density, double thickness) {
+    return kPi * diameter * (headLengthFactor * diameter + length) * density * thickness;
+}
 
 double MaterialCostFactor(SlotAccess& slots) {
     const Material* m = CurrentMaterial(slots);
@@ -180,7 +195,7 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     }
 
     // Working units of this step only; the stored inputs keep kPa and deg C.
-    const double p = feed.pressure * kPsiPerKpa - kAtmospherePsi;
+    const double p = GaugePressurePsig(feed.pressure);
     const double temperatureF = feed.temperature * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius;
 
     // An unknown code has no density: the slot stays empty and no weight follows.
@@ -195,9 +210,7 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
 
     double thickness = FixedValue(slots, Slot::WallThickness);
     if (IsEmpty(thickness)) {
-        const double wall = PressureWallInches(slots, p, d, efficiency, stress);
-        thickness = std::ceil((corrosionAllowance * kInchesPerMetre + wall) * kSixteenthsPerInch) * kMetresPerSixteenth;
-        if (!std::isfinite(thickness)) thickness = kEmptyValue;
+        thickness = ShellThickness(p, d, efficiency, stress, corrosionAllowance, WallFormulasOf(slots));
         slots.Set(Slot::WallThickness, thickness);
     }
 
@@ -205,7 +218,7 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     bool vesselCostKnown = false;
     double vesselCost = kEmptyValue;
     if (!IsEmpty(thickness) && !IsEmpty(density)) {
-        const double weight = kPi * d * (std::fabs(slots.Get(Slot::HeadLengthFactor)) * d + l) * density * thickness;
+        const double weight = VesselWeight(d, l, std::fabs(slots.Get(Slot::HeadLengthFactor)), density, thickness);
         if (std::isfinite(weight) && weight > 0.0) {
             const double a = slots.Get(Slot::VesselCostA);
             const double b = slots.Get(Slot::VesselCostB);

@@ -22,4 +22,29 @@ double MaterialDensity(SlotAccess& slots);
 /// design temperature [kPa]; kEmptyValue for a code not in the table.
 double AllowableStress(SlotAccess& slots, double designTemperatureF);
 
+/// Coefficients of the shell formula (pressure coefficient) and of the head formula (stress
+/// multiplier and pressure coefficient), as magnitudes; kEmptyValue switches a formula off.
+struct WallFormulas {
+    double shellPressureCoefficient = kEmptyValue;
+    double headStressMultiplier = kEmptyValue;
+    double headPressureCoefficient = kEmptyValue;
+};
+
+/// The formulas as slots 19, 21 and 22 set them.
+WallFormulas WallFormulasOf(SlotAccess& slots);
+
+/// Gauge pressure [psig] from an absolute pressure [kPa], as the wall formulas take it.
+double GaugePressurePsig(double pressureKpa);
+
+/// Wall thickness [m] at gauge pressure `pressurePsig` for inside diameter `diameter` [m],
+/// joint efficiency, allowable stress [kPa] and corrosion allowance [m]: the larger of the
+/// formulas, at least 1/8 in, plus the allowance, rounded up to whole sixteenths of an inch.
+/// kEmptyValue when it does not come out finite.
+double ShellThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
+                      const WallFormulas& formulas);
+
+/// Weight [kg] of shell and heads: diameter and overall length [m], the head allowance as a
+/// multiple of the diameter, material density [kg/m3] and wall thickness [m].
+double VesselWeight(double diameter, double length, double headLengthFactor, double density, double thickness);
+
 }  // namespace kestrol::design

@@ -15,6 +15,7 @@
 #include "host/csv.h"
 #include "host/result_fields.h"
 #include "host/sizing_run.h"
+#include "review/review.h"
 
 namespace kestrol::host {
 namespace {
@@ -100,8 +101,40 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
     return CheckCase(c);
 }
 
+/// Columns the review adds after the results.
+constexpr const char* kReviewColumns[] = {"vessel_weight_kg", "governing_diameter", "governing_length", "warnings", "vapour_load_percent"};
+
+void AppendReview(std::string& out, const review::Review& r) {
+    out.push_back(',');
+    if (const review::Finding* weight = r.Find(review::Code::WeightAndCost)) AppendNumber(out, weight->Get("vessel_weight"));
+    out.push_back(',');
+    out.append(review::ConstraintKey(r.governing.diameter));
+    out.push_back(',');
+    out.append(review::ConstraintKey(r.governing.length));
+    out.push_back(',');
+    bool first = true;
+    for (const review::Finding& f : r) {
+        if (f.severity != review::Severity::Warning) continue;
+        if (!first) out.push_back(';');
+        out.append(review::CodeName(f.code));
+        first = false;
+    }
+    out.push_back(',');
+    if (r.count > 0 && r.governing.vapourLoadPercent >= 0.0) AppendNumber(out, r.governing.vapourLoadPercent);
+}
+
+void CountWarnings(const review::Review& r, BatchSummary& counts) {
+    bool any = false;
+    for (const review::Finding& f : r) {
+        if (f.severity != review::Severity::Warning) continue;
+        ++counts.reviewWarnings[static_cast<std::size_t>(f.code)];
+        any = true;
+    }
+    if (any) ++counts.withReviewWarnings;
+}
+
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count; ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -156,7 +189,7 @@ void AppendRow(std::string& out, const Record& record, const std::vector<Column>
         ++counts.badInput;
     } else {
         const SizingOutcome outcome = SizeCase(c);
-        AppendResultColumns(out, c, outcome);
+        CountWarnings(AppendResultColumns(out, c, outcome), counts);
         if (outcome.Sized()) {
             ++counts.sized;
         } else if (outcome.Refused()) {
@@ -221,6 +254,8 @@ void Write(Pipeline& p, std::ostream& out, const BatchOptions& options, BatchSum
             summary.sized += chunk.counts.sized;
             summary.notSized += chunk.counts.notSized;
             summary.badInput += chunk.counts.badInput;
+            summary.withReviewWarnings += chunk.counts.withReviewWarnings;
+            for (std::size_t code = 0; code < review::kCodeCount; ++code) summary.reviewWarnings[code] += chunk.counts.reviewWarnings[code];
             chunk.text = std::string();
             chunk.records = std::vector<Record>();
         }
@@ -240,16 +275,19 @@ bool IsOnlySeparators(std::string_view record) { return record.find_first_not_of
 std::string ResultHeader() {
     std::string header = "orientation_used";
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
+    for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
 
-void AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& o) {
+review::Review AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& o) {
     const bool sized = o.Sized();
     if (!o.Refused()) out.append(o.orientation == 0 ? "vertical" : o.orientation == 1 ? "horizontal" : "");
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
         if (Reported(f, c, o, sized)) AppendNumber(out, std::fabs(o.values[static_cast<std::size_t>(f.index)]));
     }
+    const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
+    AppendReview(out, r);
     if (sized) {
         out.append(",sized,");
     } else if (o.Refused()) {
@@ -259,6 +297,7 @@ void AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutc
         out.append(",not sized,");
         AppendCsvField(out, ExplainFailure(c, o));
     }
+    return r;
 }
 
 std::vector<SizingOutcome> SizeCases(const std::vector<SizingCase>& cases, unsigned jobs) {

@@ -3,6 +3,7 @@
 // dropped, and the batch goes on. Splitting the records, sizing and writing overlap.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -14,6 +15,8 @@
 #include "host/result_fields.h"
 #include "host/sizing_run.h"
 
+#include "review/review.h"
+
 namespace kestrol::host {
 
 struct BatchSummary {
@@ -22,6 +25,10 @@ struct BatchSummary {
     std::size_t notSized = 0;  ///< the object could not size the vessel
     std::size_t badInput = 0;  ///< the row could not be handed to the object
     double seconds = 0.0;
+    /// Sized cases with at least one warning of the review, and the cases with each warning,
+    /// by review::Code.
+    std::size_t withReviewWarnings = 0;
+    std::array<std::size_t, review::kCodeCount> reviewWarnings{};
     bool stopped = false;  ///< `stop` was raised: the output is incomplete
     /// Lines for standard error: rows that were skipped, keys that were not used.
     std::vector<std::string> warnings;
@@ -44,8 +51,8 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
 std::string ResultHeader();
 
 /// The result columns of one case as the batch writes them (from orientation_used to the
-/// message), without a line end.
-void AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& outcome);
+/// message), without a line end; returns the review whose columns it wrote.
+review::Review AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& outcome);
 
 /// Sizes the cases on `jobs` threads (0: one per core); outcomes in the cases' order.
 std::vector<SizingOutcome> SizeCases(const std::vector<SizingCase>& cases, unsigned jobs = 0);

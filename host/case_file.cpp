@@ -22,7 +22,7 @@ constexpr Slot kNoSlot = Slot::Spare39;
 
 constexpr std::array<CaseKey, kCaseKeyCount> kKeys = {{
     {"pressure_kPa", "operating pressure (kPa absolute)", Rule::Positive, false, kNoSlot, false},
-    {"temperature_C", "operating temperature (deg C)", Rule::Finite, false, kNoSlot, false},
+    {"temperature_C", "operating temperature (deg C)", Rule::Temperature, false, kNoSlot, false},
     {"vapour_mass_flow_kg_h", "vapour mass flow (kg/h)", Rule::Positive, false, kNoSlot, false},
     {"vapour_density_kg_m3", "vapour density (kg/m3)", Rule::Positive, false, kNoSlot, false},
     {"light_liquid_mass_flow_kg_h", "light liquid mass flow (kg/h)", Rule::Positive, false, kNoSlot, false},
@@ -58,6 +58,8 @@ static_assert(kKeys[kAssumedLiquidDensity].design == false && kKeys[kStreamKeyCo
 /// The share of the vapour the object accepts as assumed liquid [%].
 constexpr double kLeastPercent = 0.5;
 constexpr double kMostPercent = 10.0;
+/// Absolute zero [deg C]: no stream is colder.
+constexpr double kAbsoluteZeroCelsius = -273.15;
 /// Highest material code of the built-in material table.
 constexpr double kLastMaterialCode = 5.0;
 
@@ -206,6 +208,9 @@ std::string CheckValue(const CaseKey& key, double v) {
             if (!(v >= 0.0)) return "must not be negative, not " + json(v).dump();
             break;
         case Rule::Finite: break;
+        case Rule::Temperature:
+            if (!(v >= kAbsoluteZeroCelsius)) return "is below absolute zero (-273.15 deg C): " + json(v).dump();
+            break;
         case Rule::Percent:
             if (!(v >= kLeastPercent && v <= kMostPercent)) return "must be between 0.5 and 10 (%), not " + json(v).dump();
             break;

@@ -56,7 +56,8 @@ enum class Orientation { Auto, Vertical, Horizontal };
 enum class Rule {
     Positive,      ///< finite and > 0
     NonNegative,   ///< finite and >= 0
-    Finite,        ///< any finite number (temperature)
+    Finite,        ///< any finite number
+    Temperature,   ///< finite and not below absolute zero (deg C)
     Percent,       ///< 0.5 to 10: the share the object accepts from a host
     Fraction,      ///< > 0 and <= 1 (joint efficiency)
     MaterialCode,  ///< a whole number from 1 to 5

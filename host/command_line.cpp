@@ -19,6 +19,7 @@
 #include "host/script_runner.h"
 #include "host/sizing_run.h"
 #include "host/svg.h"
+#include "review/review.h"
 
 namespace kestrol::host {
 namespace {
@@ -30,6 +31,7 @@ struct SizeOptions {
     std::string format = "text";
     std::string units = "si";
     unsigned jobs = 0;
+    bool strict = false;  ///< a warning of the review fails the command
     bool jobsGiven = false;
 };
 
@@ -132,6 +134,10 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
         }
         return kExitNotSized;
     }
+    if (options.strict && review::ReviewCase(c, outcome).HasWarning()) {
+        err << source << ": the design review has warnings (--strict)\n";
+        return kExitNotSized;
+    }
     return kExitSized;
 }
 
@@ -170,7 +176,18 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     if (summary.notSized + summary.badInput > 0)
         err << "; " << summary.notSized << " not sized, " << summary.badInput << " bad input: see the status and message columns";
     err << '\n';
-    return summary.sized == summary.rows ? kExitSized : kExitNotSized;
+    if (summary.withReviewWarnings > 0) {
+        err << source << ": " << summary.withReviewWarnings << " sized cases with review warnings:";
+        const char* separator = " ";
+        for (std::size_t code = 0; code < summary.reviewWarnings.size(); ++code) {
+            if (summary.reviewWarnings[code] == 0) continue;
+            err << separator << review::CodeName(static_cast<review::Code>(code)) << ' ' << summary.reviewWarnings[code];
+            separator = ", ";
+        }
+        err << '\n';
+    }
+    if (summary.sized != summary.rows) return kExitNotSized;
+    return options.strict && summary.withReviewWarnings > 0 ? kExitNotSized : kExitSized;
 }
 
 std::string VersionText() {
@@ -187,7 +204,8 @@ std::string VersionText() {
 const char* const kExitStatuses =
     "Exit status:\n"
     "  0    every case sized\n"
-    "  1    the sizing could not size a case (the report or the status column says why)\n"
+    "  1    the sizing could not size a case (the report or the status column says why), or with\n"
+    "       --strict the design review has a warning\n"
     "  2    the command line or an input is unusable; nothing is sized and nothing written\n"
     "  130  interrupted (143 when terminated); nothing written\n";
 
@@ -232,6 +250,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         ->check(CLI::IsMember({"si", "us"}).description(""))
         ->type_name("UNITS");
     size->add_option("--svg", options.svg, "draw the sized vessel to scale into FILE")->type_name("FILE");
+    size->add_flag("--strict", options.strict, "exit 1 when the design review has any warning (for batch gates)");
     CLI::Option* jobs = size->add_option("-j,--jobs", options.jobs, "batch worker threads, 1 to 1024 (default: one per core)")
                             ->check(CLI::Range(1u, 1024u).description(""))
                             ->type_name("N");

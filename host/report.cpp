@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "review/review.h"
+
 namespace kestrol::host {
 namespace {
 
@@ -61,6 +63,8 @@ public:
         Line(label, FormatNumber(Convert(si, q, units_), unit.digits), unit.symbol, extra);
     }
 
+    void Text(const std::string& line) { out_ << line << '\n'; }
+
     std::string Text() const { return out_.str(); }
 
 private:
@@ -84,6 +88,25 @@ void WriteFeed(TextWriter& w, const SizingCase& c, const SizingOutcome& o) {
     w.Quantity("Temperature", c.Get(kTemperature), Quantity::Temperature);
 }
 
+/// The review after the results: what set the size first, then warnings, then notes.
+void WriteReview(TextWriter& w, const review::Review& r, UnitSystem units) {
+    if (r.count == 0) return;
+    w.Heading("Review");
+    for (const review::Finding& f : r) {
+        const std::string text = review::Describe(f, r.governing, units);
+        if (f.code == review::Code::Governing) {
+            w.Text("  " + text);
+        } else {
+            w.Text(std::string("  ") + (f.severity == review::Severity::Warning ? "warning " : "note    ") + review::CodeName(f.code) + ": " + text);
+        }
+    }
+}
+
+double VesselWeight(const review::Review& r) {
+    const review::Finding* f = r.Find(review::Code::WeightAndCost);
+    return f != nullptr ? f->Get("vessel_weight") : kEmptyValue;
+}
+
 /// A number with a unit: null when not reported, else {"value", "unit", "given"}.
 json Measured(double si, bool reported, Quantity q, UnitSystem units, bool given) {
     if (!reported) return nullptr;
@@ -103,6 +126,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
     std::string title = c.name.empty() ? source : c.name + "  (" + source + ")";
     std::string text = "Separator sizing: " + title + "\n";
     WriteFeed(w, c, o);
+    const review::Review r = review::ReviewCase(c, o);
 
     if (o.result == S_OK) {
         Group current = Group::Cost;
@@ -110,6 +134,8 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
         for (const ResultField& f : ResultFields()) {
             if (!Applies(f, c, o.orientation)) continue;
             if (first || f.group != current) {
+                // The weight the cost comes from closes the mechanical results.
+                if (!first && current == Group::Mechanical && r.count > 0) w.Quantity("Vessel weight", VesselWeight(r), Quantity::Mass);
                 w.Heading(GroupTitle(f.group));
                 if (f.group == Group::Vessel) w.Words("Orientation", OrientationText(o));
                 current = f.group;
@@ -123,6 +149,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
         }
+        WriteReview(w, r, units);
     }
     text += w.Text();
     text += '\n';
@@ -178,9 +205,41 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
             group[f.key] = Measured(v, reported, f.quantity, units, IsGivenValue(c, o, f.index));
         }
     }
+    // The review: the weight with the mechanical results, what governed, and the findings; null
+    // and empty when the case was not sized.
+    const review::Review r = review::ReviewCase(c, o);
+    const double weight = VesselWeight(r);
+    report["mechanical"]["vessel_weight"] = Measured(weight, IsSetAndFinite(weight), Quantity::Mass, units, false);
+    report["governing"] = nullptr;
+    if (r.count > 0) {
+        json governing = json::object();
+        governing["diameter"] = review::ConstraintKey(r.governing.diameter);
+        governing["length"] = review::ConstraintKey(r.governing.length);
+        governing["ratio"] = r.governing.ratio;
+        governing["vapour_load_percent"] = r.governing.vapourLoadPercent >= 0.0 ? json(r.governing.vapourLoadPercent) : json(nullptr);
+        governing["vapour_alone_diameter"] =
+            Measured(r.governing.vapourDiameter, r.governing.vapourDiameter > 0.0, Quantity::Length, units, false);
+        governing["text"] = review::Describe(r.items[0], r.governing, units);
+        report["governing"] = governing;
+    }
+    json findings = json::array();
+    for (const review::Finding& f : r) {
+        if (f.code == review::Code::Governing) continue;
+        json item = json::object();
+        item["code"] = review::CodeName(f.code);
+        item["severity"] = f.severity == review::Severity::Warning ? "warning" : "note";
+        item["text"] = review::Describe(f, r.governing, units);
+        json values = json::object();
+        for (std::size_t i = 0; i < f.count; ++i) {
+            const review::Value& v = f.values[i];
+            values[v.name] = v.quantity == Quantity::Plain ? json(v.si) : Measured(v.si, true, v.quantity, units, false);
+        }
+        item["values"] = values;
+        findings.push_back(item);
+    }
+    report["review"] = findings;
     return report;
 }
-
 std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
     return JsonDocument(c, o, units, source).dump(2) + "\n";
 }

@@ -110,6 +110,8 @@ Unit UnitOf(Quantity q, UnitSystem system) {
         case Quantity::Pressure: return us ? Unit{"psig", kPsiPerKpa, -kAtmospherePsi, 1} : Unit{"kPa abs", 1.0, 0.0, 0};
         case Quantity::Temperature: return us ? Unit{"deg F", 1.8, 32.0, 1} : Unit{"deg C", 1.0, 0.0, 1};
         case Quantity::MassFlow: return us ? Unit{"lb/h", kPoundsPerKilogram, 0.0, 0} : Unit{"kg/h", 1.0, 0.0, 0};
+        case Quantity::Mass: return us ? Unit{"lb", kPoundsPerKilogram, 0.0, 0} : Unit{"kg", 1.0, 0.0, 0};
+        case Quantity::Volume: return us ? Unit{"ft3", kFeetPerMetre * kFeetPerMetre * kFeetPerMetre, 0.0, 1} : Unit{"m3", 1.0, 0.0, 2};
     }
     return {"", 1.0, 0.0, 3};
 }

@@ -13,7 +13,7 @@ namespace kestrol::host {
 
 enum class UnitSystem { SI, US };
 
-enum class Quantity { Length, Thickness, Time, Velocity, Stress, Density, Money, Plain, Material, Pressure, Temperature, MassFlow };
+enum class Quantity { Length, Thickness, Time, Velocity, Stress, Density, Money, Plain, Material, Pressure, Temperature, MassFlow, Mass, Volume };
 
 enum class Group { Vessel, Liquids, Vapour, Mechanical, Cost };
 

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "review/review.h"
+
 namespace kestrol::host {
 namespace {
 
@@ -24,6 +26,8 @@ constexpr double kTitleMargin = 40.0;
 constexpr const char* kHeavyColour = "#3d6fb0";
 constexpr const char* kLightColour = "#e0a93b";
 constexpr const char* kVapourColour = "#eef3f8";
+/// A level or height the review flags.
+constexpr const char* kWarningColour = "#d4380d";
 
 double Magnitude(const SizingOutcome& o, Slot s) {
     const double v = o.At(s);
@@ -113,7 +117,9 @@ public:
         labelFloor_ = labelY;
         out_ << "  <line x1=\"" << Px(X(span) + 4) << "\" y1=\"" << Px(y) << "\" x2=\"" << Px(labelX - 4) << "\" y2=\"" << Px(labelY - 4)
              << "\" stroke=\"#888\" stroke-width=\"0.8\"/>\n";
-        out_ << "  <text x=\"" << Px(labelX) << "\" y=\"" << Px(labelY) << "\" font-size=\"13\">" << Escape(label) << "</text>\n";
+        const bool warning = std::string(colour) == kWarningColour;
+        out_ << "  <text x=\"" << Px(labelX) << "\" y=\"" << Px(labelY) << "\" font-size=\"13\""
+             << (warning ? std::string(" fill=\"") + colour + "\" font-weight=\"bold\"" : std::string()) << ">" << Escape(label) << "</text>\n";
     }
 
     void LabelsFromTop() { labelFloor_ = -1e9; }
@@ -189,6 +195,13 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
         bool dashed;
     };
     std::vector<Mark> marks;
+    const review::Review r = review::ReviewCase(c, o);
+    std::string levelWarning, heightWarning;
+    for (const review::Finding& f : r) {
+        if (f.severity != review::Severity::Warning) continue;
+        if (f.mark == review::Mark::Level) levelWarning = std::string(": ") + review::ShortText(f.code);
+        if (f.mark == review::Mark::Height) heightWarning = std::string(": ") + review::ShortText(f.code);
+    }
     if (vertical) {
         double at = liquidTop;
         const std::pair<Slot, const char*> stack[] = {{Slot::VapourAllowance, "vapour allowance"},
@@ -200,13 +213,17 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
             if (!(h > 0.0)) continue;
             if (slot == Slot::MistEliminatorHeight) s.Band(at, at + h, "url(#mesh)", "mist eliminator");
             at += h;
-            marks.push_back({at, std::string(words) + " " + s.Length(h), "#999", true});
+            // The disengagement height is where the closure puts a height the ratio set.
+            const bool flagged = slot == Slot::DisengagementHeight && !heightWarning.empty();
+            marks.push_back({at, std::string(words) + " " + s.Length(h) + (flagged ? heightWarning : ""), flagged ? kWarningColour : "#999",
+                             !flagged});
         }
     } else {
         const double space = Magnitude(o, Slot::VapourSpaceHeight);
         if (space > 0.0) marks.push_back({diameter - space, "vapour space " + s.Length(space) + " below the top", "#999", true});
     }
-    marks.push_back({liquidTop, std::string(heavy ? "light liquid top " : "liquid level ") + s.Length(liquidTop), "#8a5d00", false});
+    marks.push_back({liquidTop, std::string(heavy ? "light liquid top " : "liquid level ") + s.Length(liquidTop) + levelWarning,
+                     levelWarning.empty() ? "#8a5d00" : kWarningColour, false});
     if (heavy) marks.push_back({heavyLevel, "heavy liquid level " + s.Length(heavyLevel), "#1d3f70", false});
     if (minimum > 0.0) marks.push_back({minimum, "minimum level " + s.Length(minimum), "#c0392b", true});
     std::stable_sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.height > b.height; });

@@ -21,9 +21,7 @@ constexpr double kRatioStep = 0.5;
 constexpr double kFirstRatio = 3.0;
 constexpr double kSearchRatio = 5.0;
 constexpr double kFixedDiameterStartRatio = 3.5;
-/// Disengagement height per metre of diameter [-], and its least values with and without a
-/// mist eliminator [m].
-constexpr double kDisengagementPerDiameter = 0.75;
+/// Least disengagement heights with and without a mist eliminator [m].
 constexpr double kLeastDisengagementWithMist = 0.3048;
 constexpr double kLeastDisengagementWithoutMist = 1.0;
 /// Thinnest liquid layer a raised level gives either liquid [m].
@@ -399,10 +397,7 @@ double VerticalRun::Size() {
     if (!FindDiameter()) return kEmptyValue;
 
     if (!Fixed(Slot::DisengagementHeight)) {
-        h11_ = kDisengagementPerDiameter * d_;
-        // The least height depends on the eliminator; a height that is not a number sets none.
-        if (h12_ > 0.0 && h11_ < kLeastDisengagementWithMist) h11_ = kLeastDisengagementWithMist;
-        if (h12_ == 0.0 && h11_ < kLeastDisengagementWithoutMist) h11_ = kLeastDisengagementWithoutMist;
+        h11_ = DisengagementRule(d_, h12_);
         slots_.Set(Slot::DisengagementHeight, h11_);
     }
 
@@ -426,6 +421,14 @@ double SizeVertical(const StreamState& feed, SlotAccess& slots, design::CostMemo
     // The finishing step sees the stream as the host gave it.
     design::EstimateVesselCostOnce(feed, slots, costMemo);
     return 0.0;
+}
+
+double DisengagementRule(double diameter, double mistEliminatorHeight) {
+    double h11 = kDisengagementPerDiameter * diameter;
+    // The least height depends on the eliminator; a height that is not a number sets none.
+    if (mistEliminatorHeight > 0.0 && h11 < kLeastDisengagementWithMist) h11 = kLeastDisengagementWithMist;
+    if (mistEliminatorHeight == 0.0 && h11 < kLeastDisengagementWithoutMist) h11 = kLeastDisengagementWithoutMist;
+    return h11;
 }
 
 }  // namespace kestrol::vertical

@@ -11,4 +11,11 @@ namespace kestrol::vertical {
 /// The object passes its memo of the finishing step; without one the step always computes.
 double SizeVertical(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo = nullptr);
 
+/// Disengagement height per metre of diameter [-]; the widening searches use it alone.
+inline constexpr double kDisengagementPerDiameter = 0.75;
+
+/// Disengagement height [m] the path starts from for a diameter [m]: 0.75 D, at least 0.3048 m
+/// with a mist eliminator (height > 0) and 1.0 m without one (height 0).
+double DisengagementRule(double diameter, double mistEliminatorHeight);
+
 }  // namespace kestrol::vertical

@@ -105,22 +105,17 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
 constexpr const char* kReviewColumns[] = {"vessel_weight_kg", "governing_diameter", "governing_length", "warnings", "vapour_load_percent"};
 
 void AppendReview(std::string& out, const review::Review& r) {
+    const ReviewCells cells = ReviewCellsOf(r);
     out.push_back(',');
-    if (const review::Finding* weight = r.Find(review::Code::WeightAndCost)) AppendNumber(out, weight->Get("vessel_weight"));
+    if (cells.vesselWeight) AppendNumber(out, *cells.vesselWeight);
     out.push_back(',');
-    out.append(review::ConstraintKey(r.governing.diameter));
+    out.append(cells.governingDiameter);
     out.push_back(',');
-    out.append(review::ConstraintKey(r.governing.length));
+    out.append(cells.governingLength);
     out.push_back(',');
-    bool first = true;
-    for (const review::Finding& f : r) {
-        if (f.severity != review::Severity::Warning) continue;
-        if (!first) out.push_back(';');
-        out.append(review::CodeName(f.code));
-        first = false;
-    }
+    AppendWarningCodes(out, cells);
     out.push_back(',');
-    if (r.count > 0 && r.governing.vapourLoadPercent >= 0.0) AppendNumber(out, r.governing.vapourLoadPercent);
+    if (cells.vapourLoadPercent) AppendNumber(out, *cells.vapourLoadPercent);
 }
 
 void CountWarnings(const review::Review& r, BatchSummary& counts) {
@@ -271,6 +266,26 @@ bool IsBlank(std::string_view record) { return record.find_first_not_of(" \t") =
 bool IsOnlySeparators(std::string_view record) { return record.find_first_not_of(" \t,\"") == std::string_view::npos; }
 
 }  // namespace
+
+ReviewCells ReviewCellsOf(const review::Review& r) {
+    ReviewCells cells;
+    if (const review::Finding* weight = r.Find(review::Code::WeightAndCost)) cells.vesselWeight = weight->Get("vessel_weight");
+    cells.governingDiameter = review::ConstraintKey(r.governing.diameter);
+    cells.governingLength = review::ConstraintKey(r.governing.length);
+    for (const review::Finding& f : r)
+        if (f.severity == review::Severity::Warning) cells.warnings[cells.warningCount++] = f.code;
+    if (r.count > 0 && r.governing.vapourLoadPercent >= 0.0) cells.vapourLoadPercent = r.governing.vapourLoadPercent;
+    return cells;
+}
+
+void AppendWarningCodes(std::string& out, const ReviewCells& cells) {
+    for (std::size_t i = 0; i < cells.warningCount; ++i) {
+        if (i > 0) out.push_back(';');
+        out.append(review::CodeName(cells.warnings[i]));
+    }
+}
+
+std::vector<std::string> ReviewColumnNames() { return {std::begin(kReviewColumns), std::end(kReviewColumns)}; }
 
 std::string ResultHeader() {
     std::string header = "orientation_used";

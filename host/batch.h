@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -62,6 +63,24 @@ std::string ResultColumnName(const ResultField& f);
 
 /// The number the batch writes for a result, or NaN where it leaves the cell empty.
 double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o);
+
+/// The review's cells of a batch row, for hosts that keep the batch as columns; the CSV writes
+/// these. A number left out is an empty cell.
+struct ReviewCells {
+    std::optional<double> vesselWeight;  ///< [kg]
+    const char* governingDiameter = "";
+    const char* governingLength = "";
+    std::array<review::Code, review::kCodeCount> warnings{};
+    std::size_t warningCount = 0;
+    std::optional<double> vapourLoadPercent;  ///< [%]
+};
+ReviewCells ReviewCellsOf(const review::Review& r);
+
+/// The warnings' codes joined by ';', as the `warnings` cell holds them.
+void AppendWarningCodes(std::string& out, const ReviewCells& cells);
+
+/// The review's column names, in the order the batch writes them after the results.
+std::vector<std::string> ReviewColumnNames();
 
 /// What a CSV header name stands for: a CaseKeys() index, or one of these.
 inline constexpr int kNameColumn = -1;

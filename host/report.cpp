@@ -121,12 +121,12 @@ const char* OrientationKey(int orientation) { return orientation == 0 ? "vertica
 
 }  // namespace
 
-std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
+std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source, bool withReview) {
     TextWriter w(units);
     std::string title = c.name.empty() ? source : c.name + "  (" + source + ")";
     std::string text = "Separator sizing: " + title + "\n";
     WriteFeed(w, c, o);
-    const review::Review r = review::ReviewCase(c, o);
+    const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};
 
     if (o.result == S_OK) {
         Group current = Group::Cost;
@@ -161,7 +161,8 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
     return text;
 }
 
-nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
+nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source,
+                                    bool withReview) {
     json report = json::object();
     report["name"] = c.name;
     report["source"] = source;
@@ -206,8 +207,8 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
         }
     }
     // The review: the weight with the mechanical results, what governed, and the findings; null
-    // and empty when the case was not sized.
-    const review::Review r = review::ReviewCase(c, o);
+    // and empty when the case was not sized or not reviewed.
+    const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};
     const double weight = VesselWeight(r);
     report["mechanical"]["vessel_weight"] = Measured(weight, IsSetAndFinite(weight), Quantity::Mass, units, false);
     report["governing"] = nullptr;
@@ -240,8 +241,8 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
     report["review"] = findings;
     return report;
 }
-std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source) {
-    return JsonDocument(c, o, units, source).dump(2) + "\n";
+std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source, bool withReview) {
+    return JsonDocument(c, o, units, source, withReview).dump(2) + "\n";
 }
 
 nlohmann::ordered_json JsonErrorDocument(const InputError& error) {

@@ -29,7 +29,7 @@ from . import _kestrol
 from ._kestrol import CaseError, Sizing, SizingObject
 
 __all__ = [
-    "CaseError", "EMPTY_VALUE", "RESULT_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot", "check", "run_script",
+    "CaseError", "EMPTY_VALUE", "RESULT_COLUMNS", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot", "check", "run_script",
     "size", "size_many",
 ]
 __version__ = "1.0"
@@ -55,7 +55,12 @@ for _name, _code in _kestrol.HRESULTS.items():
 _STATUS_WORDS = ("sized", "not sized", "bad input")
 _ORIENTATION_WORDS = {-1: "", 0: "vertical", 1: "horizontal"}
 _CASE_KEYS = [key for key, _design in _kestrol.CASE_KEYS]
-_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + ["status", "message"]
+REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
+"""The design review's columns of a batch, after the results; left out with review=False."""
+_REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
+_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
+# Positions in the tail that hold words, not numbers.
+_TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
 PathLike = Union[str, "os.PathLike[str]"]
 
 
@@ -90,20 +95,39 @@ def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
     of a case file. Returns a ``Sizing``: the results as attributes with their units in the
     names (``inside_diameter_m``, ``total_cost_USD``, None where not computed), ``sized`` and
     ``problem``, ``to_dict()`` (the ``--format json`` document), ``report(units)`` and
-    ``svg(units)``. Raises ``CaseError`` for input the command line refuses; a case the object
-    cannot size is returned with ``sized == False``.
+    ``svg(units)``, and ``findings``, the design review. With ``review=False`` the review is
+    not run: ``findings`` is None, the report has no Review section, and the document keeps
+    the review's keys as for an unreviewed case (``governing`` and ``vessel_weight`` null,
+    ``review`` empty); every sized number is the same. Raises ``CaseError`` for input the
+    command line refuses; a case the object cannot size is returned with ``sized == False``.
     """
     _check_review(review)
     if type(case) is dict or isinstance(case, Mapping):
-        return _kestrol.size_mapping(case, "case")
+        return _kestrol.size_mapping(case, "case", review)
     if isinstance(case, (str, os.PathLike)):
-        return _kestrol.size_file(os.fspath(case))
+        return _kestrol.size_file(os.fspath(case), review)
     raise TypeError(f"size() takes a mapping or the path of a case file, not {type(case).__name__}")
 
 
 def _to_dict(self: Sizing, units: str = "si") -> Dict[str, Any]:
     """The ``kestrol size --format json`` document of this case, as a dict."""
     return json.loads(self._json(units))
+
+
+def _findings(self: Sizing, units: str = "si") -> Optional[List[Dict[str, Any]]]:
+    """The design review as the document states it: what set the size first (code
+    ``governing``), then warnings, then notes; each with ``code``, ``severity``, ``text`` (the
+    sentence) and ``values`` (the numbers it compared). Empty when the case was not sized;
+    None when sized with review=False."""
+    if not self.reviewed:
+        return None
+    document = self.to_dict(units)
+    governing = document["governing"]
+    if governing is None:
+        return []
+    first = {"code": "governing", "severity": "note", "text": governing["text"],
+             "values": {k: v for k, v in governing.items() if k != "text"}}
+    return [first] + document["review"]
 
 
 def _repr(self: Sizing) -> str:
@@ -140,6 +164,13 @@ def _repr_html(self: Sizing) -> str:
         if key not in ("name", "source", "units") and not isinstance(value, dict):
             rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
     table = f"<table>{''.join(rows)}</table>"
+    findings = self.findings or []
+    if findings:
+        warning = ' style="color:#d4380d"'  # the drawing's warning colour
+        items = "".join(f"<li{warning if f['severity'] == 'warning' else ''}>"
+                        f"<b>{html.escape(f['severity'])} {html.escape(f['code'])}</b>: {html.escape(f['text'])}</li>"
+                        for f in findings)
+        table += f"<div><b>Review</b><ul>{items}</ul></div>"
     drawing = self.svg() if self.sized else ""
     title = html.escape(self.name or self.source)
     return (f"<div><b>{title}</b><div style=\"display:flex;gap:2em;align-items:flex-start\">{table}"
@@ -151,6 +182,7 @@ def _repr_svg(self: Sizing) -> Optional[str]:
 
 
 Sizing.to_dict = _to_dict
+Sizing.findings = property(_findings, doc=_findings.__doc__)
 Sizing.__repr__ = _repr
 Sizing._repr_html_ = _repr_html
 Sizing._repr_svg_ = _repr_svg
@@ -181,19 +213,20 @@ def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping], PathLike], *, 
     takes them, or the path of a CSV batch. Returns a DataFrame (a list of dicts when pandas
     is not installed) with one row per case in input order: the inputs, then the batch's
     result columns (SI units in their names), ``status`` (``sized``, ``not sized``, ``bad
-    input``) and ``message``. A bad row is reported in its row. The sizing runs without the
-    interpreter lock; ``jobs`` threads (None: one per core).
+    input``) and ``message``; the design review's columns (``REVIEW_COLUMNS``) stand between
+    the results and the status unless ``review=False``. A bad row is reported in its row. The
+    sizing runs without the interpreter lock; ``jobs`` threads (None: one per core).
     """
     _check_review(review)
     jobs = _jobs(jobs)
     if isinstance(cases, (str, os.PathLike)):
-        return _size_csv(os.fspath(cases), jobs)
+        return _size_csv(os.fspath(cases), jobs, review)
     pandas = _pandas()
     if pandas is not None and isinstance(cases, pandas.DataFrame):
-        return _size_frame(pandas, cases, jobs)
+        return _size_frame(pandas, cases, jobs, review)
     if isinstance(cases, Mapping):
         raise TypeError("size_many() takes many cases; give one case to size()")
-    return _size_mappings(pandas, list(cases), jobs)
+    return _size_mappings(pandas, list(cases), jobs, review)
 
 
 def _doubles(count: int, fill: Optional[float]):
@@ -206,16 +239,17 @@ def _doubles(count: int, fill: Optional[float]):
     return numpy.empty(count) if fill is None else numpy.full(count, fill)
 
 
-def _run_engine(values, orientations, skip: Dict[int, str], n: int, jobs: int):
-    """The batch engine over key-major value columns; returns results, orientation used, status codes and messages."""
+def _run_engine(values, orientations, skip: Dict[int, str], n: int, jobs: int, review: bool):
+    """The batch engine over key-major value columns; returns results, orientation used, status
+    codes, messages and the review's columns by name (None without the review)."""
     results = _doubles(n * len(RESULT_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
-    messages = _kestrol.size_columns(values, orientations, skip, results, used, status, jobs)
-    return results, used, status, messages
+    messages, reviewed = _kestrol.size_columns(values, orientations, skip, results, used, status, jobs, review)
+    return results, used, status, messages, reviewed
 
 
-def _size_mappings(pandas, rows: List[Any], jobs: int):
+def _size_mappings(pandas, rows: List[Any], jobs: int, review: bool):
     for position, row in enumerate(rows):
         if not isinstance(row, Mapping):
             raise TypeError(f"size_many(): row {position} is a {type(row).__name__}, not a mapping")
@@ -223,7 +257,7 @@ def _size_mappings(pandas, rows: List[Any], jobs: int):
     values = _doubles(n * len(_CASE_KEYS), math.nan)
     orientations = bytearray(n)
     problems, names = _kestrol.read_mappings(rows, values, orientations)
-    results, used, status, messages = _run_engine(values, orientations, problems, n, jobs)
+    results, used, status, messages, reviewed = _run_engine(values, orientations, problems, n, jobs, review)
     messages.update(problems)
     given = [k for k, key in enumerate(_CASE_KEYS) if any(not math.isnan(values[k * n + r]) for r in range(n))]
     columns: Dict[str, list] = {
@@ -232,10 +266,10 @@ def _size_mappings(pandas, rows: List[Any], jobs: int):
     }
     for k in given:
         columns[_CASE_KEYS[k]] = list(values[k * n:(k + 1) * n])
-    return _assemble(pandas, columns, n, results, used, status, messages, index=None)
+    return _assemble(pandas, columns, n, results, used, status, messages, reviewed, index=None)
 
 
-def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int, str], index):
+def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int, str], reviewed, index):
     """The batch's rows: the inputs (a mapping of columns, or the input DataFrame), then the results."""
     if pandas is None:
         out = []
@@ -244,6 +278,8 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
             row["orientation_used"] = _ORIENTATION_WORDS[(used[r] ^ 0x80) - 0x80]
             for c, name in enumerate(RESULT_COLUMNS):
                 row[name] = _none_for_nan(results[c * n + r])
+            for name, column in (reviewed or {}).items():
+                row[name] = column[r] if name in _REVIEW_WORDS else _none_for_nan(float(column[r]))
             row["status"] = _STATUS_WORDS[status[r]]
             row["message"] = messages.get(r, "")
             out.append(row)
@@ -258,6 +294,8 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
     tail = {"orientation_used": numpy.array(["", "vertical", "horizontal"], dtype=object)[numpy.frombuffer(used, dtype=numpy.int8) + 1]}
     for c, name in enumerate(RESULT_COLUMNS):
         tail[name] = table[c]
+    for name, column in (reviewed or {}).items():
+        tail[name] = numpy.array(column, dtype=object) if name in _REVIEW_WORDS else column
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column
     # Columns inserted one by one keep their arrays: merging them into one block would copy
@@ -316,7 +354,7 @@ def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[
                 problems.setdefault(int(r), m)
 
 
-def _size_frame(pandas, frame, jobs: int):
+def _size_frame(pandas, frame, jobs: int, review: bool):
     names = [str(name) for name in frame.columns]
     keys = _kestrol.column_keys(names, "DataFrame")
     n = len(frame)
@@ -331,11 +369,11 @@ def _size_frame(pandas, frame, jobs: int):
             _frame_column(pandas, column, _CASE_KEYS[key], n, values, key, problems)
         elif names[position] == "orientation":
             _frame_orientations(pandas, column, orientations, problems)
-    results, used, status, messages = _run_engine(values, orientations, problems, n, jobs)
+    results, used, status, messages, reviewed = _run_engine(values, orientations, problems, n, jobs, review)
     messages.update(problems)
     labels = frame.index
     messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}
-    return _assemble(pandas, frame, n, results, used, status, messages, index=None)
+    return _assemble(pandas, frame, n, results, used, status, messages, reviewed, index=None)
 
 
 def _read_input(path: str) -> bytes:
@@ -346,30 +384,32 @@ def _read_input(path: str) -> bytes:
         raise CaseError(f"{path}: cannot be read ({e.strerror})") from None
 
 
-def _size_csv(path: str, jobs: int):
+def _size_csv(path: str, jobs: int, review: bool):
     """The CSV batch through the command line's own reader and writer, its output read back."""
     import csv
     import io
 
     output = _kestrol.size_csv(_read_input(path), path, jobs)
     header = next(csv.reader(io.StringIO(output[:output.index(b"\n")].decode("utf-8"))))
-    first_result = len(header) - len(_BATCH_TAIL) + 1
-    words = {i for i, name in enumerate(header) if name in ("name", "orientation")} | {first_result - 1, len(header) - 2, len(header) - 1}
+    tail = len(header) - len(_BATCH_TAIL)
+    words = {i for i, name in enumerate(header[:tail]) if name in ("name", "orientation")} | {tail + i for i in _TAIL_WORDS}
     numbers = [i for i in range(len(header)) if i not in words]
+    # The command line always reviews; without the review its columns are left out.
+    kept = [i for i in range(len(header)) if review or i < tail or header[i] not in REVIEW_COLUMNS]
     pandas = _pandas()
     if pandas is not None:
         frame = pandas.read_csv(io.BytesIO(output), header=None, skiprows=1, keep_default_na=False,
                                 na_values={i: [""] for i in numbers}, dtype={i: object for i in words},
                                 float_precision="round_trip")  # the default parser may miss the last bit
         frame.columns = header  # by position: a design input and a result may share a name
-        return frame
+        return frame if review else frame.iloc[:, kept]
     out = []
     rows = csv.reader(io.StringIO(output.decode("utf-8"), newline=""))
     next(rows)  # the header
     for row in rows:
         record = {}
-        for i, name in enumerate(header):
-            cell = row[i]
+        for i in kept:
+            name, cell = header[i], row[i]
             number = _kestrol.parse_number(cell) if i in numbers and cell != "" else None
             record[name] = cell if i in words else (number if number is not None or cell == "" else cell)
         out.append(record)

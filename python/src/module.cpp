@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -26,6 +27,7 @@
 #include "host/script_runner.h"
 #include "host/sizing_run.h"
 #include "host/svg.h"
+#include "review/review.h"
 #include "sizing/sizing_object.h"
 
 namespace py = pybind11;
@@ -102,12 +104,13 @@ struct Sizing {
     SizingCase c;
     SizingOutcome outcome;
     std::string source;
+    bool reviewed = true;
 };
 
 /// Sizes the case; a design the sizing path refuses is bad input, as on the command line.
 /// `text` is the case file's, for the line and column of the refused key; empty for a mapping.
-Sizing SizeOne(SizingCase c, std::string source, const std::string& text) {
-    Sizing s{std::move(c), SizingOutcome(), std::move(source)};
+Sizing SizeOne(SizingCase c, std::string source, const std::string& text, bool reviewed) {
+    Sizing s{std::move(c), SizingOutcome(), std::move(source), reviewed};
     {
         py::gil_scoped_release release;
         s.outcome = kestrol::host::SizeCase(s.c);
@@ -247,6 +250,7 @@ PYBIND11_MODULE(_kestrol, m) {
     py::list resultColumns;
     for (const auto& f : kestrol::host::ResultFields()) resultColumns.append(kestrol::host::ResultColumnName(f));
     m.attr("RESULT_COLUMNS") = resultColumns;
+    m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
 
     m.def("explain_result", [](std::int32_t hr) { return kestrol::host::ExplainResult(hr, SizingCase()); },
           "The command line's sentence for an HRESULT of Calculate.");
@@ -279,8 +283,17 @@ PYBIND11_MODULE(_kestrol, m) {
                                    return py::tuple(py::cast(vector));
                                },
                                "Slots 1 to 39 as the sizing left them (the empty marker where unset).")
-        .def("_json", [](const Sizing& s, const std::string& units) { return kestrol::host::JsonReport(s.c, s.outcome, Units(units), s.source); })
-        .def("report", [](const Sizing& s, const std::string& units) { return kestrol::host::TextReport(s.c, s.outcome, Units(units), s.source); },
+        .def_property_readonly("reviewed", [](const Sizing& s) { return s.reviewed; }, "Whether the design review looked at the case.")
+        .def_property_readonly("vessel_weight_kg",
+                               [](const Sizing& s) -> py::object {
+                                   if (!s.reviewed) return py::none();
+                                   const auto weight = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(s.c, s.outcome)).vesselWeight;
+                                   return weight ? py::object(py::float_(*weight)) : py::object(py::none());
+                               },
+                               "The vessel weight the cost is computed from [kg], from the design review; None when not "
+                               "sized or sized with review=False.")
+        .def("_json", [](const Sizing& s, const std::string& units) { return kestrol::host::JsonReport(s.c, s.outcome, Units(units), s.source, s.reviewed); })
+        .def("report", [](const Sizing& s, const std::string& units) { return kestrol::host::TextReport(s.c, s.outcome, Units(units), s.source, s.reviewed); },
              py::arg("units") = "si", "The text report of `kestrol size`, in \"si\" or \"us\" units.")
         .def("svg", [](const Sizing& s, const std::string& units) { return kestrol::host::VesselSvg(s.c, s.outcome, Units(units)); },
              py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.");
@@ -290,14 +303,15 @@ PYBIND11_MODULE(_kestrol, m) {
                                      (std::string(f.label) + ", in the unit its name ends with; None when not computed or not applicable.").c_str());
     }
 
-    m.def("size_mapping", [](py::handle mapping, const std::string& source) { return SizeOne(CaseFromMapping(mapping, source), source, ""); },
-          py::arg("mapping"), py::arg("source"));
+    m.def("size_mapping",
+          [](py::handle mapping, const std::string& source, bool reviewed) { return SizeOne(CaseFromMapping(mapping, source), source, "", reviewed); },
+          py::arg("mapping"), py::arg("source"), py::arg("review") = true);
     m.def("size_file",
-          [](const std::string& path) {
+          [](const std::string& path, bool reviewed) {
               const std::string text = kestrol::host::ReadInputFile(path);
-              return SizeOne(kestrol::host::ParseCaseJson(text, path), path, text);
+              return SizeOne(kestrol::host::ParseCaseJson(text, path), path, text, reviewed);
           },
-          py::arg("path"));
+          py::arg("path"), py::arg("review") = true);
 
     m.def("time_sizing",
           [](py::handle mapping, std::size_t count) {
@@ -363,7 +377,7 @@ PYBIND11_MODULE(_kestrol, m) {
     // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
     // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
     m.def("size_columns", [](py::buffer values, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
-                             py::buffer status, unsigned jobs) {
+                             py::buffer status, unsigned jobs, bool reviewed) {
         py::buffer_info v = values.request();
         py::buffer_info o = orientations.request();
         py::buffer_info r = results.request(true);
@@ -387,6 +401,7 @@ PYBIND11_MODULE(_kestrol, m) {
         auto* usedOut = static_cast<std::int8_t*>(u.ptr);
         auto* statusOut = static_cast<std::int8_t*>(st.ptr);
         std::vector<std::string> messages(n);
+        std::vector<kestrol::host::ReviewCells> reviews(reviewed ? n : 0);
 
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
             if (skipped[row]) return "skipped";
@@ -405,6 +420,8 @@ PYBIND11_MODULE(_kestrol, m) {
             usedOut[row] = static_cast<std::int8_t>(outcome ? outcome->orientation : -1);
             statusOut[row] = static_cast<std::int8_t>(rowStatus);
             if (!skipped[row]) messages[row] = message;
+            // The same review and cells the CSV batch writes for the row.
+            if (reviewed && outcome) reviews[row] = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(c, *outcome, kestrol::review::Scope::Batch));
         };
         kestrol::host::BatchOptions options;
         options.jobs = jobs;
@@ -415,7 +432,35 @@ PYBIND11_MODULE(_kestrol, m) {
         py::dict found;
         for (std::size_t row = 0; row < n; ++row)
             if (!messages[row].empty()) found[py::int_(row)] = messages[row];
-        return found;
+        if (!reviewed) return py::make_tuple(found, py::none());
+        // The review's columns by name in the batch's order; the few distinct words are made once.
+        py::array_t<double> weight(static_cast<py::ssize_t>(n));
+        py::array_t<double> load(static_cast<py::ssize_t>(n));
+        py::list diameter, length, warned;
+        std::map<std::string, py::str> words;
+        auto word = [&](const std::string& text) -> py::str {
+            auto at = words.find(text);
+            if (at == words.end()) at = words.emplace(text, py::str(text)).first;
+            return at->second;
+        };
+        std::string joined;
+        for (std::size_t row = 0; row < n; ++row) {
+            const kestrol::host::ReviewCells& cells = reviews[row];
+            weight.mutable_at(row) = cells.vesselWeight.value_or(std::nan(""));
+            load.mutable_at(row) = cells.vapourLoadPercent.value_or(std::nan(""));
+            diameter.append(word(cells.governingDiameter));
+            length.append(word(cells.governingLength));
+            joined.clear();
+            kestrol::host::AppendWarningCodes(joined, cells);
+            warned.append(word(joined));
+        }
+        const std::vector<std::string> names = kestrol::host::ReviewColumnNames();
+        // In the order of ReviewCells, which is the order of the batch's review columns.
+        const py::object cells[] = {weight, diameter, length, warned, load};
+        if (names.size() != std::size(cells)) throw std::logic_error("the review's columns and cells disagree");
+        py::dict review;
+        for (std::size_t i = 0; i < names.size(); ++i) review[py::str(names[i])] = cells[i];
+        return py::make_tuple(found, review);
     });
 
     // --- scripts ---

@@ -94,7 +94,8 @@ def test_mappings_size_as_size_does_and_without_pandas_too(monkeypatch, bundled)
     frame = kestrol.size_many(cases)
     assert list(frame["status"]) == ["sized"] * len(EXAMPLE_CASES) + ["bad input"]
     assert frame["message"].iloc[-1] == 'row 4: pressure_kPa: must be greater than 0, not -1.0'
-    results = frame.iloc[:, -len(kestrol.RESULT_COLUMNS) - 2:-2]  # a design input may share a result's name
+    start = list(frame.columns).index("orientation_used") + 1  # a design input may share a result's name
+    results = frame.iloc[:, start:start + len(kestrol.RESULT_COLUMNS)]
     assert list(results.columns) == kestrol.RESULT_COLUMNS
     for r, case in enumerate(cases[:-1]):
         one = kestrol.size(case)
@@ -117,6 +118,39 @@ def test_mappings_size_as_size_does_and_without_pandas_too(monkeypatch, bundled)
         expected = dict(zip(header, theirs))  # a later column of the same name wins, as in ours
         assert ours.keys() == expected.keys()
         assert all(same_cell(expected[k], ours[k]) for k in expected), theirs[0]
+
+
+@pytest.mark.parametrize("route", ["path", "frame", "mappings", "mappings without pandas"])
+def test_without_the_review_its_columns_are_left_out_and_nothing_else_changes(monkeypatch, route):
+    cases = BATCH if route == "path" else pd.read_csv(BATCH).iloc[:300] if route == "frame" else \
+        [json.loads(p.read_text()) for p in EXAMPLE_CASES]
+    if route == "mappings without pandas":
+        monkeypatch.setattr(kestrol, "_pandas", lambda: None)
+    reviewed = kestrol.size_many(cases)
+    plain = kestrol.size_many(cases, review=False)
+    if route == "mappings without pandas":
+        reviewed, plain = pd.DataFrame(reviewed), pd.DataFrame(plain)
+    columns = list(reviewed.columns)
+    assert columns[columns.index("status") - len(kestrol.REVIEW_COLUMNS):columns.index("status")] == kestrol.REVIEW_COLUMNS
+    assert not set(kestrol.REVIEW_COLUMNS) & set(plain.columns)
+    pd.testing.assert_frame_equal(reviewed.drop(columns=kestrol.REVIEW_COLUMNS), plain)
+    assert reviewed["vessel_weight_kg"].notna().all() and reviewed["governing_diameter"].ne("").all()
+
+
+def test_review_columns_of_mappings_are_those_of_each_case_sized_alone():
+    cases = [json.loads(p.read_text()) for p in EXAMPLE_CASES]
+    frame = kestrol.size_many(cases)
+    for r, case in enumerate(cases):
+        one = kestrol.size(case)
+        document = one.to_dict()
+        row = frame.iloc[r]
+        assert row["vessel_weight_kg"] == one.vessel_weight_kg
+        assert row["governing_diameter"] == document["governing"]["diameter"]
+        assert row["governing_length"] == document["governing"]["length"]
+        assert row["warnings"] == ";".join(f["code"] for f in document["review"] if f["severity"] == "warning")
+        assert same_cell("" if document["governing"]["vapour_load_percent"] is None else repr(document["governing"]["vapour_load_percent"]),
+                         row["vapour_load_percent"])
+    assert "level-below-minimum" in frame["warnings"][[p.stem == "gas_scrubber_vertical" for p in EXAMPLE_CASES]].iloc[0]
 
 
 @pytest.mark.parametrize("cases,error,match", [

@@ -36,7 +36,7 @@ def test_mapping_sizes_as_the_file_and_attributes_carry_the_document(case):
         for key, field in document[group].items():
             if not isinstance(field, dict):
                 continue
-            column = next(c for c in kestrol.RESULT_COLUMNS if c.startswith(key + "_") or c == key)
+            column = next(c for c in kestrol.RESULT_COLUMNS + kestrol.REVIEW_COLUMNS if c.startswith(key + "_") or c == key)
             if field.get("unit") == "mm":  # the report shows thicknesses in mm, the name says m
                 assert getattr(by_path, column) == pytest.approx(field["value"] / 1000.0, rel=1e-15), column
             else:
@@ -101,6 +101,38 @@ def test_non_finite_and_unreadable_inputs(cli):
     assert str(raised.value) == cli("size", missing, check_status=2).stderr.strip()
     with pytest.raises(TypeError):
         kestrol.size(42)
+
+
+@pytest.mark.parametrize("case", EXAMPLE_CASES, ids=lambda p: p.stem)
+def test_findings_are_the_documents_review_and_without_it_every_sized_number_stays(case):
+    reviewed = kestrol.size(case)
+    plain = kestrol.size(case, review=False)
+    document, bare = reviewed.to_dict(), plain.to_dict()
+    findings = reviewed.findings
+    assert findings[0]["code"] == "governing" and findings[0]["text"] == document["governing"]["text"]
+    assert findings[0]["values"]["diameter"] == document["governing"]["diameter"]
+    assert findings[1:] == document["review"] and all(f["values"] for f in findings[1:])
+    assert "Review\n" in reviewed.report() and findings[0]["text"] in reviewed.report()
+    # Without the review: its keys stay in the schema's shape, empty; nothing else moves.
+    assert plain.findings is None and plain.vessel_weight_kg is None and not plain.reviewed
+    assert bare["governing"] is None and bare["review"] == [] and bare["mechanical"]["vessel_weight"] is None
+    assert document["mechanical"].pop("vessel_weight")["value"] == pytest.approx(reviewed.vessel_weight_kg, rel=1e-12)
+    for key in ("governing", "review"):
+        document.pop(key), bare.pop(key)
+    bare["mechanical"].pop("vessel_weight")
+    assert bare == document
+    assert plain.vector == reviewed.vector
+    assert "Review" not in plain.report() and "Vessel weight" not in plain.report()
+    assert plain.report().splitlines()[-1] == reviewed.report().splitlines()[-1]
+
+
+def test_the_scrubber_shows_its_low_level_warning_in_the_notebook():
+    sizing = kestrol.size(REPO / "examples" / "cases" / "gas_scrubber_vertical.json")
+    warning = next(f for f in sizing.findings if f["code"] == "level-below-minimum")
+    assert warning["severity"] == "warning" and warning["text"] in sizing.report()
+    shown = sizing._repr_html_()
+    assert "level-below-minimum" in shown and "Review" in shown
+    assert "level-below-minimum" not in kestrol.size(sizing.source, review=False)._repr_html_()
 
 
 def test_notebook_display_holds_the_table_and_the_drawing():

@@ -29,3 +29,9 @@ def test_the_case_study_runs_and_shows_its_plot_and_vessel(monkeypatch):
     (pathlib.Path(kestrol.__file__).resolve().parents[2] / "case_study.png").write_bytes(png)
     shown = [o.data["text/html"] for o in outputs if "text/html" in o.get("data", {})]
     assert any("<svg" in html and "Vertical separator at 200 t/h" in html for html in shown)
+    # The review inline: the vessel's findings as a table, the governing line first.
+    vessel = kestrol.size({"name": "Vertical separator at 200 t/h", "orientation": "vertical", "vapour_mass_flow_kg_h": 200000.0,
+                           "pressure_kPa": 3000.0, "temperature_C": 40.0, "vapour_density_kg_m3": 25.0,
+                           "light_liquid_mass_flow_kg_h": 5000.0, "light_liquid_density_kg_m3": 780.0})
+    governing = vessel.findings[0]["text"]
+    assert any("<table" in html and "<svg" not in html and governing in html for html in shown)

@@ -119,9 +119,10 @@ def _findings(self: Sizing, units: str = "si") -> Optional[List[Dict[str, Any]]]
     ``governing``), then warnings, then notes; each with ``code``, ``severity``, ``text`` (the
     sentence) and ``values`` (the numbers it compared). Empty when the case was not sized;
     None when sized with review=False."""
-    if not self.reviewed:
-        return None
-    document = self.to_dict(units)
+    return _findings_of(self.to_dict(units)) if self.reviewed else None
+
+
+def _findings_of(document: Dict[str, Any]) -> List[Dict[str, Any]]:
     governing = document["governing"]
     if governing is None:
         return []
@@ -142,8 +143,6 @@ def _cell(value: Any) -> str:
         number = value["value"]
         text = "-" if number is None else f"{number:,.4g}"
         return f"{text} {value.get('unit', '')}".strip() + (" (given)" if value.get("given") else "")
-    if isinstance(value, dict) and "text" in value:  # a finding: its words say it all
-        return " ".join(str(value[k]) for k in ("severity", "code") if k in value) + (": " if "code" in value else "") + value["text"]
     if isinstance(value, float):
         return f"{value:,.4g}"
     if isinstance(value, list):
@@ -154,17 +153,18 @@ def _cell(value: Any) -> str:
 def _repr_html(self: Sizing) -> str:
     document = self.to_dict()
     rows = []
+    # The review is listed after the table, the governing line first, not as its rows.
     for group, content in document.items():
-        if not isinstance(content, dict):
+        if not isinstance(content, dict) or group == "governing":
             continue
         rows.append(f'<tr><th colspan="2" style="text-align:left">{html.escape(group.capitalize())}</th></tr>')
         for key, value in content.items():
             rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
     for key, value in document.items():
-        if key not in ("name", "source", "units") and not isinstance(value, dict):
+        if key not in ("name", "source", "units", "review") and not isinstance(value, dict):
             rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
     table = f"<table>{''.join(rows)}</table>"
-    findings = self.findings or []
+    findings = _findings_of(document) if self.reviewed else []
     if findings:
         warning = ' style="color:#d4380d"'  # the drawing's warning colour
         items = "".join(f"<li{warning if f['severity'] == 'warning' else ''}>"

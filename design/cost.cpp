@@ -144,6 +144,7 @@ WallFormulas WallFormulasOf(SlotAccess& slots) {
 }
 
 double GaugePressurePsig(double pressureKpa) { return pressureKpa * kPsiPerKpa - kAtmospherePsi; }
+double AbsolutePressureKpa(double pressurePsig) { return (pressurePsig + kAtmospherePsi) / kPsiPerKpa; }
 
 double ShellThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
                       const WallFormulas& formulas) {

@@ -35,6 +35,8 @@ WallFormulas WallFormulasOf(SlotAccess& slots);
 
 /// Gauge pressure [psig] from an absolute pressure [kPa], as the wall formulas take it.
 double GaugePressurePsig(double pressureKpa);
+/// The absolute pressure [kPa] that GaugePressurePsig turns into `pressurePsig`.
+double AbsolutePressureKpa(double pressurePsig);
 
 /// Wall thickness [m] at gauge pressure `pressurePsig` for inside diameter `diameter` [m],
 /// joint efficiency, allowable stress [kPa] and corrosion allowance [m]: the larger of the

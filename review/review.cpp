@@ -76,8 +76,6 @@ struct RigidityStep {
 };
 constexpr RigidityStep kRigidity[] = {{4.0, 4}, {6.0, 5}, {8.0, 6}, {10.0, 7}, {12.0, 8}};
 constexpr int kRigidityBeyondTable = 8;
-/// [m/ft].
-constexpr double kMetresPerFoot = 0.3048;
 
 /// Design pressure from the operating gauge pressure Po, both in psig (Seider et al., as above,
 /// eq. for Pd): 10 psig below 5 psig; exp(0.60608 + 0.91615 ln Po + 0.0015655 (ln Po)^2) from
@@ -89,9 +87,6 @@ constexpr double kDesignPressureA = 0.60608;
 constexpr double kDesignPressureB = 0.91615;
 constexpr double kDesignPressureC = 0.0015655;
 constexpr double kHighPressureMargin = 1.1;
-/// [psi/kPa] and the atmosphere [psi], as the cost step converts.
-constexpr double kPsiPerKpa = 0.1450377;
-constexpr double kAtmospherePsi = 14.696;
 
 /// Weights over which the cost correlations were fitted, in lb (Seider et al., as above; the
 /// ranges as the IDAES-PSE costing documentation reproduces them): vertical vessels 4,200 to
@@ -304,10 +299,8 @@ double DesignPressurePsig(double operatingPsig) {
     return std::exp(kDesignPressureA + kDesignPressureB * lnPo + kDesignPressureC * lnPo * lnPo);
 }
 
-double KpaAbsolute(double psig) { return (psig + kAtmospherePsi) / kPsiPerKpa; }
-
 int RigiditySixteenths(double diameter) {
-    const double feet = diameter / kMetresPerFoot;
+    const double feet = diameter / kFoot;
     for (const RigidityStep& step : kRigidity)
         if (feet < step.underFeet) return step.sixteenths;
     return kRigidityBeyondTable;
@@ -445,7 +438,7 @@ void MechanicalFindings(Collector& out, const SizingCase& c, const SizingOutcome
         if (IsSetAndFinite(atDesign)) {
             Finding& n = out.Add(Code::DesignPressure, Severity::Note);
             n.Add("operating_pressure", c.Get(host::kPressure), Quantity::Pressure);
-            n.Add("design_pressure", KpaAbsolute(designPsig), Quantity::Pressure);
+            n.Add("design_pressure", design::AbsolutePressureKpa(designPsig), Quantity::Pressure);
             n.Add("wall_thickness", wall, Quantity::Thickness);
             n.Add("wall_thickness_at_design_pressure", atDesign, Quantity::Thickness);
         }

@@ -5,6 +5,9 @@
 
 namespace kestrol {
 
+/// Hours per second: a mass flow per hour over a density gives a volume flow per second [h/s].
+inline constexpr double kHoursPerSecond = 0.0002777777777777778;
+
 struct StreamState {
     double lightLiquidDensity = kEmptyValue;     ///< [kg/m3]
     double lightLiquidMassFlow = kEmptyValue;    ///< [kg/h]
@@ -22,6 +25,22 @@ struct StreamState {
     double auxiliaryValue2 = kEmptyValue;        ///< stored, never read
 
     bool HasHeavyLiquid() const noexcept { return !IsEmpty(heavyLiquidVolumeFlow); }
+
+    /// A feed without liquid: `assumedLiquidPercent` of the vapour becomes the light liquid.
+    void TakeAssumedLiquid() noexcept {
+        const double vapourBefore = vapourMassFlow;
+        lightLiquidMassFlow = vapourBefore * assumedLiquidPercent * 0.01;
+        vapourMassFlow = (100.0 - assumedLiquidPercent) * 0.01 * vapourBefore;
+    }
+
+    /// The volume flows from the mass flows; no heavy liquid (empty or zero) leaves its volume
+    /// flow empty, which makes the case two-phase.
+    void DeriveVolumeFlows() noexcept {
+        vapourVolumeFlow = vapourMassFlow / vapourDensity * kHoursPerSecond;
+        lightLiquidVolumeFlow = lightLiquidMassFlow / lightLiquidDensity * kHoursPerSecond;
+        const bool heavyLiquid = !IsEmpty(heavyLiquidMassFlow) && heavyLiquidMassFlow != 0.0 && !IsEmpty(heavyLiquidDensity);
+        heavyLiquidVolumeFlow = heavyLiquid ? heavyLiquidMassFlow / heavyLiquidDensity * kHoursPerSecond : kEmptyValue;
+    }
 };
 
 }  // namespace kestrol

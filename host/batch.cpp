@@ -315,20 +315,6 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     return r;
 }
 
-std::vector<SizingOutcome> SizeCases(const std::vector<SizingCase>& cases, unsigned jobs) {
-    std::vector<SizingOutcome> outcomes(cases.size());
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next.fetch_add(1); i < cases.size(); i = next.fetch_add(1)) outcomes[i] = SizeCase(cases[i]);
-    };
-    if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::thread> workers;
-    for (unsigned j = 1; j < std::min<std::size_t>(jobs, cases.size()); ++j) workers.emplace_back(work);
-    work();
-    for (std::thread& worker : workers) worker.join();
-    return outcomes;
-}
-
 BatchSummary SizeCsv(const std::string& text, const std::string& source, std::ostream& out, const BatchOptions& options) {
     const auto started = std::chrono::steady_clock::now();
     std::string_view rest(text);

@@ -55,9 +55,6 @@ std::string ResultHeader();
 /// message), without a line end; returns the review whose columns it wrote.
 review::Review AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& outcome);
 
-/// Sizes the cases on `jobs` threads (0: one per core); outcomes in the cases' order.
-std::vector<SizingOutcome> SizeCases(const std::vector<SizingCase>& cases, unsigned jobs = 0);
-
 /// A result's column name, its SI unit in the name, e.g. "inside_diameter_m".
 std::string ResultColumnName(const ResultField& f);
 

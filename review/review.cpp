@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/stream_state.h"
 #include "design/cost.h"
 #include "horizontal/geometry.h"
 #include "vertical/vertical_sizing.h"
@@ -17,9 +18,6 @@ using host::Quantity;
 using host::SizingCase;
 using host::SizingOutcome;
 using host::UnitSystem;
-
-/// kg/h over kg/m3 into m3/s, as the driver converts its flows [h/s].
-constexpr double kHoursPerSecond = 0.0002777777777777778;
 
 /// Smallest diameters the paths start from [m]: one rounding step upright, one foot lying down.
 constexpr double kVerticalMinimumDiameter = kRoundingStep;
@@ -106,23 +104,24 @@ struct Flows {
 
 /// The volume flows as the driver derives them, taking the assumed liquid when it asked.
 Flows FlowsOf(const SizingCase& c, const SizingOutcome& o) {
-    double vapourMass = c.Get(host::kVapourMassFlow);
-    double lightMass = c.Has(host::kLightLiquidMassFlow) ? c.Get(host::kLightLiquidMassFlow) : 0.0;
-    double lightDensity = c.Get(host::kLightLiquidDensity);
+    StreamState feed;
+    feed.vapourMassFlow = c.Get(host::kVapourMassFlow);
+    feed.vapourDensity = c.Get(host::kVapourDensity);
+    feed.lightLiquidMassFlow = c.Has(host::kLightLiquidMassFlow) ? c.Get(host::kLightLiquidMassFlow) : 0.0;
+    feed.lightLiquidDensity = c.Get(host::kLightLiquidDensity);
+    feed.heavyLiquidMassFlow = c.Get(host::kHeavyLiquidMassFlow);
+    feed.heavyLiquidDensity = c.Get(host::kHeavyLiquidDensity);
     if (o.liquidAssumed) {
-        const double percent = c.Get(host::kAssumedLiquidPercent);
-        lightMass = vapourMass * percent * 0.01;
-        vapourMass = (100.0 - percent) * 0.01 * vapourMass;
-        lightDensity = c.Get(host::kAssumedLiquidDensity);
+        feed.assumedLiquidPercent = c.Get(host::kAssumedLiquidPercent);
+        feed.lightLiquidDensity = c.Get(host::kAssumedLiquidDensity);
+        feed.TakeAssumedLiquid();
     }
-    const double vapourDensity = c.Get(host::kVapourDensity);
+    feed.DeriveVolumeFlows();
     Flows f;
-    f.vapour = vapourMass / vapourDensity * kHoursPerSecond;
-    f.light = lightMass / lightDensity * kHoursPerSecond;
-    const double heavyMass = c.Get(host::kHeavyLiquidMassFlow);
-    if (c.Has(host::kHeavyLiquidMassFlow) && heavyMass != 0.0 && c.Has(host::kHeavyLiquidDensity))
-        f.heavy = heavyMass / c.Get(host::kHeavyLiquidDensity) * kHoursPerSecond;
-    f.flowParameter = lightMass / vapourMass * std::sqrt(vapourDensity / lightDensity);
+    f.vapour = feed.vapourVolumeFlow;
+    f.light = feed.lightLiquidVolumeFlow;
+    f.heavy = feed.HasHeavyLiquid() ? feed.heavyLiquidVolumeFlow : 0.0;
+    f.flowParameter = feed.lightLiquidMassFlow / feed.vapourMassFlow * std::sqrt(feed.vapourDensity / feed.lightLiquidDensity);
     return f;
 }
 

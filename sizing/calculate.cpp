@@ -8,8 +8,6 @@
 namespace kestrol {
 namespace {
 
-/// kg/h per m3/s divided by a density: mass flows per hour to volume flows per second.
-constexpr double kHoursPerSecond = 0.0002777777777777778;
 /// Light-liquid mass flow below which the feed counts as carrying no liquid [kg/h].
 constexpr double kLeastLiquidFlow = 0.01;
 /// Bounds of the share of vapour taken as liquid when the host supplies it [%].
@@ -56,15 +54,9 @@ HRESULT SizingObject::CalculateUnguarded() {
         const double density = AskHost(kAssumedDensityCode);
         feed.lightLiquidDensity = density;  // kept even when refused
         if (!(density > kLeastLiquidDensity)) return SIZING_E_NOLIQUIDDENSITY;
-        const double vapourBefore = feed.vapourMassFlow;
-        feed.lightLiquidMassFlow = vapourBefore * feed.assumedLiquidPercent * 0.01;
-        feed.vapourMassFlow = (100.0 - feed.assumedLiquidPercent) * 0.01 * vapourBefore;
+        feed.TakeAssumedLiquid();
     }
-
-    feed.vapourVolumeFlow = feed.vapourMassFlow / feed.vapourDensity * kHoursPerSecond;
-    feed.lightLiquidVolumeFlow = feed.lightLiquidMassFlow / feed.lightLiquidDensity * kHoursPerSecond;
-    const bool heavyLiquid = !IsEmpty(feed.heavyLiquidMassFlow) && feed.heavyLiquidMassFlow != 0.0 && !IsEmpty(feed.heavyLiquidDensity);
-    feed.heavyLiquidVolumeFlow = heavyLiquid ? feed.heavyLiquidMassFlow / feed.heavyLiquidDensity * kHoursPerSecond : kEmptyValue;
+    feed.DeriveVolumeFlows();
 
     if (IsEmpty(self.PresetOptions())) return SIZING_E_PRESET;
     self.SetValue(static_cast<double>(orientation), Index(Slot::Orientation));

@@ -1,7 +1,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -121,24 +120,6 @@ TEST(BatchRoundTripTest, ResultsReadBackAsTheSingleCaseResults) {
         EXPECT_EQ(*v, std::fabs(alone.At(slot))) << column;
     }
     EXPECT_EQ(host::ParseNumber(rows[0].at("holdup_time_below_minimum_level_s")), alone.values[host::kHoldupIndex]);
-}
-
-// The batch API for callers with their own records: outcomes in the cases' order, each the
-// one a case sized alone gets.
-TEST(SizeCasesTest, KeepsOrderAndNumbers) {
-    std::vector<host::SizingCase> cases;
-    for (int i = 0; i < 40; ++i)
-        cases.push_back(CaseOf("c", i % 2 == 0 ? "vertical" : "horizontal",
-                               {{host::kPressure, 1000}, {host::kTemperature, 40}, {host::kVapourMassFlow, 2000.0 + 500 * i},
-                                {host::kVapourDensity, 10}, {host::kLightLiquidMassFlow, 800.0 + 90 * i}, {host::kLightLiquidDensity, 800}}));
-    const std::vector<host::SizingOutcome> outcomes = host::SizeCases(cases, 3);
-    ASSERT_EQ(outcomes.size(), cases.size());
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const host::SizingOutcome alone = host::SizeCase(cases[i]);
-        EXPECT_EQ(outcomes[i].orientation, alone.orientation) << i;
-        for (std::size_t k = 0; k < alone.values.size(); ++k)
-            EXPECT_EQ(std::memcmp(&outcomes[i].values[k], &alone.values[k], sizeof(double)), 0) << "case " << i << ", value " << k;
-    }
 }
 
 // Chunks finish in any order on several threads; the output must not show it.

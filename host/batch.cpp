@@ -299,7 +299,7 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     if (!o.Refused()) out.append(o.orientation == 0 ? "vertical" : o.orientation == 1 ? "horizontal" : "");
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
-        if (Reported(f, c, o, sized)) AppendNumber(out, std::fabs(o.values[static_cast<std::size_t>(f.index)]));
+        if (const double v = ResultCell(f, c, o, sized); !std::isnan(v)) AppendNumber(out, v);
     }
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);
@@ -405,9 +405,11 @@ std::string ResultColumnName(const ResultField& f) {
     return std::string(f.key) + CsvUnit(f.quantity);
 }
 
-double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o) {
-    return Reported(f, c, o) ? std::fabs(o.values[static_cast<std::size_t>(f.index)]) : std::nan("");
+double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {
+    return Reported(f, c, o, sized) ? std::fabs(o.values[static_cast<std::size_t>(f.index)]) : std::nan("");
 }
+
+double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o) { return ResultCell(f, c, o, o.Sized()); }
 
 std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::string& source) {
     // Read as the header line a CSV of these columns would have: the same checks, the same words.

@@ -60,6 +60,8 @@ std::string ResultColumnName(const ResultField& f);
 
 /// The number the batch writes for a result, or NaN where it leaves the cell empty.
 double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o);
+/// The same with o.Sized() already known, for callers that walk every field.
+double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized);
 
 /// The review's cells of a batch row, for hosts that keep the batch as columns; the CSV writes
 /// these. A number left out is an empty cell.

@@ -321,10 +321,13 @@ InputProblem CheckCase(const SizingCase& c) {
 InputProblem CheckDesign(const SizingCase& c, int orientation) {
     const double heavy = c.Gives(Slot::HeavyLevel) ? c.Given(Slot::HeavyLevel) : 0.0;
     const double light = c.Gives(Slot::LightLayerThickness) ? c.Given(Slot::LightLayerThickness) : 0.0;
-    const std::string levelKey = (c.Gives(Slot::LightLayerThickness) ? "light_liquid_layer_m" : "heavy_liquid_level_m");
-    const std::string levels = c.Gives(Slot::LightLayerThickness) && c.Gives(Slot::HeavyLevel)
-                                   ? "the liquid levels (" + Shown(heavy) + " + " + Shown(light) + " = " + Shown(heavy + light) + " m) reach"
-                                   : "a liquid level of " + Shown(heavy + light) + " m reaches";
+    const char* levelKey = c.Gives(Slot::LightLayerThickness) ? "light_liquid_layer_m" : "heavy_liquid_level_m";
+    // Worded only for a refusal: every sized case passes through here.
+    const auto levels = [&] {
+        return c.Gives(Slot::LightLayerThickness) && c.Gives(Slot::HeavyLevel)
+                   ? "the liquid levels (" + Shown(heavy) + " + " + Shown(light) + " = " + Shown(heavy + light) + " m) reach"
+                   : "a liquid level of " + Shown(heavy + light) + " m reaches";
+    };
     if (orientation == 1) {
         if (c.Gives(Slot::OverallLength) && !c.Gives(Slot::Diameter) && !c.Gives(Slot::Ratio))
             return {"overall_length_m", "a horizontal vessel's length follows from its diameter and ratio; give diameter_m or ratio with it"};
@@ -332,13 +335,13 @@ InputProblem CheckDesign(const SizingCase& c, int orientation) {
                                 : c.Gives(Slot::OverallLength) && c.Gives(Slot::Ratio) ? c.Given(Slot::OverallLength) / (c.Given(Slot::Ratio) + kHeadsOverDiameter)
                                                                                              : 0.0;
         if (diameter > 0.0 && heavy + light >= diameter)
-            return {levelKey, levels + " the top of a horizontal vessel of " + Shown(diameter) + " m diameter"};
+            return {levelKey, levels() + " the top of a horizontal vessel of " + Shown(diameter) + " m diameter"};
     } else if (orientation == 0) {
         double length = c.Gives(Slot::OverallLength) ? c.Given(Slot::OverallLength) : 0.0;
         if (length == 0.0 && c.Gives(Slot::Diameter) && c.Gives(Slot::Ratio))
             length = (c.Given(Slot::Ratio) + kHeadsOverDiameter) * c.Given(Slot::Diameter);
         if (length > 0.0 && heavy + light >= length)
-            return {levelKey, levels + " the top of a vertical vessel " + Shown(length) + " m high"};
+            return {levelKey, levels() + " the top of a vertical vessel " + Shown(length) + " m high"};
     }
     return {};
 }

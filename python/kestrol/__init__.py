@@ -21,7 +21,6 @@ import html
 import json
 import math
 import os
-import warnings
 from collections.abc import Iterable, Mapping
 from typing import Any, Dict, List, Optional, Union
 
@@ -287,7 +286,6 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
     import numpy
 
     table = numpy.asarray(results).reshape(len(RESULT_COLUMNS), n)
-    frame = inputs if isinstance(inputs, pandas.DataFrame) else pandas.DataFrame(dict(inputs), index=index)
     message_column = numpy.full(n, "", dtype=object)
     for r, message in messages.items():
         message_column[r] = message
@@ -298,14 +296,15 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
         tail[name] = numpy.array(column, dtype=object) if name in _REVIEW_WORDS else column
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column
-    # Columns inserted one by one keep their arrays: merging them into one block would copy
-    # every result. A design input and a result may share a name (material_code): both stay,
-    # as in the CSV.
-    out = frame.copy(deep=False)
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", pandas.errors.PerformanceWarning)
-        for name, column in tail.items():
-            out.insert(out.shape[1], name, column, allow_duplicates=True)
+    if isinstance(inputs, pandas.DataFrame):
+        names, columns, index = list(inputs.columns), [inputs.iloc[:, i] for i in range(inputs.shape[1])], inputs.index
+    else:
+        names, columns = list(inputs), list(inputs.values())
+    # Keyed by position (a design input and a result may share a name, material_code: both
+    # stay, as in the CSV) and not copied: each array stays a block of its own, where merging
+    # them would copy every result.
+    out = pandas.DataFrame(dict(enumerate(columns + list(tail.values()))), index=index, copy=False)
+    out.columns = names + list(tail)
     return out
 
 

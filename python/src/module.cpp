@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -400,7 +401,9 @@ PYBIND11_MODULE(_kestrol, m) {
         auto* out = static_cast<double*>(r.ptr);
         auto* usedOut = static_cast<std::int8_t*>(u.ptr);
         auto* statusOut = static_cast<std::int8_t*>(st.ptr);
-        std::vector<std::string> messages(n);
+        // Few rows have a message: kept apart, not as a string for every row.
+        std::mutex messageLock;
+        std::vector<std::pair<std::size_t, std::string>> messages;
         std::vector<kestrol::host::ReviewCells> reviews(reviewed ? n : 0);
 
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
@@ -415,11 +418,15 @@ PYBIND11_MODULE(_kestrol, m) {
         kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,
                                              kestrol::host::RowStatus rowStatus, const std::string& message) {
             std::size_t column = 0;
+            const bool sized = outcome && outcome->Sized();
             for (const auto& f : kestrol::host::ResultFields())
-                out[column++ * n + row] = outcome ? kestrol::host::ResultCell(f, c, *outcome) : std::nan("");
+                out[column++ * n + row] = outcome ? kestrol::host::ResultCell(f, c, *outcome, sized) : std::nan("");
             usedOut[row] = static_cast<std::int8_t>(outcome ? outcome->orientation : -1);
             statusOut[row] = static_cast<std::int8_t>(rowStatus);
-            if (!skipped[row]) messages[row] = message;
+            if (!skipped[row] && !message.empty()) {
+                std::lock_guard<std::mutex> lock(messageLock);
+                messages.emplace_back(row, message);
+            }
             // The same review and cells the CSV batch writes for the row.
             if (reviewed && outcome) reviews[row] = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(c, *outcome, kestrol::review::Scope::Batch));
         };
@@ -430,8 +437,7 @@ PYBIND11_MODULE(_kestrol, m) {
             kestrol::host::SizeRows(n, read, write, options);
         }
         py::dict found;
-        for (std::size_t row = 0; row < n; ++row)
-            if (!messages[row].empty()) found[py::int_(row)] = messages[row];
+        for (const auto& [row, message] : messages) found[py::int_(row)] = message;
         if (!reviewed) return py::make_tuple(found, py::none());
         // The review's columns by name in the batch's order; the few distinct words are made once.
         py::array_t<double> weight(static_cast<py::ssize_t>(n));

@@ -89,6 +89,55 @@ def test_bad_and_unsized_rows_are_reported_in_their_rows(cli, tmp_path):
         assert ours["message"] == expected
 
 
+def _duplicate_labels(frame):
+    frame.index = [r // 2 for r in range(len(frame))]
+    return frame
+
+
+def _other_dtypes(frame):
+    frame["orientation"] = frame["orientation"].astype("category")
+    frame["diameter_m"] = frame["diameter_m"].astype("Float64")  # pandas.NA where not given
+    frame["pressure_kPa"] = frame["pressure_kPa"].astype(object)
+    return frame
+
+
+def _with_material(frame):
+    frame["material_code"] = [2.0, None, 1.0, 5.0, None, 3.0, 2.0]  # shares its name with a result column
+    return frame
+
+
+@pytest.mark.parametrize("shape", [_duplicate_labels, _other_dtypes, _with_material])
+def test_a_frame_keeps_its_columns_and_index_and_sizes_as_its_csv(tmp_path, shape):
+    frame = shape(pd.read_csv(io.StringIO(BAD_ROWS)))
+    path = tmp_path / "rows.csv"
+    frame.to_csv(path, index=False)
+    before = frame.copy(deep=True)
+    expected = kestrol.size_many(path)
+    got = kestrol.size_many(frame)
+    pd.testing.assert_frame_equal(frame, before)  # the input is left as it was
+    inputs = len(frame.columns)
+    assert list(got.columns) == list(expected.columns)
+    assert got.index.equals(frame.index)
+    pd.testing.assert_frame_equal(got.iloc[:, :inputs], frame)  # same columns, dtypes and cells
+    status = list(got.columns).index("status")
+    results = got.iloc[:, inputs:status].reset_index(drop=True)
+    pd.testing.assert_frame_equal(results, expected.iloc[:, inputs:status], check_dtype=False)
+    assert list(got["status"]) == list(expected["status"])
+    # Bad input names the frame's row where the CSV names its line; every other message is the same.
+    for r in range(len(frame)):
+        message = expected["message"].iloc[r]
+        if expected["status"].iloc[r] == "bad input":
+            message = f"row {frame.index[r]}: " + message.split(": ", 1)[1]
+        assert got["message"].iloc[r] == message, r
+
+
+def test_an_empty_frame_gives_the_columns_and_no_rows():
+    frame = pd.read_csv(io.StringIO(BAD_ROWS)).iloc[:0]
+    got = kestrol.size_many(frame, review=False)
+    assert len(got) == 0
+    assert list(got.columns) == list(frame.columns) + ["orientation_used"] + kestrol.RESULT_COLUMNS + ["status", "message"]
+
+
 def test_mappings_size_as_size_does_and_without_pandas_too(monkeypatch, bundled):
     cases = [json.loads(p.read_text()) for p in EXAMPLE_CASES] + [{"pressure_kPa": -1}]
     frame = kestrol.size_many(cases)

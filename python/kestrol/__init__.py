@@ -238,13 +238,14 @@ def _doubles(count: int, fill: Optional[float]):
     return numpy.empty(count) if fill is None else numpy.full(count, fill)
 
 
-def _run_engine(values, orientations, skip: Dict[int, str], n: int, jobs: int, review: bool):
-    """The batch engine over key-major value columns; returns results, orientation used, status
-    codes, messages and the review's columns by name (None without the review)."""
+def _run_engine(columns, orientations, skip: Dict[int, str], n: int, jobs: int, review: bool):
+    """The batch engine over the given keys' columns, (key, n contiguous doubles, NaN where a row
+    gives nothing); returns results, orientation used, status codes, messages and the review's
+    columns by name (None without the review)."""
     results = _doubles(n * len(RESULT_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
-    messages, reviewed = _kestrol.size_columns(values, orientations, skip, results, used, status, jobs, review)
+    messages, reviewed = _kestrol.size_columns(columns, orientations, skip, results, used, status, jobs, review)
     return results, used, status, messages, reviewed
 
 
@@ -256,9 +257,10 @@ def _size_mappings(pandas, rows: List[Any], jobs: int, review: bool):
     values = _doubles(n * len(_CASE_KEYS), math.nan)
     orientations = bytearray(n)
     problems, names = _kestrol.read_mappings(rows, values, orientations)
-    results, used, status, messages, reviewed = _run_engine(values, orientations, problems, n, jobs, review)
-    messages.update(problems)
     given = [k for k, key in enumerate(_CASE_KEYS) if any(not math.isnan(values[k * n + r]) for r in range(n))]
+    engine_columns = [(k, values[k * n:(k + 1) * n]) for k in given]
+    results, used, status, messages, reviewed = _run_engine(engine_columns, orientations, problems, n, jobs, review)
+    messages.update(problems)
     columns: Dict[str, list] = {
         "name": names,
         "orientation": [row.get("orientation", "") if isinstance(row.get("orientation", ""), str) else "" for row in rows],
@@ -312,15 +314,15 @@ def _none_for_nan(value):
     return None if isinstance(value, float) and math.isnan(value) else value
 
 
-def _frame_column(pandas, column, key: str, n: int, values, row: int, problems: Dict[int, str]) -> None:
-    """One input column into its row of the key-major values; cells that are not numbers become problems."""
+def _frame_column(pandas, column, key: str, n: int, problems: Dict[int, str]):
+    """One input column as contiguous doubles, NaN where not given; cells that are not numbers become problems."""
     import numpy
 
-    target = values[row * n:(row + 1) * n]
+    if column.dtype == numpy.float64:
+        return numpy.ascontiguousarray(column.to_numpy())  # the frame's own array when it can be
     if pandas.api.types.is_numeric_dtype(column.dtype) and not pandas.api.types.is_bool_dtype(column.dtype):
-        target[:] = column.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
-        return
-    target[:] = numpy.nan
+        return numpy.ascontiguousarray(column.to_numpy(dtype=numpy.float64, na_value=numpy.nan))
+    target = numpy.full(n, numpy.nan)
     for r, cell in enumerate(column.tolist()):
         if cell is None or (isinstance(cell, float) and math.isnan(cell)) or cell is pandas.NA or cell == "":
             continue
@@ -332,6 +334,7 @@ def _frame_column(pandas, column, key: str, n: int, values, row: int, problems: 
             problems.setdefault(r, f"{key}: \"{cell}\" is not a number")
         else:
             target[r] = number
+    return target
 
 
 def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[int, str]) -> None:
@@ -357,18 +360,16 @@ def _size_frame(pandas, frame, jobs: int, review: bool):
     names = [str(name) for name in frame.columns]
     keys = _kestrol.column_keys(names, "DataFrame")
     n = len(frame)
-    values = _doubles(n * len(_CASE_KEYS), None)
-    for key in set(range(len(_CASE_KEYS))) - set(keys):
-        values[key * n:(key + 1) * n] = math.nan
+    columns = []
     orientations = bytearray(n)
     problems: Dict[int, str] = {}
     for position, key in enumerate(keys):
         column = frame.iloc[:, position]
         if key >= 0:
-            _frame_column(pandas, column, _CASE_KEYS[key], n, values, key, problems)
+            columns.append((key, _frame_column(pandas, column, _CASE_KEYS[key], n, problems)))
         elif names[position] == "orientation":
             _frame_orientations(pandas, column, orientations, problems)
-    results, used, status, messages, reviewed = _run_engine(values, orientations, problems, n, jobs, review)
+    results, used, status, messages, reviewed = _run_engine(columns, orientations, problems, n, jobs, review)
     messages.update(problems)
     labels = frame.index
     messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}

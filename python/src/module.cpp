@@ -133,8 +133,6 @@ const char* OrientationUsed(int orientation) {
     return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr;
 }
 
-double RowValue(const double* values, std::size_t rows, std::size_t key, std::size_t row) { return values[key * rows + row]; }
-
 // --- the object through its interface ------------------------------------------------------
 
 /// ISeparatorSizing for Python: the host callback becomes a Python callable.
@@ -373,13 +371,13 @@ PYBIND11_MODULE(_kestrol, m) {
         return py::make_tuple(problems, names);
     });
 
-    // Sizes the rows of key-major value columns (NaN: not given) on the batch engine without
-    // the interpreter lock. Rows in `skip` are left as bad input. Fills the result columns
+    // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
+    // row gives nothing, on the batch engine without the interpreter lock; the columns are read
+    // where they lie. Rows in `skip` are left as bad input. Fills the result columns
     // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
     // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
-    m.def("size_columns", [](py::buffer values, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
+    m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
                              py::buffer status, unsigned jobs, bool reviewed) {
-        py::buffer_info v = values.request();
         py::buffer_info o = orientations.request();
         py::buffer_info r = results.request(true);
         py::buffer_info u = used.request(true);
@@ -387,16 +385,26 @@ PYBIND11_MODULE(_kestrol, m) {
         const std::size_t n = static_cast<std::size_t>(o.size);
         const std::size_t keys = kestrol::host::kCaseKeyCount;
         const std::size_t columns = kestrol::host::ResultFields().count;
-        if (v.itemsize != sizeof(double) || static_cast<std::size_t>(v.size) != n * keys || o.itemsize != 1 || r.itemsize != sizeof(double) ||
+        if (o.itemsize != 1 || r.itemsize != sizeof(double) ||
             static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
             static_cast<std::size_t>(st.size) != n)
             throw py::value_error("size_columns: buffers of the wrong size");
+        std::vector<py::buffer_info> held;  // the columns stay readable until the rows are sized
+        std::vector<std::pair<std::size_t, const double*>> given;
+        for (auto item : keyColumns) {
+            const auto pair = item.cast<std::pair<std::size_t, py::buffer>>();
+            py::buffer_info column = pair.second.request();
+            if (pair.first >= keys || column.itemsize != sizeof(double) || column.format != py::format_descriptor<double>::format() ||
+                column.ndim != 1 || static_cast<std::size_t>(column.size) != n || (n > 1 && column.strides[0] != sizeof(double)))
+                throw py::value_error("size_columns: a column that is not n contiguous doubles of a case key");
+            given.emplace_back(pair.first, static_cast<const double*>(column.ptr));
+            held.push_back(std::move(column));
+        }
         std::vector<unsigned char> skipped(n, 0);
         for (auto item : skip) {
             const auto row = item.first.cast<std::size_t>();
             if (row < n) skipped[row] = 1;
         }
-        const auto* in = static_cast<const double*>(v.ptr);
         const auto* orient = static_cast<const std::int8_t*>(o.ptr);
         auto* out = static_cast<double*>(r.ptr);
         auto* usedOut = static_cast<std::int8_t*>(u.ptr);
@@ -409,10 +417,8 @@ PYBIND11_MODULE(_kestrol, m) {
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
             if (skipped[row]) return "skipped";
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
-            for (std::size_t k = 0; k < keys; ++k) {
-                const double x = RowValue(in, n, k, row);
-                if (!std::isnan(x)) c.values[k] = x;
-            }
+            for (const auto& [key, values] : given)
+                if (!std::isnan(values[row])) c.values[key] = values[row];
             return kestrol::host::CheckCase(c).Text();
         };
         kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,

@@ -6,6 +6,7 @@ import math
 import threading
 import time
 
+import numpy as np
 import pandas as pd
 import pytest
 
@@ -106,7 +107,18 @@ def _with_material(frame):
     return frame
 
 
-@pytest.mark.parametrize("shape", [_duplicate_labels, _other_dtypes, _with_material])
+def _strided_columns(frame):
+    numbers = frame.select_dtypes("number").columns
+    # A frame made from one row-major array holds each column with a stride of a whole row.
+    strided = pd.DataFrame(np.ascontiguousarray(frame[numbers].to_numpy()), columns=numbers, index=frame.index)
+    for position, name in enumerate(frame.columns):
+        if name not in numbers:
+            strided.insert(position, name, frame[name])
+    assert not strided[numbers[0]].to_numpy().flags.c_contiguous
+    return strided
+
+
+@pytest.mark.parametrize("shape", [_duplicate_labels, _other_dtypes, _with_material, _strided_columns])
 def test_a_frame_keeps_its_columns_and_index_and_sizes_as_its_csv(tmp_path, shape):
     frame = shape(pd.read_csv(io.StringIO(BAD_ROWS)))
     path = tmp_path / "rows.csv"

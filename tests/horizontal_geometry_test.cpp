@@ -1,6 +1,7 @@
 #include "horizontal/geometry.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -165,6 +166,73 @@ TEST(ResidenceTimesFromLevelsTest, NegativeTimeIsRefusedAndNotWritten) {
     EXPECT_EQ(ResidenceTimesFromLevels(feed, slots), kEmptyValue);
     EXPECT_EQ(slots[Slot::LightResidenceTime], kEmptyValue);
 }
+
+}  // namespace
+}  // namespace kestrol::horizontal
+
+namespace kestrol::horizontal {
+namespace {
+
+TEST(ArcCosineFitTest, StaysWithinItsStatedErrorEverywhereOnItsDomain) {
+    // Half the room the skip counts on, so that a coarser fit would be caught.
+    double worst = 0.0;
+    constexpr int kPoints = 1'000'000;
+    for (int i = 0; i <= kPoints; ++i) {
+        const double x = static_cast<double>(i) / kPoints;
+        worst = std::fmax(worst, std::fabs(ArcCosineFit(x) - std::acos(x)));
+    }
+    EXPECT_LT(worst, 0.7e-4);
+    EXPECT_GT(worst, 0.0);
+}
+
+/// A deterministic spread of diameters, heights and needed areas: small vessels, huge ones,
+/// heights near the bottom, the middle and the top, and needed areas on both sides.
+TEST(SegmentAreaSurelyShortTest, NeverRulesOutAnAreaTheExactTestCouldAccept) {
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    auto uniform = [&state] {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        return static_cast<double>(state >> 11) / 9007199254740992.0;
+    };
+    int ruledOut = 0, keptForExactTest = 0;
+    for (int i = 0; i < 200'000; ++i) {
+        const double D = std::pow(10.0, -2.0 + 6.0 * uniform());
+        const double h = D * (i % 4 == 0 ? std::pow(10.0, -8.0 * uniform()) : uniform());
+        const double exact = SegmentArea(D, h);
+        // Needed areas close to the exact one on either side, where a loose skip would show.
+        const double needed = exact * (1.0 + (uniform() - 0.5) * (i % 2 == 0 ? 1e-3 : 1.0));
+        if (SegmentAreaSurelyShort(D, h, needed)) {
+            ++ruledOut;
+            ASSERT_GT(exact, 0.0) << "D " << D << " h " << h;
+            ASSERT_LT(exact, needed) << "D " << D << " h " << h;
+        } else {
+            ++keptForExactTest;
+        }
+    }
+    // Both answers occur, or the test proves nothing.
+    EXPECT_GT(ruledOut, 10'000);
+    EXPECT_GT(keptForExactTest, 10'000);
+}
+
+struct SurelyShortRow {
+    const char* name;
+    double D, h, area;
+};
+const SurelyShortRow kNeverRuledOut[] = {
+    {"NaNDiameter", kNaN, 0.5, 10.0},
+    {"InfiniteDiameter", kInf, 0.5, 10.0},
+    {"EmptySegment", 2.0, 0.0, 10.0},
+    {"NegativeLevel", 2.0, -1.0, 10.0},
+    {"NaNLevel", 2.0, kNaN, 10.0},
+    {"NothingNeeded", 2.0, 0.5, 0.0},
+    {"NaNNeeded", 2.0, 0.5, kNaN},
+    // A sliver so thin its exact area may round to zero or below: left to the exact test.
+    {"Sliver", 2.0, 1e-12, 10.0},
+};
+class SurelyShortEdgeTest : public testing::TestWithParam<SurelyShortRow> {};
+TEST_P(SurelyShortEdgeTest, LeavesTheTrialToTheExactTest) {
+    EXPECT_FALSE(SegmentAreaSurelyShort(GetParam().D, GetParam().h, GetParam().area));
+}
+INSTANTIATE_TEST_SUITE_P(Rows, SurelyShortEdgeTest, testing::ValuesIn(kNeverRuledOut), testing_support::RowName());
 
 }  // namespace
 }  // namespace kestrol::horizontal

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace kestrol::horizontal {
 namespace {
@@ -24,9 +25,13 @@ constexpr double kArcCosineFit[] = {1.5707288, -0.2121144, 0.0742610, -0.0187293
 /// How far that fit may stray from the arc-cosine [rad]: the book gives 5e-5, a dense scan
 /// finds 6.8e-5 at x = 0 (the coefficients are rounded); this leaves room for both.
 constexpr double kArcCosineFitError = 1.0e-4;
-/// Share of the needed area below which a fitted area surely fails the exact test [-]: far
-/// wider than the rounding of the quotient and of the fitted area's own arithmetic.
+/// Share of the needed area below which an area surely fails the exact test [-]: far wider
+/// than the rounding of the quotient and of the bounded area's own arithmetic.
 constexpr double kSurelyShortShare = 1.0 - 1.0e-9;
+/// How much a segment's area can grow from one vapour-space trial to the next [-]: the area
+/// grows at most as the 1.5th power of the height (the limit of chord * h / area as h -> 0),
+/// and 1.05^1.5 = 1.0759; the rest is room for rounding.
+constexpr double kAreaGrowthPerTrial = 1.08;
 
 /// Each trial of the vapour space is this much higher than the one before [-].
 constexpr double kVapourSpaceGrowth = 1.05;
@@ -121,13 +126,13 @@ double ArcCosineFit(double x) {
     return std::sqrt(1.0 - x) * (a[0] + x * (a[1] + x * (a[2] + x * a[3])));
 }
 
-bool SegmentAreaSurelyShort(double D, double h, double area) {
+double FittedAreaCeiling(double D, double h) {
     const double r = 0.5 * D;
     // The fit enters the area once, times r^2, so the area moves by at most this much.
     const double spread = r * r * kArcCosineFitError;
     const double fitted = SegmentAreaBy(D, h, ArcCosineFit);
-    // Any NaN fails both comparisons and leaves the trial to the exact test.
-    return fitted - spread > 0.0 && fitted + spread < area * kSurelyShortShare;
+    // Written so that a NaN gives no bound either.
+    return fitted - spread > 0.0 ? fitted + spread : std::numeric_limits<double>::infinity();
 }
 
 double FullVesselVolume(SlotAccess& slots, double D) { return LiquidVolumeWithArea(slots, D, D, FullArea(D)); }
@@ -192,11 +197,14 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, V
     const double QV = feed.vapourVolumeFlow;
     if (!std::isfinite(QV)) return kEmptyValue;
     const double D = std::fabs(slots.Get(Slot::Diameter));
-    // Most trials fall well short; the fit tells those apart without the library's
-    // arc-cosine, and only the trials near the answer take the exact test.
-    const double needed = QV / U;
+    // Most trials fall well short of the area needed. A bound on the area rules them out
+    // without the library's arc-cosine: the fit gives one, and it carries over to the next
+    // trials grown by the most the area can grow; only trials near the answer are measured.
+    const double limit = QV / U * kSurelyShortShare;
+    double ceiling = std::numeric_limits<double>::infinity();
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        if (!SegmentAreaSurelyShort(D, h, needed)) {
+        if (!(ceiling < limit)) ceiling = FittedAreaCeiling(D, h);
+        if (!(ceiling < limit)) {
             const double A = SegmentArea(D, h);
             if (AreaCarries(QV, U, A)) {
                 if (accepted != nullptr) *accepted = {D, h, A};
@@ -205,6 +213,7 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, V
         }
         h = kVapourSpaceGrowth * h;
         if (h > D) return kEmptyValue;
+        ceiling = ceiling * kAreaGrowthPerTrial;
     }
     return kEmptyValue;
 }

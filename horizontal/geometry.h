@@ -18,9 +18,10 @@ double SegmentArea(double D, double h);
 /// The arc-cosine of x in [0, 1] by a cheap polynomial fit, within 1e-4 rad of the library's.
 double ArcCosineFit(double x);
 
-/// Whether the filled area of SegmentArea(D, h) is surely positive and below `area`, so that
-/// a vapour space of that area would surely fail a test against `area`; judged from the fit.
-bool SegmentAreaSurelyShort(double D, double h, double area);
+/// An upper bound of SegmentArea(D, h) from the fit, when the fit shows that area surely
+/// positive; +infinity otherwise. The bound takes in the fit's error and the rounding of
+/// both areas.
+double FittedAreaCeiling(double D, double h);
 
 /// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in slot 4.
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);

@@ -19,15 +19,24 @@ constexpr double kHeadFillVolumeFactor = 0.5443898358508387;
 /// pi/2 to the nearest double: the arc-cosine of 0.
 constexpr double kArcCosineOfZero = 1.5707963267948966;
 
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 /// A cheap fit of the arc-cosine on [0, 1]: sqrt(1 - x) (a0 + a1 x + a2 x^2 + a3 x^3),
 /// Abramowitz & Stegun, Handbook of Mathematical Functions, 4.4.45.
 constexpr double kArcCosineFit[] = {1.5707288, -0.2121144, 0.0742610, -0.0187293};
 /// How far that fit may stray from the arc-cosine [rad]: the book gives 5e-5, a dense scan
 /// finds 6.8e-5 at x = 0 (the coefficients are rounded); this leaves room for both.
 constexpr double kArcCosineFitError = 1.0e-4;
-/// Share of the needed area below which an area surely fails the exact test [-]: far wider
-/// than the rounding of the quotient and of the bounded area's own arithmetic.
+/// x^kHeadFillExponent on [0, kHeadPowerFitEnd] by a polynomial of degree 5 (highest power
+/// first), fitted by least squares at Chebyshev nodes; a dense scan finds it within 3.3e-5.
+constexpr double kHeadPowerFit[] = {-0.4125662311, 0.754266621, -0.6173614737, 1.224694322, 0.007563468103, -3.293982451e-05};
+constexpr double kHeadPowerFitEnd = 0.55;
+/// How far that fit may stray from the power, with room for the rounding of both [-].
+constexpr double kHeadPowerFitError = 1.0e-4;
+/// Share of a bound kept clear of the value a decision compares with [-]: far wider than the
+/// rounding of the exact arithmetic and of the bound's own.
 constexpr double kSurelyShortShare = 1.0 - 1.0e-9;
+constexpr double kSurelyOverShare = 1.0 + 1.0e-9;
 /// How much a segment's area can grow from one vapour-space trial to the next [-]: the area
 /// grows at most as the 1.5th power of the height (the limit of chord * h / area as h -> 0),
 /// and 1.05^1.5 = 1.0759; the rest is room for rounding.
@@ -100,6 +109,34 @@ double HeadsFilled(double h, double D) {
     return fraction * heads;
 }
 
+/// The fraction of the heads filled, by the lower branch of the fit or the upper, within
+/// bounds.
+Range LowerHeadFractionRange(double x) {
+    const Range power = FitHeadPower(x);
+    return {kHeadFillCoefficient * power.low, kHeadFillCoefficient * power.high};
+}
+Range UpperHeadFractionRange(double x) {
+    const Range power = FitHeadPower(1.0 - x);
+    return {1.0 - kHeadFillCoefficient * power.high, 1.0 - kHeadFillCoefficient * power.low};
+}
+
+/// HeadsFilled within bounds, by the same branches.
+Range HeadsFilledRange(double h, double D) {
+    if (h < 0.0) h = 0.0;
+    if (D < h) h = D;
+    const double heads = kHeadsVolumeFactor * D * D * D;
+    const double x = h / D;
+    Range fraction;
+    if (h <= 0.5 * D) {
+        fraction = LowerHeadFractionRange(x);
+    } else if (h == D) {
+        fraction = {1.0, 1.0};
+    } else {
+        fraction = UpperHeadFractionRange(x);
+    }
+    return {fraction.low * heads, fraction.high * heads};
+}
+
 /// The parts of the liquid volume up to level h that the ratio leaves alone, given the
 /// filled area there.
 LiquidVolumeParts PartsWithArea(double h, double D, double area) { return {D, area, HeadsFilled(h, D)}; }
@@ -126,13 +163,24 @@ double ArcCosineFit(double x) {
     return std::sqrt(1.0 - x) * (a[0] + x * (a[1] + x * (a[2] + x * a[3])));
 }
 
-double FittedAreaCeiling(double D, double h) {
+Range FitSegmentArea(double D, double h) {
     const double r = 0.5 * D;
     // The fit enters the area once, times r^2, so the area moves by at most this much.
     const double spread = r * r * kArcCosineFitError;
     const double fitted = SegmentAreaBy(D, h, ArcCosineFit);
+    return {fitted - spread, fitted + spread};
+}
+
+double FittedAreaCeiling(const Range& fit) {
     // Written so that a NaN gives no bound either.
-    return fitted - spread > 0.0 ? fitted + spread : std::numeric_limits<double>::infinity();
+    return fit.low > 0.0 ? fit.high : std::numeric_limits<double>::infinity();
+}
+
+Range FitHeadPower(double y) {
+    if (!(y >= 0.0 && y <= kHeadPowerFitEnd)) return {kNaN, kNaN};
+    const double* a = kHeadPowerFit;
+    const double fitted = a[5] + y * (a[4] + y * (a[3] + y * (a[2] + y * (a[1] + y * a[0]))));
+    return {fitted - kHeadPowerFitError, fitted + kHeadPowerFitError};
 }
 
 double FullVesselVolume(SlotAccess& slots, double D) { return LiquidVolumeWithArea(slots, D, D, FullArea(D)); }
@@ -142,8 +190,13 @@ double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
 }
 
 LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known) {
-    const bool measured = SameBits(D, known.D) && SameBits(h, known.h);
+    const bool measured = known.measured && SameBits(D, known.D) && SameBits(h, known.h);
     return PartsWithArea(h, D, measured ? known.area : SegmentArea(D, h));
+}
+
+LiquidVolumeBounds BoundLiquidVolume(double h, double D, const VapourSpace& known) {
+    const bool bounded = SameBits(D, known.D) && SameBits(h, known.h);
+    return {D, bounded ? known.areaRange : FitSegmentArea(D, h), HeadsFilledRange(h, D)};
 }
 
 LiquidVolumeParts MeasureFullVessel(double D) { return PartsWithArea(D, D, FullArea(D)); }
@@ -199,16 +252,26 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, V
     const double D = std::fabs(slots.Get(Slot::Diameter));
     // Most trials fall well short of the area needed. A bound on the area rules them out
     // without the library's arc-cosine: the fit gives one, and it carries over to the next
-    // trials grown by the most the area can grow; only trials near the answer are measured.
-    const double limit = QV / U * kSurelyShortShare;
+    // trials grown by the most the area can grow. The fit also shows most answers surely
+    // carrying the flow; only a trial it leaves in doubt is measured.
+    const double needed = QV / U;
+    const double shortOf = needed * kSurelyShortShare;
+    const double carries = needed * kSurelyOverShare;
     double ceiling = std::numeric_limits<double>::infinity();
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        if (!(ceiling < limit)) ceiling = FittedAreaCeiling(D, h);
-        if (!(ceiling < limit)) {
-            const double A = SegmentArea(D, h);
-            if (AreaCarries(QV, U, A)) {
-                if (accepted != nullptr) *accepted = {D, h, A};
+        if (!(ceiling < shortOf)) {
+            const Range fit = FitSegmentArea(D, h);
+            ceiling = FittedAreaCeiling(fit);
+            if (fit.low >= carries) {
+                if (accepted != nullptr) *accepted = {D, h, kEmptyValue, fit, false};
                 return h;  // the argument itself: callers compare on it
+            }
+            if (!(ceiling < shortOf)) {
+                const double A = SegmentArea(D, h);
+                if (AreaCarries(QV, U, A)) {
+                    if (accepted != nullptr) *accepted = {D, h, A, {A, A}, true};
+                    return h;
+                }
             }
         }
         h = kVapourSpaceGrowth * h;

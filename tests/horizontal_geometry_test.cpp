@@ -211,7 +211,7 @@ TEST(FittedAreaCeilingTest, BoundsTheExactAreaFromAboveAndShowsItPositive) {
         const double D = spread.Diameter();
         const double h = spread.Height(D, i);
         const double exact = SegmentArea(D, h);
-        const double ceiling = FittedAreaCeiling(D, h);
+        const double ceiling = FittedAreaCeiling(FitSegmentArea(D, h));
         if (std::isinf(ceiling)) {
             ++unbounded;
             continue;
@@ -242,6 +242,47 @@ TEST(FittedAreaCeilingTest, AreaGrowsByLessThanTheSearchAllowsPerTrial) {
     EXPECT_GT(worst, 1.07);  // the thinnest segments come close to 1.05^1.5
 }
 
+TEST(FitHeadPowerTest, BoundsTheLibrarysPowerOverItsDomainAndNothingOutside) {
+    constexpr int kPoints = 1'000'000;
+    double widest = 0.0;
+    for (int i = 0; i <= kPoints; ++i) {
+        const double y = 0.55 * i / kPoints;
+        const Range fit = FitHeadPower(y);
+        const double power = std::pow(y, 1.90514);
+        ASSERT_LE(fit.low, power) << y;
+        ASSERT_GE(fit.high, power) << y;
+        // Half the room on either side, so that a coarser fit would be caught.
+        widest = std::fmax(widest, std::fmax(power - fit.low, fit.high - power));
+    }
+    EXPECT_LT(widest, 1.5e-4);
+    for (double y : {-1e-300, 0.5500001, 1.0, kNaN, kInf}) EXPECT_TRUE(std::isnan(FitHeadPower(y).low)) << y;
+}
+
+TEST(BoundLiquidVolumeTest, HoldsTheMeasuredPartsAtEveryLevel) {
+    Spread spread;
+    for (int i = 0; i < 100'000; ++i) {
+        const double D = spread.Diameter();
+        const double h = spread.Height(D, i);
+        const LiquidVolumeParts measured = MeasureLiquidVolume(h, D);
+        const LiquidVolumeBounds bounds = BoundLiquidVolume(h, D, VapourSpace{});
+        ASSERT_LE(bounds.area.low, measured.area) << "D " << D << " h " << h;
+        ASSERT_GE(bounds.area.high, measured.area) << "D " << D << " h " << h;
+        // Below 2 cm of a top or bottom the power's base leaves the fit's domain: no bounds.
+        if (std::isnan(bounds.headsFilled.low)) continue;
+        const double room = 1e-15 * D * D * D;  // the rounding the caller's margin takes in
+        ASSERT_LE(bounds.headsFilled.low, measured.headsFilled + room) << "D " << D << " h " << h;
+        ASSERT_GE(bounds.headsFilled.high, measured.headsFilled - room) << "D " << D << " h " << h;
+    }
+}
+
+TEST(BoundLiquidVolumeTest, TakesTheAreaOfTheVeryVapourSpaceItIsGiven) {
+    const VapourSpace bounded{2.0, 0.5, kEmptyValue, {1.0, 1.25}, false};
+    EXPECT_EQ(BoundLiquidVolume(0.5, 2.0, bounded).area.low, 1.0);
+    EXPECT_EQ(BoundLiquidVolume(0.5, 2.0, bounded).area.high, 1.25);
+    // Another level is fitted afresh.
+    EXPECT_LT(BoundLiquidVolume(0.6, 2.0, bounded).area.high, 1.0);
+}
+
 struct CeilingRow {
     const char* name;
     double D, h;
@@ -257,7 +298,7 @@ const CeilingRow kNoCeiling[] = {
 };
 class NoCeilingTest : public testing::TestWithParam<CeilingRow> {};
 TEST_P(NoCeilingTest, LeavesTheTrialToTheExactTest) {
-    EXPECT_TRUE(std::isinf(FittedAreaCeiling(GetParam().D, GetParam().h)));
+    EXPECT_TRUE(std::isinf(FittedAreaCeiling(FitSegmentArea(GetParam().D, GetParam().h))));
 }
 INSTANTIATE_TEST_SUITE_P(Rows, NoCeilingTest, testing::ValuesIn(kNoCeiling), testing_support::RowName());
 

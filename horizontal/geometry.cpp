@@ -42,6 +42,10 @@ constexpr double kSurelyOverShare = 1.0 + 1.0e-9;
 /// and 1.05^1.5 = 1.0759; the rest is room for rounding.
 constexpr double kAreaGrowthPerTrial = 1.08;
 
+/// Room for the rounding of a liquid volume, as a share of it [-]: far wider than the few
+/// roundings of the exact volume and of its bounds.
+constexpr double kVolumeRoundingRoom = 1.0e-12;
+
 /// Each trial of the vapour space is this much higher than the one before [-].
 constexpr double kVapourSpaceGrowth = 1.05;
 /// Budget of vapour-space trials.
@@ -281,6 +285,23 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, V
     return kEmptyValue;
 }
 
+namespace {
+
+/// Whether the level search's first trial volume, at level h with the filled area A there,
+/// is surely within the tolerance of V, judged from bounds on the heads' share without the
+/// library's power; the branch of the heads' fit is the one the search chose.
+bool SurelyWithinTolerance(double ratio, double A, double D, double h, bool lowerBranch, double V) {
+    if (!(V > 0.0 && std::isfinite(V))) return false;
+    const Range fraction = lowerBranch ? LowerHeadFractionRange(h / D) : UpperHeadFractionRange(h / D);
+    const double low = (ratio * A + fraction.low * kHeadsVolumeFactor * D * D) * D;
+    const double high = (ratio * A + fraction.high * kHeadsVolumeFactor * D * D) * D;
+    const double room = kVolumeRoundingRoom * std::fabs(high);
+    const double allowed = V * (kLevelVolumeTolerance * kSurelyShortShare);
+    return low - room >= V - allowed && high + room <= V + allowed;
+}
+
+}  // namespace
+
 double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
     const double ratio = std::fabs(slots.Get(Slot::Ratio));
@@ -296,8 +317,12 @@ double LevelForVolume(SlotAccess& slots, double V) {
         // One branch of the head fit for both trial levels, chosen by the higher one, so the
         // slope never straddles the jump at half height.
         const bool lower = h2 <= half;
+        const double A1 = SegmentArea(D, h);
+        // After a Newton step the first trial mostly lands within the tolerance: the bounds
+        // then end the search as the measured volume would, without the library's power.
+        if (iteration > 0 && SurelyWithinTolerance(ratio, A1, D, h, lower, V)) return h2;
         const double f1 = lower ? LowerHeadFraction(h / D) : UpperHeadFraction(h / D);
-        const double V1 = (ratio * SegmentArea(D, h) + f1 * kHeadsVolumeFactor * D * D) * D;
+        const double V1 = (ratio * A1 + f1 * kHeadsVolumeFactor * D * D) * D;
         if (std::fabs(V1 - V) / V <= kLevelVolumeTolerance) return h2;
         // The second trial volume only matters once the first misses.
         const double f2 = lower ? LowerHeadFraction(h2 / D) : UpperHeadFraction(h2 / D);

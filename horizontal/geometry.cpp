@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace kestrol::horizontal {
 namespace {
@@ -17,6 +18,33 @@ constexpr double kHeadFillVolumeFactor = 0.5443898358508387;
 
 /// pi/2 to the nearest double: the arc-cosine of 0.
 constexpr double kArcCosineOfZero = 1.5707963267948966;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+/// A cheap fit of the arc-cosine on [0, 1]: sqrt(1 - x) (a0 + a1 x + a2 x^2 + a3 x^3),
+/// Abramowitz & Stegun, Handbook of Mathematical Functions, 4.4.45.
+constexpr double kArcCosineFit[] = {1.5707288, -0.2121144, 0.0742610, -0.0187293};
+/// How far that fit may stray from the arc-cosine [rad]: the book gives 5e-5, a dense scan
+/// finds 6.8e-5 at x = 0 (the coefficients are rounded); this leaves room for both.
+constexpr double kArcCosineFitError = 1.0e-4;
+/// x^kHeadFillExponent on [0, kHeadPowerFitEnd] by a polynomial of degree 5 (highest power
+/// first), fitted by least squares at Chebyshev nodes; a dense scan finds it within 3.3e-5.
+constexpr double kHeadPowerFit[] = {-0.4125662311, 0.754266621, -0.6173614737, 1.224694322, 0.007563468103, -3.293982451e-05};
+constexpr double kHeadPowerFitEnd = 0.55;
+/// How far that fit may stray from the power, with room for the rounding of both [-].
+constexpr double kHeadPowerFitError = 1.0e-4;
+/// Share of a bound kept clear of the value a decision compares with [-]: far wider than the
+/// rounding of the exact arithmetic and of the bound's own.
+constexpr double kSurelyShortShare = 1.0 - 1.0e-9;
+constexpr double kSurelyOverShare = 1.0 + 1.0e-9;
+/// How much a segment's area can grow from one vapour-space trial to the next [-]: the area
+/// grows at most as the 1.5th power of the height (the limit of chord * h / area as h -> 0),
+/// and 1.05^1.5 = 1.0759; the rest is room for rounding.
+constexpr double kAreaGrowthPerTrial = 1.08;
+
+/// Room for the rounding of a liquid volume, as a share of it [-]: far wider than the few
+/// roundings of the exact volume and of its bounds.
+constexpr double kVolumeRoundingRoom = 1.0e-12;
 
 /// Each trial of the vapour space is this much higher than the one before [-].
 constexpr double kVapourSpaceGrowth = 1.05;
@@ -85,6 +113,34 @@ double HeadsFilled(double h, double D) {
     return fraction * heads;
 }
 
+/// The fraction of the heads filled, by the lower branch of the fit or the upper, within
+/// bounds.
+Range LowerHeadFractionRange(double x) {
+    const Range power = FitHeadPower(x);
+    return {kHeadFillCoefficient * power.low, kHeadFillCoefficient * power.high};
+}
+Range UpperHeadFractionRange(double x) {
+    const Range power = FitHeadPower(1.0 - x);
+    return {1.0 - kHeadFillCoefficient * power.high, 1.0 - kHeadFillCoefficient * power.low};
+}
+
+/// HeadsFilled within bounds, by the same branches.
+Range HeadsFilledRange(double h, double D) {
+    if (h < 0.0) h = 0.0;
+    if (D < h) h = D;
+    const double heads = kHeadsVolumeFactor * D * D * D;
+    const double x = h / D;
+    Range fraction;
+    if (h <= 0.5 * D) {
+        fraction = LowerHeadFractionRange(x);
+    } else if (h == D) {
+        fraction = {1.0, 1.0};
+    } else {
+        fraction = UpperHeadFractionRange(x);
+    }
+    return {fraction.low * heads, fraction.high * heads};
+}
+
 /// The parts of the liquid volume up to level h that the ratio leaves alone, given the
 /// filled area there.
 LiquidVolumeParts PartsWithArea(double h, double D, double area) { return {D, area, HeadsFilled(h, D)}; }
@@ -106,6 +162,31 @@ double SegmentArea(double D, double h) {
     return SegmentAreaBy(D, h, [](double cosine) { return std::acos(cosine); });
 }
 
+double ArcCosineFit(double x) {
+    const double* a = kArcCosineFit;
+    return std::sqrt(1.0 - x) * (a[0] + x * (a[1] + x * (a[2] + x * a[3])));
+}
+
+Range FitSegmentArea(double D, double h) {
+    const double r = 0.5 * D;
+    // The fit enters the area once, times r^2, so the area moves by at most this much.
+    const double spread = r * r * kArcCosineFitError;
+    const double fitted = SegmentAreaBy(D, h, ArcCosineFit);
+    return {fitted - spread, fitted + spread};
+}
+
+double FittedAreaCeiling(const Range& fit) {
+    // Written so that a NaN gives no bound either.
+    return fit.low > 0.0 ? fit.high : std::numeric_limits<double>::infinity();
+}
+
+Range FitHeadPower(double y) {
+    if (!(y >= 0.0 && y <= kHeadPowerFitEnd)) return {kNaN, kNaN};
+    const double* a = kHeadPowerFit;
+    const double fitted = a[5] + y * (a[4] + y * (a[3] + y * (a[2] + y * (a[1] + y * a[0]))));
+    return {fitted - kHeadPowerFitError, fitted + kHeadPowerFitError};
+}
+
 double FullVesselVolume(SlotAccess& slots, double D) { return LiquidVolumeWithArea(slots, D, D, FullArea(D)); }
 
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
@@ -113,8 +194,13 @@ double HorizontalLiquidVolume(SlotAccess& slots, double h, double D) {
 }
 
 LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known) {
-    const bool measured = SameBits(D, known.D) && SameBits(h, known.h);
+    const bool measured = known.measured && SameBits(D, known.D) && SameBits(h, known.h);
     return PartsWithArea(h, D, measured ? known.area : SegmentArea(D, h));
+}
+
+LiquidVolumeBounds BoundLiquidVolume(double h, double D, const VapourSpace& known) {
+    const bool bounded = SameBits(D, known.D) && SameBits(h, known.h);
+    return {D, bounded ? known.areaRange : FitSegmentArea(D, h), HeadsFilledRange(h, D)};
 }
 
 LiquidVolumeParts MeasureFullVessel(double D) { return PartsWithArea(D, D, FullArea(D)); }
@@ -168,17 +254,53 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, V
     const double QV = feed.vapourVolumeFlow;
     if (!std::isfinite(QV)) return kEmptyValue;
     const double D = std::fabs(slots.Get(Slot::Diameter));
+    // Most trials fall well short of the area needed. A bound on the area rules them out
+    // without the library's arc-cosine: the fit gives one, and it carries over to the next
+    // trials grown by the most the area can grow. The fit also shows most answers surely
+    // carrying the flow; only a trial it leaves in doubt is measured.
+    const double needed = QV / U;
+    const double shortOf = needed * kSurelyShortShare;
+    const double carries = needed * kSurelyOverShare;
+    double ceiling = std::numeric_limits<double>::infinity();
     for (int trial = 0; trial < kVapourSpaceTrials; ++trial) {
-        const double A = SegmentArea(D, h);
-        if (AreaCarries(QV, U, A)) {
-            if (accepted != nullptr) *accepted = {D, h, A};
-            return h;  // the argument itself: callers compare on it
+        if (!(ceiling < shortOf)) {
+            const Range fit = FitSegmentArea(D, h);
+            ceiling = FittedAreaCeiling(fit);
+            if (fit.low >= carries) {
+                if (accepted != nullptr) *accepted = {D, h, kEmptyValue, fit, false};
+                return h;  // the argument itself: callers compare on it
+            }
+            if (!(ceiling < shortOf)) {
+                const double A = SegmentArea(D, h);
+                if (AreaCarries(QV, U, A)) {
+                    if (accepted != nullptr) *accepted = {D, h, A, {A, A}, true};
+                    return h;
+                }
+            }
         }
         h = kVapourSpaceGrowth * h;
         if (h > D) return kEmptyValue;
+        ceiling = ceiling * kAreaGrowthPerTrial;
     }
     return kEmptyValue;
 }
+
+namespace {
+
+/// Whether the level search's first trial volume, at level h with the filled area A there,
+/// is surely within the tolerance of V, judged from bounds on the heads' share without the
+/// library's power; the branch of the heads' fit is the one the search chose.
+bool SurelyWithinTolerance(double ratio, double A, double D, double h, bool lowerBranch, double V) {
+    if (!(V > 0.0 && std::isfinite(V))) return false;
+    const Range fraction = lowerBranch ? LowerHeadFractionRange(h / D) : UpperHeadFractionRange(h / D);
+    const double low = (ratio * A + fraction.low * kHeadsVolumeFactor * D * D) * D;
+    const double high = (ratio * A + fraction.high * kHeadsVolumeFactor * D * D) * D;
+    const double room = kVolumeRoundingRoom * std::fabs(high);
+    const double allowed = V * (kLevelVolumeTolerance * kSurelyShortShare);
+    return low - room >= V - allowed && high + room <= V + allowed;
+}
+
+}  // namespace
 
 double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
@@ -195,8 +317,12 @@ double LevelForVolume(SlotAccess& slots, double V) {
         // One branch of the head fit for both trial levels, chosen by the higher one, so the
         // slope never straddles the jump at half height.
         const bool lower = h2 <= half;
+        const double A1 = SegmentArea(D, h);
+        // After a Newton step the first trial mostly lands within the tolerance: the bounds
+        // then end the search as the measured volume would, without the library's power.
+        if (iteration > 0 && SurelyWithinTolerance(ratio, A1, D, h, lower, V)) return h2;
         const double f1 = lower ? LowerHeadFraction(h / D) : UpperHeadFraction(h / D);
-        const double V1 = (ratio * SegmentArea(D, h) + f1 * kHeadsVolumeFactor * D * D) * D;
+        const double V1 = (ratio * A1 + f1 * kHeadsVolumeFactor * D * D) * D;
         if (std::fabs(V1 - V) / V <= kLevelVolumeTolerance) return h2;
         // The second trial volume only matters once the first misses.
         const double f2 = lower ? LowerHeadFraction(h2 / D) : UpperHeadFraction(h2 / D);

@@ -15,6 +15,26 @@ namespace kestrol::horizontal {
 /// vapour space of height h.
 double SegmentArea(double D, double h);
 
+/// The arc-cosine of x in [0, 1] by a cheap polynomial fit, within 1e-4 rad of the library's.
+double ArcCosineFit(double x);
+
+/// Bounds within which a value surely lies. A NaN bound decides nothing: every comparison
+/// with it fails, and the caller measures instead.
+struct Range {
+    double low, high;
+};
+
+/// Bounds of SegmentArea(D, h) from the arc-cosine fit: they take in the fit's error and the
+/// rounding of both areas.
+Range FitSegmentArea(double D, double h);
+
+/// The upper bound of such a fit when it shows the area surely positive; +infinity otherwise.
+double FittedAreaCeiling(const Range& fit);
+
+/// Bounds of y to the power of the heads' fill exponent, from a polynomial fit, for y in
+/// [0, 0.55]; NaN bounds elsewhere.
+Range FitHeadPower(double y);
+
 /// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in slot 4.
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);
 
@@ -22,9 +42,12 @@ double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);
 double FullVesselVolume(SlotAccess& slots, double D);
 
 /// A vapour space that VapourSpaceHeight accepted: the diameter it read, the height, and the
-/// area it measured there, which the sizing needs again for the liquid below it.
+/// area there, which the sizing needs again for the liquid below it: measured, or, when the
+/// fit alone showed that it carries the flow, only bounded (the area stays empty).
 struct VapourSpace {
     double D = kEmptyValue, h = kEmptyValue, area = kEmptyValue;
+    Range areaRange = {kEmptyValue, kEmptyValue};
+    bool measured = false;
 };
 
 /// HorizontalLiquidVolume, with the filled area taken from `known` when it was measured at
@@ -41,6 +64,14 @@ struct LiquidVolumeParts {
 /// The parts of HorizontalLiquidVolume(slots, h, D, known), and of FullVesselVolume(slots, D).
 LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known = {});
 LiquidVolumeParts MeasureFullVessel(double D);
+
+/// The same parts within bounds, without measuring: the area from the fit, or from `known`
+/// when it is this very space, and the heads' share from the fit of the power.
+struct LiquidVolumeBounds {
+    double D;
+    Range area, headsFilled;
+};
+LiquidVolumeBounds BoundLiquidVolume(double h, double D, const VapourSpace& known);
 
 /// The volume [m3] those parts hold at the ratio now in slot 4.
 inline double LiquidVolumeAtRatio(SlotAccess& slots, const LiquidVolumeParts& m) {

@@ -28,14 +28,58 @@ struct Working {
     double D, Hv, ratio, Vreq;
 };
 
+/// Room for the rounding of the volume below the vapour space, as a share of the full
+/// vessel's volume [-]: far wider than the few roundings of either volume.
+constexpr double kVolumeRoundingRoom = 1.0e-12;
+
 /// The volume below a vapour space of height Hv at diameter D [m3], at whatever ratio slot 4
 /// holds: the ratio searches measure both volumes once, not at every step. The vapour space's
 /// area is taken from `vapourSpace` when that is the space VapourSpaceHeight accepted there.
-struct VolumeBelowVapour {
-    LiquidVolumeParts full, vapour;
+/// Most comparisons are decided from bounds on the volume above the liquid; it is measured
+/// only when they leave one in doubt.
+class VolumeBelowVapour {
+public:
     VolumeBelowVapour(double D, double Hv, const VapourSpace& vapourSpace = {})
-        : full(MeasureFullVessel(D)), vapour(MeasureLiquidVolume(Hv, D, vapourSpace)) {}
-    double At(SlotAccess& slots) const { return LiquidVolumeAtRatio(slots, full) - LiquidVolumeAtRatio(slots, vapour); }
+        : full_(MeasureFullVessel(D)), Hv_(Hv), vapourSpace_(vapourSpace), bounds_(BoundLiquidVolume(Hv, D, vapourSpace)) {}
+
+    double At(SlotAccess& slots) { return LiquidVolumeAtRatio(slots, full_) - LiquidVolumeAtRatio(slots, Vapour()); }
+    /// Whether At(slots) >= V, and whether At(slots) > V.
+    bool AtLeast(SlotAccess& slots, double V) {
+        const Range at = Bounds(slots);
+        if (at.low >= V) return true;
+        if (at.high < V) return false;
+        return At(slots) >= V;
+    }
+    bool Above(SlotAccess& slots, double V) {
+        const Range at = Bounds(slots);
+        if (at.low > V) return true;
+        if (at.high <= V) return false;
+        return At(slots) > V;
+    }
+
+private:
+    const LiquidVolumeParts& Vapour() {
+        if (!vapourMeasured_) {
+            vapour_ = MeasureLiquidVolume(Hv_, full_.D, vapourSpace_);
+            vapourMeasured_ = true;
+        }
+        return vapour_;
+    }
+    Range Bounds(SlotAccess& slots) const {
+        const double ratio = std::fabs(slots.Get(Slot::Ratio));
+        const double full = LiquidVolumeAtRatio(slots, full_);
+        const double room = kVolumeRoundingRoom * std::fabs(full);
+        const double vapourLow = ratio * bounds_.area.low * bounds_.D + bounds_.headsFilled.low;
+        const double vapourHigh = ratio * bounds_.area.high * bounds_.D + bounds_.headsFilled.high;
+        return {full - vapourHigh - room, full - vapourLow + room};
+    }
+
+    LiquidVolumeParts full_;
+    double Hv_;
+    VapourSpace vapourSpace_;
+    LiquidVolumeBounds bounds_;
+    LiquidVolumeParts vapour_{};
+    bool vapourMeasured_ = false;
 };
 
 double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {
@@ -95,11 +139,11 @@ double SearchRatio(const StreamState& feed, SlotAccess& slots, Working& w) {
     if (!(w.ratio <= kMostRatio)) return kEmptyValue;
     // Every pass adds a step and the last test stops the search past the limit, so it ends
     // within (limit / step) + 1 passes from any ratio at or above 0.
-    const VolumeBelowVapour available(w.D, w.Hv);
+    VolumeBelowVapour available(w.D, w.Hv);
     for (;;) {
         w.ratio = w.ratio + kRatioStep;
         slots.Set(Slot::Ratio, w.ratio);
-        if (available.At(slots) > w.Vreq) {
+        if (available.Above(slots, w.Vreq)) {
             if (!(w.ratio <= kMostRatio)) return kEmptyValue;
             break;
         }
@@ -116,13 +160,13 @@ double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, W
     const bool ratioFixed = IsFixed(slots, Slot::Ratio);
     const bool lightFixed = IsFixed(slots, Slot::LightResidenceTime);
     const bool heavyFixed = IsFixed(slots, Slot::HeavyResidenceTime);
-    const VolumeBelowVapour available(w.D, w.Hv, accepted);
+    VolumeBelowVapour available(w.D, w.Hv, accepted);
     if (ratioFixed && lightFixed && (!w.heavy || heavyFixed)) {
-        if (!(available.At(slots) >= w.Vreq)) return kEmptyValue;
+        if (!available.AtLeast(slots, w.Vreq)) return kEmptyValue;
         return Levels(feed, slots, w);
     }
     int raises = 0;
-    while (!(available.At(slots) >= w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
+    while (!available.AtLeast(slots, w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
         if (raises == kSearchTrials) return kEmptyValue;
         w.ratio = w.ratio + kRatioStep;
         slots.Set(Slot::Ratio, w.ratio);
@@ -154,8 +198,8 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
         const double Hv = VapourSpaceHeight(feed, slots, Hv0, &accepted);
         if (IsEmpty(Hv) || (w.vapourSpaceFixed && Hv != Hv0)) continue;
         double ratio = std::fabs(slots.Get(Slot::Ratio));
-        const VolumeBelowVapour available(D, Hv, accepted);
-        if (available.At(slots) >= w.Vreq) {
+        VolumeBelowVapour available(D, Hv, accepted);
+        if (available.AtLeast(slots, w.Vreq)) {
             w.D = D;
             w.Hv = Hv;
             w.ratio = ratio;
@@ -166,7 +210,7 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
         while (ratio <= kMostRatio) {
             ratio = ratio + kRatioStep;
             slots.Set(Slot::Ratio, ratio);
-            if (available.At(slots) > w.Vreq) break;
+            if (available.Above(slots, w.Vreq)) break;
         }
     }
     return kEmptyValue;

@@ -55,6 +55,26 @@ constexpr std::array<CaseKey, kCaseKeyCount> kKeys = {{
 static_assert(kKeys[kAssumedLiquidDensity].design == false && kKeys[kStreamKeyCount].design == true,
               "stream keys first, in StreamKey order");
 
+/// The design key of each slot, -1 for none: every case asks this of several slots, so it is
+/// looked up, not searched.
+constexpr std::array<int, kSlotCount + 1> DesignKeysBySlot() {
+    std::array<int, kSlotCount + 1> keys{};
+    for (int& key : keys) key = -1;
+    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i) {
+        const int slot = Index(kKeys[i].slot);
+        if (slot < 1 || slot > kSlotCount || keys[static_cast<std::size_t>(slot)] >= 0) return {};  // all 0: fails below
+        keys[static_cast<std::size_t>(slot)] = static_cast<int>(i);
+    }
+    return keys;
+}
+constexpr std::array<int, kSlotCount + 1> kDesignKeyOfSlot = DesignKeysBySlot();
+static_assert(kDesignKeyOfSlot[0] == -1, "each design key writes a slot of its own");
+
+int DesignKey(Slot slot) {
+    const int index = Index(slot);
+    return index < 0 || index > kSlotCount ? -1 : kDesignKeyOfSlot[static_cast<std::size_t>(index)];
+}
+
 /// The share of the vapour the object accepts as assumed liquid [%].
 constexpr double kLeastPercent = 0.5;
 constexpr double kMostPercent = 10.0;
@@ -186,16 +206,11 @@ bool SizingCase::HasDesign() const {
 }
 
 double SizingCase::Given(Slot slot) const {
-    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
-        if (kKeys[i].slot == slot && !IsEmpty(values[i])) return values[i];
-    return kEmptyValue;
+    const int key = DesignKey(slot);
+    return key < 0 ? kEmptyValue : values[static_cast<std::size_t>(key)];
 }
 
-bool SizingCase::Gives(Slot slot) const {
-    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
-        if (kKeys[i].slot == slot && !IsEmpty(values[i])) return true;
-    return false;
-}
+bool SizingCase::Gives(Slot slot) const { return !IsEmpty(Given(slot)); }
 
 std::string CheckValue(const CaseKey& key, double v) {
     if (!std::isfinite(v)) return "must be a finite number";
@@ -244,11 +259,6 @@ namespace {
 std::string Shown(double v) { return json(v).dump(); }
 
 const char* KeyName(int key) { return kKeys[static_cast<std::size_t>(key)].key; }
-int DesignKey(Slot slot) {
-    for (std::size_t i = kStreamKeyCount; i < kKeys.size(); ++i)
-        if (kKeys[i].slot == slot) return static_cast<int>(i);
-    return -1;
-}
 /// Relative disagreement of a given diameter, ratio and length that is still taken as rounding
 /// of the last digits (a ratio written to three or four significant figures).
 constexpr double kGeometryTolerance = 1e-3;

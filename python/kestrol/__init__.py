@@ -341,6 +341,12 @@ def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[
     """Orientation codes for the engine: each distinct word read once; a word it refuses makes its rows bad input."""
     import numpy
 
+    if column.dtype == object:
+        refused = _kestrol.read_orientations(column.to_numpy(), orientations)
+        if refused is not None:
+            for r, problem in refused.items():
+                problems.setdefault(r, problem)
+            return
     codes, words = pandas.factorize(column)  # -1 for missing: "auto"
     meaning = []
     for word in words:

@@ -1,6 +1,7 @@
 // kestrol._kestrol: the host's own case reader, sizing run, reports, drawing, batch engine and
 // script runner, and the object through its interface, for Python. Nothing here computes a
 // result: every number comes from the same functions the command line calls.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -329,6 +330,46 @@ PYBIND11_MODULE(_kestrol, m) {
     m.def("parse_number", [](const std::string& text) -> std::optional<double> { return kestrol::host::ParseNumber(text); },
           "A CSV field as the batch reads a number, or None.");
     m.def("parse_orientation", [](const std::string& text) { return static_cast<int>(kestrol::host::ParseOrientation(text)); });
+    // Orientation codes of an object column of words; returns {row: problem} for the rows whose
+    // word is refused, or None when a cell is neither a str nor None or the column holds many
+    // distinct word objects, for the caller to read it the general way. A column holds few: a
+    // CSV reader makes one object of each distinct word.
+    m.def("read_orientations", [](py::array cells, py::buffer orientations) -> py::object {
+        py::buffer_info o = orientations.request(true);
+        if (cells.dtype().kind() != 'O' || cells.ndim() != 1 || o.itemsize != 1 || o.size != cells.shape(0)) return py::none();
+        struct Word {
+            PyObject* cell;
+            std::int8_t code;
+            std::string problem;
+        };
+        constexpr std::size_t kMostWords = 32;
+        std::vector<Word> words;
+        const auto* base = static_cast<const char*>(cells.data());
+        auto* out = static_cast<std::int8_t*>(o.ptr);
+        py::dict problems;
+        for (py::ssize_t row = 0; row < cells.shape(0); ++row) {
+            PyObject* cell = *reinterpret_cast<PyObject* const*>(base + row * cells.strides(0));
+            if (cell == Py_None) {
+                out[row] = static_cast<std::int8_t>(kestrol::host::Orientation::Auto);
+                continue;
+            }
+            if (!PyUnicode_CheckExact(cell)) return py::none();
+            auto word = std::find_if(words.begin(), words.end(), [cell](const Word& w) { return w.cell == cell; });
+            if (word == words.end()) {
+                if (words.size() == kMostWords) return py::none();
+                Word read{cell, static_cast<std::int8_t>(kestrol::host::Orientation::Auto), std::string()};
+                try {
+                    read.code = static_cast<std::int8_t>(kestrol::host::ParseOrientation(py::handle(cell).cast<std::string>()));
+                } catch (const InputError& e) {
+                    read.problem = std::string("orientation: ") + e.what();
+                }
+                word = words.insert(words.end(), std::move(read));
+            }
+            out[row] = word->code;
+            if (!word->problem.empty()) problems[py::int_(row)] = word->problem;
+        }
+        return problems;
+    });
     m.def("column_keys", &kestrol::host::ColumnKeys, py::arg("names"), py::arg("source"));
     m.def("size_csv",
           [](const std::string& text, const std::string& source, unsigned jobs) {

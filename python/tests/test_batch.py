@@ -118,7 +118,19 @@ def _strided_columns(frame):
     return strided
 
 
-@pytest.mark.parametrize("shape", [_duplicate_labels, _other_dtypes, _with_material, _strided_columns])
+def _orientation_none(frame):
+    frame.loc[0, "orientation"] = None  # "auto", as an empty field is, and a load that makes it horizontal
+    frame.loc[0, "light_liquid_mass_flow_kg_h"] = 300000.0
+    return frame
+
+
+def _orientation_not_a_word(frame):
+    frame.loc[1, "orientation"] = 2  # read as its text, as the CSV holds it
+    return frame
+
+
+@pytest.mark.parametrize("shape", [_duplicate_labels, _other_dtypes, _with_material, _strided_columns, _orientation_none,
+                                   _orientation_not_a_word])
 def test_a_frame_keeps_its_columns_and_index_and_sizes_as_its_csv(tmp_path, shape):
     frame = shape(pd.read_csv(io.StringIO(BAD_ROWS)))
     path = tmp_path / "rows.csv"

@@ -294,8 +294,7 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
     tail = {"orientation_used": numpy.array(["", "vertical", "horizontal"], dtype=object)[numpy.frombuffer(used, dtype=numpy.int8) + 1]}
     for c, name in enumerate(RESULT_COLUMNS):
         tail[name] = table[c]
-    for name, column in (reviewed or {}).items():
-        tail[name] = numpy.array(column, dtype=object) if name in _REVIEW_WORDS else column
+    tail.update(reviewed or {})
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column
     if isinstance(inputs, pandas.DataFrame):

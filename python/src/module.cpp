@@ -134,6 +134,22 @@ const char* OrientationUsed(int orientation) {
     return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr;
 }
 
+/// A review row's warning codes in one number, the count in the low four bits and each code in
+/// four more: a batch has few distinct lists, found by this number without their text per row.
+std::uint64_t PackWarnings(const kestrol::host::ReviewCells& cells) {
+    static_assert(kestrol::review::kCodeCount < 16 && 4 * (kestrol::review::kCodeCount + 1) <= 64, "codes fit in four bits each");
+    std::uint64_t packed = cells.warningCount;
+    for (std::size_t i = 0; i < cells.warningCount; ++i) packed |= static_cast<std::uint64_t>(cells.warnings[i]) << (4 * (i + 1));
+    return packed;
+}
+
+kestrol::host::ReviewCells UnpackWarnings(std::uint64_t packed) {
+    kestrol::host::ReviewCells cells;
+    cells.warningCount = packed & 0xF;
+    for (std::size_t i = 0; i < cells.warningCount; ++i) cells.warnings[i] = static_cast<kestrol::review::Code>((packed >> (4 * (i + 1))) & 0xF);
+    return cells;
+}
+
 // --- the object through its interface ------------------------------------------------------
 
 /// ISeparatorSizing for Python: the host callback becomes a Python callable.
@@ -453,7 +469,19 @@ PYBIND11_MODULE(_kestrol, m) {
         // Few rows have a message: kept apart, not as a string for every row.
         std::mutex messageLock;
         std::vector<std::pair<std::size_t, std::string>> messages;
-        std::vector<kestrol::host::ReviewCells> reviews(reviewed ? n : 0);
+        // The review's numbers go straight into their columns; its words are kept as the review's
+        // constants and packed warning codes, made Python strings afterwards under the lock.
+        const auto rows = static_cast<py::ssize_t>(n);
+        py::array_t<double> weight(reviewed ? rows : 0);
+        py::array_t<double> load(reviewed ? rows : 0);
+        double* weightOut = weight.mutable_data();
+        double* loadOut = load.mutable_data();
+        struct ReviewWords {
+            const char* diameter;
+            const char* length;
+            std::uint64_t warnings;
+        };
+        std::vector<ReviewWords> reviewWords(reviewed ? n : 0);
 
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
             if (skipped[row]) return "skipped";
@@ -474,8 +502,13 @@ PYBIND11_MODULE(_kestrol, m) {
                 std::lock_guard<std::mutex> lock(messageLock);
                 messages.emplace_back(row, message);
             }
-            // The same review and cells the CSV batch writes for the row.
-            if (reviewed && outcome) reviews[row] = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(c, *outcome, kestrol::review::Scope::Batch));
+            if (!reviewed) return;
+            // The same review and cells the CSV batch writes for the row; empty ones without an outcome.
+            kestrol::host::ReviewCells cells;
+            if (outcome) cells = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(c, *outcome, kestrol::review::Scope::Batch));
+            weightOut[row] = cells.vesselWeight.value_or(std::nan(""));
+            loadOut[row] = cells.vapourLoadPercent.value_or(std::nan(""));
+            reviewWords[row] = {cells.governingDiameter, cells.governingLength, PackWarnings(cells)};
         };
         kestrol::host::BatchOptions options;
         options.jobs = jobs;
@@ -486,26 +519,30 @@ PYBIND11_MODULE(_kestrol, m) {
         py::dict found;
         for (const auto& [row, message] : messages) found[py::int_(row)] = message;
         if (!reviewed) return py::make_tuple(found, py::none());
-        // The review's columns by name in the batch's order; the few distinct words are made once.
-        py::array_t<double> weight(static_cast<py::ssize_t>(n));
-        py::array_t<double> load(static_cast<py::ssize_t>(n));
-        py::list diameter, length, warned;
-        std::map<std::string, py::str> words;
-        auto word = [&](const std::string& text) -> py::str {
-            auto at = words.find(text);
-            if (at == words.end()) at = words.emplace(text, py::str(text)).first;
-            return at->second;
+        // The words into object arrays, each distinct word made once: the governing constraints'
+        // keys found by address, the warnings by their packed codes.
+        py::array diameter(py::dtype("O"), rows), length(py::dtype("O"), rows), warned(py::dtype("O"), rows);
+        auto* diameterCells = static_cast<PyObject**>(diameter.mutable_data());
+        auto* lengthCells = static_cast<PyObject**>(length.mutable_data());
+        auto* warnedCells = static_cast<PyObject**>(warned.mutable_data());
+        std::vector<std::pair<const char*, py::str>> constraints;
+        auto constraint = [&](const char* text) {
+            auto at = std::find_if(constraints.begin(), constraints.end(), [text](const auto& c) { return c.first == text; });
+            if (at == constraints.end()) at = constraints.insert(constraints.end(), {text, py::str(text)});
+            return at->second.inc_ref().ptr();
         };
-        std::string joined;
+        std::map<std::uint64_t, py::str> warningWords;
         for (std::size_t row = 0; row < n; ++row) {
-            const kestrol::host::ReviewCells& cells = reviews[row];
-            weight.mutable_at(row) = cells.vesselWeight.value_or(std::nan(""));
-            load.mutable_at(row) = cells.vapourLoadPercent.value_or(std::nan(""));
-            diameter.append(word(cells.governingDiameter));
-            length.append(word(cells.governingLength));
-            joined.clear();
-            kestrol::host::AppendWarningCodes(joined, cells);
-            warned.append(word(joined));
+            const ReviewWords& words = reviewWords[row];
+            diameterCells[row] = constraint(words.diameter);  // the array's new cells hold no reference yet
+            lengthCells[row] = constraint(words.length);
+            auto at = warningWords.find(words.warnings);
+            if (at == warningWords.end()) {
+                std::string joined;
+                kestrol::host::AppendWarningCodes(joined, UnpackWarnings(words.warnings));
+                at = warningWords.emplace(words.warnings, py::str(joined)).first;
+            }
+            warnedCells[row] = at->second.inc_ref().ptr();
         }
         const std::vector<std::string> names = kestrol::host::ReviewColumnNames();
         // In the order of ReviewCells, which is the order of the batch's review columns.

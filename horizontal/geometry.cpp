@@ -302,6 +302,13 @@ bool SurelyWithinTolerance(double ratio, double A, double D, double h, bool lowe
 
 }  // namespace
 
+double MostLiquidBelowVapour(const StreamState& feed, SlotAccess& slots, double D) {
+    const double needed = feed.vapourVolumeFlow / std::fabs(slots.Get(Slot::VapourVelocity));
+    if (!(std::isfinite(needed) && needed > 0.0)) return kNaN;
+    const double full = FullVesselVolume(slots, D);
+    return full - std::fabs(slots.Get(Slot::Ratio)) * needed * D * kSurelyShortShare + kVolumeRoundingRoom * std::fabs(full);
+}
+
 double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
     const double ratio = std::fabs(slots.Get(Slot::Ratio));

@@ -114,5 +114,48 @@ TEST(MeasuredSearches, VapourSpaceHeightAcceptsTheTrialMeasuringAcceptsAndBounds
     EXPECT_GT(accepted, 50'000);
 }
 
+TEST(MeasuredSearches, NoAcceptedVapourSpaceLeavesMoreLiquidThanTheBound) {
+    Generator g;
+    int accepted = 0, belowFull = 0;
+    for (int i = 0; i < 100'000; ++i) {
+        const double D = g.LogUniform(0.1, 20.0);
+        const double U = g.LogUniform(0.05, 5.0);
+        const double h0 = D * g.LogUniform(1e-4, 1.0);
+        const double QV = U * SegmentArea(D, D) * g.LogUniform(1e-6, 1.5);
+        ArraySlots slots;
+        slots[Slot::Diameter] = D;
+        slots[Slot::VapourVelocity] = U;
+        slots[Slot::Ratio] = (i % 2 == 0 ? -1.0 : 1.0) * (1.0 + 5.0 * g.Uniform());  // the magnitude counts
+        StreamState feed;
+        feed.vapourVolumeFlow = QV;
+        VapourSpace space;
+        const double Hv = VapourSpaceHeight(feed, slots, h0, &space);
+        if (IsEmpty(Hv)) continue;
+        ++accepted;
+        // The liquid below the accepted space, as the diameter search measures it.
+        const double below = FullVesselVolume(slots, D) - HorizontalLiquidVolume(slots, Hv, D);
+        const double most = MostLiquidBelowVapour(feed, slots, D);
+        ASSERT_LE(below, most) << "D " << D << " U " << U << " h0 " << h0 << " QV " << QV;
+        // A bound at the full vessel would rule nothing out.
+        if (most < FullVesselVolume(slots, D)) ++belowFull;
+    }
+    EXPECT_GT(accepted, 50'000);
+    EXPECT_GT(belowFull, accepted * 99 / 100);
+}
+
+TEST(MeasuredSearches, NoBoundWithoutAVapourArea) {
+    ArraySlots slots;
+    slots[Slot::Ratio] = 3.0;
+    StreamState feed;
+    for (double U : {0.0, kEmptyValue * 0.0, std::nan("")}) {
+        slots[Slot::VapourVelocity] = U;
+        feed.vapourVolumeFlow = 1.0;
+        EXPECT_TRUE(std::isnan(MostLiquidBelowVapour(feed, slots, 2.0))) << U;
+    }
+    slots[Slot::VapourVelocity] = 1.0;
+    feed.vapourVolumeFlow = 0.0;  // no vapour: nothing bounds the space from below
+    EXPECT_TRUE(std::isnan(MostLiquidBelowVapour(feed, slots, 2.0)));
+}
+
 }  // namespace
 }  // namespace kestrol::horizontal

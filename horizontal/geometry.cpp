@@ -65,6 +65,9 @@ constexpr int kLevelIterations = 300;
 constexpr double kLevelRestartShare = 0.95;
 /// Exponent of the first guess: volume grows roughly with the cube of the level [-].
 constexpr double kLevelGuessExponent = 0.3333;
+/// A Newton step shorter than this share of D lands close enough that the next trial is
+/// first tried from bounds [-]; after a longer one it seldom is within the tolerance.
+constexpr double kCloseStepShare = 0.1;
 /// A first guess below this [m] means no level worth finding.
 constexpr double kLeastLevel = 0.01;
 
@@ -319,15 +322,16 @@ double LevelForVolume(SlotAccess& slots, double V) {
     const double Vhalf = (ratio * halfArea + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
     double h = half * std::pow(V / Vhalf, kLevelGuessExponent);
     if (h < kLeastLevel) return 0.0;
+    bool closeStep = false;  // the last Newton step was short: its linear guess is a good one
     for (int iteration = 0; iteration < kLevelIterations; ++iteration) {
         const double h2 = h + kLevelProbeStep;
         // One branch of the head fit for both trial levels, chosen by the higher one, so the
         // slope never straddles the jump at half height.
         const bool lower = h2 <= half;
         const double A1 = SegmentArea(D, h);
-        // After a Newton step the first trial mostly lands within the tolerance: the bounds
-        // then end the search as the measured volume would, without the library's power.
-        if (iteration > 0 && SurelyWithinTolerance(ratio, A1, D, h, lower, V)) return h2;
+        // After a short Newton step the first trial mostly lands within the tolerance: the
+        // bounds then end the search as the measured volume would, without the library's power.
+        if (closeStep && SurelyWithinTolerance(ratio, A1, D, h, lower, V)) return h2;
         const double f1 = lower ? LowerHeadFraction(h / D) : UpperHeadFraction(h / D);
         const double V1 = (ratio * A1 + f1 * kHeadsVolumeFactor * D * D) * D;
         if (std::fabs(V1 - V) / V <= kLevelVolumeTolerance) return h2;
@@ -337,6 +341,7 @@ double LevelForVolume(SlotAccess& slots, double V) {
         const double slope = (V2 - V1) * kLevelSlopeFactor;
         const double hNew = h2 - (V2 - V) / slope;
         if (std::fabs(hNew - h2) < kLevelStepTolerance) return hNew;
+        closeStep = std::fabs(hNew - h2) < kCloseStepShare * D;
         if (hNew > D) {
             h = kLevelRestartShare * D;
         } else if (hNew < 0.0) {

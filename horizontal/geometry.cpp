@@ -97,22 +97,30 @@ double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     return h > r ? full - segment : segment;
 }
 
-/// The filled volume of both heads at level h. The level is clamped to the vessel, as
-/// SegmentArea clamps it, so the area for the unclamped level goes with it.
-double HeadsFilled(double h, double D) {
+/// Which branch of the heads' fit a level takes. The fit jumps at half height; the lower
+/// branch owns that point here.
+enum class HeadBranch { kLower, kFull, kUpper };
+
+/// A level clamped to the vessel, as SegmentArea clamps it (so that the area for the
+/// unclamped level goes with it), as a share x of D, and the branch it takes.
+struct HeadLevel {
+    double x;
+    HeadBranch branch;
+};
+HeadLevel ClampedHeadLevel(double h, double D) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
+    const HeadBranch branch = h <= 0.5 * D ? HeadBranch::kLower : h == D ? HeadBranch::kFull : HeadBranch::kUpper;
+    return {h / D, branch};
+}
+
+/// The filled volume of both heads at level h.
+double HeadsFilled(double h, double D) {
+    const HeadLevel level = ClampedHeadLevel(h, D);
     const double heads = kHeadsVolumeFactor * D * D * D;
-    const double x = h / D;
-    double fraction;
-    // The fit jumps at half height; the lower branch owns that point here.
-    if (h <= 0.5 * D) {
-        fraction = LowerHeadFraction(x);
-    } else if (h == D) {
-        fraction = 1.0;
-    } else {
-        fraction = UpperHeadFraction(x);
-    }
+    double fraction = 1.0;
+    if (level.branch == HeadBranch::kLower) fraction = LowerHeadFraction(level.x);
+    if (level.branch == HeadBranch::kUpper) fraction = UpperHeadFraction(level.x);
     return fraction * heads;
 }
 
@@ -129,18 +137,11 @@ Range UpperHeadFractionRange(double x) {
 
 /// HeadsFilled within bounds, by the same branches.
 Range HeadsFilledRange(double h, double D) {
-    if (h < 0.0) h = 0.0;
-    if (D < h) h = D;
+    const HeadLevel level = ClampedHeadLevel(h, D);
     const double heads = kHeadsVolumeFactor * D * D * D;
-    const double x = h / D;
-    Range fraction;
-    if (h <= 0.5 * D) {
-        fraction = LowerHeadFractionRange(x);
-    } else if (h == D) {
-        fraction = {1.0, 1.0};
-    } else {
-        fraction = UpperHeadFractionRange(x);
-    }
+    Range fraction = {1.0, 1.0};
+    if (level.branch == HeadBranch::kLower) fraction = LowerHeadFractionRange(level.x);
+    if (level.branch == HeadBranch::kUpper) fraction = UpperHeadFractionRange(level.x);
     return {fraction.low * heads, fraction.high * heads};
 }
 

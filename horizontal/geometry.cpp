@@ -65,6 +65,9 @@ constexpr int kLevelIterations = 300;
 constexpr double kLevelRestartShare = 0.95;
 /// Exponent of the first guess: volume grows roughly with the cube of the level [-].
 constexpr double kLevelGuessExponent = 0.3333;
+/// A Newton step shorter than this share of D lands close enough that the next trial is
+/// first tried from bounds [-]; after a longer one it seldom is within the tolerance.
+constexpr double kCloseStepShare = 0.1;
 /// A first guess below this [m] means no level worth finding.
 constexpr double kLeastLevel = 0.01;
 
@@ -94,22 +97,30 @@ double SegmentAreaBy(double D, double h, ArcCosine arcCosine) {
     return h > r ? full - segment : segment;
 }
 
-/// The filled volume of both heads at level h. The level is clamped to the vessel, as
-/// SegmentArea clamps it, so the area for the unclamped level goes with it.
-double HeadsFilled(double h, double D) {
+/// Which branch of the heads' fit a level takes. The fit jumps at half height; the lower
+/// branch owns that point here.
+enum class HeadBranch { kLower, kFull, kUpper };
+
+/// A level clamped to the vessel, as SegmentArea clamps it (so that the area for the
+/// unclamped level goes with it), as a share x of D, and the branch it takes.
+struct HeadLevel {
+    double x;
+    HeadBranch branch;
+};
+HeadLevel ClampedHeadLevel(double h, double D) {
     if (h < 0.0) h = 0.0;
     if (D < h) h = D;
+    const HeadBranch branch = h <= 0.5 * D ? HeadBranch::kLower : h == D ? HeadBranch::kFull : HeadBranch::kUpper;
+    return {h / D, branch};
+}
+
+/// The filled volume of both heads at level h.
+double HeadsFilled(double h, double D) {
+    const HeadLevel level = ClampedHeadLevel(h, D);
     const double heads = kHeadsVolumeFactor * D * D * D;
-    const double x = h / D;
-    double fraction;
-    // The fit jumps at half height; the lower branch owns that point here.
-    if (h <= 0.5 * D) {
-        fraction = LowerHeadFraction(x);
-    } else if (h == D) {
-        fraction = 1.0;
-    } else {
-        fraction = UpperHeadFraction(x);
-    }
+    double fraction = 1.0;
+    if (level.branch == HeadBranch::kLower) fraction = LowerHeadFraction(level.x);
+    if (level.branch == HeadBranch::kUpper) fraction = UpperHeadFraction(level.x);
     return fraction * heads;
 }
 
@@ -126,18 +137,11 @@ Range UpperHeadFractionRange(double x) {
 
 /// HeadsFilled within bounds, by the same branches.
 Range HeadsFilledRange(double h, double D) {
-    if (h < 0.0) h = 0.0;
-    if (D < h) h = D;
+    const HeadLevel level = ClampedHeadLevel(h, D);
     const double heads = kHeadsVolumeFactor * D * D * D;
-    const double x = h / D;
-    Range fraction;
-    if (h <= 0.5 * D) {
-        fraction = LowerHeadFractionRange(x);
-    } else if (h == D) {
-        fraction = {1.0, 1.0};
-    } else {
-        fraction = UpperHeadFractionRange(x);
-    }
+    Range fraction = {1.0, 1.0};
+    if (level.branch == HeadBranch::kLower) fraction = LowerHeadFractionRange(level.x);
+    if (level.branch == HeadBranch::kUpper) fraction = UpperHeadFractionRange(level.x);
     return {fraction.low * heads, fraction.high * heads};
 }
 
@@ -302,6 +306,13 @@ bool SurelyWithinTolerance(double ratio, double A, double D, double h, bool lowe
 
 }  // namespace
 
+double MostLiquidBelowVapour(const StreamState& feed, SlotAccess& slots, double D) {
+    const double needed = feed.vapourVolumeFlow / std::fabs(slots.Get(Slot::VapourVelocity));
+    if (!(std::isfinite(needed) && needed > 0.0)) return kNaN;
+    const double full = FullVesselVolume(slots, D);
+    return full - std::fabs(slots.Get(Slot::Ratio)) * needed * D * kSurelyShortShare + kVolumeRoundingRoom * std::fabs(full);
+}
+
 double LevelForVolume(SlotAccess& slots, double V) {
     const double D = std::fabs(slots.Get(Slot::Diameter));
     const double ratio = std::fabs(slots.Get(Slot::Ratio));
@@ -312,15 +323,16 @@ double LevelForVolume(SlotAccess& slots, double V) {
     const double Vhalf = (ratio * halfArea + std::pow(0.5, kHeadFillExponent) * D * D * kHeadFillVolumeFactor) * D;
     double h = half * std::pow(V / Vhalf, kLevelGuessExponent);
     if (h < kLeastLevel) return 0.0;
+    bool closeStep = false;  // the last Newton step was short: its linear guess is a good one
     for (int iteration = 0; iteration < kLevelIterations; ++iteration) {
         const double h2 = h + kLevelProbeStep;
         // One branch of the head fit for both trial levels, chosen by the higher one, so the
         // slope never straddles the jump at half height.
         const bool lower = h2 <= half;
         const double A1 = SegmentArea(D, h);
-        // After a Newton step the first trial mostly lands within the tolerance: the bounds
-        // then end the search as the measured volume would, without the library's power.
-        if (iteration > 0 && SurelyWithinTolerance(ratio, A1, D, h, lower, V)) return h2;
+        // After a short Newton step the first trial mostly lands within the tolerance: the
+        // bounds then end the search as the measured volume would, without the library's power.
+        if (closeStep && SurelyWithinTolerance(ratio, A1, D, h, lower, V)) return h2;
         const double f1 = lower ? LowerHeadFraction(h / D) : UpperHeadFraction(h / D);
         const double V1 = (ratio * A1 + f1 * kHeadsVolumeFactor * D * D) * D;
         if (std::fabs(V1 - V) / V <= kLevelVolumeTolerance) return h2;
@@ -330,6 +342,7 @@ double LevelForVolume(SlotAccess& slots, double V) {
         const double slope = (V2 - V1) * kLevelSlopeFactor;
         const double hNew = h2 - (V2 - V) / slope;
         if (std::fabs(hNew - h2) < kLevelStepTolerance) return hNew;
+        closeStep = std::fabs(hNew - h2) < kCloseStepShare * D;
         if (hNew > D) {
             h = kLevelRestartShare * D;
         } else if (hNew < 0.0) {

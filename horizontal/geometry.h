@@ -87,6 +87,14 @@ double LevelForVolume(SlotAccess& slots, double V);
 /// space found is described in `accepted` when given.
 double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, VapourSpace* accepted = nullptr);
 
+/// An upper bound of the liquid volume [m3] that the vessel of diameter D at the ratio in
+/// slot 4 holds below any vapour space VapourSpaceHeight accepts there, with room for the
+/// rounding of that volume: such a
+/// space has at least the area the vapour needs, and the heads' share of it is not negative,
+/// so the liquid is at most the full vessel less that area along the cylinder. NaN when the
+/// flow and velocity set no area.
+double MostLiquidBelowVapour(const StreamState& feed, SlotAccess& slots, double D);
+
 /// Whether a vapour space of area A carries the flow QV within the velocity U.
 inline bool AreaCarries(double QV, double U, double A) { return QV / A <= U; }
 

@@ -193,6 +193,9 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
     double D = w.D;
     for (int trial = 0; trial < kSearchTrials; ++trial, D = D + kRoundingStep) {
         slots.Set(Slot::Diameter, D);
+        // A fixed ratio is all a diameter that surely fails would have tried; a free one
+        // would be raised on the measured volume.
+        if (IsFixed(slots, Slot::Ratio) && MostLiquidBelowVapour(feed, slots, D) < w.Vreq) continue;
         const double Hv0 = w.vapourSpaceFixed ? fixedHv : FifthOrFoot(D);
         VapourSpace accepted;
         const double Hv = VapourSpaceHeight(feed, slots, Hv0, &accepted);

@@ -1,6 +1,8 @@
 #include "sizing/sizing_object.h"
 
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include "design/cost.h"
@@ -25,6 +27,14 @@ bool IsNullAddress(const void* address) {
     const void* volatile seen = address;
     return seen == nullptr;
 }
+
+/// A whole vector of empty slots.
+constexpr std::array<double, kSlotCount> EmptySlots() {
+    std::array<double, kSlotCount> slots{};
+    for (double& slot : slots) slot = kEmptyValue;
+    return slots;
+}
+constexpr std::array<double, kSlotCount> kEmptySlots = EmptySlots();
 
 }  // namespace
 
@@ -71,7 +81,12 @@ HRESULT STDMETHODCALLTYPE SizingObject::AllocValues(std::int32_t count) {
         count = slots;
     }
     const std::int32_t toEmpty = count < capacity_ ? count : capacity_;
-    for (std::int32_t i = 0; i < toEmpty; ++i) vector_[i] = kEmptyValue;
+    if (toEmpty == kSlotCount) {
+        // Every preset empties the whole vector: one block copy instead of a store per slot.
+        std::memcpy(vector_, kEmptySlots.data(), sizeof kEmptySlots);
+    } else {
+        for (std::int32_t i = 0; i < toEmpty; ++i) vector_[i] = kEmptyValue;
+    }
     vectorAllocated_ = 1;
     return S_OK;
 }

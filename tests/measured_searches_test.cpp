@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -86,24 +87,34 @@ TEST(MeasuredSearches, LevelForVolumeEndsWhereMeasuringEveryTrialEnds) {
     EXPECT_GT(levels, 50'000);  // most cases find a level, so the search's end is what is compared
 }
 
+/// A vessel, a vapour velocity in slot 3, a first vapour-space height and a vapour flow from
+/// far too small for the first trial to more than the vessel carries.
+struct VapourCase {
+    explicit VapourCase(Generator& g)
+        : D(g.LogUniform(0.1, 20.0)), U(g.LogUniform(0.05, 5.0)), h0(D * g.LogUniform(1e-4, 1.0)) {
+        slots[Slot::Diameter] = D;
+        slots[Slot::VapourVelocity] = U;
+        feed.vapourVolumeFlow = U * SegmentArea(D, D) * g.LogUniform(1e-6, 1.5);
+    }
+    double D, U, h0;
+    ArraySlots slots;
+    StreamState feed;
+};
+
+std::ostream& operator<<(std::ostream& out, const VapourCase& c) {
+    return out << "D " << c.D << " U " << c.U << " h0 " << c.h0 << " QV " << c.feed.vapourVolumeFlow;
+}
+
 TEST(MeasuredSearches, VapourSpaceHeightAcceptsTheTrialMeasuringAcceptsAndBoundsItsArea) {
     Generator g;
     int accepted = 0;
     for (int i = 0; i < 100'000; ++i) {
-        const double D = g.LogUniform(0.1, 20.0);
-        const double U = g.LogUniform(0.05, 5.0);
-        const double h0 = D * g.LogUniform(1e-4, 1.0);
-        // Flows from far too small for the first trial to more than the vessel carries.
-        const double QV = U * SegmentArea(D, D) * g.LogUniform(1e-6, 1.5);
-        ArraySlots slots;
-        slots[Slot::Diameter] = D;
-        slots[Slot::VapourVelocity] = U;
-        StreamState feed;
-        feed.vapourVolumeFlow = QV;
+        VapourCase c(g);
+        const double D = c.D;
         VapourSpace space;
-        const double expected = MeasuredVapourSpaceHeight(D, h0, QV, U);
-        const double actual = VapourSpaceHeight(feed, slots, h0, &space);
-        ASSERT_TRUE(SameBits(actual, expected)) << "D " << D << " U " << U << " h0 " << h0 << " QV " << QV;
+        const double expected = MeasuredVapourSpaceHeight(D, c.h0, c.feed.vapourVolumeFlow, c.U);
+        const double actual = VapourSpaceHeight(c.feed, c.slots, c.h0, &space);
+        ASSERT_TRUE(SameBits(actual, expected)) << c;
         if (IsEmpty(expected)) continue;
         ++accepted;
         const double area = SegmentArea(D, expected);
@@ -112,6 +123,40 @@ TEST(MeasuredSearches, VapourSpaceHeightAcceptsTheTrialMeasuringAcceptsAndBounds
         ASSERT_GE(space.areaRange.high, area);
     }
     EXPECT_GT(accepted, 50'000);
+}
+
+TEST(MeasuredSearches, NoAcceptedVapourSpaceLeavesMoreLiquidThanTheBound) {
+    Generator g;
+    int accepted = 0, belowFull = 0;
+    for (int i = 0; i < 100'000; ++i) {
+        VapourCase c(g);
+        c.slots[Slot::Ratio] = (i % 2 == 0 ? -1.0 : 1.0) * (1.0 + 5.0 * g.Uniform());  // the magnitude counts
+        const double Hv = VapourSpaceHeight(c.feed, c.slots, c.h0, nullptr);
+        if (IsEmpty(Hv)) continue;
+        ++accepted;
+        // The liquid below the accepted space, as the diameter search measures it.
+        const double below = FullVesselVolume(c.slots, c.D) - HorizontalLiquidVolume(c.slots, Hv, c.D);
+        const double most = MostLiquidBelowVapour(c.feed, c.slots, c.D);
+        ASSERT_LE(below, most) << c;
+        // A bound at the full vessel would rule nothing out.
+        if (most < FullVesselVolume(c.slots, c.D)) ++belowFull;
+    }
+    EXPECT_GT(accepted, 50'000);
+    EXPECT_GT(belowFull, accepted * 99 / 100);
+}
+
+TEST(MeasuredSearches, NoBoundWithoutAVapourArea) {
+    ArraySlots slots;
+    slots[Slot::Ratio] = 3.0;
+    StreamState feed;
+    for (double U : {0.0, kEmptyValue * 0.0, std::nan("")}) {
+        slots[Slot::VapourVelocity] = U;
+        feed.vapourVolumeFlow = 1.0;
+        EXPECT_TRUE(std::isnan(MostLiquidBelowVapour(feed, slots, 2.0))) << U;
+    }
+    slots[Slot::VapourVelocity] = 1.0;
+    feed.vapourVolumeFlow = 0.0;  // no vapour: nothing bounds the space from below
+    EXPECT_TRUE(std::isnan(MostLiquidBelowVapour(feed, slots, 2.0)));
 }
 
 }  // namespace

@@ -51,11 +51,16 @@ double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::
     // Scaled on every call, sign and all: a second sizing without fresh presets scales again.
     const double velocity = slots.Get(Slot::VapourVelocity);
     if (!IsEmpty(velocity)) {
+        double scaled = velocity;  // a NaN allowance says neither: the velocity stays as it is
         if (m12 > 0.0) {
-            slots.Set(Slot::VapourVelocity, velocity * kVelocityWithEliminator);
+            scaled = velocity * kVelocityWithEliminator;
         } else if (m12 == 0.0) {
-            slots.Set(Slot::VapourVelocity, velocity * kVelocityWithoutEliminator);
-        }  // a NaN allowance says neither: the velocity stays as it is
+            scaled = velocity * kVelocityWithoutEliminator;
+        }
+        // A host's velocity so near the largest double that scaling overflows sizes nothing,
+        // and the infinity is not written over it.
+        if (std::isfinite(velocity) && !std::isfinite(scaled)) return kEmptyValue;
+        slots.Set(Slot::VapourVelocity, scaled);
     }
 
     const Method method = ChooseMethod(heavyLevelFixed, lightLayerFixed, feed.HasHeavyLiquid());

@@ -44,6 +44,9 @@ const VelocityRow kVelocityRows[] = {
     {"FixedVelocityKeepsItsSign", 0.3, -2.0, -2.5},
     {"EmptyVelocityIsNotScaled", 0.3, kEmptyValue, kEmptyValue},
     {"NaNAllowanceLeavesTheVelocity", kNaN, 2.0, 2.0},
+    {"InfiniteVelocityScalesToItself", 0.3, -kInf, -kInf},
+    // Scaled, it would overflow: refused with the host's value left as it was.
+    {"OverflowingVelocityIsKept", 0.3, -1.5e308, -1.5e308},
 };
 class VelocityScalingTest : public testing::TestWithParam<VelocityRow> {};
 // A later pass without fixed times makes the method fail right away, after the scaling.

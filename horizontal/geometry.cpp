@@ -42,10 +42,6 @@ constexpr double kSurelyOverShare = 1.0 + 1.0e-9;
 /// and 1.05^1.5 = 1.0759; the rest is room for rounding.
 constexpr double kAreaGrowthPerTrial = 1.08;
 
-/// Room for the rounding of a liquid volume, as a share of it [-]: far wider than the few
-/// roundings of the exact volume and of its bounds.
-constexpr double kVolumeRoundingRoom = 1.0e-12;
-
 /// Each trial of the vapour space is this much higher than the one before [-].
 constexpr double kVapourSpaceGrowth = 1.05;
 /// Budget of vapour-space trials.
@@ -208,10 +204,6 @@ LiquidVolumeBounds BoundLiquidVolume(double h, double D, const VapourSpace& know
 }
 
 LiquidVolumeParts MeasureFullVessel(double D) { return PartsWithArea(D, D, FullArea(D)); }
-
-double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known) {
-    return LiquidVolumeAtRatio(slots, MeasureLiquidVolume(h, D, known));
-}
 
 double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h) {
     const double D = std::fabs(slots.Get(Slot::Diameter));

@@ -18,6 +18,10 @@ double SegmentArea(double D, double h);
 /// The arc-cosine of x in [0, 1] by a cheap polynomial fit, within 1e-4 rad of the library's.
 double ArcCosineFit(double x);
 
+/// Room for the rounding of a liquid volume when it is compared through bounds, as a share of
+/// the volume [-]: far wider than the few roundings of the exact volume and of its bounds.
+inline constexpr double kVolumeRoundingRoom = 1.0e-12;
+
 /// Bounds within which a value surely lies. A NaN bound decides nothing: every comparison
 /// with it fails, and the caller measures instead.
 struct Range {
@@ -50,10 +54,6 @@ struct VapourSpace {
     bool measured = false;
 };
 
-/// HorizontalLiquidVolume, with the filled area taken from `known` when it was measured at
-/// this very diameter and level (compared bit for bit) instead of measured again.
-double HorizontalLiquidVolume(SlotAccess& slots, double h, double D, const VapourSpace& known);
-
 /// The liquid volume up to one level of one vessel, but for its ratio: a search that only
 /// raises the ratio measures the area and the heads' share once. Multiplied out in the very
 /// order HorizontalLiquidVolume uses, so the volume keeps its bits.
@@ -61,7 +61,9 @@ struct LiquidVolumeParts {
     double D, area, headsFilled;
 };
 
-/// The parts of HorizontalLiquidVolume(slots, h, D, known), and of FullVesselVolume(slots, D).
+/// The parts of HorizontalLiquidVolume(slots, h, D), with the filled area taken from `known`
+/// when it was measured at this very diameter and level (compared bit for bit); and of
+/// FullVesselVolume(slots, D).
 LiquidVolumeParts MeasureLiquidVolume(double h, double D, const VapourSpace& known = {});
 LiquidVolumeParts MeasureFullVessel(double D);
 
@@ -89,10 +91,9 @@ double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, V
 
 /// An upper bound of the liquid volume [m3] that the vessel of diameter D at the ratio in
 /// slot 4 holds below any vapour space VapourSpaceHeight accepts there, with room for the
-/// rounding of that volume: such a
-/// space has at least the area the vapour needs, and the heads' share of it is not negative,
-/// so the liquid is at most the full vessel less that area along the cylinder. NaN when the
-/// flow and velocity set no area.
+/// rounding of that volume: such a space has at least the area the vapour needs, and the
+/// heads' share of it is not negative, so the liquid is at most the full vessel less that
+/// area along the cylinder. NaN when the flow and velocity set no area.
 double MostLiquidBelowVapour(const StreamState& feed, SlotAccess& slots, double D);
 
 /// Whether a vapour space of area A carries the flow QV within the velocity U.

@@ -28,10 +28,6 @@ struct Working {
     double D, Hv, ratio, Vreq;
 };
 
-/// Room for the rounding of the volume below the vapour space, as a share of the full
-/// vessel's volume [-]: far wider than the few roundings of either volume.
-constexpr double kVolumeRoundingRoom = 1.0e-12;
-
 /// The volume below a vapour space of height Hv at diameter D [m3], at whatever ratio slot 4
 /// holds: the ratio searches measure both volumes once, not at every step. The vapour space's
 /// area is taken from `vapourSpace` when that is the space VapourSpaceHeight accepted there.
@@ -190,12 +186,14 @@ double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, W
 /// Diameter free: grow it step by step, raising a free ratio first at each diameter.
 double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
     const double fixedHv = FixedValue(slots, Slot::VapourSpaceHeight);
+    // Only a free ratio is raised, and only to positive values: it stays free.
+    const bool ratioFixed = IsFixed(slots, Slot::Ratio);
     double D = w.D;
     for (int trial = 0; trial < kSearchTrials; ++trial, D = D + kRoundingStep) {
         slots.Set(Slot::Diameter, D);
         // A fixed ratio is all a diameter that surely fails would have tried; a free one
         // would be raised on the measured volume.
-        if (IsFixed(slots, Slot::Ratio) && MostLiquidBelowVapour(feed, slots, D) < w.Vreq) continue;
+        if (ratioFixed && MostLiquidBelowVapour(feed, slots, D) < w.Vreq) continue;
         const double Hv0 = w.vapourSpaceFixed ? fixedHv : FifthOrFoot(D);
         VapourSpace accepted;
         const double Hv = VapourSpaceHeight(feed, slots, Hv0, &accepted);
@@ -208,7 +206,7 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
             w.ratio = ratio;
             return Levels(feed, slots, w);
         }
-        if (IsFixed(slots, Slot::Ratio)) continue;
+        if (ratioFixed) continue;
         // The ratio that suffices is kept for the next diameter, not accepted here.
         while (ratio <= kMostRatio) {
             ratio = ratio + kRatioStep;

@@ -35,21 +35,32 @@ const LevelRow kLevels[] = {
 
 class KnownAreaTest : public testing::TestWithParam<LevelRow> {};
 
+/// The liquid volume up to the row's level with the area taken from `known` where it applies.
+double VolumeWith(SlotAccess& slots, const LevelRow& row, const VapourSpace& known) {
+    return LiquidVolumeAtRatio(slots, MeasureLiquidVolume(row.h, row.D, known));
+}
+
+/// A space the search measured: its area, exactly.
+VapourSpace Measured(double D, double h, double area) { return {D, h, area, {area, area}, true}; }
+
 TEST_P(KnownAreaTest, VolumeWithTheSearchedAreaIsTheMeasuredVolume) {
     const LevelRow& row = GetParam();
     ArraySlots slots;
     slots[Slot::Ratio] = -3.5;
-    const VapourSpace known{row.D, row.h, SegmentArea(row.D, row.h)};
-    EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, known), HorizontalLiquidVolume(slots, row.h, row.D)));
+    const VapourSpace known = Measured(row.D, row.h, SegmentArea(row.D, row.h));
+    EXPECT_TRUE(SameBits(VolumeWith(slots, row, known), HorizontalLiquidVolume(slots, row.h, row.D)));
 }
 
-TEST_P(KnownAreaTest, AreaOfAnotherSpaceIsNotUsed) {
+TEST_P(KnownAreaTest, AreaOfAnotherOrUnmeasuredSpaceIsNotUsed) {
     const LevelRow& row = GetParam();
     ArraySlots slots;
     slots[Slot::Ratio] = -3.5;
     const double measured = HorizontalLiquidVolume(slots, row.h, row.D);
-    EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, {row.D + 0.1524, row.h, 1e6}), measured));
-    EXPECT_TRUE(SameBits(HorizontalLiquidVolume(slots, row.h, row.D, {row.D, row.h + 0.01, 1e6}), measured));
+    // The wrong areas would show: each is far from the real one.
+    EXPECT_TRUE(SameBits(VolumeWith(slots, row, Measured(row.D + 0.1524, row.h, 1e6)), measured));
+    EXPECT_TRUE(SameBits(VolumeWith(slots, row, Measured(row.D, row.h + 0.01, 1e6)), measured));
+    EXPECT_TRUE(SameBits(VolumeWith(slots, row, {row.D, row.h, 1e6, {1e6, 1e6}, false}), measured));
+    EXPECT_FALSE(SameBits(VolumeWith(slots, row, Measured(row.D, row.h, 1e6)), measured));
 }
 
 // The ratio searches measure a level's volume once and apply every ratio they try to it.

@@ -2,6 +2,7 @@
 // calculation reads and writes them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -59,6 +60,29 @@ inline constexpr int kSlotCount = 39;
 inline constexpr int kLastWritableSlot = 38;
 
 constexpr int Index(Slot s) noexcept { return static_cast<int>(s); }
+
+/// A value for every slot of a vector, in slot order.
+using SlotImage = std::array<double, kSlotCount>;
+
+/// A slot and the value it is given.
+struct SlotValue {
+    Slot slot;
+    double value;
+};
+
+constexpr SlotImage EmptyImage() {
+    SlotImage image{};
+    for (double& v : image) v = kEmptyValue;
+    return image;
+}
+
+/// Every slot empty but the ones listed, which take their values (a later entry wins).
+template <std::size_t N>
+constexpr SlotImage ImageOf(const SlotValue (&given)[N]) {
+    SlotImage image = EmptyImage();
+    for (const SlotValue& g : given) image[static_cast<std::size_t>(Index(g.slot) - 1)] = g.value;
+    return image;
+}
 
 struct SlotInfo {
     Slot slot;
@@ -132,15 +156,15 @@ public:
     }
     /// The storage itself, or null before there is any: for reading a run of slots at once.
     const double* Values() const { return *storage_; }
-    /// Allocates the vector if need be and empties its first `count` slots; false when no
-    /// storage could be had.
-    bool AllocValues(int count) { return allocate_(owner_, count); }
+    /// Allocates the vector if need be and gives its first 39 slots the image's values, as
+    /// emptying them and writing the image's would; false when no storage could be had.
+    bool StartFrom(const SlotImage& image) { return start_(owner_, image); }
 
 protected:
-    using Allocator = bool (*)(void* owner, int count);
+    using Starter = bool (*)(void* owner, const SlotImage& image);
     /// `storage` is where the owner keeps its storage pointer, which allocation may change.
-    SlotAccess(double* const* storage, void* owner, Allocator allocate) noexcept
-        : storage_(storage), owner_(owner), allocate_(allocate) {}
+    SlotAccess(double* const* storage, void* owner, Starter start) noexcept
+        : storage_(storage), owner_(owner), start_(start) {}
     SlotAccess(const SlotAccess&) = delete;
     SlotAccess& operator=(const SlotAccess&) = delete;
     ~SlotAccess() = default;
@@ -148,7 +172,7 @@ protected:
 private:
     double* const* storage_;
     void* owner_;
-    Allocator allocate_;
+    Starter start_;
 };
 
 /// The magnitude of a host-fixed (negative, not empty) slot, else kEmptyValue.

@@ -25,26 +25,22 @@ struct CostCoefficients {
 constexpr CostCoefficients kVerticalCosts = {8.6, -0.2165, 0.0458, 0.7068, 1017.0, 0.7396};
 constexpr CostCoefficients kHorizontalCosts = {8.114, -0.1645, 0.0433, 0.0, 1288.3, 0.203};
 
-struct OptionPreset {
-    Slot slot;
-    double value;
-};
-// In the order they are written; 30 to 32 emptied so that the finishing step looks the
-// material up afresh.
-constexpr OptionPreset kOptionPresets[] = {
+// Where every preset starts: the fixed heights and the options, every other slot empty.
+// 30 to 32 stay empty so that the finishing step looks the material up afresh.
+constexpr SlotImage kPresetStart = ImageOf({
+    {Slot::MistEliminatorHeight, 0.0},
+    {Slot::SecondVapourAllowance, -kFoot},
+    {Slot::VapourAllowance, -kFoot},
     {Slot::CostIndex, 252.5},
     {Slot::MaterialCode, 1.0},
-    {Slot::AllowableStress, kEmptyValue},
-    {Slot::MaterialDensity, kEmptyValue},
-    {Slot::MaterialCostFactor, kEmptyValue},
     {Slot::CorrosionAllowance, 0.003175},
     {Slot::JointEfficiency, 1.0},
     {Slot::HeadStressMultiplier, 2.0},
     {Slot::HeadPressureCoefficient, 0.2},
     {Slot::HeadLengthFactor, 0.8116},
     {Slot::ShellPressureCoefficient, 0.4},
-};
-
+    {Slot::FirstPassFlag, 0.0},
+});
 
 double VelocityCoefficient(double flowParameter) {  // [ft/s]
     if (flowParameter <= kLogFitLimit) return 0.733 + 0.0899 * std::log(flowParameter);
@@ -104,45 +100,28 @@ double PresetOptions(const StreamState& feed, SlotAccess& slots) {
     const std::int32_t orientation = TruncateToInt32(slots.Get(Slot::Orientation));
     const double velocity = AllowableVapourVelocity(feed);
     if (IsEmpty(velocity)) return kEmptyValue;
-    if (!slots.AllocValues(kSlotCount)) return kEmptyValue;
+    // Nothing below reads a slot before writing it, so the constant presets can all be
+    // written first, by the one copy that empties the rest.
+    if (!slots.StartFrom(kPresetStart)) return kEmptyValue;
     slots.Set(Slot::Orientation, static_cast<double>(orientation));
     slots.Set(Slot::VapourVelocity, velocity);
 
-    slots.Set(Slot::MistEliminatorHeight, 0.0);
-    slots.Set(Slot::Diameter, kEmptyValue);
-    slots.Set(Slot::SecondVapourAllowance, -kFoot);
-    slots.Set(Slot::VapourAllowance, -kFoot);
-
     double heavyTime = kEmptyValue;
-    if (feed.HasHeavyLiquid()) {
-        heavyTime = vertical::DefaultHeavyResidenceTime(feed, slots);  // writes slot 8
-        slots.Set(Slot::HeavyLevel, kEmptyValue);
-    }
-    slots.Set(Slot::LightLayerThickness, kEmptyValue);
+    if (feed.HasHeavyLiquid()) heavyTime = vertical::DefaultHeavyResidenceTime(feed, slots);  // writes slot 8
     const double lightTime = vertical::DefaultLightResidenceTime(feed, slots);  // writes slot 6
 
-    bool vertical = false;
+    // A vertical vessel keeps the empty ratio it started from.
     if (IsEmpty(slots.Get(Slot::Orientation)) && VerticalTrialHoldsLiquid(feed, velocity, lightTime, heavyTime)) {
         slots.Set(Slot::Orientation, 0.0);
-        slots.Set(Slot::Ratio, kEmptyValue);
-        vertical = true;
-    }
-    if (!vertical) {
-        if (slots.Get(Slot::Orientation) == 0.0) {
-            slots.Set(Slot::Ratio, kEmptyValue);
-        } else {
-            slots.Set(Slot::MinimumLevel, -kFoot);
-            slots.Set(Slot::Orientation, 1.0);
-            slots.Set(Slot::Ratio, PressureClassRatio(feed.pressure));
-        }
+    } else if (slots.Get(Slot::Orientation) != 0.0) {
+        slots.Set(Slot::MinimumLevel, -kFoot);
+        slots.Set(Slot::Orientation, 1.0);
+        slots.Set(Slot::Ratio, PressureClassRatio(feed.pressure));
     }
 
-    for (const OptionPreset& preset : kOptionPresets) slots.Set(preset.slot, preset.value);
     const double chosen = slots.Get(Slot::Orientation);
     if (chosen == 1.0) WriteCostCoefficients(slots, kHorizontalCosts);
     else if (chosen == 0.0) WriteCostCoefficients(slots, kVerticalCosts);
-
-    slots.Set(Slot::FirstPassFlag, 0.0);
     return 0.0;
 }
 

@@ -135,7 +135,7 @@ public:
     }
 
 private:
-    static bool NoAllocation(void*, int) { return false; }
+    static bool NoAllocation(void*, const SlotImage&) { return false; }
     std::array<double, kSlotCount> values_{};
     double* storage_ = values_.data();
 };

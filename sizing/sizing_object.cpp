@@ -28,13 +28,7 @@ bool IsNullAddress(const void* address) {
     return seen == nullptr;
 }
 
-/// A whole vector of empty slots.
-constexpr std::array<double, kSlotCount> EmptySlots() {
-    std::array<double, kSlotCount> slots{};
-    for (double& slot : slots) slot = kEmptyValue;
-    return slots;
-}
-constexpr std::array<double, kSlotCount> kEmptySlots = EmptySlots();
+constexpr SlotImage kEmptySlots = EmptyImage();
 
 }  // namespace
 
@@ -71,24 +65,34 @@ ULONG STDMETHODCALLTYPE SizingObject::Release() {
     return static_cast<ULONG>(remaining);
 }
 
+bool SizingObject::HaveVector(std::int32_t count) {
+    if (vector_ != nullptr) return true;
+    const std::int32_t slots = count > kSlotCount ? count : kSlotCount;
+    if (slots > kMaxVectorSlots) return false;
+    vector_ = new (std::nothrow) double[static_cast<std::size_t>(slots)];
+    if (vector_ == nullptr) return false;
+    capacity_ = slots;
+    return true;
+}
+
 HRESULT STDMETHODCALLTYPE SizingObject::AllocValues(std::int32_t count) {
     if (vector_ == nullptr) {
-        const std::int32_t slots = count > kSlotCount ? count : kSlotCount;
-        if (slots > kMaxVectorSlots) return E_FAIL;
-        vector_ = new (std::nothrow) double[static_cast<std::size_t>(slots)];
-        if (vector_ == nullptr) return E_FAIL;
-        capacity_ = slots;
-        count = slots;
+        if (!HaveVector(count)) return E_FAIL;
+        count = capacity_;
     }
     const std::int32_t toEmpty = count < capacity_ ? count : capacity_;
-    if (toEmpty == kSlotCount) {
-        // Every preset empties the whole vector: one block copy instead of a store per slot.
-        std::memcpy(vector_, kEmptySlots.data(), sizeof kEmptySlots);
-    } else {
-        for (std::int32_t i = 0; i < toEmpty; ++i) vector_[i] = kEmptyValue;
-    }
+    if (toEmpty == kSlotCount) return StartFrom(kEmptySlots) ? S_OK : E_FAIL;
+    for (std::int32_t i = 0; i < toEmpty; ++i) vector_[i] = kEmptyValue;
     vectorAllocated_ = 1;
     return S_OK;
+}
+
+bool SizingObject::StartFrom(const SlotImage& image) {
+    if (!HaveVector(kSlotCount)) return false;
+    // One block copy instead of a store per slot: every preset starts the whole vector over.
+    std::memcpy(vector_, image.data(), sizeof image);
+    vectorAllocated_ = 1;
+    return true;
 }
 
 void STDMETHODCALLTYPE SizingObject::SetValue(double value, std::int32_t index) {

@@ -59,6 +59,10 @@ private:
     friend class ObjectSlots;
     ~SizingObject();
     HRESULT CalculateUnguarded();
+    /// Allocates the vector, of at least 39 slots, unless there is one.
+    bool HaveVector(std::int32_t count);
+    /// AllocValues(39) followed by writing the image's values, in one copy.
+    bool StartFrom(const SlotImage& image);
     double AskHost(std::int32_t code) const;
 
     // Field order is part of the object's contract: interface table (the base), callback,
@@ -73,15 +77,13 @@ private:
 };
 
 /// The object's vector as its calculations reach it: its storage directly, and its own
-/// AllocValues without the interface.
+/// allocation without the interface.
 class ObjectSlots final : public SlotAccess {
 public:
-    explicit ObjectSlots(SizingObject& object) noexcept : SlotAccess(&object.vector_, &object, &Allocate) {}
+    explicit ObjectSlots(SizingObject& object) noexcept : SlotAccess(&object.vector_, &object, &Start) {}
 
 private:
-    static bool Allocate(void* object, int count) {
-        return static_cast<SizingObject*>(object)->SizingObject::AllocValues(count) >= 0;
-    }
+    static bool Start(void* object, const SlotImage& image) { return static_cast<SizingObject*>(object)->StartFrom(image); }
 };
 
 /// A new object with reference count 1, or null when memory is short. The class factory and

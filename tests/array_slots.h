@@ -9,8 +9,8 @@ namespace kestrol::testing_support {
 
 class ArraySlots final : public SlotAccess {
 public:
-    ArraySlots() : SlotAccess(&storage_, this, &Empty) { values.fill(kEmptyValue); }
-    ArraySlots(const ArraySlots& other) : SlotAccess(&storage_, this, &Empty), values(other.values) {}
+    ArraySlots() : SlotAccess(&storage_, this, &Start) { values.fill(kEmptyValue); }
+    ArraySlots(const ArraySlots& other) : SlotAccess(&storage_, this, &Start), values(other.values) {}
     ArraySlots& operator=(const ArraySlots& other) {
         values = other.values;
         return *this;
@@ -20,8 +20,8 @@ public:
     std::array<double, kSlotCount> values{};
 
 private:
-    static bool Empty(void* self, int) {
-        static_cast<ArraySlots*>(self)->values.fill(kEmptyValue);
+    static bool Start(void* self, const SlotImage& image) {
+        static_cast<ArraySlots*>(self)->values = image;
         return true;
     }
     double* storage_ = values.data();

@@ -97,6 +97,8 @@ const AllocRow kAllocRows[] = {
     {"NegativeEmptiesNothing", 39, -7, S_OK, 0},
     {"LargerThanStorageEmptiesStorage", 39, 1000, S_OK, 39},
     {"FirstCallBelowMinimumStillThirtyNine", -1, 39, S_OK, 39},
+    {"LargerStorageEmptiesAllItIsAsked", 50, 50, S_OK, 50},
+    {"LargerStorageThirtyNineKeepsTheRest", 50, 39, S_OK, 39},
 };
 class AllocValuesTest : public testing::TestWithParam<AllocRow> {};
 TEST_P(AllocValuesTest, EmptiesOnlySlotsThatExist) {
@@ -104,10 +106,11 @@ TEST_P(AllocValuesTest, EmptiesOnlySlotsThatExist) {
     auto object = NewObject();
     ASSERT_EQ(object->AllocValues(row.firstCount), S_OK);
     double* storage = object->GetVectorPointer();
-    for (int i = 0; i < kSlotCount; ++i) storage[i] = 1.5;
+    const int capacity = row.firstCount > kSlotCount ? row.firstCount : kSlotCount;
+    for (int i = 0; i < capacity; ++i) storage[i] = 1.5;
     EXPECT_EQ(object->AllocValues(row.secondCount), row.expected);
     EXPECT_EQ(object->GetVectorPointer(), storage);
-    for (int i = 0; i < kSlotCount; ++i) EXPECT_EQ(storage[i], i < row.emptiedBySecond ? kEmptyValue : 1.5) << "slot " << i + 1;
+    for (int i = 0; i < capacity; ++i) EXPECT_EQ(storage[i], i < row.emptiedBySecond ? kEmptyValue : 1.5) << "slot " << i + 1;
 }
 INSTANTIATE_TEST_SUITE_P(Rows, AllocValuesTest, testing::ValuesIn(kAllocRows), testing_support::RowName());
 

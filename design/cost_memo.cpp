@@ -8,10 +8,12 @@
 namespace kestrol::design {
 namespace {
 
-/// The block of option and material slots the step reads, 15 to 33.
+/// Where the blocks of option slots (15 to 29) and material slots (30 to 33) begin.
 constexpr int kFirstOptionIndex = Index(Slot::CostIndex) - 1;
+constexpr int kFirstMaterialIndex = Index(Slot::MaterialCostFactor) - 1;
 static_assert(Index(Slot::Diameter) == 1 && Index(Slot::OverallLength) == 2, "the vessel block is slots 1 and 2");
-static_assert(Index(Slot::WallThickness) - Index(Slot::CostIndex) + 1 == std::tuple_size_v<decltype(CostMemo::options)>);
+static_assert(kFirstMaterialIndex - kFirstOptionIndex == std::tuple_size_v<decltype(CostMemo::options)>);
+static_assert(Index(Slot::WallThickness) - kFirstMaterialIndex == std::tuple_size_v<decltype(CostMemo::material)>);
 
 // Compared as bits, not values: NaN equals nothing and -0.0 equals 0.0, and either may
 // decide a branch of the step.
@@ -24,12 +26,14 @@ bool Unchanged(const StreamState& feed, const SlotAccess& slots, const CostMemo&
     const double* values = slots.Values();
     if (values == nullptr) return false;  // no vessel to cost, and no successful run to repeat
     const double conditions[] = {feed.pressure, feed.temperature};
-    return SameBits(values, memo.vessel) && SameBits(values + kFirstOptionIndex, memo.options) &&
-           SameBits(conditions, memo.conditions) && FloatingPointMode() == memo.floatingPointMode;
+    return SameBits(values + kFirstMaterialIndex, memo.material) && SameBits(values, memo.vessel) &&
+           SameBits(values + kFirstOptionIndex, memo.options) && SameBits(conditions, memo.conditions) &&
+           FloatingPointMode() == memo.floatingPointMode;
 }
 
 void Record(const StreamState& feed, const SlotAccess& slots, CostMemo& memo) {
     const double* values = slots.Values();  // a successful run had a vector
+    std::memcpy(memo.material.data(), values + kFirstMaterialIndex, sizeof memo.material);
     std::memcpy(memo.vessel.data(), values, sizeof memo.vessel);
     std::memcpy(memo.options.data(), values + kFirstOptionIndex, sizeof memo.options);
     memo.conditions = {feed.pressure, feed.temperature};

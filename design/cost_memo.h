@@ -15,11 +15,12 @@ namespace kestrol::design {
 /// object; valid or not, it never needs resetting, because a run is only skipped when every
 /// value it reads is compared equal, bit for bit.
 struct CostMemo {
-    /// The slots the step reads, as its run left them (30 to 33 as it wrote them): 1 and 2,
-    /// then 15 to 33 as one block, compared as a whole. The block takes in slot 20, which the
-    /// step does not read: a change there only costs a run that was not needed.
+    /// The slots the step reads, as its run left them: 30 to 33 as it wrote them, compared
+    /// first because a preset empties them; 1 and 2; 15 to 29 as one block, which takes in
+    /// slot 20, not read by the step: a change there only costs a run that was not needed.
+    std::array<double, 4> material{};
     std::array<double, 2> vessel{};
-    std::array<double, 19> options{};
+    std::array<double, 15> options{};
     /// Pressure and temperature.
     std::array<double, 2> conditions{};
     /// The rounding and denormal modes the arithmetic ran under: a host may change them.

@@ -11,6 +11,10 @@ namespace kestrol::design {
 /// A second run with unchanged inputs writes the same bits as the first.
 double EstimateVesselCost(const StreamState& feed, SlotAccess& slots);
 
+/// Whether a sizing path ends with the finishing step, or leaves it to a caller that runs it
+/// next on the same slots (Calculate does): one run then writes what the two would.
+enum class Finish { Cost, LeaveToCaller };
+
 /// Cost factor of the material code in slot 17 [-]; 1.0 for a code not in the table.
 double MaterialCostFactor(SlotAccess& slots);
 

@@ -42,7 +42,7 @@ void FixTime(SlotAccess& slots, Slot slot) {
 
 }  // namespace
 
-double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo) {
+double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::Finish finish) {
     if (!UsableFlows(feed)) return kEmptyValue;
     const double m12 = std::fabs(slots.Get(Slot::MistEliminatorHeight));
     const bool lightLayerFixed = IsFixed(slots, Slot::LightLayerThickness);
@@ -75,7 +75,7 @@ double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::
         FixTime(slots, Slot::LightResidenceTime);
         FixTime(slots, Slot::HeavyResidenceTime);
     }
-    design::EstimateVesselCostOnce(feed, slots, costMemo);
+    if (finish == design::Finish::Cost) design::EstimateVesselCost(feed, slots);
     return 0.0;
 }
 

@@ -3,12 +3,11 @@
 
 #include "core/slots.h"
 #include "core/stream_state.h"
-#include "design/cost_memo.h"
+#include "design/cost.h"
 
 namespace kestrol::horizontal {
 
-/// 0.0 when the vessel was sized, kEmptyValue when the chosen method failed. The object
-/// passes its memo of the finishing step; without one the step always computes.
-double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo = nullptr);
+/// 0.0 when the vessel was sized, kEmptyValue when the chosen method failed.
+double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::Finish finish = design::Finish::Cost);
 
 }  // namespace kestrol::horizontal

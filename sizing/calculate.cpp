@@ -2,7 +2,7 @@
 // volume flows, presets the options and runs the sizing path the orientation selects.
 #include <cmath>
 
-#include "design/cost_memo.h"
+#include "design/cost.h"
 #include "sizing/sizing_object.h"
 
 namespace kestrol {
@@ -61,16 +61,19 @@ HRESULT SizingObject::CalculateUnguarded() {
     if (IsEmpty(self.PresetOptions())) return SIZING_E_PRESET;
     self.SetValue(static_cast<double>(orientation), Index(Slot::Orientation));
 
+    // A path that succeeds would end with the finishing step, and nothing between it and the
+    // one below writes a slot the step reads (slot 35 is not one): run on what it left, the
+    // step writes the same values again, so only the one below runs.
     double pathResult = kEmptyValue;
     switch (TruncateToInt32(self.GetValue(Index(Slot::Orientation)))) {
-        case 0: pathResult = self.SizeVertical(); break;
-        case 1: pathResult = self.SizeHorizontalVessel(); break;
+        case 0: pathResult = SizeVerticalPath(design::Finish::LeaveToCaller); break;
+        case 1: pathResult = SizeHorizontalPath(design::Finish::LeaveToCaller); break;
         default: return SIZING_E_ORIENTATION;
     }
     if (IsEmpty(pathResult)) self.SetValue(feed.assumedLiquidPercent, Index(Slot::FirstPassFlag));
 
     ObjectSlots slots(*this);
-    design::EstimateVesselCostOnce(feed, slots, &costMemo_);
+    design::EstimateVesselCost(feed, slots);
     return S_OK;
 }
 

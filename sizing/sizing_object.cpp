@@ -129,19 +129,23 @@ double STDMETHODCALLTYPE SizingObject::PresetOptions() {
     });
 }
 
-double STDMETHODCALLTYPE SizingObject::SizeVertical() {
+double STDMETHODCALLTYPE SizingObject::SizeVertical() { return SizeVerticalPath(design::Finish::Cost); }
+
+double SizingObject::SizeVerticalPath(design::Finish finish) {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return vertical::SizeVertical(feed_, slots, &costMemo_);
+        return vertical::SizeVertical(feed_, slots, finish);
     });
 }
 
-double STDMETHODCALLTYPE SizingObject::SizeHorizontalVessel() {
+double STDMETHODCALLTYPE SizingObject::SizeHorizontalVessel() { return SizeHorizontalPath(design::Finish::Cost); }
+
+double SizingObject::SizeHorizontalPath(design::Finish finish) {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return horizontal::SizeHorizontalVessel(feed_, slots, &costMemo_);
+        return horizontal::SizeHorizontalVessel(feed_, slots, finish);
     });
 }
 

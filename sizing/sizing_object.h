@@ -8,7 +8,7 @@
 #include "sizing/separator_sizing.h"
 #include "core/slots.h"
 #include "core/stream_state.h"
-#include "design/cost_memo.h"
+#include "design/cost.h"
 
 namespace kestrol {
 
@@ -59,6 +59,9 @@ private:
     friend class ObjectSlots;
     ~SizingObject();
     HRESULT CalculateUnguarded();
+    /// The sizing paths as the interface runs them, with or without their finishing step.
+    double SizeVerticalPath(design::Finish finish);
+    double SizeHorizontalPath(design::Finish finish);
     /// Allocates the vector, of at least 39 slots, unless there is one.
     bool HaveVector(std::int32_t count);
     /// AllocValues(39) followed by writing the image's values, in one copy.
@@ -73,7 +76,6 @@ private:
     double* vector_ = nullptr;
     std::int32_t vectorAllocated_ = 0;
     std::int32_t capacity_ = 0;  ///< slots the storage holds, at least 39 once allocated
-    design::CostMemo costMemo_;  ///< the finishing step's last successful run
 };
 
 /// The object's vector as its calculations reach it: its storage directly, and its own

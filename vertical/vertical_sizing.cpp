@@ -415,11 +415,11 @@ double VerticalRun::Size() {
 
 }  // namespace
 
-double SizeVertical(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo) {
+double SizeVertical(const StreamState& feed, SlotAccess& slots, design::Finish finish) {
     VerticalRun run(feed, slots);
     if (IsEmpty(run.Size())) return kEmptyValue;
     // The finishing step sees the stream as the host gave it.
-    design::EstimateVesselCostOnce(feed, slots, costMemo);
+    if (finish == design::Finish::Cost) design::EstimateVesselCost(feed, slots);
     return 0.0;
 }
 

@@ -3,13 +3,12 @@
 
 #include "core/slots.h"
 #include "core/stream_state.h"
-#include "design/cost_memo.h"
+#include "design/cost.h"
 
 namespace kestrol::vertical {
 
 /// 0.0 when the vessel was sized, kEmptyValue when the path failed (partial writes stay).
-/// The object passes its memo of the finishing step; without one the step always computes.
-double SizeVertical(const StreamState& feed, SlotAccess& slots, design::CostMemo* costMemo = nullptr);
+double SizeVertical(const StreamState& feed, SlotAccess& slots, design::Finish finish = design::Finish::Cost);
 
 /// Disengagement height per metre of diameter [-]; the widening searches use it alone.
 inline constexpr double kDisengagementPerDiameter = 0.75;

@@ -1,9 +1,22 @@
 #include "design/vertical_levels.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace kestrol::design {
 namespace {
+
+template <std::size_t N>
+bool SameBits(const std::array<double, N>& a, const std::array<double, N>& b) {
+    for (std::size_t i = 0; i < N; ++i) {
+        std::uint64_t x = 0, y = 0;
+        std::memcpy(&x, &a[i], sizeof x);
+        std::memcpy(&y, &b[i], sizeof y);
+        if (x != y) return false;
+    }
+    return true;
+}
 
 /// 1/12 [-]: the cylinder rule measures from a point D/12 below the head's tangent line.
 constexpr double kOneTwelfth = 0.08333333333333333;
@@ -141,6 +154,26 @@ double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* ho
     if (!IsStorableResult(layer)) return kEmptyValue;
     slots.Set(Slot::LightLayerThickness, layer);
     return 0.0;
+}
+
+RepeatedVerticalLevels::Inputs RepeatedVerticalLevels::Read(const StreamState& feed, const SlotAccess& slots) const {
+    const double* v = slots.Values();
+    const auto at = [v](Slot s) { return v[Index(s) - 1]; };
+    // The times are read as magnitudes: a sizing stores them negated between two runs.
+    const auto time = [&](Slot s) { return IsEmpty(at(s)) ? at(s) : std::fabs(at(s)); };
+    return {at(Slot::Diameter),   at(Slot::LightLayerThickness), time(Slot::LightResidenceTime),
+            at(Slot::HeavyLevel), time(Slot::HeavyResidenceTime),   at(Slot::MinimumLevel),
+            feed.lightLiquidVolumeFlow, feed.heavyLiquidVolumeFlow, *holdupTime_};
+}
+
+double RepeatedVerticalLevels::Run(const StreamState& feed, SlotAccess& slots) {
+    // A successful run had a vector; compared as bits, since NaN equals nothing and -0.0
+    // equals 0.0, and either may decide a branch.
+    if (leftKnown_ && SameBits(Read(feed, slots), left_)) return 0.0;
+    const double result = CalcVerticalLevels(feed, slots, holdupTime_);
+    leftKnown_ = !IsEmpty(result);
+    if (leftKnown_) left_ = Read(feed, slots);
+    return result;
 }
 
 }  // namespace kestrol::design

@@ -14,6 +14,24 @@ namespace kestrol::design {
 /// admissible level exists.
 double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* holdupTime);
 
+/// CalcVerticalLevels for one sizing that calls it again and again under one floating-point
+/// state, into one hold-up time. Run on exactly what its last successful run left (every slot,
+/// flow and time it reads, as it reads them) it would write the values already there, so then
+/// it is not run.
+class RepeatedVerticalLevels {
+public:
+    explicit RepeatedVerticalLevels(double& holdupTime) : holdupTime_(&holdupTime) {}
+    double Run(const StreamState& feed, SlotAccess& slots);
+
+private:
+    using Inputs = std::array<double, 9>;
+    Inputs Read(const StreamState& feed, const SlotAccess& slots) const;
+
+    double* holdupTime_;
+    Inputs left_{};
+    bool leftKnown_ = false;
+};
+
 /// Level [m] below which a vertical vessel of diameter `diameter` [m] holds `volume` [m3],
 /// the bottom head being a 2:1 ellipse. Inside the head the level is the smallest root of the
 /// head's cubic that is not below `bound` and not above half the diameter; kEmptyValue when

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -307,6 +308,97 @@ TEST_P(CalcVerticalLevelsNoTimeTest, CallersDoubleStaysEmpty) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CalcVerticalLevelsNoTimeTest, testing::ValuesIn(kNoTimeRows),
+                         [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
+
+/// Generated states of every slot and flow the level calculation reads: a value, its
+/// negation (fixed), the empty marker, zero and NaN each turn up.
+class LevelsStates {
+public:
+    double Uniform() {
+        state_ ^= state_ << 13, state_ ^= state_ >> 7, state_ ^= state_ << 17;
+        return static_cast<double>(state_ >> 11) / 9007199254740992.0;
+    }
+    double Slot(double typical) {
+        const double u = Uniform();
+        const double v = typical * (0.2 + 2.0 * Uniform());
+        if (u < 0.5) return v;
+        if (u < 0.7) return -v;
+        if (u < 0.85) return kEmptyValue;
+        return u < 0.95 ? 0.0 : kNaN;
+    }
+    void Fill(ArraySlots& s, StreamState& feed, double& holdup) {
+        s[Slot::Diameter] = Uniform() < 0.9 ? 0.3 + 3.0 * Uniform() : Slot(1.0);
+        s[Slot::LightLayerThickness] = Slot(0.5);
+        s[Slot::LightResidenceTime] = Slot(300.0);
+        s[Slot::HeavyLevel] = Slot(0.5);
+        s[Slot::HeavyResidenceTime] = Slot(300.0);
+        s[Slot::MinimumLevel] = Slot(0.6);
+        feed.lightLiquidVolumeFlow = Slot(0.002);
+        feed.heavyLiquidVolumeFlow = Slot(0.001);
+        holdup = Uniform() < 0.5 ? kEmptyValue : 10.0;
+    }
+
+private:
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ULL;
+};
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+/// What a sizing may do between two level calculations.
+struct BetweenRuns {
+    const char* name;
+    void (*apply)(ArraySlots&, StreamState&, double&);
+};
+const BetweenRuns kBetweenRuns[] = {
+    {"Nothing", [](ArraySlots&, StreamState&, double&) {}},
+    {"TimesStoredNegated", [](ArraySlots& s, StreamState&, double&) {
+         s[Slot::LightResidenceTime] = -s[Slot::LightResidenceTime];
+         s[Slot::HeavyResidenceTime] = -s[Slot::HeavyResidenceTime];
+     }},
+    {"DiameterGrown", [](ArraySlots& s, StreamState&, double&) { s[Slot::Diameter] += 0.1524; }},
+    {"LayerRaised", [](ArraySlots& s, StreamState&, double&) { s[Slot::LightLayerThickness] = 0.9; }},
+    {"LightTimeEmptied", [](ArraySlots& s, StreamState&, double&) { s[Slot::LightResidenceTime] = kEmptyValue; }},
+    {"HeavyLevelFixed", [](ArraySlots& s, StreamState&, double&) { s[Slot::HeavyLevel] = -0.4; }},
+    {"HeavyTimeChanged", [](ArraySlots& s, StreamState&, double&) { s[Slot::HeavyResidenceTime] = 450.0; }},
+    {"MinimumLevelChanged", [](ArraySlots& s, StreamState&, double&) { s[Slot::MinimumLevel] = 0.7; }},
+    {"LightFlowChanged", [](ArraySlots&, StreamState& f, double&) { f.lightLiquidVolumeFlow = 0.003; }},
+    {"HeavyFlowGone", [](ArraySlots&, StreamState& f, double&) { f.heavyLiquidVolumeFlow = kEmptyValue; }},
+    {"HoldupTimeEmptied", [](ArraySlots&, StreamState&, double& t) { t = kEmptyValue; }},
+};
+
+class RepeatedVerticalLevelsTest : public testing::TestWithParam<BetweenRuns> {};
+
+// Two runs, the change between them: the repeated calculation must leave every slot, the
+// hold-up time and the result as two plain calculations leave them.
+TEST_P(RepeatedVerticalLevelsTest, LeavesWhatPlainRunsLeave) {
+    LevelsStates states;
+    int firstRunsSucceeded = 0;
+    for (int i = 0; i < 20'000; ++i) {
+        ArraySlots plain;
+        StreamState feed;
+        double plainHoldup = kEmptyValue;
+        states.Fill(plain, feed, plainHoldup);
+        ArraySlots repeated = plain;
+        double repeatedHoldup = plainHoldup;
+        RepeatedVerticalLevels levels(repeatedHoldup);
+
+        const double first = CalcVerticalLevels(feed, plain, &plainHoldup);
+        ASSERT_TRUE(SameBits(levels.Run(feed, repeated), first)) << "case " << i;
+        if (first == 0.0) ++firstRunsSucceeded;
+        StreamState repeatedFeed = feed;
+        GetParam().apply(plain, feed, plainHoldup);
+        GetParam().apply(repeated, repeatedFeed, repeatedHoldup);
+
+        const double second = CalcVerticalLevels(feed, plain, &plainHoldup);
+        ASSERT_TRUE(SameBits(levels.Run(repeatedFeed, repeated), second)) << "case " << i;
+        ASSERT_TRUE(SameBits(repeatedHoldup, plainHoldup)) << "case " << i;
+        for (int k = 0; k < kSlotCount; ++k)
+            ASSERT_TRUE(SameBits(repeated.values[k], plain.values[k])) << "case " << i << ", slot " << k + 1;
+    }
+    EXPECT_GT(firstRunsSucceeded, 5'000);  // so that second runs have something to skip
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, RepeatedVerticalLevelsTest, testing::ValuesIn(kBetweenRuns),
                          [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
 
 }  // namespace

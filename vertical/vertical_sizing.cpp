@@ -62,7 +62,7 @@ private:
     double RequiredVolume() const {
         return t6_ * feed_.lightLiquidVolumeFlow + t8_ * feed_.heavyLiquidVolumeFlow;
     }
-    double Levels() { return design::CalcVerticalLevels(feed_, slots_, &holdupTime_); }
+    double Levels() { return levels_.Run(feed_, slots_); }
     double Times() { return VerticalResidenceTimesFromLevels(feed_, slots_); }
 
     /// Grows D by one step; false (slot 1 emptied) once it passes the limit.
@@ -87,6 +87,7 @@ private:
     StreamState feed_;
     SlotAccess& slots_;
     double holdupTime_ = kEmptyValue;
+    design::RepeatedVerticalLevels levels_{holdupTime_};
     int pass_ = 0;
     double d_ = kEmptyValue, l_ = kEmptyValue, r_ = kEmptyValue;
     double h5_ = kEmptyValue, t6_ = kEmptyValue, h7_ = kEmptyValue, t8_ = kEmptyValue;

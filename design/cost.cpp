@@ -95,6 +95,12 @@ double StressPsi(const StressTable& table, double designTemperatureF) {
     return last->psi;  // every higher temperature, NaN included
 }
 
+double CostFactorOf(const Material* m) { return m ? m->costFactor : kUnknownCostFactor; }
+double DensityOf(const Material* m) { return m ? m->density : kEmptyValue; }
+double StressKpaOf(const Material* m, double designTemperatureF) {
+    return m ? StressPsi(m->stress, designTemperatureF) * kKpaPerPsi : kEmptyValue;
+}
+
 /// |slot| when the slot is set, kEmptyValue when empty.
 double MagnitudeIfSet(SlotAccess& slots, Slot slot) {
     const double v = slots.Get(slot);
@@ -157,23 +163,16 @@ double VesselWeight(double diameter, double length, double headLengthFactor, dou
     return kPi * diameter * (headLengthFactor * diameter + length) * density * thickness;
 }
 
-double MaterialCostFactor(SlotAccess& slots) {
-    const Material* m = CurrentMaterial(slots);
-    return m ? m->costFactor : kUnknownCostFactor;
-}
+double MaterialCostFactor(SlotAccess& slots) { return CostFactorOf(CurrentMaterial(slots)); }
 
 double MaterialDensity(SlotAccess& slots) {
     const double stored = MagnitudeIfSet(slots, Slot::MaterialDensity);
-    if (!IsEmpty(stored)) return stored;
-    const Material* m = CurrentMaterial(slots);
-    return m ? m->density : kEmptyValue;
+    return IsEmpty(stored) ? DensityOf(CurrentMaterial(slots)) : stored;
 }
 
 double AllowableStress(SlotAccess& slots, double designTemperatureF) {
     const double stored = MagnitudeIfSet(slots, Slot::AllowableStress);
-    if (!IsEmpty(stored)) return stored;
-    const Material* m = CurrentMaterial(slots);
-    return m ? StressPsi(m->stress, designTemperatureF) * kKpaPerPsi : kEmptyValue;
+    return IsEmpty(stored) ? StressKpaOf(CurrentMaterial(slots), designTemperatureF) : stored;
 }
 
 double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
@@ -189,9 +188,11 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     const double corrosionAllowance = IsEmpty(storedAllowance) ? 0.0 : storedAllowance;
     const double efficiency = std::fabs(slots.Get(Slot::JointEfficiency));
 
+    // Looked up once: nothing below writes the code.
+    const Material* material = CurrentMaterial(slots);
     double costFactor = MagnitudeIfSet(slots, Slot::MaterialCostFactor);
     if (IsEmpty(costFactor)) {
-        costFactor = MaterialCostFactor(slots);
+        costFactor = CostFactorOf(material);
         slots.Set(Slot::MaterialCostFactor, costFactor);
     }
 
@@ -200,12 +201,12 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     const double temperatureF = feed.temperature * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius;
 
     // An unknown code has no density: the slot stays empty and no weight follows.
-    if (IsEmpty(slots.Get(Slot::MaterialDensity))) slots.Set(Slot::MaterialDensity, MaterialDensity(slots));
+    if (IsEmpty(slots.Get(Slot::MaterialDensity))) slots.Set(Slot::MaterialDensity, DensityOf(material));
     const double density = MagnitudeIfSet(slots, Slot::MaterialDensity);
 
     double stress = MagnitudeIfSet(slots, Slot::AllowableStress);
     if (IsEmpty(stress)) {
-        stress = AllowableStress(slots, temperatureF);
+        stress = StressKpaOf(material, temperatureF);
         slots.Set(Slot::AllowableStress, stress);
     }
 

@@ -92,6 +92,10 @@ private:
     double d_ = kEmptyValue, l_ = kEmptyValue, r_ = kEmptyValue;
     double h5_ = kEmptyValue, t6_ = kEmptyValue, h7_ = kEmptyValue, t8_ = kEmptyValue;
     double h9_ = kEmptyValue, h10_ = 0.0, h11_ = kEmptyValue, h12_ = 0.0, h34_ = 0.0;
+    // Whether the host fixed the diameter and the disengagement height, as the run found them:
+    // it writes a fixed one never and a free one only with a length or the empty marker, so
+    // neither changes while it runs.
+    bool diameterFixed_ = false, disengagementFixed_ = false;
 };
 
 bool VerticalRun::GrowDiameter() {
@@ -100,7 +104,7 @@ bool VerticalRun::GrowDiameter() {
         slots_.Set(Slot::Diameter, kEmptyValue);
         return false;
     }
-    if (!Fixed(Slot::DisengagementHeight)) h11_ = kDisengagementPerDiameter * d_;
+    if (!disengagementFixed_) h11_ = kDisengagementPerDiameter * d_;
     return true;
 }
 
@@ -141,11 +145,11 @@ Next VerticalRun::CaseA() {
             const double qh = feed_.heavyLiquidVolumeFlow;
             if (Present(qh) && qh != 0.0 && Present(t8_)) slots_.Set(Slot::HeavyResidenceTime, -t8_);
         }
-    } else if (!Fixed(Slot::Diameter)) {
+    } else if (!diameterFixed_) {
         for (int step = 0; AvailableVolume(d_, kSearchRatio) < required; ++step) {
             if (step >= kDiameterSearchBudget || !GrowDiameter()) return Next::Fail;
         }
-        if (!Fixed(Slot::DisengagementHeight)) slots_.Set(Slot::DisengagementHeight, h11_);
+        if (!disengagementFixed_) slots_.Set(Slot::DisengagementHeight, h11_);
         slots_.Set(Slot::Diameter, d_);
         // Compared as stored, not truncated: only an untouched first pass marks the ratio.
         r_ = slots_.Get(Slot::FirstPassFlag) == 0.0 ? -kSearchRatio : kSearchRatio;
@@ -166,13 +170,13 @@ Next VerticalRun::CaseA() {
 }
 
 Next VerticalRun::CaseB() {
-    if (Fixed(Slot::Diameter)) return Next::Heights;
+    if (diameterFixed_) return Next::Heights;
     CountLightLiquidAlone();
     const double required = RequiredVolume();
     for (int step = 0; AvailableVolume(d_, r_) < required; ++step) {
         if (step >= kDiameterSearchBudget || !GrowDiameter()) return Next::Fail;
     }
-    if (!Fixed(Slot::DisengagementHeight)) slots_.Set(Slot::DisengagementHeight, h11_);
+    if (!disengagementFixed_) slots_.Set(Slot::DisengagementHeight, h11_);
     slots_.Set(Slot::Diameter, d_);
     EndLightLiquidAlone();
     return Next::Heights;
@@ -183,14 +187,14 @@ Next VerticalRun::CaseC() {
     const bool levelsFromHeavyTime = !Present(t8_) && !Present(h5_);
     const bool levelsFromHeavyLevel = !Present(h7_) && !Present(t6_);
     if (!levelsFromHeavyTime && !levelsFromHeavyLevel) return Next::Heights;
-    const int given = (Fixed(Slot::Diameter) ? 1 : 0) + (Present(r_) ? 1 : 0) + (Present(l_) ? 1 : 0);
+    const int given = (diameterFixed_ ? 1 : 0) + (Present(r_) ? 1 : 0) + (Present(l_) ? 1 : 0);
     if (given >= 2) return Next::Heights;
 
     if (!Fixed(Slot::Ratio)) {
         r_ = kFirstRatio;
         slots_.Set(Slot::Ratio, r_);
     }
-    if (!Fixed(Slot::Diameter)) slots_.Set(Slot::Diameter, d_);
+    if (!diameterFixed_) slots_.Set(Slot::Diameter, d_);
 
     // Each round grows D or r by one step until a limit refuses it.
     for (int round = 0; round <= kDiameterSearchBudget + kRatioSearchBudget; ++round) {
@@ -206,7 +210,7 @@ Next VerticalRun::CaseC() {
             h7_ = Magnitude(Slot::HeavyLevel);
             return Next::Heights;
         }
-        if (!Fixed(Slot::Diameter) && (r_ >= kSearchRatio || Fixed(Slot::Ratio))) {
+        if (!diameterFixed_ && (r_ >= kSearchRatio || Fixed(Slot::Ratio))) {
             if (!GrowDiameter()) return Next::Fail;
             slots_.Set(Slot::Diameter, d_);
         } else {
@@ -285,7 +289,7 @@ bool VerticalRun::CloseHeights() {
     if (stack == l_) return true;
     // A height that takes up the difference is stored when not negative; one that is not a
     // number at all (an infinite height or diameter from the host) ends the run instead.
-    if (!Fixed(Slot::DisengagementHeight)) {
+    if (!disengagementFixed_) {
         h11_ = l_ - quarter - h7_ - h5_ - h10_ - h12_ - h34_;
         if (!std::isfinite(h11_)) return false;
         if (h11_ >= 0.0) slots_.Set(Slot::DisengagementHeight, h11_);
@@ -369,6 +373,7 @@ double VerticalRun::Size() {
     if (!(IsEmpty(qh) || (std::isfinite(qh) && qh >= 0.0))) return kEmptyValue;
 
     d_ = FixedValue(slots_, Slot::Diameter);
+    diameterFixed_ = Present(d_);
     l_ = FixedValue(slots_, Slot::OverallLength);
     r_ = FixedValue(slots_, Slot::Ratio);
     h5_ = FixedValue(slots_, Slot::LightLayerThickness);
@@ -376,6 +381,7 @@ double VerticalRun::Size() {
     h7_ = FixedValue(slots_, Slot::HeavyLevel);
     t8_ = FixedValue(slots_, Slot::HeavyResidenceTime);
     h11_ = FixedValue(slots_, Slot::DisengagementHeight);
+    disengagementFixed_ = Present(h11_);
     h9_ = FixedValue(slots_, Slot::MinimumLevel);
     h10_ = Magnitude(Slot::VapourAllowance);
     h12_ = Magnitude(Slot::MistEliminatorHeight);
@@ -397,7 +403,7 @@ double VerticalRun::Size() {
 
     if (!FindDiameter()) return kEmptyValue;
 
-    if (!Fixed(Slot::DisengagementHeight)) {
+    if (!disengagementFixed_) {
         h11_ = DisengagementRule(d_, h12_);
         slots_.Set(Slot::DisengagementHeight, h11_);
     }

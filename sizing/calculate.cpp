@@ -3,6 +3,9 @@
 #include <cmath>
 
 #include "design/cost.h"
+#include "design/presets.h"
+#include "horizontal/horizontal_sizing.h"
+#include "vertical/vertical_sizing.h"
 #include "sizing/sizing_object.h"
 
 namespace kestrol {
@@ -58,7 +61,11 @@ HRESULT SizingObject::CalculateUnguarded() {
     }
     feed.DeriveVolumeFlows();
 
-    if (IsEmpty(self.PresetOptions())) return SIZING_E_PRESET;
+    // The object's own operations run here without the interface and its guards, which this
+    // call already holds: no host can replace them. A failure that is no check of its own
+    // (only a bug could cause one) then fails Calculate rather than passing for a failed path.
+    ObjectSlots slots(*this);
+    if (IsEmpty(design::PresetOptions(feed, slots))) return SIZING_E_PRESET;
     self.SetValue(static_cast<double>(orientation), Index(Slot::Orientation));
 
     // A path that succeeds would end with the finishing step, and nothing between it and the
@@ -66,13 +73,12 @@ HRESULT SizingObject::CalculateUnguarded() {
     // step writes the same values again, so only the one below runs.
     double pathResult = kEmptyValue;
     switch (TruncateToInt32(self.GetValue(Index(Slot::Orientation)))) {
-        case 0: pathResult = SizeVerticalPath(design::Finish::LeaveToCaller); break;
-        case 1: pathResult = SizeHorizontalPath(design::Finish::LeaveToCaller); break;
+        case 0: pathResult = vertical::SizeVertical(feed, slots, design::Finish::LeaveToCaller); break;
+        case 1: pathResult = horizontal::SizeHorizontalVessel(feed, slots, design::Finish::LeaveToCaller); break;
         default: return SIZING_E_ORIENTATION;
     }
     if (IsEmpty(pathResult)) self.SetValue(feed.assumedLiquidPercent, Index(Slot::FirstPassFlag));
 
-    ObjectSlots slots(*this);
     design::EstimateVesselCost(feed, slots);
     return S_OK;
 }

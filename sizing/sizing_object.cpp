@@ -129,23 +129,19 @@ double STDMETHODCALLTYPE SizingObject::PresetOptions() {
     });
 }
 
-double STDMETHODCALLTYPE SizingObject::SizeVertical() { return SizeVerticalPath(design::Finish::Cost); }
-
-double SizingObject::SizeVerticalPath(design::Finish finish) {
+double STDMETHODCALLTYPE SizingObject::SizeVertical() {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return vertical::SizeVertical(feed_, slots, finish);
+        return vertical::SizeVertical(feed_, slots);
     });
 }
 
-double STDMETHODCALLTYPE SizingObject::SizeHorizontalVessel() { return SizeHorizontalPath(design::Finish::Cost); }
-
-double SizingObject::SizeHorizontalPath(design::Finish finish) {
+double STDMETHODCALLTYPE SizingObject::SizeHorizontalVessel() {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return horizontal::SizeHorizontalVessel(feed_, slots, finish);
+        return horizontal::SizeHorizontalVessel(feed_, slots);
     });
 }
 

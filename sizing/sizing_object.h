@@ -59,9 +59,6 @@ private:
     friend class ObjectSlots;
     ~SizingObject();
     HRESULT CalculateUnguarded();
-    /// The sizing paths as the interface runs them, with or without their finishing step.
-    double SizeVerticalPath(design::Finish finish);
-    double SizeHorizontalPath(design::Finish finish);
     /// Allocates the vector, of at least 39 slots, unless there is one.
     bool HaveVector(std::int32_t count);
     /// AllocValues(39) followed by writing the image's values, in one copy.

@@ -201,8 +201,11 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
     const double temperatureF = feed.temperature * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius;
 
     // An unknown code has no density: the slot stays empty and no weight follows.
-    if (IsEmpty(slots.Get(Slot::MaterialDensity))) slots.Set(Slot::MaterialDensity, DensityOf(material));
-    const double density = MagnitudeIfSet(slots, Slot::MaterialDensity);
+    double density = MagnitudeIfSet(slots, Slot::MaterialDensity);
+    if (IsEmpty(density)) {
+        density = DensityOf(material);  // the table's densities are positive
+        slots.Set(Slot::MaterialDensity, density);
+    }
 
     double stress = MagnitudeIfSet(slots, Slot::AllowableStress);
     if (IsEmpty(stress)) {

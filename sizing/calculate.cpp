@@ -38,8 +38,9 @@ HRESULT SizingObject::CalculateUnguarded() {
     if (!(totalFlow > 0.0)) return SIZING_E_NOFLOW;
     if (!(feed.auxiliaryValue1 > 0.0)) return SIZING_E_NOVAPOUR;
     if (!(feed.vapourMassFlow > 0.0)) return SIZING_E_NOVAPOUR;
-    for (double required : {feed.temperature, feed.pressure, feed.vapourMassFlow, feed.vapourDensity})
-        if (!IsSetAndFinite(required)) return SIZING_E_MISSINGINPUT;
+    if (!IsSetAndFinite(feed.temperature) || !IsSetAndFinite(feed.pressure) || !IsSetAndFinite(feed.vapourMassFlow) ||
+        !IsSetAndFinite(feed.vapourDensity))
+        return SIZING_E_MISSINGINPUT;
 
     // Read before the vector may be created: a missing vector saves as -32767.
     const std::int32_t orientation = TruncateToInt32(self.GetValue(Index(Slot::Orientation)));

@@ -166,10 +166,13 @@ RepeatedVerticalLevels::Inputs RepeatedVerticalLevels::Read(const StreamState& f
             feed.lightLiquidVolumeFlow, feed.heavyLiquidVolumeFlow, *holdupTime_};
 }
 
-double RepeatedVerticalLevels::Run(const StreamState& feed, SlotAccess& slots) {
+bool RepeatedVerticalLevels::SameAsLeft(const StreamState& feed, const SlotAccess& slots) const {
     // A successful run had a vector; compared as bits, since NaN equals nothing and -0.0
     // equals 0.0, and either may decide a branch.
-    if (leftKnown_ && SameBits(Read(feed, slots), left_)) return 0.0;
+    return SameBits(Read(feed, slots), left_);
+}
+
+double RepeatedVerticalLevels::RunAndKeep(const StreamState& feed, SlotAccess& slots) {
     const double result = CalcVerticalLevels(feed, slots, holdupTime_);
     leftKnown_ = !IsEmpty(result);
     if (leftKnown_) left_ = Read(feed, slots);

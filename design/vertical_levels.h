@@ -21,11 +21,15 @@ double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* ho
 class RepeatedVerticalLevels {
 public:
     explicit RepeatedVerticalLevels(double& holdupTime) : holdupTime_(&holdupTime) {}
-    double Run(const StreamState& feed, SlotAccess& slots);
+    double Run(const StreamState& feed, SlotAccess& slots) {
+        return leftKnown_ && SameAsLeft(feed, slots) ? 0.0 : RunAndKeep(feed, slots);
+    }
 
 private:
     using Inputs = std::array<double, 9>;
     Inputs Read(const StreamState& feed, const SlotAccess& slots) const;
+    bool SameAsLeft(const StreamState& feed, const SlotAccess& slots) const;
+    double RunAndKeep(const StreamState& feed, SlotAccess& slots);
 
     double* holdupTime_;
     Inputs left_{};

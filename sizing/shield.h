@@ -27,7 +27,7 @@ R Shielded(R onFailure, F&& body) noexcept {
 /// nearest with denormals kept (and 64-bit x87 precision) because a host that rounds another
 /// way, or a library built with fast-math that set flush-to-zero at start-up, would otherwise
 /// move step-rounded sizes by a whole step. Only the outermost guard of a thread touches the
-/// environment: the driver's calls through the interface nest.
+/// environment: a host's callback may call the object's methods from inside Calculate.
 class FloatingPointGuard {
 public:
     FloatingPointGuard() noexcept {

@@ -5,8 +5,8 @@
 #include "design/cost.h"
 #include "design/presets.h"
 #include "horizontal/horizontal_sizing.h"
-#include "vertical/vertical_sizing.h"
 #include "sizing/sizing_object.h"
+#include "vertical/vertical_sizing.h"
 
 namespace kestrol {
 namespace {

@@ -1,11 +1,9 @@
 #include "sizing/sizing_object.h"
 
-#include <array>
 #include <cstddef>
 #include <cstring>
 #include <new>
 
-#include "design/cost.h"
 #include "design/horizontal_level_time.h"
 #include "design/presets.h"
 #include "design/vertical_levels.h"

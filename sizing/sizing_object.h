@@ -8,7 +8,6 @@
 #include "sizing/separator_sizing.h"
 #include "core/slots.h"
 #include "core/stream_state.h"
-#include "design/cost.h"
 
 namespace kestrol {
 

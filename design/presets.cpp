@@ -11,6 +11,9 @@ namespace {
 constexpr double kMaxVapourVelocity = 2.0;
 /// Flow parameter below which the velocity coefficient follows the logarithmic fit [-].
 constexpr double kLogFitLimit = 0.05;
+/// The logarithmic fit K = a + b ln X [ft/s].
+constexpr double kLogFitA = 0.733;
+constexpr double kLogFitB = 0.0899;
 /// kPa to psi, for the pressure class of a horizontal vessel (no atmosphere taken off).
 constexpr double kPsiPerKpa = 0.1450377;
 /// Ratio of the vertical trial's cylinder height to its diameter in the orientation choice.
@@ -43,7 +46,7 @@ constexpr SlotImage kPresetStart = ImageOf({
 });
 
 double VelocityCoefficient(double flowParameter) {  // [ft/s]
-    if (flowParameter <= kLogFitLimit) return 0.733 + 0.0899 * std::log(flowParameter);
+    if (flowParameter <= kLogFitLimit) return kLogFitA + kLogFitB * std::log(flowParameter);
     if (flowParameter <= 1.0) return 0.463 * std::exp(-1.306 * flowParameter);
     return 0.14;
 }
@@ -81,17 +84,38 @@ void WriteCostCoefficients(SlotAccess& slots, const CostCoefficients& c) {
 
 }  // namespace
 
-double AllowableVapourVelocity(const StreamState& feed) {
+GasLoad EvaluateGasLoad(const StreamState& feed) {
     const double rhoL = feed.lightLiquidDensity;
     const double rhoV = feed.vapourDensity;
     const double wL = feed.lightLiquidMassFlow;
     const double wV = feed.vapourMassFlow;
-    if (!IsSetAndFinite(rhoL) || !IsSetAndFinite(rhoV) || !IsSetAndFinite(wL) || !IsSetAndFinite(wV)) return kEmptyValue;
-    const double flowParameter = (wL / wV) * std::sqrt(rhoV / rhoL);
-    if (!(std::isfinite(flowParameter) && flowParameter > 0.0)) return kEmptyValue;
-    double velocity = VelocityCoefficient(flowParameter) * kFoot * std::sqrt((rhoL - rhoV) / rhoV);
-    if (!std::isfinite(velocity) || velocity == 0.0) return kEmptyValue;
+    GasLoad load;
+    const auto ending = [&load](GasLoadVerdict verdict) {
+        load.verdict = verdict;
+        return load;
+    };
+    if (!IsSetAndFinite(rhoL) || !IsSetAndFinite(rhoV) || !IsSetAndFinite(wL) || !IsSetAndFinite(wV)) return ending(GasLoadVerdict::InputUnset);
+    const double flowRatio = wL / wV;
+    load.flowParameter = flowRatio * std::sqrt(rhoV / rhoL);
+    if (!std::isfinite(flowRatio)) return ending(GasLoadVerdict::FlowRatioNotFinite);
+    if (!std::isfinite(load.flowParameter)) return ending(GasLoadVerdict::FlowParameterNotFinite);
+    if (!(load.flowParameter > 0.0)) return ending(GasLoadVerdict::FlowParameterNotPositive);
+    const double densityRoot = std::sqrt((rhoL - rhoV) / rhoV);
+    load.velocity = VelocityCoefficient(load.flowParameter) * kFoot * densityRoot;
+    if (!(densityRoot > 0.0)) return ending(GasLoadVerdict::DensitiesNotApart);
+    if (!std::isfinite(load.velocity)) return ending(GasLoadVerdict::VelocityNotFinite);
+    if (!(load.velocity > 0.0)) return ending(GasLoadVerdict::VelocityNotPositive);
+    return ending(GasLoadVerdict::Usable);
+}
+
+double FlowParameterWhereFitReachesZero() { return std::exp(-kLogFitA / kLogFitB); }
+
+double AllowableVapourVelocity(const StreamState& feed) {
+    const GasLoad load = EvaluateGasLoad(feed);
     // A negative velocity (coefficient below 0 for a very dry feed) is kept as the fit gives it.
+    const bool signedVelocity = load.verdict == GasLoadVerdict::Usable || load.verdict == GasLoadVerdict::VelocityNotPositive;
+    double velocity = load.velocity;
+    if (!signedVelocity || velocity == 0.0) return kEmptyValue;
     if (velocity > kMaxVapourVelocity) velocity = kMaxVapourVelocity;
     return velocity;
 }

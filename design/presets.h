@@ -11,9 +11,37 @@ namespace kestrol::design {
 /// vector cannot be allocated.
 double PresetOptions(const StreamState& feed, SlotAccess& slots);
 
+/// What the gas-load correlation makes of a feed, in the order its steps meet the inputs.
+enum class GasLoadVerdict {
+    Usable,                    ///< a finite velocity above 0
+    InputUnset,                ///< a density or mass flow of vapour or light liquid is unset or not finite
+    FlowRatioNotFinite,        ///< WL / WV overflows: the vapour flow is too small beside the liquid's
+    FlowParameterNotFinite,    ///< sqrt(rhoV / rhoL) overflows or is not a number
+    FlowParameterNotPositive,  ///< X is 0 (it underflowed) or negative
+    DensitiesNotApart,         ///< sqrt((rhoL - rhoV) / rhoV) is 0 or not a number: the liquid is not denser
+    VelocityNotFinite,         ///< the velocity overflows: the vapour density is too small beside the liquid's
+    VelocityNotPositive,       ///< K <= 0: the logarithmic fit has fallen through zero (X below about 2.9e-4)
+};
+
+/// The correlation's working values for one feed: the flow parameter X = (WL/WV) sqrt(rhoV/rhoL)
+/// [-] and the velocity u = K ft sqrt((rhoL - rhoV)/rhoV) [m/s] before its ceiling, each
+/// kEmptyValue when a step before it failed.
+struct GasLoad {
+    double flowParameter = kEmptyValue;
+    double velocity = kEmptyValue;
+    GasLoadVerdict verdict = GasLoadVerdict::InputUnset;
+};
+
+/// The gas-load correlation at the feed; the allowable velocity below comes from it.
+GasLoad EvaluateGasLoad(const StreamState& feed);
+
+/// Flow parameter [-] at which the logarithmic fit reaches K = 0 (about 2.88e-4): below it the
+/// correlation gives a negative velocity.
+double FlowParameterWhereFitReachesZero();
+
 /// Allowable vapour velocity [m/s] of the feed, at most 2.0; kEmptyValue when the stream
 /// inputs give none (unset or non-finite inputs, a flow parameter that is not > 0, a
-/// velocity that is not finite or exactly 0).
+/// velocity that is not finite or exactly 0). A negative velocity is returned as it is.
 double AllowableVapourVelocity(const StreamState& feed);
 
 }  // namespace kestrol::design

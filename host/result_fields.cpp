@@ -84,6 +84,8 @@ bool Applies(const ResultField& f, const SizingCase& c, int orientation) {
 bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {
     const double v = o.values[static_cast<std::size_t>(f.index)];
     if (o.result != S_OK || o.Refused() || !Applies(f, c, o.orientation) || !IsSetAndFinite(v)) return false;
+    // A velocity the correlation does not define is the reason for the failure, not its basis.
+    if (f.index == Index(Slot::VapourVelocity) && o.VelocityUndefined()) return false;
     return sized || f.basis || IsGivenValue(c, o, f.index);
 }
 

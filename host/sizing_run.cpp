@@ -146,6 +146,56 @@ std::string Hex(HRESULT result) {
     return text;
 }
 
+/// A number as the sentences about the feed show it: short, any magnitude.
+std::string Shown(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", v);
+    return text;
+}
+
+/// The key of the liquid the correlation weighs against the vapour.
+const char* LiquidDensityKey(const SizingOutcome& o) {
+    return o.liquidAssumed ? "assumed_liquid_density_kg_m3" : "light_liquid_density_kg_m3";
+}
+
+/// Why the gas-load correlation gives this feed no velocity the sizing can use, naming what to
+/// change; the numbers are the feed's as the object took it.
+std::string GasLoadProblem(const SizingCase& c, const SizingOutcome& o) {
+    const design::GasLoad& load = *o.gasLoad;
+    const StreamState feed = FeedAsSized(c, o.liquidAssumed);
+    const std::string liquidDensity = std::string(LiquidDensityKey(o)) + " of " + Shown(feed.lightLiquidDensity) + " kg/m3";
+    const std::string vapourDensity = "vapour_density_kg_m3 of " + Shown(feed.vapourDensity) + " kg/m3";
+    const std::string parameter = "its flow parameter (WL/WV) sqrt(rhoV/rhoL)";
+    switch (load.verdict) {
+        case design::GasLoadVerdict::InputUnset:
+            return "The gas-load correlation lacks a finite vapour or light liquid flow or density: give vapour_mass_flow_kg_h, "
+                   "vapour_density_kg_m3 and the light liquid's flow and density.";
+        case design::GasLoadVerdict::FlowRatioNotFinite:
+            return "The vapour_mass_flow_kg_h of " + Shown(feed.vapourMassFlow) + " kg/h is too small for the gas-load correlation: " +
+                   parameter + " overflows, so it gives no allowable vapour velocity. Give a larger vapour_mass_flow_kg_h.";
+        case design::GasLoadVerdict::FlowParameterNotFinite:
+            return "The gas-load correlation gives no allowable vapour velocity: " + parameter + " is not a finite number at a " +
+                   liquidDensity + " and a " + vapourDensity + ". Check both densities.";
+        case design::GasLoadVerdict::FlowParameterNotPositive:
+            return "The gas-load correlation gives no allowable vapour velocity: " + parameter + " comes to 0 for " +
+                   Shown(feed.lightLiquidMassFlow) + " kg/h of liquid against " + Shown(feed.vapourMassFlow) + " kg/h of vapour, at a " +
+                   liquidDensity + " and a " + vapourDensity + ". Check the liquid's flow and both densities.";
+        case design::GasLoadVerdict::DensitiesNotApart:
+            return "The gas-load correlation gives no allowable vapour velocity: it takes the root of the liquid's density less the "
+                   "vapour's, and the " + liquidDensity + " is not above the " + vapourDensity + ". Check both densities.";
+        case design::GasLoadVerdict::VelocityNotFinite:
+            return "The gas-load correlation gives no allowable vapour velocity: its velocity overflows, the " + vapourDensity +
+                   " being too small beside the " + liquidDensity + ". Check both densities.";
+        case design::GasLoadVerdict::VelocityNotPositive:
+            return "The gas-load correlation is not defined for this feed: at " + parameter + " of " + Shown(load.flowParameter) +
+                   ", below the " + Shown(design::FlowParameterWhereFitReachesZero()) +
+                   " where its fit falls through zero, it gives an allowable vapour velocity of " + Shown(load.velocity) +
+                   " m/s, which is not positive.";
+        case design::GasLoadVerdict::Usable: break;
+    }
+    return "The sizing object could not allocate its result vector for the presets: the machine is short of memory.";
+}
+
 std::string JoinWords(const std::vector<std::string>& words) {
     std::string text;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -157,8 +207,12 @@ std::string JoinWords(const std::vector<std::string>& words) {
 
 }  // namespace
 
+bool SizingOutcome::VelocityUndefined() const {
+    return !velocityGiven && gasLoad.has_value() && gasLoad->verdict != design::GasLoadVerdict::Usable;
+}
+
 bool SizingOutcome::Sized() const {
-    if (result != S_OK || pathFailed || Refused()) return false;
+    if (result != S_OK || pathFailed || Refused() || VelocityUndefined()) return false;
     for (const Required& r : kRequired)
         if (!r.heavyOnly && !IsSetAndFinite(At(r.slot))) return false;
     return true;
@@ -174,6 +228,14 @@ SizingOutcome SizeCase(const SizingCase& c) {
         return outcome;
     }
     ISeparatorSizing& object = *handle;
+    outcome.velocityGiven = c.Gives(Slot::VapourVelocity);
+    // Once the object has taken the feed as far as its presets, the correlation is judged on
+    // the same feed: whether a sized vessel rests on a velocity it defines, or why the presets failed.
+    const auto judgeGasLoad = [&] {
+        outcome.liquidAssumed = answers.asked;
+        if (outcome.result == S_OK || outcome.result == SIZING_E_PRESET)
+            outcome.gasLoad = design::EvaluateGasLoad(FeedAsSized(c, outcome.liquidAssumed));
+    };
     SetInputs(object, c);
     int orientation = OrientationNumber(c.orientation);
     if (orientation >= 0) {
@@ -190,12 +252,13 @@ SizingOutcome SizeCase(const SizingCase& c) {
             outcome.result = prepared == S_OK ? E_FAIL : prepared;  // S_OK cannot happen without an orientation
             if (const char* key = KeyOfResult(outcome.result)) outcome.refusal = {key, ExplainResult(outcome.result, c)};
             Snapshot(object, outcome);
-            outcome.liquidAssumed = answers.asked;
+            judgeGasLoad();
             return outcome;
         }
         if (orientation >= 0) object.SetOrientation(orientation);
         if (IsEmpty(object.PresetOptions())) {
             outcome.result = SIZING_E_PRESET;
+            judgeGasLoad();
             return outcome;
         }
         outcome.orientationChosen = orientation < 0;
@@ -220,10 +283,27 @@ SizingOutcome SizeCase(const SizingCase& c) {
         if (const char* key = KeyOfResult(outcome.result)) outcome.refusal = {key, ExplainResult(outcome.result, c)};
     }
     outcome.orientation = orientation;
-    outcome.liquidAssumed = answers.asked;
+    judgeGasLoad();
     Snapshot(object, outcome);
     if (outcome.Sized()) AskHoldupTime(object, outcome);
     return outcome;
+}
+
+StreamState FeedAsSized(const SizingCase& c, bool liquidAssumed) {
+    StreamState feed;
+    feed.vapourMassFlow = c.Get(kVapourMassFlow);
+    feed.vapourDensity = c.Get(kVapourDensity);
+    feed.lightLiquidMassFlow = c.Has(kLightLiquidMassFlow) ? c.Get(kLightLiquidMassFlow) : 0.0;
+    feed.lightLiquidDensity = c.Get(kLightLiquidDensity);
+    feed.heavyLiquidMassFlow = c.Get(kHeavyLiquidMassFlow);
+    feed.heavyLiquidDensity = c.Get(kHeavyLiquidDensity);
+    if (liquidAssumed) {
+        feed.assumedLiquidPercent = c.Get(kAssumedLiquidPercent);
+        feed.lightLiquidDensity = c.Get(kAssumedLiquidDensity);
+        feed.TakeAssumedLiquid();
+    }
+    feed.DeriveVolumeFlows();
+    return feed;
 }
 
 bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index) {
@@ -243,6 +323,7 @@ std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome
         if (r.heavyOnly && !c.HasHeavyLiquid()) continue;
         if (!IsSetAndFinite(outcome.At(r.slot))) missing.emplace_back(r.words);
     }
+    if (outcome.VelocityUndefined()) missing.emplace_back("allowable vapour velocity");
     return missing;
 }
 
@@ -262,7 +343,9 @@ std::string ExplainResult(HRESULT result, const SizingCase& c) {
     if (result == SIZING_E_NOLIQUIDDENSITY)
         return "The feed carries no liquid and the assumed liquid has no density: give assumed_liquid_density_kg_m3.";
     if (result == SIZING_E_NOVECTOR) return "The sizing object could not allocate its result vector: the machine is short of memory.";
-    if (result == SIZING_E_PRESET) return "The sizing object could not preset its design options: the machine is short of memory.";
+    if (result == SIZING_E_PRESET)
+        return "The sizing object could not preset its design options: the gas-load correlation gives the feed no allowable "
+               "vapour velocity (check the flows and densities), or the machine is short of memory.";
     if (result == SIZING_E_ORIENTATION) return "The orientation must be vertical or horizontal; write \"auto\" to let the sizing choose.";
     if (result == E_OUTOFMEMORY) return "No sizing object could be created: the machine is short of memory.";
     return "The sizing object failed unexpectedly (" + Hex(result) + "); please report this case.";
@@ -270,7 +353,10 @@ std::string ExplainResult(HRESULT result, const SizingCase& c) {
 
 std::string ExplainFailure(const SizingCase& c, const SizingOutcome& outcome) {
     if (outcome.Sized()) return {};
+    if (outcome.result == SIZING_E_PRESET && outcome.gasLoad) return GasLoadProblem(c, outcome);
     if (outcome.result != S_OK) return ExplainResult(outcome.result, c);
+    if (outcome.VelocityUndefined())
+        return GasLoadProblem(c, outcome) + " Give design.allowable_vapour_velocity_m_s to size the vessel.";
     const char* kind = outcome.orientation == 0 ? "vertical" : "horizontal";
     // A vessel with its dimensions but no wall: the wall formula has no positive denominator,
     // which only the pressure (against the material's stress and the joint) brings about.

@@ -5,9 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/stream_state.h"
+#include "design/presets.h"
 #include "host/case_file.h"
 #include "sizing/separator_sizing.h"
 
@@ -33,10 +36,19 @@ struct SizingOutcome {
     InputProblem refusal;
     /// Slots 1 to 39 as the sizing left them, then the hold-up time; index 0 unused.
     std::array<double, kHoldupIndex + 1> values;
+    /// The gas-load correlation at the feed as the object derived it, once the object got as
+    /// far as its presets.
+    std::optional<design::GasLoad> gasLoad;
+    /// The design block gave the allowable vapour velocity: the correlation's is not used.
+    bool velocityGiven = false;
 
     SizingOutcome() { values.fill(kEmptyValue); }
     double At(Slot s) const { return values[static_cast<std::size_t>(Index(s))]; }
-    /// Sized: the object answered S_OK, the path did not fail and no required result is empty.
+    /// The vessel carries the vapour at a velocity the correlation gave though it is not
+    /// defined for this feed (the object sizes on the magnitude of a negative velocity).
+    bool VelocityUndefined() const;
+    /// Sized: the object answered S_OK, the path did not fail, no required result is empty
+    /// and the allowable velocity is one the correlation defines or the design block gave.
     bool Sized() const;
     /// The case was refused as unusable input (exit status 2, "bad input" in a batch).
     bool Refused() const { return static_cast<bool>(refusal); }
@@ -49,6 +61,10 @@ bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index);
 /// Plays the host sequence for the case on a fresh object of its own; never throws for
 /// anything the object reports.
 SizingOutcome SizeCase(const SizingCase& c);
+
+/// The stream as the object's driver derives it from the case: the assumed liquid taken from
+/// the vapour when the object asked for it, and the volume flows.
+StreamState FeedAsSized(const SizingCase& c, bool liquidAssumed);
 
 /// The results a sized vessel must have and this outcome lacks, in words.
 std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome& outcome);

@@ -8,6 +8,7 @@
 
 #include "core/stream_state.h"
 #include "design/cost.h"
+#include "design/presets.h"
 #include "horizontal/geometry.h"
 #include "vertical/vertical_sizing.h"
 
@@ -99,29 +100,17 @@ struct Flows {
     double vapour = 0.0;  ///< [m3/s]
     double light = 0.0;   ///< [m3/s]
     double heavy = 0.0;   ///< [m3/s]; 0 for a two-phase case
-    double flowParameter = 0.0;
+    double flowParameter = 0.0;  ///< the gas-load correlation's [-]
 };
 
 /// The volume flows as the driver derives them, taking the assumed liquid when it asked.
 Flows FlowsOf(const SizingCase& c, const SizingOutcome& o) {
-    StreamState feed;
-    feed.vapourMassFlow = c.Get(host::kVapourMassFlow);
-    feed.vapourDensity = c.Get(host::kVapourDensity);
-    feed.lightLiquidMassFlow = c.Has(host::kLightLiquidMassFlow) ? c.Get(host::kLightLiquidMassFlow) : 0.0;
-    feed.lightLiquidDensity = c.Get(host::kLightLiquidDensity);
-    feed.heavyLiquidMassFlow = c.Get(host::kHeavyLiquidMassFlow);
-    feed.heavyLiquidDensity = c.Get(host::kHeavyLiquidDensity);
-    if (o.liquidAssumed) {
-        feed.assumedLiquidPercent = c.Get(host::kAssumedLiquidPercent);
-        feed.lightLiquidDensity = c.Get(host::kAssumedLiquidDensity);
-        feed.TakeAssumedLiquid();
-    }
-    feed.DeriveVolumeFlows();
+    const StreamState feed = host::FeedAsSized(c, o.liquidAssumed);
     Flows f;
     f.vapour = feed.vapourVolumeFlow;
     f.light = feed.lightLiquidVolumeFlow;
     f.heavy = feed.HasHeavyLiquid() ? feed.heavyLiquidVolumeFlow : 0.0;
-    f.flowParameter = feed.lightLiquidMassFlow / feed.vapourMassFlow * std::sqrt(feed.vapourDensity / feed.lightLiquidDensity);
+    f.flowParameter = design::EvaluateGasLoad(feed).flowParameter;
     return f;
 }
 
@@ -370,16 +359,14 @@ void HoldupFinding(Collector& out, const SizingOutcome& o, const Flows& f) {
     if (f.heavy > 0.0) n.Add("exact_heavy_residence_time", heavyExact / f.heavy, Quantity::Time);
 }
 
+// A correlation that gives no positive velocity leaves the case not sized (SizingOutcome::Sized),
+// so what is left to say here is that the velocity it gave comes from below its chart.
 void GasLoadFinding(Collector& out, const SizingCase& c, const SizingOutcome& o, const Flows& f) {
-    const double velocity = o.At(Slot::VapourVelocity);
-    // The sizing takes the magnitude of the velocity, so a correlation that went negative still sizes.
-    const bool notPositive = !(IsSetAndFinite(velocity) && velocity > 0.0);
-    const bool belowChart = !c.Gives(Slot::VapourVelocity) && f.flowParameter < kLeastFlowParameter;
-    if (!notPositive && !belowChart) return;
+    if (c.Gives(Slot::VapourVelocity) || !(f.flowParameter < kLeastFlowParameter)) return;
     Finding& w = out.Add(Code::GasLoadOutOfRange, Severity::Warning);
     w.Add("flow_parameter", f.flowParameter, Quantity::Plain);
     w.Add("least_flow_parameter", kLeastFlowParameter, Quantity::Plain);
-    w.Add("allowable_vapour_velocity", IsSetAndFinite(velocity) ? velocity : 0.0, Quantity::Velocity);
+    w.Add("allowable_vapour_velocity", Magnitude(o, Slot::VapourVelocity), Quantity::Velocity);
 }
 
 void RangeFindings(Collector& out, const SizingCase& c, const SizingOutcome& o) {
@@ -627,10 +614,6 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
             return text + ".";
         }
         case Code::GasLoadOutOfRange: {
-            const double velocity = f.Get("allowable_vapour_velocity");
-            if (!(velocity > 0.0))
-                return "The allowable vapour velocity of " + show("allowable_vapour_velocity") +
-                       " is not positive: the gas-load correlation has fallen through zero.";
             char parameter[32];
             std::snprintf(parameter, sizeof parameter, "%.3g", f.Get("flow_parameter"));
             return std::string("The flow parameter of ") + parameter + " lies below the " + host::FormatNumber(kLeastFlowParameter, 3) +

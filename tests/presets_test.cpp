@@ -166,6 +166,53 @@ TEST_P(PresetRefusalTest, LeavesTheVectorUntouched) {
 }
 INSTANTIATE_TEST_SUITE_P(Rows, PresetRefusalTest, testing::ValuesIn(kRefusedRows), testing_support::RowName());
 
+// Each way the correlation fails has its verdict, and the allowable velocity is empty exactly
+// where the presets stop: a negative velocity is kept as the fit gives it.
+struct VerdictRow {
+    const char* name;
+    double StreamState::*input;
+    double value;
+    design::GasLoadVerdict verdict;
+};
+const VerdictRow kVerdictRows[] = {
+    {"WorkedExampleIsUsable", &StreamState::vapourMassFlow, 5000.0, design::GasLoadVerdict::Usable},
+    {"LiquidDensityUnset", &StreamState::lightLiquidDensity, kEmptyValue, design::GasLoadVerdict::InputUnset},
+    {"DenormalVapourFlowOverflowsTheFlowRatio", &StreamState::vapourMassFlow, 1e-310, design::GasLoadVerdict::FlowRatioNotFinite},
+    {"DenormalLiquidDensityOverflowsTheRoot", &StreamState::lightLiquidDensity, 1e-320, design::GasLoadVerdict::FlowParameterNotFinite},
+    {"NoLiquidFlowGivesAZeroFlowParameter", &StreamState::lightLiquidMassFlow, 0.0, design::GasLoadVerdict::FlowParameterNotPositive},
+    {"LiquidLighterThanVapour", &StreamState::lightLiquidDensity, 5.0, design::GasLoadVerdict::DensitiesNotApart},
+    {"EqualDensities", &StreamState::lightLiquidDensity, 10.0, design::GasLoadVerdict::DensitiesNotApart},
+    {"DenormalVapourDensityOverflowsTheVelocity", &StreamState::vapourDensity, 1e-320, design::GasLoadVerdict::VelocityNotFinite},
+    // A trickle of liquid: X = 1.7e-6, far below where the logarithmic fit reaches zero.
+    {"DryFeedFallsThroughZero", &StreamState::lightLiquidMassFlow, 0.0745, design::GasLoadVerdict::VelocityNotPositive},
+};
+class GasLoadVerdictTest : public testing::TestWithParam<VerdictRow> {};
+TEST_P(GasLoadVerdictTest, NamesTheStepThatFailedAndAgreesWithTheAllowableVelocity) {
+    StreamState feed = WorkedExampleFeed();
+    feed.*GetParam().input = GetParam().value;
+    const design::GasLoad load = design::EvaluateGasLoad(feed);
+    EXPECT_EQ(load.verdict, GetParam().verdict);
+    const double allowable = design::AllowableVapourVelocity(feed);
+    const bool kept = load.verdict == design::GasLoadVerdict::Usable || load.verdict == design::GasLoadVerdict::VelocityNotPositive;
+    EXPECT_EQ(IsEmpty(allowable), !kept) << allowable;
+    if (kept) {
+        EXPECT_EQ(allowable, std::fmin(load.velocity, 2.0));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Rows, GasLoadVerdictTest, testing::ValuesIn(kVerdictRows), testing_support::RowName());
+
+TEST(GasLoadTest, TheVelocityChangesSignWhereTheFitReachesZero) {
+    const double zero = design::FlowParameterWhereFitReachesZero();
+    EXPECT_NEAR(zero, 2.88e-4, 0.005e-4);
+    StreamState feed = WorkedExampleFeed();
+    const double root = std::sqrt(feed.vapourDensity / feed.lightLiquidDensity);
+    feed.lightLiquidMassFlow = zero * 1.001 / root * feed.vapourMassFlow;
+    EXPECT_EQ(design::EvaluateGasLoad(feed).verdict, design::GasLoadVerdict::Usable);
+    feed.lightLiquidMassFlow = zero * 0.999 / root * feed.vapourMassFlow;
+    EXPECT_EQ(design::EvaluateGasLoad(feed).verdict, design::GasLoadVerdict::VelocityNotPositive);
+    EXPECT_LT(design::EvaluateGasLoad(feed).velocity, 0.0);
+}
+
 TEST(PresetOptionsTest, NegativeVelocityIsKeptAndTheTrialDiameterFloors) {
     StreamState feed = WorkedExampleFeed();
     feed.lightLiquidMassFlow = 1e-6;  // X far below 0.05: the log fit turns negative

@@ -341,8 +341,9 @@ const ThresholdRow kThresholdRows[] = {
     // Its minimum level is 0.9144 m; a surface raised to it exactly is not below it.
     {"SurfaceAtTheMinimumHolds", kScrubber, Slot::LightLayerThickness, 0.9144, Code::LevelBelowMinimum, false},
     {"SurfaceJustBelowTheMinimum", kScrubber, Slot::LightLayerThickness, 0.9143, Code::LevelBelowMinimum, true},
-    // A correlation fallen through zero leaves a negative velocity, which the sizing takes as a magnitude.
-    {"NegativeAllowableVelocity", kProduction, Slot::VapourVelocity, -0.01, Code::GasLoadOutOfRange, true},
+    // Whether the correlation defines the velocity is the correlation's to say, and a feed where it
+    // does not is never sized: the sign a sized vector holds is no second opinion.
+    {"SignOfTheSlotIsNotTheCorrelation", kProduction, Slot::VapourVelocity, -0.01, Code::GasLoadOutOfRange, false},
 };
 
 class ThresholdTest : public testing::TestWithParam<ThresholdRow> {};

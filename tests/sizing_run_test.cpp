@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -132,7 +133,7 @@ const ExplainRow kExplainRows[] = {
     {"NoVector", SIZING_E_NOVECTOR, "short of memory"},
     {"NoPercent", SIZING_E_NOPERCENT, "give assumed_liquid_percent"},
     {"NoLiquidDensity", SIZING_E_NOLIQUIDDENSITY, "give assumed_liquid_density_kg_m3"},
-    {"Preset", SIZING_E_PRESET, "could not preset its design options"},
+    {"Preset", SIZING_E_PRESET, "gives the feed no allowable vapour velocity"},
     {"Orientation", SIZING_E_ORIENTATION, "vertical or horizontal"},
     {"Unexpected", E_FAIL, "0x80004005"},
 };
@@ -149,6 +150,110 @@ TEST_P(ExplainResultTest, TellsWhatToFix) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ExplainResultTest, testing::ValuesIn(kExplainRows), testing_support::RowName());
+
+// 60,000 kg/h of gas at 28 kg/m3 with 10 kg/h of liquid at 720 kg/m3: a flow parameter of
+// 3.3e-5, where the gas-load correlation gives a negative velocity. The object sizes on its
+// magnitude; the host must not call that a design, whatever the orientation or the phases.
+SizingCase DryGas(double liquidFlow) {
+    SizingCase c = TwoPhase(60000.0, liquidFlow);
+    c.values[host::kPressure] = 3500.0;
+    c.values[host::kTemperature] = 35.0;
+    c.values[host::kVapourDensity] = 28.0;
+    c.values[host::kLightLiquidDensity] = 720.0;
+    return c;
+}
+
+struct DryGasRow {
+    const char* name;
+    host::Orientation orientation;
+    bool heavy;
+};
+
+const DryGasRow kDryGasRows[] = {
+    {"Vertical", host::Orientation::Vertical, false},         {"Horizontal", host::Orientation::Horizontal, false},
+    {"Auto", host::Orientation::Auto, false},                 {"VerticalThreePhase", host::Orientation::Vertical, true},
+    {"HorizontalThreePhase", host::Orientation::Horizontal, true}, {"AutoThreePhase", host::Orientation::Auto, true},
+};
+
+class DryGasTest : public testing::TestWithParam<DryGasRow> {
+protected:
+    SizingCase Case(double liquidFlow) const {
+        SizingCase c = DryGas(liquidFlow);
+        c.orientation = GetParam().orientation;
+        if (GetParam().heavy) {
+            c.values[host::kHeavyLiquidMassFlow] = 5.0;
+            c.values[host::kHeavyLiquidDensity] = 1000.0;
+        }
+        return c;
+    }
+};
+
+TEST_P(DryGasTest, ANegativeCorrelationVelocityIsNotSized) {
+    const SizingCase c = Case(10.0);
+    const host::SizingOutcome o = host::SizeCase(c);
+    EXPECT_EQ(o.result, S_OK);
+    EXPECT_LT(o.At(Slot::VapourVelocity), 0.0) << "the object keeps its number";
+    EXPECT_TRUE(IsSetAndFinite(o.At(Slot::Diameter))) << "and sizes on its magnitude";
+    EXPECT_TRUE(o.VelocityUndefined());
+    EXPECT_FALSE(o.Sized());
+    const std::string why = host::ExplainFailure(c, o);
+    for (const char* part : {"flow parameter", "3.29e-05", "not defined", "not positive", "design.allowable_vapour_velocity_m_s"})
+        EXPECT_NE(why.find(part), std::string::npos) << part << ": " << why;
+    const auto missing = host::MissingResults(c, o);
+    EXPECT_NE(std::find(missing.begin(), missing.end(), "allowable vapour velocity"), missing.end());
+}
+
+TEST_P(DryGasTest, AGivenVelocitySizesTheSameFeed) {
+    SizingCase c = Case(10.0);
+    Give(c, "allowable_vapour_velocity_m_s", 0.3);
+    const host::SizingOutcome o = host::SizeCase(c);
+    EXPECT_TRUE(o.Sized()) << host::ExplainFailure(c, o);
+}
+
+TEST_P(DryGasTest, APositiveExtrapolationStaysSized) {
+    // 100 kg/h: a flow parameter of 3.3e-4, above where the fit reaches zero.
+    const SizingCase c = Case(100.0);
+    const host::SizingOutcome o = host::SizeCase(c);
+    EXPECT_TRUE(o.Sized()) << host::ExplainFailure(c, o);
+    EXPECT_GT(o.At(Slot::VapourVelocity), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DryGasTest, testing::ValuesIn(kDryGasRows), testing_support::RowName());
+
+// The presets stop when the correlation gives no velocity at all; the sentence names the input
+// that caused it rather than the memory it once blamed, on the plain route and the design route.
+struct PresetCauseRow {
+    const char* name;
+    double vapourFlow;
+    double vapourDensity;
+    double liquidDensity;
+    const char* fragment;
+};
+
+const PresetCauseRow kPresetCauseRows[] = {
+    {"DenormalVapourFlow", 1e-310, 28.0, 720.0, "vapour_mass_flow_kg_h of 1e-310 kg/h is too small"},
+    {"DensityRatioUnderflows", 100.0, 1e-300, 1e300, "comes to 0"},
+    {"VapourDensityFarTooSmall", 100.0, 1e-300, 1e10, "velocity overflows"},
+};
+
+class PresetCauseTest : public testing::TestWithParam<PresetCauseRow> {};
+
+TEST_P(PresetCauseTest, NamesTheInputNotTheMemory) {
+    const PresetCauseRow& row = GetParam();
+    for (const bool designRoute : {false, true}) {
+        SizingCase c = TwoPhase(row.vapourFlow, 10.0);
+        c.values[host::kVapourDensity] = row.vapourDensity;
+        c.values[host::kLightLiquidDensity] = row.liquidDensity;
+        c.orientation = designRoute ? host::Orientation::Auto : host::Orientation::Vertical;
+        const host::SizingOutcome o = host::SizeCase(c);
+        EXPECT_EQ(o.result, SIZING_E_PRESET);
+        const std::string why = host::ExplainFailure(c, o);
+        EXPECT_NE(why.find(row.fragment), std::string::npos) << why;
+        EXPECT_EQ(why.find("memory"), std::string::npos) << why;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PresetCauseTest, testing::ValuesIn(kPresetCauseRows), testing_support::RowName());
 
 TEST(ExplainFailureTest, HeavyLiquidResultsAreRequiredOnlyWithAHeavyLiquid) {
     host::SizingOutcome outcome;

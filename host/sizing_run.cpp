@@ -340,8 +340,13 @@ std::string ExplainResult(HRESULT result, const SizingCase& c) {
     if (result == SIZING_E_NOPERCENT)
         return "The feed carries no liquid, so the sizing takes part of the vapour as liquid: give assumed_liquid_percent "
                "(0.5 to 10) and assumed_liquid_density_kg_m3, or give the light liquid flow and density.";
-    if (result == SIZING_E_NOLIQUIDDENSITY)
+    if (result == SIZING_E_NOLIQUIDDENSITY) {
+        // The object refuses a density it finds too small as it refuses none.
+        if (c.Has(kAssumedLiquidDensity))
+            return "The feed carries no liquid and the assumed liquid density of " + Shown(c.Get(kAssumedLiquidDensity)) +
+                   " kg/m3 is below the least the sizing object accepts: give a larger assumed_liquid_density_kg_m3.";
         return "The feed carries no liquid and the assumed liquid has no density: give assumed_liquid_density_kg_m3.";
+    }
     if (result == SIZING_E_NOVECTOR) return "The sizing object could not allocate its result vector: the machine is short of memory.";
     if (result == SIZING_E_PRESET)
         return "The sizing object could not preset its design options: the gas-load correlation gives the feed no allowable "

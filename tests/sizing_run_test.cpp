@@ -111,6 +111,14 @@ TEST(HostCallbackTest, NoLiquidFeedIsAnsweredFromTheCase) {
 
     c.values[host::kAssumedLiquidDensity] = kEmptyValue;
     EXPECT_EQ(host::SizeCase(c).result, SIZING_E_NOLIQUIDDENSITY);
+    // A density given but too small for the object is not "no density".
+    c.values[host::kVapourDensity] = 0.00001;
+    c.values[host::kAssumedLiquidDensity] = 0.00005;
+    const host::SizingOutcome tooLight = host::SizeCase(c);
+    EXPECT_EQ(tooLight.result, SIZING_E_NOLIQUIDDENSITY);
+    const std::string why = host::ExplainFailure(c, tooLight);
+    EXPECT_NE(why.find("5e-05 kg/m3 is below the least"), std::string::npos) << why;
+    c.values[host::kVapourDensity] = 10.0;
     c.values[host::kAssumedLiquidPercent] = kEmptyValue;
     EXPECT_EQ(host::SizeCase(c).result, SIZING_E_NOPERCENT);
 }

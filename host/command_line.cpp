@@ -19,6 +19,7 @@
 #include "host/script_runner.h"
 #include "host/sizing_run.h"
 #include "host/svg.h"
+#include "host/visible_text.h"
 #include "review/review.h"
 
 namespace kestrol::host {
@@ -81,10 +82,10 @@ int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err)
         const std::string text = ReadInputFile(path);
         out << RunScript(text) << '\n';
     } catch (const InputError& e) {
-        err << e.what() << '\n';
+        err << VisibleText(e.what()) << '\n';
         return kExitBadInput;
     } catch (const ScriptError& e) {
-        err << path << ": " << e.what() << '\n';
+        err << VisibleText(path + ": " + e.what()) << '\n';
         return kExitBadInput;
     }
     return kExitSized;
@@ -95,7 +96,7 @@ int Interrupted(const std::string& output, std::ostream& err) {
     if (ToStandardOutput(output))
         err << "kestrol: interrupted; standard output holds only part of the results\n";
     else
-        err << "kestrol: interrupted; nothing was written (" << output << " is as it was)\n";
+        err << "kestrol: interrupted; nothing was written (" << VisibleText(output) << " is as it was)\n";
     return kSignalExitBase + signal;
 }
 
@@ -104,7 +105,7 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
     const UnitSystem units = options.units == "us" ? UnitSystem::US : UnitSystem::SI;
     const SizingCase c = ParseCaseJson(text, source);
     if (options.jobsGiven) err << "kestrol: warning: --jobs applies to a CSV batch; one case is sized on one thread\n";
-    for (const std::string& warning : CaseWarnings(c)) err << source << ": warning: " << warning << '\n';
+    for (const std::string& warning : CaseWarnings(c)) err << VisibleText(source) << ": warning: " << warning << '\n';
     const SizingOutcome outcome = SizeCase(c);
     if (outcome.Refused()) throw RefusalAt(text, source, outcome.refusal.key, outcome.refusal.reason);
     const std::string report =
@@ -126,16 +127,16 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
     if (!reportFile) out << report;
 
     if (!outcome.Sized()) {
-        if (!options.svg.empty()) err << options.svg << ": not written: the vessel was not sized\n";
+        if (!options.svg.empty()) err << VisibleText(options.svg) << ": not written: the vessel was not sized\n";
         if (!reportFile) {
-            err << source << ": not sized (the report says why)\n";
+            err << VisibleText(source) << ": not sized (the report says why)\n";
         } else {
-            err << source << ": not sized: " << ExplainFailure(c, outcome) << '\n';
+            err << VisibleText(source) << ": not sized: " << ExplainFailure(c, outcome) << '\n';
         }
         return kExitNotSized;
     }
     if (options.strict && review::ReviewCase(c, outcome).HasWarning()) {
-        err << source << ": the design review has warnings (--strict)\n";
+        err << VisibleText(source) << ": the design review has warnings (--strict)\n";
         return kExitNotSized;
     }
     return kExitSized;
@@ -167,17 +168,17 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     }
     bar.Erase();
     if (summary.stopped) return Interrupted(options.output, err);
-    for (std::size_t i = 0; i < summary.warnings.size() && i < kWarningsListed; ++i) err << "warning: " << summary.warnings[i] << '\n';
+    for (std::size_t i = 0; i < summary.warnings.size() && i < kWarningsListed; ++i) err << "warning: " << VisibleText(summary.warnings[i]) << '\n';
     if (summary.warnings.size() > kWarningsListed)
         err << "warning: " << summary.warnings.size() - kWarningsListed << " more like these\n";
     const double rate = summary.seconds > 0.0 ? static_cast<double>(summary.rows) / summary.seconds : 0.0;
-    err << source << ": " << summary.sized << " of " << summary.rows << " cases sized in " << FormatNumber(summary.seconds, 2) << " s ("
+    err << VisibleText(source) << ": " << summary.sized << " of " << summary.rows << " cases sized in " << FormatNumber(summary.seconds, 2) << " s ("
         << FormatNumber(rate, 0) << " cases/s)";
     if (summary.notSized + summary.badInput > 0)
         err << "; " << summary.notSized << " not sized, " << summary.badInput << " bad input: see the status and message columns";
     err << '\n';
     if (summary.withReviewWarnings > 0) {
-        err << source << ": " << summary.withReviewWarnings << " sized cases with review warnings:";
+        err << VisibleText(source) << ": " << summary.withReviewWarnings << " sized cases with review warnings:";
         const char* separator = " ";
         for (std::size_t code = 0; code < summary.reviewWarnings.size(); ++code) {
             if (summary.reviewWarnings[code] == 0) continue;
@@ -218,7 +219,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return kExitSized;
     }
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && std::find(commands.begin(), commands.end(), args[1]) == commands.end()) {
-        err << "kestrol: unknown command \"" << args[1] << "\"";
+        err << "kestrol: unknown command \"" << VisibleText(args[1]) << "\"";
         const std::string nearest = NearestKey(args[1], commands);
         if (!nearest.empty()) err << " (did you mean \"" << nearest << "\"?)";
         err << "; the commands are run and size (kestrol --help)\n";
@@ -274,12 +275,12 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         const std::string text = ReadInputFile(options.input);
         return IsBatch(options.input, text) ? SizeBatch(options, text, out, err, errIsTerminal) : SizeOneCase(options, text, out, err);
     } catch (const InputError& e) {
-        err << e.what() << '\n';
+        err << VisibleText(e.what()) << '\n';
         if (options.format == "json") out << JsonErrorDocument(e).dump(2) << '\n';
         return kExitBadInput;
     } catch (const std::exception& e) {
         // Only a bug or an exhausted machine gets here; say so rather than abort.
-        err << options.input << ": not sized: " << e.what() << '\n';
+        err << VisibleText(options.input + ": not sized: " + e.what()) << '\n';
         return kExitNotSized;
     }
 }

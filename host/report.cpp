@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/visible_text.h"
 #include "review/review.h"
 
 namespace kestrol::host {
@@ -123,7 +124,8 @@ const char* OrientationKey(int orientation) { return orientation == 0 ? "vertica
 
 std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source, bool withReview) {
     TextWriter w(units);
-    std::string title = c.name.empty() ? source : c.name + "  (" + source + ")";
+    // The name and the path are the engineer's: a control character in them is shown, not obeyed.
+    std::string title = VisibleText(c.name.empty() ? source : c.name + "  (" + source + ")");
     std::string text = "Separator sizing: " + title + "\n";
     WriteFeed(w, c, o);
     const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "host/visible_text.h"
 #include "review/review.h"
 
 namespace kestrol::host {
@@ -40,9 +41,12 @@ std::string Px(double v) {
     return text;
 }
 
+/// Character data and attribute values of XML 1.0: the markup characters as entities, after
+/// VisibleText has written out the characters XML does not allow (a control in a case name would
+/// leave the drawing not well-formed, so that no viewer opens it) and the controls it does.
 std::string Escape(const std::string& text) {
     std::string out;
-    for (char ch : text) {
+    for (char ch : VisibleText(text)) {
         switch (ch) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;

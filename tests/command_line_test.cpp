@@ -427,5 +427,68 @@ TEST_P(StdinTest, ReadsTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, StdinTest, testing::ValuesIn(kStdinRows), testing_support::RowName());
 
+// A path or a word from the command line that the messages echo is written out, not obeyed by
+// the terminal: standard error holds no control character but the newlines that end its lines.
+struct EchoRow {
+    const char* name;
+    std::vector<std::string> args;  ///< "{dir}" is the scratch folder
+    const char* fragment;           ///< of standard error
+};
+
+const EchoRow kEchoRows[] = {
+    {"UnknownCommand", {"size\x1B[2J"}, "unknown command \"size\\u001B[2J\""},
+    {"UnreadableCase", {"size", "{dir}/missing\x07.json"}, "missing\\u0007.json: cannot be read"},
+#ifndef _WIN32  // Windows allows no control character in a file name
+    {"BatchSummary", {"size", "{dir}/batch\x1B[31m.csv"}, "batch\\u001B[31m.csv: 1 of 1 cases sized"},
+    {"NotSizedCase", {"size", "{dir}/dry\x1B[31m.json", "-o", "{dir}/report.txt"}, "dry\\u001B[31m.json: not sized: The gas-load"},
+#endif
+};
+
+class EchoTest : public testing::TestWithParam<EchoRow> {};
+
+TEST_P(EchoTest, StandardErrorShowsControlCharactersWrittenOut) {
+    TempFolder folder;
+    folder.Write("batch\x1B[31m.csv", kBatch);
+    folder.Write("dry\x1B[31m.json", R"({"pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 60000,
+        "vapour_density_kg_m3": 28, "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 720})");
+    std::vector<std::string> args = GetParam().args;
+    const std::string dir = fs::path(folder.Path("x")).parent_path().string();
+    for (std::string& arg : args)
+        if (arg.rfind("{dir}", 0) == 0) arg = dir + arg.substr(5);
+    const CommandResult result = Kestrol(args);
+    EXPECT_NE(result.err.find(GetParam().fragment), std::string::npos) << result.err;
+    for (const char ch : result.err) ASSERT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, EchoTest, testing::ValuesIn(kEchoRows), testing_support::RowName());
+
+// The gas-load correlation gives 10 kg/h of liquid under 60,000 kg/h of gas a negative velocity:
+// the command says the case is not sized, as a batch row does, unless the design gives the velocity.
+TEST(CommandLineTest, AVelocityTheCorrelationDoesNotDefineIsNotSized) {
+    TempFolder folder;
+    const std::string stream = R"("pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 60000,
+        "vapour_density_kg_m3": 28, "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 720)";
+    const CommandResult dry = Kestrol({"size", folder.Write("dry.json", "{" + stream + "}")});
+    EXPECT_EQ(dry.status, 1) << dry.err;
+    EXPECT_NE(dry.out.find("Result: NOT SIZED. The gas-load correlation is not defined"), std::string::npos) << dry.out;
+    EXPECT_EQ(dry.out.find("0.148 m/s"), std::string::npos) << "no velocity presented as the basis\n" << dry.out;
+
+    const CommandResult given =
+        Kestrol({"size", folder.Write("given.json", "{" + stream + R"(, "design": {"allowable_vapour_velocity_m_s": 0.3}})")});
+    EXPECT_EQ(given.status, 0) << given.err;
+
+    const std::string batch = "name,pressure_kPa,temperature_C,vapour_mass_flow_kg_h,vapour_density_kg_m3,light_liquid_mass_flow_kg_h,"
+                              "light_liquid_density_kg_m3\ndry,3500,35,60000,28,10,720\nwet,3500,35,60000,28,1500,720\n";
+    const CommandResult rows = Kestrol({"size", folder.Write("rows.csv", batch)});
+    EXPECT_EQ(rows.status, 1) << rows.err;
+    std::istringstream lines(rows.out);
+    std::string header, dryRow, wetRow;
+    std::getline(lines, header);
+    std::getline(lines, dryRow);
+    std::getline(lines, wetRow);
+    EXPECT_NE(dryRow.find(",not sized,\"The gas-load correlation is not defined"), std::string::npos) << dryRow;
+    EXPECT_NE(wetRow.find(",sized,"), std::string::npos) << wetRow;
+}
+
 }  // namespace
 }  // namespace kestrol

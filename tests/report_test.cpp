@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -173,6 +174,30 @@ TEST_P(UnsizedReportTest, ShowsNoResultsOnlyTheBasis) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnsizedReportTest, testing::ValuesIn(kUnsizedRows), testing_support::RowName());
+
+// A control character in a name or a path would act on the terminal the report is printed on:
+// the text report writes it out, sized or not; the JSON report keeps the name, in the library's
+// escapes, so that a script reads back what the engineer wrote.
+TEST(TextReportTest, ControlCharactersInNameAndPathAreWrittenOut) {
+    for (int code = 1; code <= 0x7F; code = code == 0x1F ? 0x7F : code + 1) {
+        host::SizingCase c = ThreePhaseCase();
+        c.name = std::string("V-1 ") + static_cast<char>(code) + "[31m";
+        const std::string source = std::string("case") + static_cast<char>(code) + ".json";
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(code));
+        for (const bool sized : {true, false}) {
+            host::SizingOutcome o = DrawnOutcome(0, 1.524, 6.0);
+            if (!sized) o.values[static_cast<std::size_t>(Index(Slot::Diameter))] = kEmptyValue;
+            const std::string text = host::TextReport(c, o, UnitSystem::SI, source);
+            for (const char ch : text)
+                ASSERT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << "byte " << code << " in\n" << text;
+            EXPECT_NE(text.find(std::string("V-1 ") + escape + "[31m  (case" + escape + ".json)"), std::string::npos) << text;
+        }
+        const nlohmann::json report = nlohmann::json::parse(host::JsonReport(c, DrawnOutcome(0, 1.524, 6.0), UnitSystem::SI, source));
+        EXPECT_EQ(report["name"], c.name);
+        EXPECT_EQ(report["source"], source);
+    }
+}
 
 }  // namespace
 }  // namespace kestrol

@@ -62,6 +62,29 @@ def test_a_case_the_object_cannot_size_is_a_result_not_an_exception(cli, tmp_pat
         sizing.svg()
 
 
+DRY_GAS = {
+    "pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 60000, "vapour_density_kg_m3": 28,
+    "light_liquid_mass_flow_kg_h": 10, "light_liquid_density_kg_m3": 720,
+}
+
+
+@pytest.mark.parametrize("orientation", ["vertical", "horizontal", "auto"])
+def test_a_velocity_the_correlation_does_not_define_is_not_sized(cli, tmp_path, orientation):
+    case = {**DRY_GAS, "orientation": orientation}
+    path = tmp_path / "dry.json"
+    path.write_text(json.dumps(case))
+    sizing = kestrol.size(case)
+    assert not sizing.sized and sizing.status == "not sized"
+    expected = json.loads(cli("size", path, "--format", "json", check_status=1).stdout)
+    assert sizing.problem == expected["problem"]
+    assert "flow parameter" in sizing.problem and "design.allowable_vapour_velocity_m_s" in sizing.problem
+    assert sizing.vector[2] < 0.0  # the object's number, as it computed it
+    assert sizing.allowable_vapour_velocity_m_s is None
+    rows = kestrol.size_many([case, {**case, "design": {"allowable_vapour_velocity_m_s": 0.3}}])
+    assert list(rows["status"]) == ["not sized", "sized"]
+    assert rows["message"].iloc[0] == sizing.problem
+
+
 BAD_CASES = [
     ("typo", {"vapor_mass_flow_kg_h": 1}),
     ("wrong type", {"pressure_kPa": "high"}),

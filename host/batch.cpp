@@ -13,6 +13,7 @@
 
 #include "host/case_file.h"
 #include "host/csv.h"
+#include "host/output_file.h"
 #include "host/result_fields.h"
 #include "host/sizing_run.h"
 #include "review/review.h"
@@ -158,8 +159,11 @@ struct Pipeline {
     std::mutex mutex;
     std::condition_variable chunkSplit;
     std::condition_variable chunkSized;
+    /// errno of the writer's failed write: the batch ends, as on a stop request.
+    std::atomic<int> writeError{0};
 
-    bool Stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; }
+    bool StopRequested() const { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; }
+    bool Stopped() const { return StopRequested() || writeError.load(std::memory_order_relaxed) != 0; }
 };
 
 void AppendRow(std::string& out, const Record& record, const std::vector<Column>& columns, std::vector<std::string_view>& fields,
@@ -226,7 +230,8 @@ void Work(Pipeline& p) {
 }
 
 /// Writes the chunks in input order as they finish, so memory holds only what is not yet
-/// written; counts the statuses and drives the progress bar.
+/// written; counts the statuses and drives the progress bar. A failed write ends the batch with
+/// its reason, read here: errno is this thread's.
 void Write(Pipeline& p, std::ostream& out, const BatchOptions& options, BatchSummary& summary) {
     for (std::size_t next = 0;; ++next) {
         std::string text;
@@ -254,7 +259,12 @@ void Write(Pipeline& p, std::ostream& out, const BatchOptions& options, BatchSum
             chunk.text = std::string();
             chunk.records = std::vector<Record>();
         }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (const int error = WriteChecked(out, text); error != 0) {
+            std::lock_guard<std::mutex> lock(p.mutex);
+            p.writeError.store(error);
+            p.chunkSplit.notify_all();
+            return;
+        }
     }
 }
 
@@ -345,11 +355,11 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
         if (i > 0) headerOut.push_back(',');
         AppendCsvField(headerOut, names[i]);
     }
-    out << headerOut << ',' << ResultHeader() << '\n';
-
     Pipeline p;
     p.columns = &columns;
     p.stop = options.stop;
+    // A header that cannot be written stops the batch before it starts, as a row would.
+    p.writeError.store(WriteChecked(out, headerOut + ',' + ResultHeader() + '\n'));
     unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> workers;
     for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(Work, std::ref(p));
@@ -393,8 +403,9 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
     p.chunkSized.notify_all();
     for (std::thread& worker : workers) worker.join();
     writer.join();
-    summary.stopped = p.Stopped();
-    if (options.progress && !summary.stopped) options.progress(rows, rows);
+    summary.stopped = p.StopRequested();
+    summary.writeError = p.writeError.load();
+    if (options.progress && !p.Stopped()) options.progress(rows, rows);
     summary.rows = rows;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return summary;

@@ -31,6 +31,9 @@ struct BatchSummary {
     std::size_t withReviewWarnings = 0;
     std::array<std::size_t, review::kCodeCount> reviewWarnings{};
     bool stopped = false;  ///< `stop` was raised: the output is incomplete
+    /// errno of the first failed write of the results (0: none); the batch ended there and
+    /// the output is incomplete.
+    int writeError = 0;
     /// Lines for standard error: rows that were skipped, keys that were not used.
     std::vector<std::string> warnings;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -37,6 +38,7 @@ struct SizeOptions {
 };
 
 constexpr char kStandardStream[] = "-";
+constexpr char kStandardOutputName[] = "standard output";
 /// Exit status of a run ended by a signal, as shells report it.
 constexpr int kSignalExitBase = 128;
 
@@ -60,6 +62,17 @@ std::string DisplayName(const std::string& path) { return path == kStandardStrea
 
 bool ToStandardOutput(const std::string& path) { return path.empty() || path == kStandardStream; }
 
+std::string OutputName(const std::string& path) { return ToStandardOutput(path) ? kStandardOutputName : path; }
+
+/// Writes to standard output and flushes at once, so that a failure (a full disk, a closed
+/// descriptor, a pipe whose reader left while SIGPIPE is ignored) is seen where it happens;
+/// throws InputError naming the output and the reason.
+void Print(std::ostream& out, std::string_view text) {
+    int error = WriteChecked(out, text);
+    if (error == 0) error = FlushChecked(out);
+    if (error != 0) throw CannotWrite(kStandardOutputName, error);
+}
+
 /// Refuses an output that is an input, or both outputs in one file, before anything is written.
 void RefuseSameFiles(const SizeOptions& o) {
     struct Pair {
@@ -80,7 +93,7 @@ void RefuseSameFiles(const SizeOptions& o) {
 int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err) {
     try {
         const std::string text = ReadInputFile(path);
-        out << RunScript(text) << '\n';
+        Print(out, RunScript(text) + '\n');
     } catch (const InputError& e) {
         err << VisibleText(e.what()) << '\n';
         return kExitBadInput;
@@ -91,10 +104,11 @@ int RunScriptFile(const std::string& path, std::ostream& out, std::ostream& err)
     return kExitSized;
 }
 
-int Interrupted(const std::string& output, std::ostream& err) {
+/// `partial`: the output is written as it goes (standard output, a device or FIFO), not renamed.
+int Interrupted(const std::string& output, bool partial, std::ostream& err) {
     const int signal = StopRequest().load();
-    if (ToStandardOutput(output))
-        err << "kestrol: interrupted; standard output holds only part of the results\n";
+    if (partial)
+        err << "kestrol: interrupted; " << OutputName(output) << " holds only part of the results\n";
     else
         err << "kestrol: interrupted; nothing was written (" << VisibleText(output) << " is as it was)\n";
     return kSignalExitBase + signal;
@@ -115,16 +129,22 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
     std::optional<OutputFile> reportFile, svgFile;
     if (!ToStandardOutput(options.output)) {
         reportFile.emplace(options.output);
-        reportFile->Stream() << report;
+        reportFile->Write(report);
     }
     if (!options.svg.empty() && outcome.Sized()) {
         svgFile.emplace(options.svg);
-        svgFile->Stream() << VesselSvg(c, outcome, units);
+        svgFile->Write(VesselSvg(c, outcome, units));
     }
-    if (StopRequest().load() != 0) return Interrupted(options.output.empty() ? options.svg : options.output, err);
-    if (reportFile) reportFile->Commit();
-    if (svgFile) svgFile->Commit();
-    if (!reportFile) out << report;
+    if (StopRequest().load() != 0) {
+        const bool partial = (reportFile && reportFile->InPlace()) || (svgFile && svgFile->InPlace());
+        return Interrupted(options.output.empty() ? options.svg : options.output, partial, err);
+    }
+    // An output written in place fails, if at all, at its last write, a rename hardly ever:
+    // those first, so that their failure leaves the renamed file as it was.
+    for (const bool inPlace : {true, false})
+        for (std::optional<OutputFile>* file : {&reportFile, &svgFile})
+            if (*file && (*file)->InPlace() == inPlace) (*file)->Commit();
+    if (!reportFile) Print(out, report);
 
     if (!outcome.Sized()) {
         if (!options.svg.empty()) err << VisibleText(options.svg) << ": not written: the vessel was not sized\n";
@@ -157,17 +177,21 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     if (errIsTerminal) batchOptions.progress = std::ref(bar);
 
     BatchSummary summary;
+    bool partial = true;
     if (ToStandardOutput(options.output)) {
         StopAware stopAware;
         summary = SizeCsv(text, source, out, batchOptions);
-        out.flush();
+        if (summary.writeError == 0) summary.writeError = FlushChecked(out);
     } else {
-        OutputFile file(options.output);
+        OutputFile file(options.output);  // a batch that ends early removes its temporary file here
+        partial = file.InPlace();
         summary = SizeCsv(text, source, file.Stream(), batchOptions);
-        if (!summary.stopped) file.Commit();
+        if (!summary.stopped && summary.writeError == 0) file.Commit();
     }
     bar.Erase();
-    if (summary.stopped) return Interrupted(options.output, err);
+    if (summary.stopped) return Interrupted(options.output, partial, err);
+    // No summary: its count would claim results that are not there.
+    if (summary.writeError != 0) throw CannotWrite(OutputName(options.output), summary.writeError);
     for (std::size_t i = 0; i < summary.warnings.size() && i < kWarningsListed; ++i) err << "warning: " << VisibleText(summary.warnings[i]) << '\n';
     if (summary.warnings.size() > kWarningsListed)
         err << "warning: " << summary.warnings.size() - kWarningsListed << " more like these\n";
@@ -207,15 +231,14 @@ const char* const kExitStatuses =
     "  0    every case sized\n"
     "  1    the sizing could not size a case (the report or the status column says why), or with\n"
     "       --strict the design review has a warning\n"
-    "  2    the command line or an input is unusable; nothing is sized and nothing written\n"
+    "  2    the command line or an input is unusable; nothing is sized and nothing written. Or\n"
+    "       an output cannot be written (a full disk, a closed standard output; one line says why)\n"
     "  130  interrupted (143 when terminated); nothing written\n";
 
-}  // namespace
-
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     const std::vector<std::string> commands = {"run", "size"};
     if (args.size() > 1 && (args[1] == "--version" || args[1] == "-V")) {
-        out << VersionText();
+        Print(out, VersionText());
         return kExitSized;
     }
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && std::find(commands.begin(), commands.end(), args[1]) == commands.end()) {
@@ -265,7 +288,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e, out, err);
+        // Help goes to standard output, which is checked as every other write to it.
+        std::ostringstream help;
+        const int code = app.exit(e, help, err);
+        Print(out, help.str());
         return code == 0 ? kExitSized : kExitBadInput;
     }
     if (run->parsed()) return RunScriptFile(scriptPath, out, err);
@@ -276,12 +302,24 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return IsBatch(options.input, text) ? SizeBatch(options, text, out, err, errIsTerminal) : SizeOneCase(options, text, out, err);
     } catch (const InputError& e) {
         err << VisibleText(e.what()) << '\n';
-        if (options.format == "json") out << JsonErrorDocument(e).dump(2) << '\n';
+        if (options.format == "json" && e.File() != kStandardOutputName) Print(out, JsonErrorDocument(e).dump(2) + '\n');
         return kExitBadInput;
     } catch (const std::exception& e) {
         // Only a bug or an exhausted machine gets here; say so rather than abort.
         err << VisibleText(options.input + ": not sized: " + e.what()) << '\n';
         return kExitNotSized;
+    }
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    try {
+        return Run(args, out, err, errIsTerminal);
+    } catch (const InputError& e) {
+        // A failed write to standard output: the one error the commands leave to here.
+        err << e.what() << '\n';
+        return kExitBadInput;
     }
 }
 

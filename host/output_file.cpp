@@ -6,11 +6,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <random>
+#include <system_error>
+#include <vector>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <io.h>
+#include <process.h>
+#include <windows.h>
 #else
+#include <sys/types.h>
 #include <unistd.h>
 #endif
 
@@ -22,7 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::atomic<int> stopSignal{0};
-/// Output files with a temporary file on disk; the handler only sets the flag while any is.
+/// Output files open (a temporary file on disk, or a target written in place); the handler
+/// only sets the flag while any is.
 std::atomic<int> pendingOutputs{0};
 
 constexpr char kNothingWritten[] = "kestrol: interrupted; nothing was written\n";
@@ -41,42 +51,170 @@ extern "C" void OnStopSignal(int signal) {
     stopSignal.store(signal);
 }
 
-std::string Reason() { return std::string("cannot be written (") + std::strerror(errno) + ")"; }
+/// Links followed before the chain is taken for a loop: Linux's own limit (MAXSYMLINKS,
+/// path_resolution(7)), so that no chain the system would follow is refused here.
+constexpr int kMostLinkHops = 40;
+constexpr char kTemporaryEnd[] = ".partial";
+/// Hex digits of the random part of a temporary name.
+constexpr std::size_t kRandomDigits = 8;
+
+/// The file a chain of symbolic links ends at, whether or not it exists: the rename must
+/// replace that file, never a link (a dangling link gets the file it names). Empty for a loop.
+fs::path FinalTarget(fs::path path) {
+    for (int hop = 0; hop < kMostLinkHops; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(path, error)) return path;
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return {};
+}
+
+long long ThisProcess() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+/// False while the process runs, and when it cannot be told (another user's on Windows).
+bool ProcessHasEnded(long long pid) {
+#ifdef _WIN32
+    if (pid <= 0 || pid > static_cast<long long>(std::numeric_limits<DWORD>::max())) return false;
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+#else
+    if (pid <= 0 || pid > static_cast<long long>(std::numeric_limits<pid_t>::max())) return false;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+#endif
+}
+
+/// ".results.csv.<pid>.<8 hex digits>.partial": hidden, of its target, and naming its writer.
+std::string TemporaryName(const std::string& fileName, long long pid, unsigned random) {
+    char middle[48];
+    std::snprintf(middle, sizeof middle, ".%lld.%0*x", pid, static_cast<int>(kRandomDigits), random);
+    return "." + fileName + middle + kTemporaryEnd;
+}
+
+/// The writer's pid of a temporary file of `fileName`, or nothing for any other name; exact,
+/// so that the temporary files of "results.csv.1" are never taken for those of "results.csv".
+std::optional<long long> WriterOf(std::string_view name, const std::string& fileName) {
+    const std::string prefix = "." + fileName + ".";
+    const std::string_view end = kTemporaryEnd;
+    if (name.size() <= prefix.size() + end.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - end.size()) != end)
+        return std::nullopt;
+    const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - end.size());
+    const std::size_t dot = middle.find('.');
+    if (dot == 0 || dot == std::string_view::npos || middle.size() - dot - 1 != kRandomDigits ||
+        middle.find_first_not_of("0123456789") != dot ||
+        middle.substr(dot + 1).find_first_not_of("0123456789abcdef") != std::string_view::npos ||
+        dot > static_cast<std::size_t>(std::numeric_limits<long long>::digits10))
+        return std::nullopt;
+    long long pid = 0;
+    for (const char digit : middle.substr(0, dot)) pid = pid * 10 + (digit - '0');
+    return pid;
+}
+
+/// Removes what runs of this target left when they were killed (SIGKILL, a power cut). The
+/// writer's pid decides, not the file's age: a batch may write for hours, and a suspended run
+/// far longer, so no age tells a dead writer from a slow one. A file of a process that still
+/// runs, or of another target, is never touched. (A shared folder written from two machines
+/// could see another machine's live writer as ended; that run then fails at its rename and
+/// says so, and its target stays as it was.)
+void RemoveStaleTemporaries(const fs::path& folder, const std::string& fileName) {
+    std::vector<fs::path> stale;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        const std::optional<long long> writer = WriterOf(entry->path().filename().string(), fileName);
+        if (writer && ProcessHasEnded(*writer)) stale.push_back(entry->path());
+    }
+    for (const fs::path& path : stale) fs::remove(path, error);
+}
+
+int StreamError(const std::ostream& out) { return out ? 0 : errno != 0 ? errno : EIO; }
 
 }  // namespace
 
-OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
-    // Through a symbolic link to the file it names, which the rename would otherwise replace.
-    std::error_code linkError;
-    if (fs::is_symlink(target_, linkError)) {
-        const fs::path resolved = fs::canonical(target_, linkError);
-        if (!linkError) target_ = resolved.string();
+int WriteChecked(std::ostream& out, std::string_view text) {
+    errno = 0;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return StreamError(out);
+}
+
+int FlushChecked(std::ostream& out) {
+    errno = 0;
+    out.flush();
+    return StreamError(out);
+}
+
+InputError CannotWrite(const std::string& output, int error) {
+    return InputError(output, "", std::string("cannot be written (") + std::strerror(error) + ")");
+}
+
+OutputFile::OutputFile(std::string target) : name_(std::move(target)) {
+    target_ = FinalTarget(name_).string();
+    if (target_.empty())
+        throw InputError(name_, "", "cannot be written (" + std::make_error_code(std::errc::too_many_symbolic_link_levels).message() + ")");
+    // What exists and is no regular file (a character or block device, a FIFO, a socket) is
+    // written in place: a rename would put a regular file where it was. A folder goes the
+    // rename's way, which refuses it. On Windows a device name such as NUL is written in place
+    // where the C runtime reports it as a character device, and otherwise refused by the rename.
+    std::error_code error;
+    const fs::file_status status = fs::status(target_, error);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+        OpenInPlace();
+    } else {
+        OpenTemporary();
     }
+}
+
+void OutputFile::OpenInPlace() {
+    // Unbuffered: each write reaches the target at once, so its error is seen at that write
+    // and nothing is left in a buffer for a discarded run to flush later.
+    stream_.rdbuf()->pubsetbuf(nullptr, 0);
+    errno = 0;
+    // A FIFO waits here for its reader, as a shell's redirection does.
+    stream_.open(target_, std::ios::binary | std::ios::out | std::ios::trunc);
+    if (!stream_.is_open()) throw CannotWrite(name_, errno != 0 ? errno : EIO);
+    // Counted only once open: a signal while a FIFO waits for its reader ends the run at once,
+    // nothing having been written.
+    pendingOutputs.fetch_add(1);
+    open_ = true;
+}
+
+void OutputFile::OpenTemporary() {
     const fs::path path(target_);
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string fileName = path.filename().string();
+    RemoveStaleTemporaries(folder, fileName);
     // Counted before the file exists, so that a signal never ends the process with it on disk.
     pendingOutputs.fetch_add(1);
     std::random_device seed;
     std::mt19937 random(seed());
     // A hidden name of its own, retried on the unlikely clash with an existing file.
     for (int attempt = 0; attempt < 16 && !open_; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-        const fs::path candidate = folder / ("." + path.filename().string() + "." + suffix + ".partial");
+        const fs::path candidate = folder / TemporaryName(fileName, ThisProcess(), static_cast<unsigned>(random()));
         std::error_code error;
         if (fs::exists(candidate, error)) continue;
         temporary_ = candidate.string();
+        errno = 0;
         stream_.open(candidate, std::ios::binary | std::ios::out | std::ios::trunc);
         open_ = stream_.is_open();
         if (!open_) {
-            const std::string reason = Reason();
+            const int reason = errno != 0 ? errno : EIO;
             pendingOutputs.fetch_sub(1);
-            throw InputError(target_, "", reason);
+            throw CannotWrite(name_, reason);
         }
     }
     if (!open_) {
         pendingOutputs.fetch_sub(1);
-        throw InputError(target_, "", "cannot be written (no free temporary name beside it)");
+        throw InputError(name_, "", "cannot be written (no free temporary name beside it)");
     }
 }
 
@@ -84,20 +222,27 @@ OutputFile::~OutputFile() {
     Discard();
 }
 
+void OutputFile::Write(std::string_view text) {
+    if (error_ == 0) error_ = WriteChecked(stream_, text);
+}
+
 void OutputFile::Commit() {
-    stream_.flush();
-    const bool written = stream_.good();
+    if (error_ == 0) error_ = FlushChecked(stream_);
+    errno = 0;
     stream_.close();
-    if (!written || stream_.fail()) {
-        const std::string reason = Reason();
+    // A file system may report a failed write only at the close (NFS, a quota).
+    if (error_ == 0 && stream_.fail()) error_ = errno != 0 ? errno : EIO;
+    if (error_ != 0) {
         Discard();
-        throw InputError(target_, "", reason);
+        throw CannotWrite(name_, error_);
     }
-    std::error_code error;
-    fs::rename(temporary_, target_, error);
-    if (error) {
-        Discard();
-        throw InputError(target_, "", "cannot be written (" + error.message() + ")");
+    if (!InPlace()) {
+        std::error_code error;
+        fs::rename(temporary_, target_, error);
+        if (error) {
+            Discard();
+            throw InputError(name_, "", "cannot be written (" + error.message() + ")");
+        }
     }
     open_ = false;
     pendingOutputs.fetch_sub(1);
@@ -107,7 +252,7 @@ void OutputFile::Discard() noexcept {
     if (!open_) return;
     stream_.close();
     std::error_code error;
-    fs::remove(temporary_, error);
+    if (!InPlace()) fs::remove(temporary_, error);
     open_ = false;
     pendingOutputs.fetch_sub(1);
 }

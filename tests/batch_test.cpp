@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -198,6 +199,50 @@ TEST(BatchRoundTripTest, BlankLinesAndCarriageReturnsAreNoCases) {
     EXPECT_EQ(rows[0].at("pressure_kPa"), "100");
     EXPECT_EQ(rows[0].at("status"), "bad input") << "no temperature given";
     EXPECT_NE(rows[0].at("message").find("temperature_C: is required"), std::string::npos) << rows[0].at("message");
+}
+
+/// An output with room for so many bytes, then failing each write as a full disk does: errno
+/// set on the thread that writes.
+class FullDisk : public std::streambuf {
+public:
+    explicit FullDisk(std::streamsize room) : room_(room) {}
+
+protected:
+    int_type overflow(int_type ch) override {
+        if (room_ <= 0) return Fail();
+        --room_;
+        return ch;
+    }
+    std::streamsize xsputn(const char*, std::streamsize count) override {
+        if (count > room_) return Fail(), 0;
+        room_ -= count;
+        return count;
+    }
+
+private:
+    static int_type Fail() {
+        errno = ENOSPC;
+        return traits_type::eof();
+    }
+    std::streamsize room_;
+};
+
+// The header is written by the calling thread, the rows by the writer thread; either way the
+// failure's own errno names it, not what another thread's errno holds.
+TEST(BatchRoundTripTest, AFailedWriteEndsTheBatchWithTheWritersReason) {
+    std::string csv = kHeader;
+    for (int i = 0; i < 2000; ++i) csv += "scrubber,vertical,3500,35,60000,28,1500,720,,,,\n";
+    for (const std::streamsize room : {0, 4000}) {
+        SCOPED_TRACE(room);
+        FullDisk full(room);
+        std::ostream out(&full);
+        host::BatchOptions options;
+        options.jobs = 2;
+        errno = ENOENT;
+        const host::BatchSummary summary = host::SizeCsv(csv, "cases.csv", out, options);
+        EXPECT_EQ(summary.writeError, ENOSPC);
+        EXPECT_FALSE(summary.stopped);
+    }
 }
 
 struct ProgressRow {

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -326,6 +328,68 @@ TEST(OutputFileTest, InterruptedBatchWritesNothing) {
     EXPECT_EQ(ReadFile(results), "old\n");
     EXPECT_EQ(OtherFiles(folder.Path(""), {"cases.csv", "results.csv"}), std::vector<std::string>{});
 }
+
+/// A standard output that takes nothing, failing each write as a write(2) would: with errno set
+/// on the thread that writes.
+class FailingBuffer : public std::streambuf {
+public:
+    explicit FailingBuffer(int error) : error_(error) {}
+
+protected:
+    int_type overflow(int_type) override { return Fail(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return Fail(), 0; }
+
+private:
+    int_type Fail() const {
+        errno = error_;
+        return traits_type::eof();
+    }
+    int error_;
+};
+
+struct FailedOutputRow {
+    const char* name;
+    std::vector<std::string> args;  ///< "CASE", "BATCH" and "SCRIPT" stand for files written here
+};
+
+const FailedOutputRow kFailedOutputRows[] = {
+    {"TextReport", {"size", "CASE"}},
+    {"JsonReport", {"size", "CASE", "--format", "json"}},
+    {"JsonErrorDocument", {"size", "MISSING.json", "--format", "json"}},
+    {"NotSizedReport", {"size", "UNSIZABLE"}},
+    {"Batch", {"size", "BATCH"}},
+    {"BatchToDash", {"size", "BATCH", "-o", "-"}},
+    {"Run", {"run", "SCRIPT"}},
+    {"Version", {"--version"}},
+    {"Help", {"--help"}},
+    {"SizeHelp", {"size", "--help"}},
+};
+
+class FailedOutputTest : public testing::TestWithParam<FailedOutputRow> {};
+
+// Every command's standard output is checked: a failed write is exit 2 and one line naming it,
+// never a success or a summary of results that are not there.
+TEST_P(FailedOutputTest, EndsWithStatusTwoAndTheReason) {
+    TempFolder folder;
+    std::vector<std::string> args = {"kestrol"};
+    for (const std::string& arg : GetParam().args) {
+        if (arg == "CASE") args.push_back(folder.Write("case.json", CaseWith("")));
+        else if (arg == "UNSIZABLE") args.push_back(folder.Write("case.json", CaseWith(R"("design": {"diameter_m": 0.01})")));
+        else if (arg == "BATCH") args.push_back(folder.Write("cases.csv", kBatch));
+        else if (arg == "SCRIPT") args.push_back(folder.Write("script.json", R"({"calls": [["GetValue", 1]]})"));
+        else if (arg == "MISSING.json") args.push_back(folder.Path(arg));
+        else args.push_back(arg);
+    }
+    FailingBuffer failing(EBADF);
+    std::ostream out(&failing);
+    std::ostringstream err;
+    EXPECT_EQ(host::RunCommandLine(args, out, err), 2) << err.str();
+    EXPECT_NE(err.str().find("standard output: cannot be written (" + std::string(std::strerror(EBADF)) + ")"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find("cases sized"), std::string::npos) << err.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FailedOutputTest, testing::ValuesIn(kFailedOutputRows), testing_support::RowName());
 
 // --format json answers in JSON even when the input is refused.
 TEST(CommandLineTest, JsonFormatGivesAJsonErrorObject) {

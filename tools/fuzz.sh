@@ -7,13 +7,14 @@
 #   tools/fuzz.sh --ci [TARGET...]                   a fixed seed and a fixed number of runs
 #                                                    per target (about a minute each), as CI
 #                                                    runs it
-# TARGET is interface or parser; both when none is named. KESTROL_FUZZ_TIMEOUT (seconds, default
+# TARGET is interface, parser or host; all three when none is named. The host target writes its
+# files into a folder of its own under a tmpfs, which this script removes. KESTROL_FUZZ_TIMEOUT (seconds, default
 # 1) bounds one input's wall time; raise it on a loaded machine, where a niced fuzzer can wait
 # longer than that for a core. The 100 ms replay below judges speed either way.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = --ci ]; then
-  limit() { case $1 in interface) echo "-seed=1 -runs=300000" ;; *) echo "-seed=1 -runs=150000" ;; esac; }
+  limit() { case $1 in interface) echo "-seed=1 -runs=300000" ;; host) echo "-seed=1 -runs=RUNS" ;; *) echo "-seed=1 -runs=150000" ;; esac; }
   shift
 else
   seconds=60
@@ -21,9 +22,9 @@ else
   limit() { echo "-max_total_time=$seconds"; }
 fi
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(interface parser)
+[ ${#targets[@]} -gt 0 ] || targets=(interface parser host)
 for target in "${targets[@]}"; do
-  case $target in interface|parser) ;; *) echo "fuzz: no target $target (interface, parser)" >&2; exit 2 ;; esac
+  case $target in interface|parser|host) ;; *) echo "fuzz: no target $target (interface, parser, host)" >&2; exit 2 ;; esac
 done
 
 tools/setup.sh --fuzz
@@ -31,7 +32,11 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# The host target's files: on a tmpfs where there is one, so that an input costs no disk.
+shm=$([ -d /dev/shm ] && [ -w /dev/shm ] && echo /dev/shm || echo "$work")
+export KESTROL_FUZZ_FOLDER
+KESTROL_FUZZ_FOLDER=$(mktemp -d "$shm/kestrol-fuzz.XXXXXX")
+trap 'rm -rf "$work" "$KESTROL_FUZZ_FOLDER"' EXIT
 for target in "${targets[@]}"; do
   corpus="$work/$target"
   mkdir -p "$corpus" "$work/artifacts-$target"

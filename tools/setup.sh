@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine, only what is missing.
 # With --windows also the mingw-w64 cross compilers and Wine, for the Windows server; with
-# --fuzz clang and its fuzzer and sanitizer runtimes; with --measure valgrind, which
-# tools/instructions.sh counts instructions with; with --python the extension's build
-# dependencies and what the package's tests, notebook and Dask run use, for Debian's own
-# /usr/bin/python3.
+# --fuzz clang and its fuzzer and sanitizer runtimes, and libxml2, which host_fuzz reads the
+# drawings with; with --measure valgrind, which tools/instructions.sh counts instructions with;
+# with --python the extension's build dependencies and what the package's tests, notebook and
+# Dask run use, for Debian's own /usr/bin/python3.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin
@@ -20,7 +20,7 @@ for option in "$@"; do
         "${as_root[@]}" dpkg --add-architecture i386
       fi
       ;;
-    --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizer runtimes
+    --fuzz) packages+=(clang libclang-rt-dev libxml2-dev) ;;  # libFuzzer, the sanitizer runtimes, an XML parser
     --measure) packages+=(valgrind) ;;
     --python)
       packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest

@@ -216,14 +216,14 @@ struct Pipeline {
     }
 };
 
-/// Room a row takes beyond its echoed record [bytes]: the results and a message. Reserved
-/// before the row, so that the row the machine has no memory for fits in its place.
-constexpr std::size_t kRowResultBytes = 4096;
+/// Room a row takes beyond its echoed record [bytes]: the results and the review take some
+/// 300, a message a few hundred more. Reserved for the chunk at once, so that its text is not
+/// copied to grow, and a row the machine has no memory for fits in that row's place.
+constexpr std::size_t kRowResultBytes = 1024;
 
 void AppendRow(std::string& out, const Record& record, const std::vector<Column>& columns, std::vector<std::string_view>& fields,
                std::string& scratch, BatchSummary& counts) {
-    if (const std::size_t needed = record.text.size() + kRowResultBytes; out.capacity() - out.size() < needed)
-        out.reserve(std::max(out.size() + needed, 2 * out.capacity()));
+    if (const std::size_t needed = record.text.size() + kRowResultBytes; out.capacity() - out.size() < needed) out.reserve(out.size() + needed);
     SizingCase c;
     InputProblem problem;
     std::size_t line = record.line, column = 0;
@@ -294,7 +294,13 @@ void Work(Pipeline& p) noexcept {
             }
             line = chunk->records.front().line;
             std::string out;
-            out.reserve(chunk->records.size() * 512);
+            std::size_t bytes = 0;
+            for (const Record& record : chunk->records) bytes += record.text.size() + kRowResultBytes;
+            try {
+                out.reserve(bytes);
+            } catch (const std::bad_alloc&) {
+                // Row by row then: the record too large to hold gets its row saying so.
+            }
             BatchSummary counts;
             for (const Record& record : chunk->records) {
                 line = record.line;

@@ -513,7 +513,7 @@ std::string ReadAll(std::istream& in, const std::string& path, const std::string
             text.append(block.data(), got);
         }
     } catch (const std::bad_alloc&) {
-        throw OutOfMemory("the machine ran out of memory reading the input, after ", text.size(), " bytes");
+        throw OutOfMemory("the machine ran out of memory holding ", std::max<std::uint64_t>(expected, text.size()), " bytes of input");
     }
     if (in.bad()) throw InputError(path, "", what + "cannot be read (" + std::strerror(errno) + ")");
     return text;

@@ -12,6 +12,8 @@
 #include <new>
 #include <string_view>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/case_file.h"
@@ -43,10 +45,19 @@ const char* CsvUnit(Quantity q) {
     }
 }
 
+/// Line and column in the file of a record's fault; the record starts on `firstLine`.
+std::pair<std::size_t, std::size_t> FaultPlace(std::string_view record, std::size_t firstLine, const CsvFault& fault) {
+    const auto [lineInRecord, column] = LineAndColumn(record, fault.offset);
+    return {firstLine + lineInRecord - 1, column};
+}
+
 std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, const std::string& source, std::vector<std::string>& names) {
     std::vector<std::string_view> fields;
     std::string scratch;
-    if (!SplitCsvLine(line, fields, scratch)) throw InputError(source, "header", "a quote is left open", lineNumber, 1);
+    if (CsvFault fault; !SplitCsvLine(line, fields, scratch, &fault)) {
+        const auto [faultLine, column] = FaultPlace(line, lineNumber, fault);
+        throw InputError(source, "header", fault.reason, faultLine, column);
+    }
     std::vector<Column> columns;
     const std::vector<std::string> known = CsvColumnNames();
     for (std::string_view field : fields) {
@@ -228,9 +239,7 @@ void AppendRow(std::string& out, const Record& record, const std::vector<Column>
     InputProblem problem;
     std::size_t line = record.line, column = 0;
     if (CsvFault fault; !SplitCsvLine(record.text, fields, scratch, &fault)) {
-        const auto [lineInRecord, columnInLine] = LineAndColumn(record.text, fault.offset);
-        line += lineInRecord - 1;
-        column = columnInLine;
+        std::tie(line, column) = FaultPlace(record.text, record.line, fault);
         problem = {"", fault.reason};
         fields.clear();
     } else {

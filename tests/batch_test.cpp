@@ -195,6 +195,36 @@ TEST(BatchRoundTripTest, RowsOfEmptyFieldsAreSkippedWithAWarning) {
     EXPECT_EQ(summary.warningsNotKept, 0u);
 }
 
+// The header is refused at the byte that breaks the rules, on the line it is on.
+struct HeaderFaultRow {
+    const char* name;
+    const char* csv;
+    std::size_t line, column;
+    const char* reason;
+};
+
+const HeaderFaultRow kHeaderFaults[] = {
+    {"StrayQuote", "\nname,orien\"tation\n", 2, 11, "a quote inside a field that does not start with one"},
+    {"OpenQuote", "name,\"orientation\n", 1, 6, "a quote is left open"},
+    {"TextAfterClosingQuote", "name,\"two\nlines\"x\n", 2, 7, "text follows the closing quote"},
+};
+
+class HeaderFaultTest : public testing::TestWithParam<HeaderFaultRow> {};
+
+TEST_P(HeaderFaultTest, NamesLineAndColumn) {
+    const HeaderFaultRow& row = GetParam();
+    try {
+        RunBatch(row.csv, 1);
+        FAIL() << "the header was read";
+    } catch (const host::InputError& e) {
+        EXPECT_EQ(e.Line(), row.line) << e.what();
+        EXPECT_EQ(e.Column(), row.column) << e.what();
+        EXPECT_EQ(e.Reason().rfind(row.reason, 0), 0u) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HeaderFaultTest, testing::ValuesIn(kHeaderFaults), testing_support::RowName());
+
 // A message quotes a field that is not a number, but not a field of megabytes whole.
 TEST(BatchRoundTripTest, AHugeFieldIsQuotedCutShort) {
     const std::string csv = std::string(kHeader) + "huge,vertical," + std::string(100000, '9') + "x,35,60000,28,1500,720,,,,\n";

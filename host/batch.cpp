@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
+#include <new>
 #include <string_view>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/case_file.h"
@@ -41,10 +46,19 @@ const char* CsvUnit(Quantity q) {
     }
 }
 
+/// Line and column in the file of a record's fault; the record starts on `firstLine`.
+std::pair<std::size_t, std::size_t> FaultPlace(std::string_view record, std::size_t firstLine, const CsvFault& fault) {
+    const auto [lineInRecord, column] = LineAndColumn(record, fault.offset);
+    return {firstLine + lineInRecord - 1, column};
+}
+
 std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, const std::string& source, std::vector<std::string>& names) {
     std::vector<std::string_view> fields;
     std::string scratch;
-    if (!SplitCsvLine(line, fields, scratch)) throw InputError(source, "header", "a quote is left open", lineNumber, 1);
+    if (CsvFault fault; !SplitCsvLine(line, fields, scratch, &fault)) {
+        const auto [faultLine, column] = FaultPlace(line, lineNumber, fault);
+        throw InputError(source, "header", fault.reason, faultLine, column);
+    }
     std::vector<Column> columns;
     const std::vector<std::string> known = CsvColumnNames();
     for (std::string_view field : fields) {
@@ -71,6 +85,17 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
     return columns;
 }
 
+/// A field as a message quotes it [bytes]: enough to recognise, while a field of gigabytes
+/// would otherwise be copied into its row's message.
+constexpr std::size_t kQuotedFieldBytes = 40;
+
+std::string Excerpt(std::string_view field) {
+    if (field.size() <= kQuotedFieldBytes) return std::string(field);
+    std::size_t cut = kQuotedFieldBytes;
+    while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 character
+    return std::string(field.substr(0, cut)) + "...";
+}
+
 /// Reads one row into a case; no problem, or what is wrong with the row.
 InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::string_view>& fields, SizingCase& c) {
     if (fields.size() != columns.size())
@@ -79,7 +104,7 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const std::string_view field = fields[i];
         switch (columns[i].kind) {
-            case ColumnKind::Name: c.name = std::string(field); break;
+            case ColumnKind::Name: break;  // the row echoes it from the record; sizing and review never read it
             case ColumnKind::Orientation:
                 try {
                     c.orientation = ParseOrientation(field);
@@ -91,7 +116,7 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
                 if (field.empty()) break;  // not given
                 const CaseKey& key = keys[static_cast<std::size_t>(columns[i].key)];
                 const std::optional<double> v = ParseNumber(field);
-                if (!v) return {key.key, "\"" + std::string(field) + "\" is not a number"};
+                if (!v) return {key.key, "\"" + Excerpt(field) + "\" is not a number"};
                 const std::string problem = CheckValue(key, *v);
                 if (!problem.empty()) return {key.key, problem};
                 c.values[static_cast<std::size_t>(columns[i].key)] = *v;
@@ -146,10 +171,42 @@ struct Chunk {
     bool done = false;
 };
 
+/// The first exception that a thread of a batch could not turn into a row. The batch stops on
+/// it and throws it once every thread has ended: a thread that let it escape would end the
+/// process (std::terminate).
+class Failure {
+public:
+    /// From a catch block; `line` is where the batch had got to, 0 when not known.
+    void Record(std::size_t line) noexcept {
+        if (raised_.exchange(true)) return;
+        first_ = std::current_exception();
+        line_ = line;
+    }
+    bool Raised() const noexcept { return raised_.load(std::memory_order_relaxed); }
+    /// After every thread has ended.
+    void ThrowIfRaised() const {
+        if (!first_) return;
+        try {
+            std::rethrow_exception(first_);
+        } catch (const OutOfMemory&) {
+            throw;
+        } catch (const std::bad_alloc&) {
+            if (line_ == 0) throw OutOfMemory("the machine ran out of memory; the batch stopped");
+            throw OutOfMemory("the machine ran out of memory at line ", line_, "; the batch stopped");
+        }
+    }
+
+private:
+    std::atomic<bool> raised_{false};
+    std::exception_ptr first_;  // written once, by the thread that raised the flag
+    std::size_t line_ = 0;
+};
+
 /// Chunks flow from the splitter (the calling thread) to the workers and on to the writer.
 struct Pipeline {
     const std::vector<Column>* columns = nullptr;
     const std::atomic<int>* stop = nullptr;
+    Failure failure;
     std::deque<Chunk> chunks;  // a deque keeps the chunks in place while it grows
     std::size_t split = 0;     // chunks the splitter has handed out
     bool splitting = true;
@@ -163,15 +220,31 @@ struct Pipeline {
     std::atomic<int> writeError{0};
 
     bool StopRequested() const { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; }
-    bool Stopped() const { return StopRequested() || writeError.load(std::memory_order_relaxed) != 0; }
+    bool Stopped() const { return failure.Raised() || StopRequested() || writeError.load(std::memory_order_relaxed) != 0; }
+
+    /// Records the exception being handled and wakes every thread to stop.
+    void Fail(std::size_t line) noexcept {
+        failure.Record(line);
+        { std::lock_guard<std::mutex> lock(mutex); }  // a thread between its check and its wait sees the flag
+        chunkSplit.notify_all();
+        chunkSized.notify_all();
+    }
 };
+
+/// Room a row takes beyond its echoed record [bytes]: the results and the review take some
+/// 300, a message a few hundred more. Reserved for the chunk at once, so that its text is not
+/// copied to grow, and a row the machine has no memory for fits in that row's place.
+constexpr std::size_t kRowResultBytes = 1024;
 
 void AppendRow(std::string& out, const Record& record, const std::vector<Column>& columns, std::vector<std::string_view>& fields,
                std::string& scratch, BatchSummary& counts) {
+    if (const std::size_t needed = record.text.size() + kRowResultBytes; out.capacity() - out.size() < needed) out.reserve(out.size() + needed);
     SizingCase c;
     InputProblem problem;
-    if (!SplitCsvLine(record.text, fields, scratch)) {
-        problem = {"", "a quote is left open"};
+    std::size_t line = record.line, column = 0;
+    if (CsvFault fault; !SplitCsvLine(record.text, fields, scratch, &fault)) {
+        std::tie(line, column) = FaultPlace(record.text, record.line, fault);
+        problem = {"", fault.reason};
         fields.clear();
     } else {
         problem = ReadRow(columns, fields, c);
@@ -181,51 +254,89 @@ void AppendRow(std::string& out, const Record& record, const std::vector<Column>
         if (i < fields.size()) AppendCsvField(out, fields[i]);
     }
     out.push_back(',');
+    // Counted last: a row that runs out of memory is counted once, as its replacement.
     if (problem) {
         AppendEmptyResults(out);
         out.append(",bad input,");
-        AppendCsvField(out, "line " + std::to_string(record.line) + ": " + problem.Text());
+        std::string where = "line " + std::to_string(line);
+        if (column > 0) where += ", column " + std::to_string(column);
+        AppendCsvField(out, where + ": " + problem.Text());
+        out.push_back('\n');
+        ++counts.badInput;
+        return;
+    }
+    const SizingOutcome outcome = SizeCase(c);
+    const review::Review r = AppendResultColumns(out, c, outcome);
+    out.push_back('\n');
+    CountWarnings(r, counts);
+    if (outcome.Sized()) {
+        ++counts.sized;
+    } else if (outcome.Refused()) {
         ++counts.badInput;
     } else {
-        const SizingOutcome outcome = SizeCase(c);
-        CountWarnings(AppendResultColumns(out, c, outcome), counts);
-        if (outcome.Sized()) {
-            ++counts.sized;
-        } else if (outcome.Refused()) {
-            ++counts.badInput;
-        } else {
-            ++counts.notSized;
-        }
+        ++counts.notSized;
     }
-    out.push_back('\n');
 }
 
-void Work(Pipeline& p) {
-    std::vector<std::string_view> fields;
-    std::string scratch;
-    while (true) {
-        Chunk* chunk = nullptr;
-        {
-            std::unique_lock<std::mutex> lock(p.mutex);
-            p.chunkSplit.wait(lock, [&] { return p.nextToSize < p.split || !p.splitting || p.Stopped(); });
-            if (p.nextToSize >= p.split || p.Stopped()) {
-                if (!p.splitting || p.Stopped()) return;
-                continue;
+/// The row for a record the machine had no memory for: no inputs echoed, nothing allocated
+/// when the row before it reserved its room.
+void AppendOutOfMemoryRow(std::string& out, std::size_t line, std::size_t columns) {
+    out.append(columns, ',');
+    AppendEmptyResults(out);
+    out.append(",not sized,line ");
+    char number[24];
+    out.append(number, std::to_chars(number, number + sizeof number, line).ptr);
+    out.append(": the machine ran out of memory for this row\n");
+}
+
+void Work(Pipeline& p) noexcept {
+    std::size_t line = 0;
+    try {
+        std::vector<std::string_view> fields;
+        std::string scratch;
+        while (true) {
+            Chunk* chunk = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(p.mutex);
+                p.chunkSplit.wait(lock, [&] { return p.nextToSize < p.split || !p.splitting || p.Stopped(); });
+                if (p.nextToSize >= p.split || p.Stopped()) {
+                    if (!p.splitting || p.Stopped()) return;
+                    continue;
+                }
+                chunk = &p.chunks[p.nextToSize++];
             }
-            chunk = &p.chunks[p.nextToSize++];
+            line = chunk->records.front().line;
+            std::string out;
+            std::size_t bytes = 0;
+            for (const Record& record : chunk->records) bytes += record.text.size() + kRowResultBytes;
+            try {
+                out.reserve(bytes);
+            } catch (const std::bad_alloc&) {
+                // Row by row then: the record too large to hold gets its row saying so.
+            }
+            BatchSummary counts;
+            for (const Record& record : chunk->records) {
+                line = record.line;
+                const std::size_t rowStart = out.size();
+                try {
+                    AppendRow(out, record, *p.columns, fields, scratch, counts);
+                } catch (const std::bad_alloc&) {
+                    out.resize(rowStart);
+                    AppendOutOfMemoryRow(out, record.line, p.columns->size());
+                    ++counts.notSized;
+                }
+            }
+            {
+                std::lock_guard<std::mutex> lock(p.mutex);
+                chunk->text = std::move(out);
+                chunk->counts = counts;
+                chunk->done = true;
+            }
+            p.rowsDone.fetch_add(chunk->records.size(), std::memory_order_relaxed);
+            p.chunkSized.notify_all();
         }
-        std::string out;
-        out.reserve(chunk->records.size() * 512);
-        BatchSummary counts;
-        for (const Record& record : chunk->records) AppendRow(out, record, *p.columns, fields, scratch, counts);
-        {
-            std::lock_guard<std::mutex> lock(p.mutex);
-            chunk->text = std::move(out);
-            chunk->counts = counts;
-            chunk->done = true;
-        }
-        p.rowsDone.fetch_add(chunk->records.size(), std::memory_order_relaxed);
-        p.chunkSized.notify_all();
+    } catch (...) {
+        p.Fail(line);
     }
 }
 
@@ -360,49 +471,63 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
     p.stop = options.stop;
     // A header that cannot be written stops the batch before it starts, as a row would.
     p.writeError.store(WriteChecked(out, headerOut + ',' + ResultHeader() + '\n'));
-    unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> workers;
-    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(Work, std::ref(p));
-    std::thread writer(Write, std::ref(p), std::ref(out), std::cref(options), std::ref(summary));
-
+    std::thread writer;
     // Blank lines carry no case; a row of empty fields is no case either, but say so.
     std::vector<Record> records;
-    records.reserve(kChunkRows);
-    auto handOut = [&](bool last) {
+    auto handOut = [&] {
         std::lock_guard<std::mutex> lock(p.mutex);
-        if (!records.empty()) {
-            p.chunks.emplace_back().records = std::move(records);
-            ++p.split;
-        }
-        if (last) p.splitting = false;
+        p.chunks.emplace_back().records = std::move(records);
+        ++p.split;
         records = std::vector<Record>();
-        records.reserve(kChunkRows);
     };
     std::size_t rows = 0;
-    while (!rest.empty() && !p.Stopped()) {
-        const std::size_t first = lineNumber + 1;
-        const std::string_view record = NextCsvRecord(rest, lineNumber);
-        if (IsBlank(record)) continue;
-        if (IsOnlySeparators(record)) {
-            summary.warnings.push_back(source + ":" + std::to_string(first) + ": a row of empty fields holds no case; it was skipped");
-            continue;
+    try {
+        workers.reserve(jobs);
+        for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(Work, std::ref(p));
+        writer = std::thread([&] {
+            try {
+                Write(p, out, options, summary);
+            } catch (...) {
+                p.Fail(0);
+            }
+        });
+        records.reserve(kChunkRows);
+        while (!rest.empty() && !p.Stopped()) {
+            const std::size_t first = lineNumber + 1;
+            const std::string_view record = NextCsvRecord(rest, lineNumber);
+            if (IsBlank(record)) continue;
+            if (IsOnlySeparators(record)) {
+                if (summary.warnings.size() < kBatchWarningsKept) {
+                    summary.warnings.push_back(source + ":" + std::to_string(first) + ": a row of empty fields holds no case; it was skipped");
+                } else {
+                    ++summary.warningsNotKept;
+                }
+                continue;
+            }
+            records.push_back({record, first});
+            ++rows;
+            if (records.size() == kChunkRows) {
+                handOut();
+                records.reserve(kChunkRows);
+                p.chunkSplit.notify_all();
+            }
         }
-        records.push_back({record, first});
-        ++rows;
-        if (records.size() == kChunkRows) {
-            handOut(false);
-            p.chunkSplit.notify_all();
-        }
+        if (!records.empty()) handOut();
+    } catch (...) {
+        p.Fail(lineNumber + 1);
     }
     {
         std::lock_guard<std::mutex> lock(p.mutex);
         p.rowsSplit = rows;
+        p.splitting = false;
     }
-    handOut(true);
     p.chunkSplit.notify_all();
     p.chunkSized.notify_all();
     for (std::thread& worker : workers) worker.join();
-    writer.join();
+    if (writer.joinable()) writer.join();
+    p.failure.ThrowIfRaised();
     summary.stopped = p.StopRequested();
     summary.writeError = p.writeError.load();
     if (options.progress && !p.Stopped()) options.progress(rows, rows);
@@ -444,36 +569,53 @@ BatchSummary SizeRows(std::size_t rows, const RowReader& read, const RowWriter& 
     struct alignas(64) Counts : BatchSummary {};
     const unsigned requested = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     std::vector<Counts> counts(std::min<std::size_t>(requested, std::max<std::size_t>(chunks, 1)));
-    auto work = [&](BatchSummary& mine) {
-        SizingCase c;
-        for (std::size_t chunk = nextChunk.fetch_add(1); chunk < chunks; chunk = nextChunk.fetch_add(1)) {
-            const std::size_t last = std::min(rows, (chunk + 1) * kChunkRows);
-            for (std::size_t row = chunk * kChunkRows; row < last; ++row) {
-                c = SizingCase();
-                const std::string problem = read(row, c);
-                if (!problem.empty()) {
-                    write(row, c, nullptr, RowStatus::BadInput, problem);
-                    ++mine.badInput;
-                    continue;
-                }
-                const SizingOutcome outcome = SizeCase(c);
-                if (outcome.Sized()) {
-                    write(row, c, &outcome, RowStatus::Sized, std::string());
-                    ++mine.sized;
-                } else if (outcome.Refused()) {
-                    write(row, c, &outcome, RowStatus::BadInput, outcome.refusal.Text());
-                    ++mine.badInput;
-                } else {
-                    write(row, c, &outcome, RowStatus::NotSized, ExplainFailure(c, outcome));
-                    ++mine.notSized;
+    Failure failure;
+    const std::string outOfMemory = "the machine ran out of memory for this row";  // made while there is memory
+    auto work = [&](BatchSummary& mine) noexcept {
+        try {
+            SizingCase c;
+            for (std::size_t chunk = nextChunk.fetch_add(1); chunk < chunks && !failure.Raised(); chunk = nextChunk.fetch_add(1)) {
+                const std::size_t last = std::min(rows, (chunk + 1) * kChunkRows);
+                for (std::size_t row = chunk * kChunkRows; row < last; ++row) {
+                    std::optional<SizingOutcome> outcome;
+                    RowStatus status = RowStatus::Sized;
+                    std::string message;
+                    try {
+                        c = SizingCase();
+                        message = read(row, c);
+                        if (!message.empty()) {
+                            status = RowStatus::BadInput;
+                        } else if (outcome = SizeCase(c); outcome->Refused()) {
+                            status = RowStatus::BadInput;
+                            message = outcome->refusal.Text();
+                        } else if (!outcome->Sized()) {
+                            status = RowStatus::NotSized;
+                            message = ExplainFailure(c, *outcome);
+                        }
+                    } catch (const std::bad_alloc&) {
+                        write(row, c, nullptr, RowStatus::NotSized, outOfMemory);
+                        ++mine.notSized;
+                        continue;
+                    }
+                    // Outside the catch: a row is written once, and a writer that fails stops the batch.
+                    write(row, c, outcome ? &*outcome : nullptr, status, message);
+                    ++(status == RowStatus::Sized ? mine.sized : status == RowStatus::NotSized ? mine.notSized : mine.badInput);
                 }
             }
+        } catch (...) {
+            failure.Record(0);
         }
     };
     std::vector<std::thread> workers;
-    for (std::size_t j = 1; j < counts.size(); ++j) workers.emplace_back(work, std::ref(counts[j]));
+    try {
+        workers.reserve(counts.size() - 1);
+        for (std::size_t j = 1; j < counts.size(); ++j) workers.emplace_back(work, std::ref(counts[j]));
+    } catch (...) {
+        failure.Record(0);
+    }
     work(counts[0]);  // the calling thread works too: it would only wait otherwise
     for (std::thread& worker : workers) worker.join();
+    failure.ThrowIfRaised();
 
     BatchSummary summary;
     for (const BatchSummary& mine : counts) {

@@ -34,9 +34,15 @@ struct BatchSummary {
     /// errno of the first failed write of the results (0: none); the batch ended there and
     /// the output is incomplete.
     int writeError = 0;
-    /// Lines for standard error: rows that were skipped, keys that were not used.
+    /// Lines for standard error: rows that were skipped, keys that were not used. The first
+    /// kBatchWarningsKept of them; the rest are only counted.
     std::vector<std::string> warnings;
+    std::size_t warningsNotKept = 0;
 };
+
+/// Warning lines a batch keeps to print [lines]: a screenful above the summary, where more
+/// would hide it; 80 MB of skipped rows would otherwise hold millions of sentences.
+inline constexpr std::size_t kBatchWarningsKept = 10;
 
 struct BatchOptions {
     unsigned jobs = 0;  ///< worker threads; 0 for one per core
@@ -48,7 +54,10 @@ struct BatchOptions {
 };
 
 /// Sizes the CSV text and writes the result CSV to `out`. Throws InputError (naming `source`)
-/// when the file or its header cannot be used; rows never throw.
+/// when the file or its header cannot be used; rows never throw. A row the machine has no
+/// memory for is "not sized" and says so; when the batch itself runs out (or a thread meets
+/// an exception it cannot turn into a row), every thread stops and the exception comes back
+/// here, an allocation failure as OutOfMemory.
 BatchSummary SizeCsv(const std::string& text, const std::string& source, std::ostream& out, const BatchOptions& options);
 
 /// The column names of the results, in the order the batch writes them after the inputs.
@@ -103,7 +112,9 @@ using RowWriter = std::function<void(std::size_t row, const SizingCase& c, const
 
 /// The batch engine over rows held in memory: each row read, sized on its own object and
 /// written exactly once, on the worker threads, in no particular order. For hosts that keep
-/// cases as columns rather than CSV text.
+/// cases as columns rather than CSV text. A row whose reading or sizing runs out of memory is
+/// written as NotSized with a message saying so; an exception from `write`, or one that no
+/// row can take, stops every thread and is thrown here (an allocation failure as OutOfMemory).
 BatchSummary SizeRows(std::size_t rows, const RowReader& read, const RowWriter& write, const BatchOptions& options);
 
 }  // namespace kestrol::host

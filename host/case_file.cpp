@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -472,20 +472,67 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
     return c;
 }
 
-std::string ReadInputFile(const std::string& path) {
-    std::ostringstream text;
-    if (path == "-") {
-        text << std::cin.rdbuf();
-        if (std::cin.bad()) throw InputError("-", "", "standard input cannot be read");
-        return text.str();
+OutOfMemory::OutOfMemory(const char* sentence) : OutOfMemory(sentence, 0, nullptr) {}
+
+OutOfMemory::OutOfMemory(const char* before, std::uint64_t number, const char* after) {
+    char* const last = text_ + sizeof text_ - 1;
+    char* at = text_;
+    auto append = [&](const char* text) {
+        while (*text != '\0' && at != last) *at++ = *text++;
+    };
+    append(before);
+    if (after != nullptr) {
+        at = std::to_chars(at, last, number).ptr;  // leaves `at` as it was when the number does not fit
+        append(after);
     }
+    *at = '\0';
+}
+
+namespace {
+
+/// Bytes read at a time [bytes]: large enough that the calls cost nothing beside the copying.
+constexpr std::size_t kReadBlock = std::size_t{1} << 16;
+
+InputError TooLarge(const std::string& path, const std::string& what, std::uint64_t limit) {
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    const std::string bytes = limit % kGiB == 0 ? std::to_string(limit / kGiB) + " GiB" : std::to_string(limit) + " bytes";
+    return InputError(path, "", what + "holds more than " + bytes + ", the most the host reads of one input");
+}
+
+/// All of `in` into one string, read once: `expected` (the file's size, when known) is
+/// reserved so that the text is never copied to grow.
+std::string ReadAll(std::istream& in, const std::string& path, const std::string& what, std::uint64_t expected, std::uint64_t limit) {
+    std::string text;
+    try {
+        if (expected > 0) text.reserve(static_cast<std::size_t>(expected));
+        std::vector<char> block(kReadBlock);
+        while (in) {
+            in.read(block.data(), static_cast<std::streamsize>(block.size()));
+            const auto got = static_cast<std::size_t>(in.gcount());
+            if (text.size() + got > limit) throw TooLarge(path, what, limit);
+            text.append(block.data(), got);
+        }
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory("the machine ran out of memory holding ", std::max<std::uint64_t>(expected, text.size()), " bytes of input");
+    }
+    if (in.bad()) throw InputError(path, "", what + "cannot be read (" + std::strerror(errno) + ")");
+    return text;
+}
+
+}  // namespace
+
+std::string ReadInputFile(const std::string& path, std::uint64_t limit) {
+    if (path == "-") return ReadAll(std::cin, "-", "standard input ", 0, limit);
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) throw InputError(path, "", "is a directory, not a case file or a CSV batch");
     std::ifstream file(path, std::ios::binary);
     if (!file) throw InputError(path, "", std::string("cannot be read (") + std::strerror(errno) + ")");
-    text << file.rdbuf();
-    if (file.bad()) throw InputError(path, "", std::string("cannot be read (") + std::strerror(errno) + ")");
-    return text.str();
+    // A device or a pipe has no size and is read until it ends or passes the limit.
+    std::uintmax_t size = 0;
+    if (std::filesystem::is_regular_file(path, error)) size = std::filesystem::file_size(path, error);
+    if (error) size = 0;
+    if (size > limit) throw TooLarge(path, "", limit);
+    return ReadAll(file, path, "", size, limit);
 }
 
 SizingCase LoadCaseFile(const std::string& path) { return ParseCaseJson(ReadInputFile(path), path); }

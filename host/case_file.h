@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <new>
 #include <utility>
 #include <stdexcept>
 #include <string>
@@ -118,9 +120,28 @@ struct SizingCase {
     double Given(Slot slot) const;
 };
 
+/// The machine ran out of memory for a step the host can name. Still a std::bad_alloc (Python
+/// makes it MemoryError); its sentence is kept in the object, since the heap has no room.
+class OutOfMemory : public std::bad_alloc {
+public:
+    explicit OutOfMemory(const char* sentence);
+    /// `before`, the number, `after`.
+    OutOfMemory(const char* before, std::uint64_t number, const char* after);
+    const char* what() const noexcept override { return text_; }
+
+private:
+    char text_[160];
+};
+
+/// The most the host reads of one input [bytes]. Our choice: ten million rows of the example
+/// batch take 0.71 GB, so an input beyond this is most likely endless (/dev/zero, a pipe that
+/// never closes), and holding it would take the machine's memory.
+inline constexpr std::uint64_t kInputLimitBytes = std::uint64_t{4} << 30;
+
 /// The whole of a file, or of standard input for "-". Throws InputError naming the file, and
-/// saying so when it is a directory.
-std::string ReadInputFile(const std::string& path);
+/// saying so when it is a directory or holds more than `limit` bytes; OutOfMemory when the
+/// machine cannot hold it.
+std::string ReadInputFile(const std::string& path, std::uint64_t limit = kInputLimitBytes);
 
 /// Reads and checks a JSON case file. Throws InputError naming the file.
 SizingCase LoadCaseFile(const std::string& path);

@@ -162,9 +162,6 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
     return kExitSized;
 }
 
-/// Warnings of a batch beyond this many are counted, not listed.
-constexpr std::size_t kWarningsListed = 10;
-
 int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     if (!options.svg.empty()) throw InputError("--svg draws one case; it cannot be used with a CSV batch");
     if (options.format != "text") throw InputError("--format applies to one case; a CSV batch always writes CSV");
@@ -192,9 +189,8 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     if (summary.stopped) return Interrupted(options.output, partial, err);
     // No summary: its count would claim results that are not there.
     if (summary.writeError != 0) throw CannotWrite(OutputName(options.output), summary.writeError);
-    for (std::size_t i = 0; i < summary.warnings.size() && i < kWarningsListed; ++i) err << "warning: " << VisibleText(summary.warnings[i]) << '\n';
-    if (summary.warnings.size() > kWarningsListed)
-        err << "warning: " << summary.warnings.size() - kWarningsListed << " more like these\n";
+    for (const std::string& warning : summary.warnings) err << "warning: " << VisibleText(warning) << '\n';
+    if (summary.warningsNotKept > 0) err << "warning: " << summary.warningsNotKept << " more like these\n";
     const double rate = summary.seconds > 0.0 ? static_cast<double>(summary.rows) / summary.seconds : 0.0;
     err << VisibleText(source) << ": " << summary.sized << " of " << summary.rows << " cases sized in " << FormatNumber(summary.seconds, 2) << " s ("
         << FormatNumber(rate, 0) << " cases/s)";

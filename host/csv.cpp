@@ -6,10 +6,24 @@
 namespace kestrol::host {
 namespace {
 
+bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
+}
+
+/// Whether only blanks stand between the quote at `q` and the start of its field. Outside
+/// quotes the look back never leaves the line: a closing quote on it stops it first.
+bool StartsField(const char* record, const char* q) {
+    while (q != record && IsBlank(q[-1])) --q;
+    return q == record || q[-1] == ',';
+}
+
+bool Refuse(CsvFault* fault, std::size_t offset, const char* reason) {
+    if (fault != nullptr) *fault = {offset, reason};
+    return false;
 }
 
 }  // namespace
@@ -22,10 +36,17 @@ std::string_view NextCsvRecord(std::string_view& rest, std::size_t& lines) {
     while (true) {
         const void* newline = std::memchr(data + from, '\n', size - from);
         const std::size_t end = newline != nullptr ? static_cast<std::size_t>(static_cast<const char*>(newline) - data) : size;
-        // A doubled quote flips twice, so counting quotes tells whether the break is quoted.
+        const char* const lineEnd = data + end;
         for (const char* q = static_cast<const char*>(std::memchr(data + from, '"', end - from)); q != nullptr;
-             q = static_cast<const char*>(std::memchr(q + 1, '"', static_cast<std::size_t>(data + end - (q + 1)))))
-            quoted = !quoted;
+             q = static_cast<const char*>(std::memchr(q + 1, '"', static_cast<std::size_t>(lineEnd - (q + 1))))) {
+            if (!quoted) {
+                quoted = StartsField(data, q);
+            } else if (q + 1 < lineEnd && q[1] == '"') {
+                ++q;  // a doubled quote stays inside
+            } else {
+                quoted = false;
+            }
+        }
         ++lines;
         if (!quoted || end == size) {
             std::string_view record = rest.substr(0, end);
@@ -70,42 +91,46 @@ std::size_t FirstInvalidUtf8(std::string_view text) {
     return std::string_view::npos;
 }
 
-bool SplitCsvLine(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch) {
+bool SplitCsvLine(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch, CsvFault* fault) {
     fields.clear();
     scratch.clear();
-    // Quoted text is never longer than the line, so the views into scratch stay valid.
-    scratch.reserve(line.size());
+    constexpr std::size_t npos = std::string_view::npos;
+    // The first quote at or after the field being read: an unquoted field reaching it holds a quote.
+    std::size_t nextQuote = line.find('"');
     std::size_t at = 0;
     while (true) {
         std::size_t start = at;
-        while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+        while (start < line.size() && IsBlank(line[start])) ++start;
         if (start < line.size() && line[start] == '"') {
-            const std::size_t first = scratch.size();
-            std::size_t i = start + 1;
-            bool closed = false;
-            while (i < line.size()) {
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
-                        scratch.push_back('"');
-                        i += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++i;
-                    break;
+            std::size_t close = line.find('"', start + 1);
+            std::string_view field = line.substr(start + 1, close == npos ? 0 : close - start - 1);
+            if (close != npos && close + 1 < line.size() && line[close + 1] == '"') {
+                // Only a field with doubled quotes is copied, to drop one of each pair. Unescaped
+                // text is never longer than the line, so the views into scratch stay valid.
+                if (scratch.empty()) scratch.reserve(line.size());
+                const std::size_t first = scratch.size();
+                std::size_t from = start + 1;
+                while (close != npos && close + 1 < line.size() && line[close + 1] == '"') {
+                    scratch.append(line.data() + from, close + 1 - from);
+                    from = close + 2;
+                    close = line.find('"', from);
                 }
-                scratch.push_back(line[i++]);
+                if (close != npos) scratch.append(line.data() + from, close - from);
+                field = std::string_view(scratch.data() + first, scratch.size() - first);
             }
-            if (!closed) return false;
-            fields.emplace_back(scratch.data() + first, scratch.size() - first);
-            while (i < line.size() && line[i] != ',') {
-                if (line[i] != ' ' && line[i] != '\t') return false;  // text after the closing quote
-                ++i;
-            }
+            if (close == npos) return Refuse(fault, start, "a quote is left open");
+            fields.push_back(field);
+            std::size_t i = close + 1;
+            while (i < line.size() && IsBlank(line[i])) ++i;
+            if (i < line.size() && line[i] != ',') return Refuse(fault, i, "text follows the closing quote of a quoted field");
             at = i;
+            nextQuote = line.find('"', at);
         } else {
             std::size_t comma = line.find(',', at);
-            if (comma == std::string_view::npos) comma = line.size();
+            if (comma == npos) comma = line.size();
+            if (nextQuote < comma)
+                return Refuse(fault, nextQuote,
+                              "a quote inside a field that does not start with one (put the whole field in quotes and double the quote)");
             fields.push_back(Trim(line.substr(at, comma - at)));
             at = comma;
         }

@@ -13,8 +13,12 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX  // the C++ library's configuration may have set it
 #define NOMINMAX
+#endif
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -163,8 +167,9 @@ OutputFile::OutputFile(std::string target) : name_(std::move(target)) {
         throw InputError(name_, "", "cannot be written (" + std::make_error_code(std::errc::too_many_symbolic_link_levels).message() + ")");
     // What exists and is no regular file (a character or block device, a FIFO, a socket) is
     // written in place: a rename would put a regular file where it was. A folder goes the
-    // rename's way, which refuses it. On Windows a device name such as NUL is written in place
-    // where the C runtime reports it as a character device, and otherwise refused by the rename.
+    // rename's way, which refuses it. On Windows std::filesystem does not report a device name
+    // such as NUL as a device (seen under Wine): it goes the rename's way too and is refused
+    // there, exit 2 and no file left; writing it in place would take the Win32 file type.
     std::error_code error;
     const fs::file_status status = fs::status(target_, error);
     if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {

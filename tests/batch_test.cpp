@@ -163,7 +163,27 @@ TEST(BatchRoundTripTest, OpenQuoteIsOneBadRow) {
     const std::vector<Row> rows = ReadCsv(RunBatch(csv, 1));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].at("status"), "bad input");
-    EXPECT_NE(rows[1].at("message").find("line 3: a quote is left open"), std::string::npos) << rows[1].at("message");
+    EXPECT_NE(rows[1].at("message").find("line 3, column 1: a quote is left open"), std::string::npos) << rows[1].at("message");
+}
+
+// A quote inside an unquoted field opens nothing: that record alone is bad, at its line and
+// column, and the rows after it are read as they are.
+TEST(BatchRoundTripTest, StrayQuoteIsOneBadRow) {
+    const char* const row = ",vertical,3500,35,60000,28,1500,720,,,,\n";
+    const std::string csv = std::string(kHeader) + "A" + row + "B\"x" + row + "C" + row + "D" + row + "E" + row;
+    host::BatchSummary summary;
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 2, &summary));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(summary.rows, 5u);
+    EXPECT_EQ(rows[1].at("status"), "bad input");
+    EXPECT_NE(rows[1].at("message").find("line 3, column 2: a quote inside a field"), std::string::npos) << rows[1].at("message");
+    const char* const names[] = {"A", "", "C", "D", "E"};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].at("name"), names[i]) << "row " << i;
+        if (i != 1) {
+            EXPECT_EQ(rows[i].at("status"), "sized") << "row " << i << ": " << rows[i].at("message");
+        }
+    }
 }
 
 TEST(BatchRoundTripTest, RowsOfEmptyFieldsAreSkippedWithAWarning) {
@@ -173,6 +193,64 @@ TEST(BatchRoundTripTest, RowsOfEmptyFieldsAreSkippedWithAWarning) {
     ASSERT_EQ(rows.size(), 1u);
     ASSERT_EQ(summary.warnings.size(), 1u);
     EXPECT_NE(summary.warnings[0].find("cases.csv:2: a row of empty fields"), std::string::npos) << summary.warnings[0];
+    EXPECT_EQ(summary.warningsNotKept, 0u);
+}
+
+// The header is refused at the byte that breaks the rules, on the line it is on.
+struct HeaderFaultRow {
+    const char* name;
+    const char* csv;
+    std::size_t line, column;
+    const char* reason;
+};
+
+const HeaderFaultRow kHeaderFaults[] = {
+    {"StrayQuote", "\nname,orien\"tation\n", 2, 11, "a quote inside a field that does not start with one"},
+    {"OpenQuote", "name,\"orientation\n", 1, 6, "a quote is left open"},
+    {"TextAfterClosingQuote", "name,\"two\nlines\"x\n", 2, 7, "text follows the closing quote"},
+};
+
+class HeaderFaultTest : public testing::TestWithParam<HeaderFaultRow> {};
+
+TEST_P(HeaderFaultTest, NamesLineAndColumn) {
+    const HeaderFaultRow& row = GetParam();
+    try {
+        RunBatch(row.csv, 1);
+        FAIL() << "the header was read";
+    } catch (const host::InputError& e) {
+        EXPECT_EQ(e.Line(), row.line) << e.what();
+        EXPECT_EQ(e.Column(), row.column) << e.what();
+        EXPECT_EQ(e.Reason().rfind(row.reason, 0), 0u) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HeaderFaultTest, testing::ValuesIn(kHeaderFaults), testing_support::RowName());
+
+// A message quotes a field that is not a number, but not a field of megabytes whole.
+TEST(BatchRoundTripTest, AHugeFieldIsQuotedCutShort) {
+    const std::string csv = std::string(kHeader) + "huge,vertical," + std::string(100000, '9') + "x,35,60000,28,1500,720,,,,\n";
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 1));
+    ASSERT_EQ(rows.size(), 1u);
+    const std::string& message = rows[0].at("message");
+    EXPECT_EQ(message.rfind("line 2: pressure_kPa: \"9999", 0), 0u) << message.substr(0, 200);
+    EXPECT_NE(message.find("...\" is not a number"), std::string::npos) << message.substr(0, 200);
+    EXPECT_LT(message.size(), 100u);
+    EXPECT_EQ(rows[0].at("pressure_kPa").size(), 100001u) << "the input is echoed whole";
+}
+
+// Millions of skipped rows must not become millions of sentences: the first are kept to print,
+// the rest counted.
+TEST(BatchRoundTripTest, WarningsBeyondThoseKeptAreCounted) {
+    std::string csv = kHeader;
+    const std::size_t skipped = host::kBatchWarningsKept + 25;
+    for (std::size_t i = 0; i < skipped; ++i) csv += ",,,,,,,,,,,\n";
+    csv += "ok,vertical,3500,35,60000,28,1500,720,,,,\n";
+    host::BatchSummary summary;
+    ASSERT_EQ(ReadCsv(RunBatch(csv, 1, &summary)).size(), 1u);
+    ASSERT_EQ(summary.warnings.size(), host::kBatchWarningsKept);
+    EXPECT_EQ(summary.warningsNotKept, 25u);
+    EXPECT_NE(summary.warnings.front().find("cases.csv:2: "), std::string::npos) << summary.warnings.front();
+    EXPECT_NE(summary.warnings.back().find("cases.csv:11: "), std::string::npos) << summary.warnings.back();
 }
 
 // A stop request (SIGINT) ends the batch between chunks and says so.

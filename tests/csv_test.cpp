@@ -11,33 +11,48 @@
 namespace kestrol {
 namespace {
 
+constexpr std::size_t kNoFault = std::string::npos;
+
 struct SplitRow {
     const char* name;
     const char* line;
-    bool ok;
-    std::vector<std::string> fields;
+    std::vector<std::string> fields;  ///< when it splits
+    std::size_t faultAt;              ///< the offending byte when it does not
 };
 
 const SplitRow kSplitRows[] = {
-    {"PlainFields", "a,b,c", true, {"a", "b", "c"}},
-    {"BlanksAroundUnquotedAreTrimmed", "  a , b\t,c ", true, {"a", "b", "c"}},
-    {"EmptyFieldsKept", "a,,c,", true, {"a", "", "c", ""}},
-    {"QuotedComma", R"("Smith, J.",2)", true, {"Smith, J.", "2"}},
-    {"DoubledQuoteInsideQuotes", R"("say ""hi""",x)", true, {R"(say "hi")", "x"}},
-    {"BlanksInsideQuotesKept", R"(" padded ",y)", true, {" padded ", "y"}},
-    {"BlanksAfterClosingQuoteAllowed", R"("a"  ,b)", true, {"a", "b"}},
-    {"OpenQuoteRefused", R"("never closed,1)", false, {}},
-    {"TextAfterClosingQuoteRefused", R"("a"b,1)", false, {}},
+    {"PlainFields", "a,b,c", {"a", "b", "c"}, kNoFault},
+    {"BlanksAroundUnquotedAreTrimmed", "  a , b\t,c ", {"a", "b", "c"}, kNoFault},
+    {"EmptyFieldsKept", "a,,c,", {"a", "", "c", ""}, kNoFault},
+    {"QuotedComma", R"("Smith, J.",2)", {"Smith, J.", "2"}, kNoFault},
+    {"DoubledQuoteInsideQuotes", R"("say ""hi""",x)", {R"(say "hi")", "x"}, kNoFault},
+    {"DoubledQuotesInTwoFields", R"("a""b",""""," ""c"" ")", {R"(a"b)", R"(")", R"( "c" )"}, kNoFault},
+    {"EmptyQuotedField", R"("",x)", {"", "x"}, kNoFault},
+    {"BlanksInsideQuotesKept", R"(" padded ",y)", {" padded ", "y"}, kNoFault},
+    {"BlanksAfterClosingQuoteAllowed", R"("a"  ,b)", {"a", "b"}, kNoFault},
+    {"QuoteAfterBlanksOpensTheField", R"(1,  "x,y")", {"1", "x,y"}, kNoFault},
+    {"OpenQuoteRefused", R"("never closed,1)", {}, 0},
+    {"OpenQuoteAfterDoubledQuoteRefused", R"(1,"a""b)", {}, 2},
+    {"TextAfterClosingQuoteRefused", R"("a"b,1)", {}, 3},
+    // RFC 4180 allows a quote only in a quoted field.
+    {"StrayQuoteInUnquotedField", R"(B"x,vertical,3500)", {}, 1},
+    {"StrayQuoteAtTheEndOfAField", R"(a,12",c)", {}, 4},
+    {"StrayQuoteAfterAQuotedField", R"("a",b"c)", {}, 5},
 };
 
 class SplitCsvLineTest : public testing::TestWithParam<SplitRow> {};
 
-TEST_P(SplitCsvLineTest, GivesTheFields) {
+TEST_P(SplitCsvLineTest, GivesTheFieldsOrWhereTheRecordBreaksTheRules) {
     const SplitRow& row = GetParam();
     std::vector<std::string_view> fields;
     std::string scratch;
-    ASSERT_EQ(host::SplitCsvLine(row.line, fields, scratch), row.ok);
-    if (!row.ok) return;
+    host::CsvFault fault;
+    ASSERT_EQ(host::SplitCsvLine(row.line, fields, scratch, &fault), row.faultAt == kNoFault) << fault.reason;
+    if (row.faultAt != kNoFault) {
+        EXPECT_EQ(fault.offset, row.faultAt) << fault.reason;
+        EXPECT_STRNE(fault.reason, "");
+        return;
+    }
     ASSERT_EQ(fields.size(), row.fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(std::string(fields[i]), row.fields[i]) << "field " << i;
 }
@@ -61,6 +76,12 @@ const RecordRow kRecordRows[] = {
     {"DoubledQuoteBeforeBreakStaysInside", "\"say \"\"hi\"\"\nthere\",1\n", {"\"say \"\"hi\"\"\nthere\",1"}, {2}},
     {"ClosedQuoteEndsAtTheBreak", "\"\",1\n2,3\n", {"\"\",1", "2,3"}, {1, 1}},
     {"OpenQuoteRunsToTheEnd", "\"open,1\nx,2\n", {"\"open,1\nx,2\n"}, {3}},
+    // A quote that does not start its field opens nothing: its record still ends at its line.
+    {"StrayQuoteEndsAtTheBreak", "A,1\nB\"x,2\nC,3\n", {"A,1", "B\"x,2", "C,3"}, {1, 1, 1}},
+    {"StrayQuoteInALaterField", "a,12\",c\nd,e\n", {"a,12\",c", "d,e"}, {1, 1}},
+    {"StrayQuoteAfterAClosedField", "\"a\"b\"c,1\nx,2\n", {"\"a\"b\"c,1", "x,2"}, {1, 1}},
+    {"StrayQuoteAfterAQuotedLineBreak", "\"two\nline\"x\"y,1\nz,2\n", {"\"two\nline\"x\"y,1", "z,2"}, {2, 1}},
+    {"QuoteAfterBlanksStillOpens", "1, \"two\nline\"\nz,2\n", {"1, \"two\nline\"", "z,2"}, {2, 1}},
 };
 
 class NextCsvRecordTest : public testing::TestWithParam<RecordRow> {};

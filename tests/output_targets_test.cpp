@@ -82,7 +82,8 @@ struct TargetRow {
     const char* written;   ///< a file (links followed) that must hold the report, or nullptr
 };
 
-// A FIFO's reader runs in the background and is waited for, as a shell user would pipe it on.
+// Devices are private copies made with mknod (as root), so that no run depends on, or can
+// spoil, the machine's own /dev. A FIFO's reader runs in the background and is waited for, as a shell user would pipe it on.
 const TargetRow kTargets[] = {
     {"ReportOnACharacterDevice", "mknod null c 1 3", "$K size case.json -o null; echo $?", 0, "", "null", 'c', nullptr},
     {"SvgOnACharacterDevice", "mknod null c 1 3", "$K size case.json -o r.txt --svg null; echo $?", 0, "", "null", 'c', "r.txt"},
@@ -94,27 +95,27 @@ const TargetRow kTargets[] = {
      "fifo", 'p', nullptr},
     {"DanglingLinkGetsTheFileItNames", "ln -s target.txt dangling", "$K size case.json -o dangling; echo $?", 0, "", "dangling", 'l',
      "target.txt"},
-    {"ReportOnAFullDevice", "", "$K size case.json -o /dev/full; echo $?", 2, "/dev/full: cannot be written (No space left on device)",
+    {"ReportOnAFullDevice", "mknod full c 1 7", "$K size case.json -o full; echo $?", 2, "full: cannot be written (No space left on device)",
      nullptr, 0, nullptr},
-    {"SvgOnAFullDevice", "", "$K size case.json -o r.txt --svg /dev/full; echo $?", 2, "/dev/full: cannot be written (No space", "r.txt",
+    {"SvgOnAFullDevice", "mknod full c 1 7", "$K size case.json -o r.txt --svg full; echo $?", 2, "full: cannot be written (No space", "r.txt",
      '-', nullptr},
-    {"LinkToAFullDevice", "ln -s /dev/full link", "$K size case.json -o link; echo $?", 2, "link: cannot be written (No space", "link",
+    {"LinkToAFullDevice", "mknod full c 1 7 && ln -s full link", "$K size case.json -o link; echo $?", 2, "link: cannot be written (No space", "link",
      'l', nullptr},
-    {"BatchOnAFullDevice", "", "$K size batch.csv -o /dev/full; echo $?", 2, "/dev/full: cannot be written (No space", nullptr, 0, nullptr},
-    {"ReportToAFullStandardOutput", "", "$K size case.json > /dev/full; echo $?", 2,
+    {"BatchOnAFullDevice", "mknod full c 1 7", "$K size batch.csv -o full; echo $?", 2, "full: cannot be written (No space", nullptr, 0, nullptr},
+    {"ReportToAFullStandardOutput", "mknod full c 1 7", "$K size case.json > full; echo $?", 2,
      "standard output: cannot be written (No space left on device)", nullptr, 0, nullptr},
-    {"JsonToAFullStandardOutput", "", "$K size case.json --format json > /dev/full; echo $?", 2, "standard output: cannot be written",
+    {"JsonToAFullStandardOutput", "mknod full c 1 7", "$K size case.json --format json > full; echo $?", 2, "standard output: cannot be written",
      nullptr, 0, nullptr},
-    {"BatchToAFullStandardOutput", "", "$K size batch.csv > /dev/full; echo $?", 2, "standard output: cannot be written", nullptr, 0,
+    {"BatchToAFullStandardOutput", "mknod full c 1 7", "$K size batch.csv > full; echo $?", 2, "standard output: cannot be written", nullptr, 0,
      nullptr},
     {"BatchToAClosedStandardOutput", "", "$K size batch.csv >&-; echo $?", 2, "standard output: cannot be written (Bad file descriptor)",
      nullptr, 0, nullptr},
     {"BatchToAPipeWhoseReaderLeftWithSigpipeIgnored", "", "trap \"\" PIPE; $K size batch.csv | head -1 > /dev/null; echo ${PIPESTATUS[0]}",
      2, "standard output: cannot be written (Broken pipe)", nullptr, 0, nullptr},
-    {"RunToAFullStandardOutput", "", "$K run script.json > /dev/full; echo $?", 2, "standard output: cannot be written", nullptr, 0,
+    {"RunToAFullStandardOutput", "mknod full c 1 7", "$K run script.json > full; echo $?", 2, "standard output: cannot be written", nullptr, 0,
      nullptr},
-    {"VersionToAFullStandardOutput", "", "$K --version > /dev/full; echo $?", 2, "standard output: cannot be written", nullptr, 0, nullptr},
-    {"HelpToAFullStandardOutput", "", "$K size --help > /dev/full; echo $?", 2, "standard output: cannot be written", nullptr, 0, nullptr},
+    {"VersionToAFullStandardOutput", "mknod full c 1 7", "$K --version > full; echo $?", 2, "standard output: cannot be written", nullptr, 0, nullptr},
+    {"HelpToAFullStandardOutput", "mknod full c 1 7", "$K size --help > full; echo $?", 2, "standard output: cannot be written", nullptr, 0, nullptr},
 };
 
 class OutputTargetTest : public testing::TestWithParam<TargetRow> {};

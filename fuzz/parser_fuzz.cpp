@@ -49,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     } catch (const kestrol::host::ScriptError&) {
-    } catch (const kestrol::host::InputError&) {
+    } catch (const kestrol::host::InputError& e) {
+        // What --format json prints for the refusal: it must be writable whatever the input held.
+        kestrol::host::JsonErrorDocument(e).dump();
     }
     return 0;
 }

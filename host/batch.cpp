@@ -72,12 +72,7 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
-            if (key < 0) {
-                std::string message = "unknown column \"" + name + "\"";
-                const std::string nearest = NearestKey(name, known);
-                if (!nearest.empty()) message += " (did you mean \"" + nearest + "\"?)";
-                throw InputError(source, "header", message, lineNumber, 1);
-            }
+            if (key < 0) throw InputError(source, "header", UnknownNameMessage("column", name, known), lineNumber, 1);
             columns.push_back({ColumnKind::Number, key});
         }
         names.push_back(name);

@@ -9,8 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
+#include <unordered_set>
 
 #include <nlohmann/json.hpp>
+
+#include "host/csv.h"
+#include "host/json_text.h"
 
 namespace kestrol::host {
 namespace {
@@ -91,12 +96,14 @@ std::vector<std::string> KeyNames(bool design) {
     return names;
 }
 
-std::string UnknownKeyMessage(const std::string& key, bool design) {
-    std::string message = "unknown key \"" + key + "\"";
-    const std::string nearest = NearestKey(key, KeyNames(design));
-    if (!nearest.empty()) message += " (did you mean \"" + nearest + "\"?)";
-    return message;
+std::string UnknownKeyMessage(const std::string& key, bool design) { return UnknownNameMessage("key", key, KeyNames(design)); }
+
+constexpr std::size_t LongestKey() {
+    std::size_t longest = 0;
+    for (const CaseKey& k : kKeys) longest = std::max(longest, std::string_view(k.key).size());
+    return longest;
 }
+static_assert(std::string_view("design.").size() + LongestKey() <= kEchoedCharacters, "every known key is echoed whole");
 
 /// Where a key stands in the case file: its name's first occurrence in quotes, after the
 /// "design" key for a design key. Keys are unique within the file, so this finds the one meant.
@@ -120,16 +127,14 @@ double NumberAt(const json& value, std::string_view text, const std::string& sou
     return value.get<double>();
 }
 
-void ReadNumbers(const json& object, bool design, SizingCase& c, std::string_view text, const std::string& source) {
-    for (const auto& item : object.items()) {
-        const std::string path = design ? "design." + item.key() : item.key();
-        const int index = FindCaseKey(item.key(), design);
-        if (index < 0) Refuse(text, source, path, UnknownKeyMessage(item.key(), design));
-        const double v = NumberAt(item.value(), text, source, path);
-        const std::string problem = CheckValue(kKeys[static_cast<std::size_t>(index)], v);
-        if (!problem.empty()) Refuse(text, source, path, problem);
-        c.values[static_cast<std::size_t>(index)] = v;
-    }
+void ReadNumber(const std::string& key, const json& value, bool design, SizingCase& c, std::string_view text, const std::string& source) {
+    const std::string path = design ? "design." + key : key;
+    const int index = FindCaseKey(key, design);
+    if (index < 0) Refuse(text, source, path, UnknownKeyMessage(key, design));
+    const double v = NumberAt(value, text, source, path);
+    const std::string problem = CheckValue(kKeys[static_cast<std::size_t>(index)], v);
+    if (!problem.empty()) Refuse(text, source, path, problem);
+    c.values[static_cast<std::size_t>(index)] = v;
 }
 
 /// The key whose value starts at `offset` ("key": value), or an empty string.
@@ -145,46 +150,63 @@ std::string KeyBefore(std::string_view text, std::size_t offset) {
     return FindCaseKey(key, true) >= 0 ? "design." + key : key;
 }
 
+/// The library's message without its own place (ours comes first) and with the text it last
+/// read echoed: the end of it, where the error is, and valid UTF-8 though the input's bytes
+/// there may not be.
+std::string LibraryReason(std::string reason) {
+    const std::size_t place = reason.find(": ");
+    if (reason.rfind("[json.exception.", 0) == 0 && place != std::string::npos) reason.erase(0, place + 2);
+    if (reason.rfind("syntax error while parsing ", 0) == 0) {
+        const std::size_t dash = reason.find(" - ");
+        if (dash != std::string::npos) reason.erase(0, dash + 3);
+    }
+    const std::string opening = "last read: '";
+    const std::size_t from = reason.find(opening);
+    if (from != std::string::npos) {
+        const std::size_t start = from + opening.size();
+        std::size_t end = reason.rfind("'; expected ");
+        if (end == std::string::npos || end < start) end = reason.size() - 1;
+        if (end > start) {
+            std::string_view excerpt = std::string_view(reason).substr(start, end - start);
+            std::string shown;
+            if (excerpt.size() > kEchoedCharacters) {
+                excerpt.remove_prefix(excerpt.size() - kEchoedCharacters);
+                // Start on a character, not inside one.
+                for (int k = 0; k < 3 && !excerpt.empty() && (static_cast<unsigned char>(excerpt.front()) & 0xC0) == 0x80; ++k)
+                    excerpt.remove_prefix(1);
+                shown = "…";
+            }
+            shown += Echo(excerpt, std::string::npos);
+            reason.replace(start, end - start, shown);
+        }
+    }
+    return Echo(reason, std::string::npos);
+}
+
+InputError NulRefusal(std::string_view text, const std::string& source, std::size_t offset) {
+    const auto [line, column] = LineAndColumn(text, offset);
+    return InputError(source, "", "malformed JSON: a NUL byte, which JSON text never holds (nothing but blanks may follow the object)", line,
+                      column);
+}
+
 // Rejects a key given twice in one object, which the JSON library would silently resolve.
 json ParseRejectingDuplicates(const std::string& text, const std::string& source) {
-    std::vector<std::vector<std::string>> seen;
+    std::vector<std::unordered_set<std::string>> seen;
     std::string twice;
     auto callback = [&](int, json::parse_event_t event, json& parsed) {
         if (event == json::parse_event_t::object_start) seen.emplace_back();
         if (event == json::parse_event_t::object_end && !seen.empty()) seen.pop_back();
-        if (event == json::parse_event_t::key && !seen.empty()) {
-            const std::string key = parsed.get<std::string>();
-            auto& keys = seen.back();
-            if (std::find(keys.begin(), keys.end(), key) != keys.end() && twice.empty()) twice = key;
-            keys.push_back(key);
+        if (event == json::parse_event_t::key && !seen.empty() && twice.empty()) {
+            std::string key = parsed.get<std::string>();
+            if (!seen.back().insert(key).second) twice = std::move(key);
         }
         return true;
     };
-    json root;
-    try {
-        root = json::parse(text, callback);
-    } catch (const json::parse_error& e) {
-        std::string what = e.what();
-        const auto syntax = what.find("syntax error while parsing value - ");
-        if (syntax != std::string::npos) what = what.substr(syntax + 35);
-        const auto [line, column] = LineAndColumn(text, e.byte == 0 ? 0 : e.byte - 1);
-        throw InputError(source, "", "malformed JSON: " + what, line, column);
-    } catch (const json::exception& e) {
-        // A number too large for a double: the library refuses it as out of range, naming the
-        // number, which finds its place.
-        std::string what = e.what();
-        const auto bracket = what.find("] ");
-        if (bracket != std::string::npos) what = what.substr(bracket + 2);
-        std::size_t offset = std::string::npos;
-        const auto open = what.find('\''), close = what.rfind('\'');
-        if (open != std::string::npos && close > open) offset = text.find(what.substr(open + 1, close - open - 1));
-        const auto [line, column] = LineAndColumn(text, offset);
-        throw InputError(source, KeyBefore(text, offset), "malformed JSON: " + what + " (a number beyond the range of a double)", line, column);
-    }
+    json root = ReadJson<json>(text, source, kCaseNesting, kCaseNestingReason, callback);
     if (!twice.empty()) {
         const std::size_t first = text.find("\"" + twice + "\"");
         const auto [line, column] = LineAndColumn(text, text.find("\"" + twice + "\"", first + 1));
-        throw InputError(source, twice, "key \"" + twice + "\" is given twice", line, column);
+        throw InputError(source, Echo(twice), "key \"" + Echo(twice) + "\" is given twice", line, column);
     }
     return root;
 }
@@ -371,9 +393,9 @@ InputError RefusalAt(std::string_view text, const std::string& source, const std
     const std::string path = design ? "design." + key : key;
     const std::size_t offset = KeyOffset(text, path);
     // A missing key has no place in the file.
-    if (offset == std::string::npos) return InputError(source, path, reason);
+    if (offset == std::string::npos) return InputError(source, Echo(path), reason);
     const auto [line, column] = LineAndColumn(text, offset);
-    return InputError(source, path, reason, line, column);
+    return InputError(source, Echo(path), reason, line, column);
 }
 
 std::pair<std::size_t, std::size_t> LineAndColumn(std::string_view text, std::size_t offset) {
@@ -393,7 +415,7 @@ Orientation ParseOrientation(std::string_view text) {
     if (lower == "auto" || lower.empty()) return Orientation::Auto;
     if (lower == "vertical") return Orientation::Vertical;
     if (lower == "horizontal") return Orientation::Horizontal;
-    std::string message = "must be \"auto\", \"vertical\" or \"horizontal\", not \"" + std::string(text) + "\"";
+    std::string message = "must be \"auto\", \"vertical\" or \"horizontal\", not \"" + Echo(text) + "\"";
     const std::string nearest = NearestKey(lower, {"auto", "vertical", "horizontal"});
     if (!nearest.empty()) message += " (did you mean \"" + nearest + "\"?)";
     throw InputError(message);
@@ -415,6 +437,10 @@ std::string NearestKey(std::string_view word, const std::vector<std::string>& ca
     std::size_t bestDistance = std::max<std::size_t>(2, word.size() / 3) + 1;
     std::vector<std::size_t> previous, current;
     for (const std::string& candidate : candidates) {
+        // The distance is at least the difference in length: a word that much longer or
+        // shorter cannot come closer, and a long one is not walked through.
+        const std::size_t apart = word.size() > candidate.size() ? word.size() - candidate.size() : candidate.size() - word.size();
+        if (apart >= bestDistance) continue;
         previous.resize(candidate.size() + 1);
         current.resize(candidate.size() + 1);
         for (std::size_t j = 0; j <= candidate.size(); ++j) previous[j] = j;
@@ -434,6 +460,89 @@ std::string NearestKey(std::string_view word, const std::vector<std::string>& ca
     return best;
 }
 
+std::string Echo(std::string_view text, std::size_t limit) {
+    constexpr std::size_t kLongestCharacter = 4;  // bytes of a UTF-8 character
+    // The first limit + 1 characters lie within this many bytes: nothing after them is looked at.
+    if (limit < text.size() / kLongestCharacter) text = text.substr(0, (limit + 1) * kLongestCharacter);
+    std::string shown;
+    std::size_t characters = 0;
+    while (!text.empty()) {
+        const std::size_t bad = FirstInvalidUtf8(text);
+        const std::string_view valid = text.substr(0, bad);
+        for (std::size_t i = 0; i < valid.size(); ++i) {
+            const bool starts = (static_cast<unsigned char>(valid[i]) & 0xC0) != 0x80;
+            if (starts && characters++ == limit) return shown + "…";
+            shown.push_back(valid[i]);
+        }
+        if (bad == std::string_view::npos) break;
+        if (characters++ == limit) return shown + "…";
+        constexpr char kHex[] = "0123456789ABCDEF";
+        const auto byte = static_cast<unsigned char>(text[bad]);
+        shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        text.remove_prefix(bad + 1);
+    }
+    return shown;
+}
+
+std::string UnknownNameMessage(std::string_view what, std::string_view name, const std::vector<std::string>& candidates) {
+    std::string message = "unknown " + std::string(what) + " \"" + Echo(name) + "\"";
+    const std::string nearest = NearestKey(name, candidates);
+    if (!nearest.empty()) message += " (did you mean \"" + nearest + "\"?)";
+    return message;
+}
+
+std::size_t DeepOpening(std::string_view text, int deepest) {
+    int depth = 0;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (quoted) {
+            if (ch == '\\') ++i;
+            else if (ch == '"') quoted = false;
+        } else if (ch == '"') {
+            quoted = true;
+        } else if (ch == '[' || ch == '{') {
+            if (++depth > deepest) return i;
+        } else if (ch == ']' || ch == '}') {
+            --depth;
+        }
+    }
+    return std::string_view::npos;
+}
+
+void RefuseNesting(std::string_view text, const std::string& source, int deepest, const char* reason) {
+    // The parser refused at this depth, so the text before is JSON and the scan finds its place.
+    const std::size_t offset = DeepOpening(text, deepest);
+    const auto [line, column] = LineAndColumn(text, offset);
+    throw InputError(source, Echo(KeyBefore(text, offset)), reason, line, column);
+}
+
+InputError MalformedJson(std::string_view text, const std::string& source, const nlohmann::json::exception& error) {
+    const std::size_t nul = text.find('\0');
+    if (const auto* parse = dynamic_cast<const json::parse_error*>(&error)) {
+        const std::size_t offset = parse->byte == 0 ? 0 : parse->byte - 1;
+        if (offset == nul) return NulRefusal(text, source, nul);
+        const auto [line, column] = LineAndColumn(text, offset);
+        return InputError(source, "", "malformed JSON: " + LibraryReason(error.what()), line, column);
+    }
+    // A number too large for a double: the library refuses it as out of range, naming the
+    // number, which finds its place.
+    std::string what = error.what();
+    const auto bracket = what.find("] ");
+    if (bracket != std::string::npos) what = what.substr(bracket + 2);
+    std::size_t offset = std::string::npos;
+    const auto open = what.find('\''), close = what.rfind('\'');
+    if (open != std::string::npos && close > open) offset = text.find(what.substr(open + 1, close - open - 1));
+    const auto [line, column] = LineAndColumn(text, offset);
+    return InputError(source, KeyBefore(text, offset), "malformed JSON: " + Echo(what, std::string::npos) + " (a number beyond the range of a double)",
+                      line, column);
+}
+
+void RefuseNul(std::string_view text, const std::string& source) {
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) throw NulRefusal(text, source, nul);
+}
+
 std::vector<std::string> CsvColumnNames() {
     std::vector<std::string> names = {"name", "orientation"};
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
@@ -447,7 +556,9 @@ SizingCase ParseCaseJson(const std::string& text, const std::string& source) {
 SizingCase CaseFromJson(const json& root, const std::string& source, std::string_view text) {
     if (!root.is_object()) throw InputError(source, "", "a case file holds one JSON object, not " + std::string(root.type_name()));
     SizingCase c;
-    json numbers = json::object();
+    // Read after the design block, in key order; pointed at, not copied: a copy recurses as
+    // deep as the value, and a value built in memory has had no depth check.
+    std::vector<std::pair<const std::string*, const json*>> numbers;
     for (const auto& item : root.items()) {
         const std::string& key = item.key();
         if (key == "name") {
@@ -462,12 +573,12 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
             }
         } else if (key == "design") {
             if (!item.value().is_object()) Refuse(text, source, key, "must be an object of design keys");
-            ReadNumbers(item.value(), true, c, text, source);
+            for (const auto& designItem : item.value().items()) ReadNumber(designItem.key(), designItem.value(), true, c, text, source);
         } else {
-            numbers[key] = item.value();
+            numbers.emplace_back(&key, &item.value());
         }
     }
-    ReadNumbers(numbers, false, c, text, source);
+    for (const auto& [key, value] : numbers) ReadNumber(*key, *value, false, c, text, source);
     if (const InputProblem problem = CheckCase(c)) throw RefusalAt(text, source, problem.key, problem.reason);
     return c;
 }

@@ -177,8 +177,31 @@ Orientation ParseOrientation(std::string_view text);
 const char* OrientationWord(Orientation o);
 
 /// The closest of the candidates to `word` when it is close enough to be a likely typo,
-/// else an empty string.
+/// else an empty string. Time grows with the candidates' lengths, not the word's: a word too
+/// long to be a typo of a candidate is not compared with it.
 std::string NearestKey(std::string_view word, const std::vector<std::string>& candidates);
+
+/// Characters of an input's name or excerpt that a message repeats [characters]: more than the
+/// longest key (31), so that a near miss is shown whole; a longer one is cut.
+inline constexpr std::size_t kEchoedCharacters = 40;
+
+/// Text from the input as a message repeats it: valid UTF-8 whatever the input held, a byte
+/// that is not part of UTF-8 as a visible escape (\xD0, which tells the engineer what is in
+/// the file, where a replacement character would not), and cut with "…" after `limit`
+/// characters.
+std::string Echo(std::string_view text, std::size_t limit = kEchoedCharacters);
+
+/// "unknown <what> \"name\"", the name echoed, with the nearest candidate suggested:
+/// the one message for an unknown key, column or command.
+std::string UnknownNameMessage(std::string_view what, std::string_view name, const std::vector<std::string>& candidates);
+
+/// Levels of arrays and objects a case holds [levels]: the case object and its design block.
+/// Deeper text is refused before it is built (see ReadJson).
+inline constexpr int kCaseNesting = 2;
+
+/// Why a case deeper than kCaseNesting is refused, for every reader of a case.
+inline constexpr const char* kCaseNestingReason =
+    "nests too deeply: a case is an object of keys with one design block of numbers inside it, and nothing deeper";
 
 /// The keys a CSV header may name: name, orientation and every numeric key.
 std::vector<std::string> CsvColumnNames();

@@ -238,10 +238,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitSized;
     }
     if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && std::find(commands.begin(), commands.end(), args[1]) == commands.end()) {
-        err << "kestrol: unknown command \"" << VisibleText(args[1]) << "\"";
-        const std::string nearest = NearestKey(args[1], commands);
-        if (!nearest.empty()) err << " (did you mean \"" << nearest << "\"?)";
-        err << "; the commands are run and size (kestrol --help)\n";
+        err << "kestrol: " << VisibleText(UnknownNameMessage("command", args[1], commands)) << "; the commands are run and size (kestrol --help)\n";
         return kExitBadInput;
     }
 

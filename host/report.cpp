@@ -248,12 +248,15 @@ std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
 }
 
 nlohmann::ordered_json JsonErrorDocument(const InputError& error) {
+    // Echoed whole: the library refuses to write a string that is not UTF-8, and a file name
+    // or a message may hold anything the input did.
+    const auto text = [](const std::string& s) { return Echo(s, std::string::npos); };
     json detail = json::object();
-    detail["file"] = error.File().empty() ? json(nullptr) : json(error.File());
+    detail["file"] = error.File().empty() ? json(nullptr) : json(text(error.File()));
     detail["line"] = error.Line() > 0 ? json(error.Line()) : json(nullptr);
     detail["column"] = error.Line() > 0 ? json(error.Column()) : json(nullptr);
-    detail["key"] = error.Key().empty() ? json(nullptr) : json(error.Key());
-    detail["message"] = error.Reason();
+    detail["key"] = error.Key().empty() ? json(nullptr) : json(text(error.Key()));
+    detail["message"] = text(error.Reason());
     json document = json::object();
     document["error"] = detail;
     return document;

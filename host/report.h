@@ -30,7 +30,8 @@ std::string JsonReport(const SizingCase& c, const SizingOutcome& outcome, UnitSy
                        bool withReview = true);
 
 /// {"error": {"file", "line", "column", "key", "message"}} for input the host refused, so that a
-/// script that asked for JSON gets JSON.
+/// script that asked for JSON gets JSON. Its strings are valid UTF-8 whatever the error holds
+/// (see Echo), so that writing it cannot fail.
 nlohmann::ordered_json JsonErrorDocument(const InputError& error);
 
 }  // namespace kestrol::host

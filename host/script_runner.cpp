@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/json_text.h"
 #include "host/object_handle.h"
 #include "sizing/sizing_object.h"
 
@@ -197,12 +198,18 @@ struct Script {
     std::vector<Call> calls;
 };
 
+/// Levels of arrays and objects a script holds [levels]: the script, its list of calls and a call.
+constexpr int kScriptNesting = 3;
+
 Script ParseScript(const std::string& text) {
     json root;
     try {
-        root = json::parse(text);
-    } catch (const json::exception& e) {  // also a number too large for a double
-        throw ScriptError(std::string("not valid JSON: ") + e.what());
+        root = ReadJson<json>(text, "", kScriptNesting,
+                              "nests too deeply: a script is an object of inputs, callback answers and calls, each call an array of "
+                              "a name and numbers, and nothing deeper");
+    } catch (const InputError& e) {  // also a number too large for a double
+        const std::string place = e.Line() > 0 ? " (line " + std::to_string(e.Line()) + ", column " + std::to_string(e.Column()) + ")" : "";
+        throw ScriptError(e.Reason() + place);
     }
     if (!root.is_object()) throw ScriptError("a script is one JSON object");
     for (const auto& item : root.items())

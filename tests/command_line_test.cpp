@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -51,12 +52,27 @@ const char* const kGoodStream = R"("pressure_kPa": 3500, "temperature_C": 35, "v
 
 std::string CaseWith(const std::string& extra) { return std::string("{") + kGoodStream + (extra.empty() ? "" : ", " + extra) + "}"; }
 
+using namespace std::string_literals;
+
+/// A case whose key "x" holds `levels` nested arrays: 400 KB of brackets at 200,000.
+std::string NestedIn(std::size_t levels) { return "{\"x\": " + std::string(levels, '[') + std::string(levels, ']') + "}"; }
+
+/// `count` copies of `text`.
+std::string Repeated(const std::string& text, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += text;
+    return out;
+}
+
+/// What a message shows of a long name: its first 40 characters and an ellipsis.
+std::string CutName(const std::string& character) { return Repeated(character, 40) + "…"; }
+
 struct BadInputRow {
     const char* name;
     std::string caseText;  ///< written to case.json (or case.csv); empty: no file at all
     std::vector<std::string> extraArgs;
     int status;
-    const char* fragment;  ///< must appear on standard error
+    std::string fragment;  ///< must appear on standard error
     bool csv = false;
     const char* fileName = nullptr;  ///< instead of case.json or case.csv
 };
@@ -138,6 +154,27 @@ const BadInputRow kBadInputs[] = {
     {"DirectoryIsNamed", "", {"DIRECTORY"}, 2, "is a directory, not a case file"},
     {"CsvWithoutItsExtensionIsSniffed", "name,presure_kPa\n", {}, 2, R"(cases.txt:1:1: header: unknown column "presure_kPa")", false, "cases.txt"},
     {"CsvNotUtf8", "name,pressure_kPa\n\"caf\xE9\",100\n", {}, 2, "case.csv:2:5: is not UTF-8 text", true},
+    // The reader's excerpt ends inside a character or holds a byte that is not UTF-8: echoed.
+    {"LetterAlone", "\xC3\xA9", {}, 2, "case.json:1:1: malformed JSON: invalid literal; last read: '\\xC3'\n"},
+    {"LeadByteAlone", "\xD0", {}, 2, "case.json:1:1: malformed JSON: invalid literal; last read: '\\xD0'\n"},
+    {"DegreeSignAfterANumber", R"({"pressure_kPa": 3500, "temperature_C": 35°C})", {}, 2,
+     "case.json:1:43: malformed JSON: invalid literal; last read: '35\\xC2'; expected '}'"},
+    {"KeyNotUtf8", "{\"pres\xFFsure\": 1}", {}, 2, "case.json:1:7: malformed JSON: invalid string: ill-formed UTF-8 byte; last read: '\"pres\\xFF'"},
+    {"LongExcerptKeepsItsEnd", "{\"name\": \"" + std::string(100000, 'a') + "\xFF\"}", {}, 2, ("last read: '…" + std::string(39, 'a') + "\\xFF'")},
+    // Nesting is refused where it goes deeper than a case: the case and its design block.
+    {"DeepNestingIsRefusedAtTheFirstLevelTooMany", NestedIn(200000), {}, 2,
+     "case.json:1:8: nests too deeply: a case is an object of keys with one design block of numbers inside it, and nothing deeper"},
+    {"ArrayInsideTheDesignBlock", CaseWith(R"("design": {"diameter_m": [1.2]})"), {}, 2, "design.diameter_m: nests too deeply"},
+    // Nothing but blanks after the object; the JSON library stops at a NUL.
+    {"NulAfterTheObject", CaseWith("") + "\0junk"s, {}, 2, "case.json:2:104: malformed JSON: a NUL byte, which JSON text never holds"},
+    {"NulInsideTheObject", "{\"pressure_kPa\"\0: 1}"s, {}, 2, "case.json:1:16: malformed JSON: a NUL byte"},
+    // A long name is cut in the message, on a character.
+    {"LongUnknownKeyIsCut", "{\"" + std::string(1000000, 'a') + "\": 1}", {}, 2, ("unknown key \"" + CutName("a") + "\"\n")},
+    {"LongKeyOfLettersIsCutOnACharacter", "{\"" + Repeated("é", 50) + "\": 1}", {}, 2, ("unknown key \"" + CutName("é") + "\"\n")},
+    {"RepeatedLongKeyIsCut", "{\"" + std::string(1000, 'a') + "\": 1, \"" + std::string(1000, 'a') + "\": 1}", {}, 2,
+     ("key \"" + CutName("a") + "\" is given twice")},
+    {"LongOrientationIsCut", CaseWith(R"("orientation": ")" + std::string(1000, 'v') + "\""), {}, 2, ("not \"" + CutName("v") + "\"\n")},
+    {"LongUnknownColumnIsCut", "name," + std::string(4000000, 'p') + "\n", {}, 2, ("header: unknown column \"" + CutName("p") + "\"\n"), true},
 };
 
 class BadInputTest : public testing::TestWithParam<BadInputRow> {};
@@ -406,6 +443,79 @@ TEST(CommandLineTest, JsonFormatGivesAJsonErrorObject) {
     EXPECT_NE(result.err.find("pressure_kPa: must be greater than 0"), std::string::npos) << result.err;
 }
 
+// --format json answers in JSON for any refused input: every string of the error document is
+// UTF-8, whatever bytes the input or its name held.
+struct JsonErrorRow {
+    const char* name;
+    std::string caseText;  ///< empty: no file at all
+    std::string fileName;
+    std::string message;  ///< the document's message, whole
+};
+
+const JsonErrorRow kJsonErrorRows[] = {
+    {"LetterAlone", "\xC3\xA9", "case.json", "malformed JSON: invalid literal; last read: '\\xC3'"},
+    {"LeadByteAlone", "\xD0", "case.json", "malformed JSON: invalid literal; last read: '\\xD0'"},
+    {"DegreeSignAfterANumber", R"({"pressure_kPa": 3500, "temperature_C": 35°C})", "case.json",
+     "malformed JSON: invalid literal; last read: '35\\xC2'; expected '}'"},
+    {"KeyNotUtf8", "{\"pres\xFFsure\": 1}", "case.json", "malformed JSON: invalid string: ill-formed UTF-8 byte; last read: '\"pres\\xFF'; expected string literal"},
+    {"FileNameNotUtf8", "", "\xFF.json", "cannot be read (No such file or directory)"},
+};
+
+class JsonErrorTest : public testing::TestWithParam<JsonErrorRow> {};
+
+TEST_P(JsonErrorTest, IsADocumentOfUtf8) {
+    const JsonErrorRow& row = GetParam();
+    TempFolder folder;
+    const std::string input = row.caseText.empty() ? folder.Path(row.fileName) : folder.Write(row.fileName, row.caseText);
+    const CommandResult result = Kestrol({"size", input, "--format", "json"});
+    EXPECT_EQ(result.status, 2) << result.err;
+    nlohmann::json document;
+    ASSERT_NO_THROW(document = nlohmann::json::parse(result.out)) << result.out;  // the parser refuses text that is not UTF-8
+    EXPECT_EQ(document.at("error").at("message"), row.message);
+    EXPECT_NE(result.err.find(row.message), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, JsonErrorTest, testing::ValuesIn(kJsonErrorRows), testing_support::RowName());
+
+// Inputs that took minutes: the duplicate check searched a list per key, and the nearest-name
+// suggestion walked the whole of a long name. Both are linear now.
+struct LongInputRow {
+    const char* name;
+    std::string text;
+    const char* fileName;
+};
+
+std::string DistinctKeys(std::size_t count) {
+    std::string text = "{";
+    for (std::size_t i = 0; i < count; ++i) text += (i == 0 ? "\"k" : ", \"k") + std::to_string(i) + "\": 1";
+    return text + "}";
+}
+
+const LongInputRow kLongInputRows[] = {
+    {"HundredThousandKeys", DistinctKeys(100000), "case.json"},  // 1.2 MB: 41 s before, on the release build
+    {"MegabyteUnknownKey", "{\"" + std::string(1000000, 'a') + "\": 1}", "case.json"},
+    {"FourMegabyteUnknownColumn", "name," + std::string(4000000, 'p') + "\n", "case.csv"},
+};
+
+/// Generous [s]: each takes well under a second even on the debug build, and minutes before;
+/// a loaded machine must not fail the test.
+constexpr double kLongInputSeconds = 10.0;
+
+class LongInputTest : public testing::TestWithParam<LongInputRow> {};
+
+TEST_P(LongInputTest, IsRefusedQuickly) {
+    TempFolder folder;
+    const std::string input = folder.Write(GetParam().fileName, GetParam().text);
+    const auto started = std::chrono::steady_clock::now();
+    const CommandResult result = Kestrol({"size", input});
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_LT(took.count(), kLongInputSeconds);
+    EXPECT_LT(result.err.size(), 1000u) << "the message echoes a few dozen characters of a name";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LongInputTest, testing::ValuesIn(kLongInputRows), testing_support::RowName());
+
 // What a command-line tool is expected to answer.
 struct ConventionRow {
     const char* name;
@@ -420,6 +530,8 @@ const ConventionRow kConventionRows[] = {
     {"Version", {"--version"}, 0, {"kestrol 1.", "-bit)"}, {}, {}},
     {"VersionShort", {"-V"}, 0, {"kestrol 1.", "build"}, {}, {}},
     {"UnknownCommandSuggestsNearest", {"sise", "CASE"}, 2, {}, {R"(unknown command "sise" (did you mean "size"?))"}, {}},
+    {"LongUnknownCommandIsCut", {std::string(100000, 'x')}, 2, {}, {"unknown command \"" + CutName("x") + "\"; the commands are"}, {}},
+    {"UnknownCommandNotUtf8", {"\xFF\xFEsize"}, 2, {}, {"unknown command \"\\xFF\\xFEsize\""}, {}},
     {"SizeHelp", {"size", "--help"}, 0,
      {"kestrol size", "text (default)", "si (default)", "(default: one per core)", "Exit status:", "130", "Examples:\n  kestrol size "}, {},
      {"UINT", "TEXT", "in [1 - 1024]"}},

@@ -10,6 +10,10 @@ namespace kestrol {
 namespace {
 
 using nlohmann::json;
+using namespace std::string_literals;
+
+/// A script whose calls sit inside `levels` arrays: 400 KB of brackets at 200,000.
+std::string CallsNestedIn(std::size_t levels) { return "{\"calls\": " + std::string(levels, '[') + std::string(levels, ']') + "}"; }
 
 json RunText(const std::string& script) { return json::parse(host::RunScript(script)); }
 
@@ -50,12 +54,17 @@ TEST(ScriptRunnerTest, CallbackAnswersTheNoLiquidCase) {
 
 struct BadScriptRow {
     const char* name;
-    const char* script;
+    std::string script;
     const char* messageFragment;
 };
 const BadScriptRow kBadScripts[] = {
-    {"NotJson", R"({"calls": [)", "not valid JSON"},
-    {"NumberTooLargeForADouble", R"({"inputs": {"Pressure": 1e400}, "calls": []})", "not valid JSON"},
+    {"NotJson", R"({"calls": [)", "malformed JSON: unexpected end of input; expected '[', '{', or a literal (line 1, column 12)"},
+    {"NumberTooLargeForADouble", R"({"inputs": {"Pressure": 1e400}, "calls": []})", "number overflow parsing '1e400'"},
+    // The reader's excerpt ends inside a character: echoed, so that the message is UTF-8.
+    {"NotUtf8", "\xD0", "malformed JSON: invalid literal; last read: '\\xD0' (line 1, column 1)"},
+    {"NulAfterTheObject", "{\"calls\": []}\0junk"s, "a NUL byte, which JSON text never holds (nothing but blanks may follow the object) (line 1, column 14)"},
+    {"DeepNestingIsRefusedAtTheFirstLevelTooMany", CallsNestedIn(200000), "nests too deeply: a script is an object of inputs, callback answers and calls, each call an array of a name and numbers, and nothing deeper (line 1, column 13)"},
+    {"ArgumentNestsTooDeeply", R"({"calls": [["GetValue", [1]]]})", "nests too deeply: a script is an object of inputs, callback answers and calls"},
     {"NotAnObject", R"([1, 2])", "one JSON object"},
     {"NoCalls", R"({"inputs": {}})", "calls: missing"},
     {"UnknownTopKey", R"({"calls": [], "extra": 1})", "unknown key \"extra\""},

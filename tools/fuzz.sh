@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = --ci ]; then
-  limit() { case $1 in interface) echo "-seed=1 -runs=300000" ;; host) echo "-seed=1 -runs=RUNS" ;; *) echo "-seed=1 -runs=150000" ;; esac; }
+  limit() { case $1 in interface) echo "-seed=1 -runs=300000" ;; host) echo "-seed=1 -runs=60000" ;; *) echo "-seed=1 -runs=150000" ;; esac; }
   shift
 else
   seconds=60

@@ -64,13 +64,19 @@ bool ToStandardOutput(const std::string& path) { return path.empty() || path == 
 
 std::string OutputName(const std::string& path) { return ToStandardOutput(path) ? kStandardOutputName : path; }
 
+/// A failed write to standard output: said on standard error only, as nothing more can go
+/// where it failed (no JSON error document either).
+struct StandardOutputFailed : InputError {
+    explicit StandardOutputFailed(int error) : InputError(CannotWrite(kStandardOutputName, error)) {}
+};
+
 /// Writes to standard output and flushes at once, so that a failure (a full disk, a closed
 /// descriptor, a pipe whose reader left while SIGPIPE is ignored) is seen where it happens;
-/// throws InputError naming the output and the reason.
+/// throws StandardOutputFailed naming the reason.
 void Print(std::ostream& out, std::string_view text) {
     int error = WriteChecked(out, text);
     if (error == 0) error = FlushChecked(out);
-    if (error != 0) throw CannotWrite(kStandardOutputName, error);
+    if (error != 0) throw StandardOutputFailed(error);
 }
 
 /// Refuses an output that is an input, or both outputs in one file, before anything is written.
@@ -188,7 +194,10 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     bar.Erase();
     if (summary.stopped) return Interrupted(options.output, partial, err);
     // No summary: its count would claim results that are not there.
-    if (summary.writeError != 0) throw CannotWrite(OutputName(options.output), summary.writeError);
+    if (summary.writeError != 0) {
+        if (ToStandardOutput(options.output)) throw StandardOutputFailed(summary.writeError);
+        throw CannotWrite(options.output, summary.writeError);
+    }
     for (const std::string& warning : summary.warnings) err << "warning: " << VisibleText(warning) << '\n';
     if (summary.warningsNotKept > 0) err << "warning: " << summary.warningsNotKept << " more like these\n";
     const double rate = summary.seconds > 0.0 ? static_cast<double>(summary.rows) / summary.seconds : 0.0;
@@ -293,9 +302,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         RefuseSameFiles(options);
         const std::string text = ReadInputFile(options.input);
         return IsBatch(options.input, text) ? SizeBatch(options, text, out, err, errIsTerminal) : SizeOneCase(options, text, out, err);
+    } catch (const StandardOutputFailed&) {
+        throw;
     } catch (const InputError& e) {
         err << VisibleText(e.what()) << '\n';
-        if (options.format == "json" && e.File() != kStandardOutputName) Print(out, JsonErrorDocument(e).dump(2) + '\n');
+        if (options.format == "json") Print(out, JsonErrorDocument(e).dump(2) + '\n');
         return kExitBadInput;
     } catch (const std::exception& e) {
         // Only a bug or an exhausted machine gets here; say so rather than abort.
@@ -309,8 +320,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     try {
         return Run(args, out, err, errIsTerminal);
-    } catch (const InputError& e) {
-        // A failed write to standard output: the one error the commands leave to here.
+    } catch (const StandardOutputFailed& e) {
+        // The one error the commands leave to here.
         err << e.what() << '\n';
         return kExitBadInput;
     }

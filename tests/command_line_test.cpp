@@ -15,6 +15,7 @@
 #include "host/output_file.h"
 
 #include "command_runner.h"
+#include "file_text.h"
 #include "row_name.h"
 
 namespace kestrol {
@@ -224,12 +225,7 @@ TEST(CommandLineTest, ReportGoesToTheOutputFileWhenAsked) {
     EXPECT_NE(text.str().find("\"name\": \"to file\""), std::string::npos) << text.str();
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testing_support::ReadFile;
 
 const char* const kBatch = "name,pressure_kPa,temperature_C,vapour_mass_flow_kg_h,vapour_density_kg_m3,light_liquid_mass_flow_kg_h,"
                            "light_liquid_density_kg_m3\nscrubber,3500,35,60000,28,1500,720\n";
@@ -427,6 +423,19 @@ TEST_P(FailedOutputTest, EndsWithStatusTwoAndTheReason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailedOutputTest, testing::ValuesIn(kFailedOutputRows), testing_support::RowName());
+
+// Only a failed write to standard output goes without the JSON error document: an input that
+// happens to be called "standard output" is refused in JSON like any other.
+TEST(CommandLineTest, AnInputNamedStandardOutputKeepsItsJsonErrorDocument) {
+    TempFolder folder;
+    folder.Write("standard output", "{\"pressure_kPa\": -1}");
+    const fs::path before = fs::current_path();
+    fs::current_path(folder.Path(""));
+    const CommandResult result = Kestrol({"size", "standard output", "--format", "json"});
+    fs::current_path(before);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(nlohmann::json::parse(result.out).at("error").at("key"), "pressure_kPa") << result.out;
+}
 
 // --format json answers in JSON even when the input is refused.
 TEST(CommandLineTest, JsonFormatGivesAJsonErrorObject) {

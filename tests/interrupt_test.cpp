@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_text.h"
 #include "row_name.h"
 
 namespace kestrol {
@@ -21,12 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testing_support::ReadFile;
 
 bool HasPartialFile(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder))

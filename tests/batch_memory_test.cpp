@@ -31,15 +31,33 @@ std::atomic<long> allocations{0};
 
 }  // namespace
 
-void* operator new(std::size_t size) {
+namespace {
+
+/// A new block, or null when this allocation is to fail.
+void* Allocated(std::size_t size) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (size >= failingSize.load(std::memory_order_relaxed)) throw std::bad_alloc();
-    if (allocationsBeforeFailure.load(std::memory_order_relaxed) >= 0 && allocationsBeforeFailure.fetch_sub(1) == 0) throw std::bad_alloc();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
+    if (size >= failingSize.load(std::memory_order_relaxed)) return nullptr;
+    if (allocationsBeforeFailure.load(std::memory_order_relaxed) >= 0 && allocationsBeforeFailure.fetch_sub(1) == 0) return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
 }
+
+void* OrThrow(void* p) {
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+
+}  // namespace
+
+// Every form, so that no block of another allocator's reaches this free (the sanitizers'
+// allocator tells them apart).
+void* operator new(std::size_t size) { return OrThrow(Allocated(size)); }
+void* operator new[](std::size_t size) { return OrThrow(Allocated(size)); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocated(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocated(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kestrol {
 namespace {

@@ -41,15 +41,12 @@ namespace {
 
 using json = nlohmann::json;
 
-/// How deep a case mapping may nest before it is refused: a case is two levels deep.
-constexpr int kDeepestCase = 16;
-
 std::string TypeName(py::handle value) { return py::str(py::type::handle_of(value).attr("__name__")); }
 
 // A mapping as the JSON value the case reader takes: the same keys, the same types, so that
-// every message is the one a case file with the same content gets.
+// every message is the one a case file with the same content gets. Deeper than a case file may
+// be, it is refused as the file would be, before it is walked.
 json ToJson(py::handle value, const std::string& source, int depth) {
-    if (depth > kDeepestCase) throw InputError(source + ": the case nests too deeply");
     if (value.is_none()) return nullptr;
     if (PyBool_Check(value.ptr())) return value.ptr() == Py_True;
     if (PyFloat_Check(value.ptr())) return PyFloat_AS_DOUBLE(value.ptr());
@@ -60,7 +57,11 @@ json ToJson(py::handle value, const std::string& source, int depth) {
         return PyLong_AsDouble(value.ptr());  // as a JSON reader takes a number too long for an integer
     }
     if (PyUnicode_Check(value.ptr())) return value.cast<std::string>();
+    const auto refuseIfDeep = [&] {
+        if (depth >= kestrol::host::kCaseNesting) throw InputError(source, "", kestrol::host::kCaseNestingReason);
+    };
     if (PyDict_Check(value.ptr())) {
+        refuseIfDeep();
         json object = json::object();
         PyObject* key = nullptr;
         PyObject* item = nullptr;
@@ -72,6 +73,7 @@ json ToJson(py::handle value, const std::string& source, int depth) {
         return object;
     }
     if (py::isinstance(value, py::module_::import("collections.abc").attr("Mapping"))) {
+        refuseIfDeep();
         json object = json::object();
         for (auto item : py::reinterpret_borrow<py::object>(value).attr("items")()) {
             auto pair = item.cast<py::tuple>();
@@ -81,6 +83,7 @@ json ToJson(py::handle value, const std::string& source, int depth) {
         return object;
     }
     if (PyList_Check(value.ptr()) || PyTuple_Check(value.ptr())) {
+        refuseIfDeep();
         json array = json::array();
         for (auto item : py::reinterpret_borrow<py::sequence>(value)) array.push_back(ToJson(item, source, depth + 1));
         return array;
@@ -89,6 +92,15 @@ json ToJson(py::handle value, const std::string& source, int depth) {
     if (py::hasattr(value, "__index__")) return ToJson(py::int_(py::reinterpret_borrow<py::object>(value)), source, depth);
     if (py::hasattr(value, "__float__")) return py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
     throw InputError(source + ": a " + TypeName(value) + " cannot stand in a case (numbers, strings and mappings can)");
+}
+
+/// Raises the exception with the message. The host's messages are UTF-8 (see Echo); should one
+/// not be, its bytes come escaped rather than as an exception without a message, which is what
+/// PyErr_SetString gives for text it cannot decode.
+void Raise(const py::object& type, const char* message) {
+    const py::object text = py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF8(message, static_cast<Py_ssize_t>(std::strlen(message)), "backslashreplace"));
+    if (!text) return;  // the decoder's own error (memory) stands
+    PyErr_SetObject(type.ptr(), text.ptr());
 }
 
 SizingCase CaseFromMapping(py::handle mapping, const std::string& source) {
@@ -238,9 +250,9 @@ PYBIND11_MODULE(_kestrol, m) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const InputError& e) {
-            caseError(e.what());
+            Raise(caseError, e.what());
         } catch (const kestrol::host::ScriptError& e) {
-            caseError(e.what());
+            Raise(caseError, e.what());
         }
     });
 

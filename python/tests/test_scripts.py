@@ -117,6 +117,17 @@ def test_run_script_takes_text_and_refuses_what_the_command_line_refuses(cli, tm
         kestrol.run_script({"calls": [["Calcul8"]]})
 
 
+@pytest.mark.parametrize("text", [b"\xd0", b'{"calls": [["GetValue", 1]]}\0junk', b'{"calls": [["GetValue", [1]]]}'],
+                         ids=["lead byte alone", "NUL after the object", "too deep"])
+def test_a_script_the_reader_refuses_raises_its_sentence(cli, tmp_path, text):
+    bad = tmp_path / "bad.json"
+    bad.write_bytes(text)
+    refused = cli("run", bad, check_status=2).stderr.strip()
+    with pytest.raises(kestrol.CaseError) as raised:
+        kestrol.run_script(bad)
+    assert str(raised.value) == refused and "(line 1, column " in refused
+
+
 def dry_gas_object(callback):
     """A vertical vessel for a feed with no liquid: Calculate asks the callback for the assumed liquid."""
     o = kestrol.SizingObject()

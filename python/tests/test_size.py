@@ -113,6 +113,44 @@ def test_bad_input_raises_the_exit_2_sentence(cli, tmp_path, label, case):
     assert str(by_mapping.value) == re.sub(r"^(:\d+:\d+)?", "", refused.stderr.strip().replace(str(path), "", 1)).join(["case", ""])
 
 
+UNREADABLE_FILES = [
+    ("letter alone", b"\xc3\xa9"),
+    ("lead byte alone", b"\xd0"),
+    ("degree sign after a number", '{"pressure_kPa": 3500, "temperature_C": 35°C}'.encode()),
+    ("key not UTF-8", b'{"pres\xffsure": 1}'),
+    ("NUL after the object", json.dumps(NO_LIQUID_WITHOUT_SHARE).encode() + b"\0junk"),
+    ("deep nesting", b'{"x": ' + b"[" * 200000 + b"]" * 200000 + b"}"),
+]
+
+
+@pytest.mark.parametrize("label,text", UNREADABLE_FILES, ids=[u[0] for u in UNREADABLE_FILES])
+def test_a_file_the_reader_refuses_raises_its_sentence(cli, tmp_path, label, text):
+    path = tmp_path / "bad.json"
+    path.write_bytes(text)
+    refused = cli("size", path, check_status=2).stderr.strip()
+    with pytest.raises(kestrol.CaseError) as raised:
+        kestrol.size(path)
+    assert str(raised.value) == refused and "bad.json:1:" in refused
+
+
+NESTED_CASES = [
+    ("array in the design block", {**NO_LIQUID_WITHOUT_SHARE, "design": {"diameter_m": [1.2]}}),
+    ("list in a list", {**NO_LIQUID_WITHOUT_SHARE, "pressure_kPa": [[3500]]}),
+]
+
+
+@pytest.mark.parametrize("label,case", NESTED_CASES, ids=[n[0] for n in NESTED_CASES])
+def test_a_mapping_deeper_than_a_case_file_is_refused_as_the_file_is(cli, tmp_path, label, case):
+    path = tmp_path / "deep.json"
+    path.write_text(json.dumps(case))
+    refused = cli("size", path, check_status=2).stderr.strip()
+    assert "nests too deeply" in refused
+    with pytest.raises(kestrol.CaseError) as by_mapping:
+        kestrol.size(case)
+    # A mapping has no lines, and no text to find a key in: the file's reason alone.
+    assert str(by_mapping.value) == "case: " + refused[refused.index("nests too deeply"):]
+
+
 def test_non_finite_and_unreadable_inputs(cli):
     with pytest.raises(kestrol.CaseError, match="must be a finite number"):
         kestrol.size({**NO_LIQUID_WITHOUT_SHARE, "pressure_kPa": math.inf})

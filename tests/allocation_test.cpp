@@ -7,32 +7,17 @@
 #include <gtest/gtest.h>
 
 #include "object_fixture.h"
+#include "replaced_allocation.h"
 #include "row_name.h"
 
-// Every heap allocation of this executable goes through here, so a test can count them. The
-// replacements pair malloc with free themselves, which GCC cannot see through when it inlines.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+// Every heap allocation of this executable is counted, so a test can tell a calculation allocates.
 namespace {
 std::atomic<long> allocations{0};
-void* Counted(std::size_t size) {
+}  // namespace
+void* TestAllocation(std::size_t size) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(size == 0 ? 1 : size);
 }
-}  // namespace
-void* operator new(std::size_t size) {
-    if (void* p = Counted(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = Counted(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Counted(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Counted(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kestrol {
 namespace {

@@ -17,10 +17,9 @@
 #include "host/case_file.h"
 #include "host/csv.h"
 #include "host/sizing_run.h"
+#include "replaced_allocation.h"
 #include "row_name.h"
 
-// The replacements pair malloc with free themselves, which GCC cannot see through when it inlines.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 namespace {
 
 /// Armed with n >= 0: the allocation after n more fails, once. -1 leaves allocations alone.
@@ -31,33 +30,12 @@ std::atomic<long> allocations{0};
 
 }  // namespace
 
-namespace {
-
-/// A new block, or null when this allocation is to fail.
-void* Allocated(std::size_t size) noexcept {
+void* TestAllocation(std::size_t size) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (size >= failingSize.load(std::memory_order_relaxed)) return nullptr;
     if (allocationsBeforeFailure.load(std::memory_order_relaxed) >= 0 && allocationsBeforeFailure.fetch_sub(1) == 0) return nullptr;
     return std::malloc(size == 0 ? 1 : size);
 }
-
-void* OrThrow(void* p) {
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-
-// Every form, so that no block of another allocator's reaches this free (the sanitizers'
-// allocator tells them apart).
-void* operator new(std::size_t size) { return OrThrow(Allocated(size)); }
-void* operator new[](std::size_t size) { return OrThrow(Allocated(size)); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocated(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocated(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kestrol {
 namespace {

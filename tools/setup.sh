@@ -37,6 +37,12 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  "${as_root[@]}" apt-get update -qq
+  # A mirror in the middle of a sync serves an index of the wrong size for a minute or two:
+  # try again, and on the last failure go on with what was fetched, so that the install says
+  # which package it could not find.
+  for attempt in 1 2 3; do
+    "${as_root[@]}" apt-get update -qq && break
+    [ "$attempt" -lt 3 ] && sleep 20
+  done
   DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -235,3 +235,46 @@ INSTANTIATE_TEST_SUITE_P(Levels, OneHeavyLevelTest, testing::Values(0.2, 0.3, 0.
 
 }  // namespace
 }  // namespace kestrol
+
+namespace kestrol {
+namespace {
+
+// Around one level with a free diameter the lying vessel is sized by the other liquid's time,
+// so the time of the liquid whose level is given has no place: refused with that key, never
+// left to a sizing that fails and blames the dimensions.
+struct OneLevelRefusalRow {
+    const char* name;
+    const char* design;
+    const char* key;
+};
+
+const OneLevelRefusalRow kOneLevelRefusals[] = {
+    {"HeavyLevelWithItsTime", R"({"heavy_liquid_level_m": 0.5, "heavy_liquid_residence_time_s": 500})", "heavy_liquid_residence_time_s"},
+    {"HeavyLevelWithBothTimes", R"({"heavy_liquid_level_m": 0.5, "heavy_liquid_residence_time_s": 500, "light_liquid_residence_time_s": 600})",
+     "heavy_liquid_residence_time_s"},
+    {"LightLayerWithItsTime", R"({"light_liquid_layer_m": 0.8, "light_liquid_residence_time_s": 500})", "light_liquid_residence_time_s"},
+};
+
+class OneLevelRefusalTest : public testing::TestWithParam<OneLevelRefusalRow> {};
+
+TEST_P(OneLevelRefusalTest, NamesTheTimeOfTheGivenLevel) {
+    const std::string text =
+        std::string("{") + kThreePhase + R"(, "orientation": "horizontal", "design": )" + GetParam().design + "}";
+    const SizingCase c = host::ParseCaseJson(text, "rating.json");
+    const SizingOutcome o = host::SizeCase(c);
+    ASSERT_TRUE(o.Refused()) << host::ExplainFailure(c, o);
+    EXPECT_EQ(o.refusal.key, GetParam().key);
+    EXPECT_NE(o.refusal.reason.find("give diameter_m"), std::string::npos) << o.refusal.reason;
+
+    // With the diameter given the free liquid fills the rest, and the case sizes.
+    nlohmann::json root = nlohmann::json::parse(text);
+    root["design"]["diameter_m"] = 2.4384;
+    const SizingCase rated = host::CaseFromJson(root, "rating.json");
+    const SizingOutcome sized = host::SizeCase(rated);
+    EXPECT_TRUE(sized.Sized()) << host::ExplainFailure(rated, sized);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, OneLevelRefusalTest, testing::ValuesIn(kOneLevelRefusals), testing_support::RowName());
+
+}  // namespace
+}  // namespace kestrol

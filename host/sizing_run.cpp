@@ -229,11 +229,17 @@ std::string GasLoadProblem(const SizingCase& c, const SizingOutcome& o) {
         case design::GasLoadVerdict::VelocityNotFinite:
             return "The gas-load correlation gives no allowable vapour velocity: its velocity overflows, the " + vapourDensity +
                    " being too small beside the " + liquidDensity + ". Check both densities.";
-        case design::GasLoadVerdict::VelocityNotPositive:
-            return "The gas-load correlation is not defined for this feed: at " + parameter + " of " + Shown(load.flowParameter) +
-                   ", below the " + Shown(design::FlowParameterWhereFitReachesZero()) +
-                   " where its fit falls through zero, it gives an allowable vapour velocity of " + Shown(load.velocity) +
-                   " m/s, which is not positive.";
+        case design::GasLoadVerdict::VelocityNotPositive: {
+            const std::string gives = "The gas-load correlation is not defined for this feed: at " + parameter + " of " +
+                                      Shown(load.flowParameter) + ", below the " + Shown(design::FlowParameterWhereFitReachesZero()) +
+                                      " where its fit falls through zero, it gives an allowable vapour velocity of " + Shown(load.velocity) +
+                                      " m/s, which is not positive.";
+            // Exactly 0 stops the presets; a negative velocity is kept, and every path reads its magnitude.
+            if (!(load.velocity < 0.0)) return gives + " No vessel can carry the vapour at that velocity.";
+            return gives + " The sizing object takes its magnitude, " + Shown(-load.velocity) +
+                   " m/s, as the allowable velocity and sizes on it; a velocity the correlation does not give is no basis for a "
+                   "design, so no vessel is reported.";
+        }
         case design::GasLoadVerdict::Usable: break;
     }
     return "The sizing object could not allocate its result vector for the presets: the machine is short of memory.";

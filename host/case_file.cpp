@@ -368,6 +368,14 @@ InputProblem CheckDesign(const SizingCase& c, int orientation) {
                                                                                              : 0.0;
         if (diameter > 0.0 && heavy + light >= diameter)
             return {levelKey, levels() + " the top of a horizontal vessel of " + Shown(diameter) + " m diameter"};
+        // Around one level the diameter is found from the other liquid's time alone; the time
+        // of the liquid whose level is given would be a second answer for the same liquid.
+        const bool oneLevel = c.HasHeavyLiquid() && c.Gives(Slot::HeavyLevel) != c.Gives(Slot::LightLayerThickness);
+        const Slot levelTime = c.Gives(Slot::HeavyLevel) ? Slot::HeavyResidenceTime : Slot::LightResidenceTime;
+        if (oneLevel && diameter == 0.0 && c.Gives(levelTime))
+            return {KeyName(DesignKey(levelTime)), std::string("is given with ") + levelKey +
+                                                       ", which decides that time: around one liquid level the diameter is found from the other "
+                                                       "liquid's residence time; leave this key out, or give diameter_m"};
     } else if (orientation == 0) {
         double length = c.Gives(Slot::OverallLength) ? c.Given(Slot::OverallLength) : 0.0;
         if (length == 0.0 && c.Gives(Slot::Diameter) && c.Gives(Slot::Ratio))

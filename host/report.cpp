@@ -144,7 +144,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 first = false;
             }
             const double v = Reported(f, c, o) ? o.values[static_cast<std::size_t>(f.index)] : kEmptyValue;
-            const std::string note = IsGivenValue(c, o, f.index) ? "(given)" : "";
+            const std::string note = IsGivenValue(c, o, f.index) ? "(given)" : IsDefaultValue(o, f.index) ? "(default)" : "";
             if (f.quantity == Quantity::Material) {
                 w.Words(Label(f, o.orientation), IsSetAndFinite(v) ? MaterialName(v) : "-", note);
             } else {

@@ -76,6 +76,49 @@ void WriteDesign(ISeparatorSizing& object, const SizingCase& c) {
     }
 }
 
+/// Marks a vertical run as a later pass: the vertical path then takes no default time beside a
+/// given level and computes that liquid's time from the level, as it does on every pass after
+/// the first.
+constexpr double kLaterPass = 1.0;
+
+/// The design gives a level without that liquid's residence time: a rating, in which the level
+/// decides the time.
+bool LevelDecidesATime(const SizingCase& c) {
+    return (c.Gives(Slot::LightLayerThickness) && !c.Gives(Slot::LightResidenceTime)) ||
+           (c.Gives(Slot::HeavyLevel) && !c.Gives(Slot::HeavyResidenceTime));
+}
+
+/// Fixes the preset residence time in this slot; returns it, or kEmptyValue when the presets
+/// left none there.
+double FixPresetTime(ISeparatorSizing& object, Slot slot) {
+    const double preset = object.GetValue(Index(slot));
+    if (!IsSetAndFinite(preset) || !(preset > 0.0)) return kEmptyValue;
+    object.SetValue(-preset, Index(slot));
+    return preset;
+}
+
+/// The sequence of a rating, after the design is written. The object's first vertical pass takes
+/// the default time of a liquid whose time is not fixed even when its level is, and a
+/// three-phase first pass then shares the vessel's room between the two times, so a level
+/// would decide nothing; a later pass computes the time from the level. A later pass needs a
+/// time or a level for each liquid, so a liquid with neither keeps its preset time, fixed. The
+/// horizontal path takes every time from a given level whatever the pass, but with one level
+/// and a free diameter it sizes the free liquid by that liquid's fixed time, which is then the
+/// preset one.
+void PrepareRating(ISeparatorSizing& object, const SizingCase& c, int orientation, SizingOutcome& outcome) {
+    if (!LevelDecidesATime(c)) return;
+    const bool lightFree = !c.Gives(Slot::LightLayerThickness) && !c.Gives(Slot::LightResidenceTime);
+    const bool heavyFree = c.HasHeavyLiquid() && !c.Gives(Slot::HeavyLevel) && !c.Gives(Slot::HeavyResidenceTime);
+    if (orientation == 0) {
+        if (lightFree) outcome.defaultLightTime = FixPresetTime(object, Slot::LightResidenceTime);
+        if (heavyFree) outcome.defaultHeavyTime = FixPresetTime(object, Slot::HeavyResidenceTime);
+        object.SetValue(kLaterPass, Index(Slot::FirstPassFlag));
+    } else if (orientation == 1 && c.HasHeavyLiquid() && !c.Gives(Slot::Diameter)) {
+        if (lightFree && c.Gives(Slot::HeavyLevel)) outcome.defaultLightTime = FixPresetTime(object, Slot::LightResidenceTime);
+        if (heavyFree && c.Gives(Slot::LightLayerThickness)) outcome.defaultHeavyTime = FixPresetTime(object, Slot::HeavyResidenceTime);
+    }
+}
+
 /// The design as the orientation's path can take it. The horizontal path always writes the
 /// length from the diameter and the ratio, so a given length becomes the ratio (with the
 /// diameter) or the diameter (with the ratio) that give it.
@@ -186,11 +229,17 @@ std::string GasLoadProblem(const SizingCase& c, const SizingOutcome& o) {
         case design::GasLoadVerdict::VelocityNotFinite:
             return "The gas-load correlation gives no allowable vapour velocity: its velocity overflows, the " + vapourDensity +
                    " being too small beside the " + liquidDensity + ". Check both densities.";
-        case design::GasLoadVerdict::VelocityNotPositive:
-            return "The gas-load correlation is not defined for this feed: at " + parameter + " of " + Shown(load.flowParameter) +
-                   ", below the " + Shown(design::FlowParameterWhereFitReachesZero()) +
-                   " where its fit falls through zero, it gives an allowable vapour velocity of " + Shown(load.velocity) +
-                   " m/s, which is not positive.";
+        case design::GasLoadVerdict::VelocityNotPositive: {
+            const std::string gives = "The gas-load correlation is not defined for this feed: at " + parameter + " of " +
+                                      Shown(load.flowParameter) + ", below the " + Shown(design::FlowParameterWhereFitReachesZero()) +
+                                      " where its fit falls through zero, it gives an allowable vapour velocity of " + Shown(load.velocity) +
+                                      " m/s, which is not positive.";
+            // Exactly 0 stops the presets; a negative velocity is kept, and every path reads its magnitude.
+            if (!(load.velocity < 0.0)) return gives + " No vessel can carry the vapour at that velocity.";
+            return gives + " The sizing object takes its magnitude, " + Shown(-load.velocity) +
+                   " m/s, as the allowable velocity and sizes on it; a velocity the correlation does not give is no basis for a "
+                   "design, so no vessel is reported.";
+        }
         case design::GasLoadVerdict::Usable: break;
     }
     return "The sizing object could not allocate its result vector for the presets: the machine is short of memory.";
@@ -273,7 +322,9 @@ SizingOutcome SizeCase(const SizingCase& c) {
     }
 
     if (c.HasDesign()) {
-        WriteDesign(object, AsThePathTakesIt(c, orientation));
+        const SizingCase written = AsThePathTakesIt(c, orientation);
+        WriteDesign(object, written);
+        PrepareRating(object, written, orientation, outcome);
         const double path = orientation == 0 ? object.SizeVertical() : object.SizeHorizontalVessel();
         outcome.pathFailed = IsEmpty(path);
     } else {
@@ -315,6 +366,15 @@ bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index) 
     const double given = c.Given(slot);
     const double v = std::fabs(outcome.values[static_cast<std::size_t>(index)]);
     return IsSetAndFinite(outcome.values[static_cast<std::size_t>(index)]) && std::fabs(v - given) <= kRoundTrip * given;
+}
+
+bool IsDefaultValue(const SizingOutcome& outcome, int index) {
+    const double fixed = index == Index(Slot::LightResidenceTime)   ? outcome.defaultLightTime
+                         : index == Index(Slot::HeavyResidenceTime) ? outcome.defaultHeavyTime
+                                                                    : kEmptyValue;
+    if (IsEmpty(fixed)) return false;
+    const double v = outcome.values[static_cast<std::size_t>(index)];
+    return IsSetAndFinite(v) && std::fabs(v) == fixed;
 }
 
 std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome& outcome) {

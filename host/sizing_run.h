@@ -41,6 +41,11 @@ struct SizingOutcome {
     std::optional<design::GasLoad> gasLoad;
     /// The design block gave the allowable vapour velocity: the correlation's is not used.
     bool velocityGiven = false;
+    /// In a rating, the preset residence time [s] the host fixed for a liquid the design block
+    /// gave neither a level nor a time (light, heavy), so that the path could size the rest by
+    /// it; kEmptyValue where the host fixed none.
+    double defaultLightTime = kEmptyValue;
+    double defaultHeavyTime = kEmptyValue;
 
     SizingOutcome() { values.fill(kEmptyValue); }
     double At(Slot s) const { return values[static_cast<std::size_t>(Index(s))]; }
@@ -57,6 +62,10 @@ struct SizingOutcome {
 /// Whether the value at this SizingOutcome::values index is the one the design block gave
 /// (up to the last bits of a length turned into a ratio and back).
 bool IsGivenValue(const SizingCase& c, const SizingOutcome& outcome, int index);
+
+/// Whether the value at this SizingOutcome::values index is a preset residence time the host
+/// fixed in a rating (see SizingOutcome::defaultLightTime), still as it was fixed.
+bool IsDefaultValue(const SizingOutcome& outcome, int index);
 
 /// Plays the host sequence for the case on a fresh object of its own; never throws for
 /// anything the object reports.

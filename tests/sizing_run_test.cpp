@@ -211,6 +211,20 @@ TEST_P(DryGasTest, ANegativeCorrelationVelocityIsNotSized) {
     EXPECT_NE(std::find(missing.begin(), missing.end(), "allowable vapour velocity"), missing.end());
 }
 
+// X = (10 / 60000) sqrt(28 / 720) = 3.2867e-5; K = 0.733 + 0.0899 ln X = 0.733 - 0.92804 =
+// -0.19504 ft/s; u = K x 0.3048 sqrt((720 - 28) / 28) = -0.059449 x 4.97135 = -0.29554 m/s. The
+// sentence gives the sign the correlation gave, and the magnitude the object sized on.
+TEST_P(DryGasTest, TheSentenceGivesTheSignedVelocityAndWhatTheSizingDidWithIt) {
+    const SizingCase c = Case(10.0);
+    const host::SizingOutcome o = host::SizeCase(c);
+    ASSERT_TRUE(o.gasLoad.has_value());
+    EXPECT_NEAR(o.gasLoad->velocity, -0.29554, 1e-5);
+    const std::string why = host::ExplainFailure(c, o);
+    for (const char* part : {"allowable vapour velocity of -0.296 m/s", "takes its magnitude, 0.296 m/s, as the allowable velocity and sizes on it",
+                             "no vessel is reported"})
+        EXPECT_NE(why.find(part), std::string::npos) << part << ": " << why;
+}
+
 TEST_P(DryGasTest, AGivenVelocitySizesTheSameFeed) {
     SizingCase c = Case(10.0);
     Give(c, "allowable_vapour_velocity_m_s", 0.3);

@@ -8,8 +8,6 @@
 namespace kestrol::design {
 namespace {
 
-/// [psi/kPa]: the step works in US customary units inside.
-constexpr double kPsiPerKpa = 0.1450377;
 /// Atmospheric pressure [psi], taken off to give the design pressure in psig.
 constexpr double kAtmospherePsi = 14.696;
 /// [deg F per deg C].
@@ -24,8 +22,6 @@ constexpr double kRadiusInchesPerMetre = 19.685;
 constexpr double kInchesPerMetre = 39.37;
 /// The thickness is rounded up to whole sixteenths of an inch.
 constexpr double kSixteenthsPerInch = 16.0;
-/// One sixteenth of an inch in metres, 1 / (16 x 39.37).
-constexpr double kMetresPerSixteenth = 0.0015875031750063502;
 /// Thinnest wall before corrosion allowance [in].
 constexpr double kMinimumWallInches = 0.125;
 /// 1 / 252.5: the cost correlations are stated at a cost index of 252.5.
@@ -69,13 +65,14 @@ struct Material {
     double costFactor;  ///< [-]
     double density;     ///< [kg/m3]
     StressTable stress;
+    MaterialFamily family;
 };
 constexpr Material kMaterials[] = {
-    {1, 1.0, 7861.087973345294, TableOf(kStressA)},
-    {2, 1.68, 8027.167296725828, TableOf(kStressB)},
-    {3, 2.07, 8027.167296725828, TableOf(kStressC)},
-    {4, 2.7, 2675.0, TableOf(kStressD)},
-    {5, 1.0, 7861.087973345294, TableOf(kStressA)},
+    {1, 1.0, 7861.087973345294, TableOf(kStressA), MaterialFamily::CarbonSteel},
+    {2, 1.68, 8027.167296725828, TableOf(kStressB), MaterialFamily::StainlessSteel},
+    {3, 2.07, 8027.167296725828, TableOf(kStressC), MaterialFamily::StainlessSteel},
+    {4, 2.7, 2675.0, TableOf(kStressD), MaterialFamily::Aluminium},
+    {5, 1.0, 7861.087973345294, TableOf(kStressA), MaterialFamily::CarbonSteel},
 };
 /// Cost factor of a code the table does not know.
 constexpr double kUnknownCostFactor = 1.0;
@@ -138,6 +135,12 @@ double PressureWallInches(const WallFormulas& formulas, double p, double diamete
     return t;
 }
 
+/// The pressure wall plus the corrosion allowance [in], before rounding; NaN when there is none.
+double AllowedWallInches(const WallFormulas& formulas, double p, double diameter, double efficiency, double stressKpa,
+                         double corrosionAllowance) {
+    return corrosionAllowance * kInchesPerMetre + PressureWallInches(formulas, p, diameter, efficiency, stressKpa);
+}
+
 /// std::pow, but for the exponent 0 that the horizontal platform correlation has: x to the
 /// power of +0 or -0 is exactly 1 for every x, NaN included (C Annex F, F.10.4.4).
 double PowerOf(double x, double exponent) { return exponent == 0.0 ? 1.0 : std::pow(x, exponent); }
@@ -152,11 +155,32 @@ WallFormulas WallFormulasOf(SlotAccess& slots) {
 double GaugePressurePsig(double pressureKpa) { return pressureKpa * kPsiPerKpa - kAtmospherePsi; }
 double AbsolutePressureKpa(double pressurePsig) { return (pressurePsig + kAtmospherePsi) / kPsiPerKpa; }
 
+double RequiredWallThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
+                             const WallFormulas& formulas) {
+    const double inches = AllowedWallInches(formulas, pressurePsig, diameter, efficiency, stressKpa, corrosionAllowance);
+    const double thickness = inches / kInchesPerMetre;
+    return std::isfinite(thickness) ? thickness : kEmptyValue;
+}
+
 double ShellThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
                       const WallFormulas& formulas) {
-    const double wall = PressureWallInches(formulas, pressurePsig, diameter, efficiency, stressKpa);
-    const double thickness = std::ceil((corrosionAllowance * kInchesPerMetre + wall) * kSixteenthsPerInch) * kMetresPerSixteenth;
+    const double inches = AllowedWallInches(formulas, pressurePsig, diameter, efficiency, stressKpa, corrosionAllowance);
+    const double thickness = std::ceil(inches * kSixteenthsPerInch) * kMetresPerSixteenth;
     return std::isfinite(thickness) ? thickness : kEmptyValue;
+}
+
+double DesignTemperatureF(double celsius) { return celsius * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius; }
+double CelsiusOf(double designTemperatureF) { return (designTemperatureF - kFahrenheitAtZeroCelsius) / kFahrenheitPerCelsius; }
+
+MaterialFamily FamilyOf(SlotAccess& slots) {
+    const Material* m = CurrentMaterial(slots);
+    return m ? m->family : MaterialFamily::Unknown;
+}
+
+double StressTableTopF(SlotAccess& slots) {
+    const Material* m = CurrentMaterial(slots);
+    // The last row stands for every hotter temperature; the one before it is the last one listed.
+    return m && m->stress.count > 1 ? m->stress.steps[m->stress.count - 2].upToF : kEmptyValue;
 }
 
 double VesselWeight(double diameter, double length, double headLengthFactor, double density, double thickness) {
@@ -198,7 +222,7 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
 
     // Working units of this step only; the stored inputs keep kPa and deg C.
     const double p = GaugePressurePsig(feed.pressure);
-    const double temperatureF = feed.temperature * kFahrenheitPerCelsius + kFahrenheitAtZeroCelsius;
+    const double temperatureF = DesignTemperatureF(feed.temperature);
 
     // An unknown code has no density: the slot stays empty and no weight follows.
     double density = MagnitudeIfSet(slots, Slot::MaterialDensity);

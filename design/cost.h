@@ -6,6 +6,11 @@
 
 namespace kestrol::design {
 
+/// [psi/kPa]: the step works in US customary units inside.
+inline constexpr double kPsiPerKpa = 0.1450377;
+/// One sixteenth of an inch [m], 1 / (16 x 39.37): the wall is rounded up to whole sixteenths.
+inline constexpr double kMetresPerSixteenth = 0.0015875031750063502;
+
 /// 0.0 after writing its results, kEmptyValue when it could not (slot 1 or 2 unusable, no
 /// stress or density for the material, a thickness, weight or cost that does not come out).
 /// A second run with unchanged inputs writes the same bits as the first.
@@ -21,6 +26,19 @@ double MaterialCostFactor(SlotAccess& slots);
 /// |slot 32| when set, else the density of the material code in slot 17 [kg/m3];
 /// kEmptyValue for a code not in the table.
 double MaterialDensity(SlotAccess& slots);
+
+/// Design temperature [deg F] of a temperature [deg C], as the stress lookup takes it.
+double DesignTemperatureF(double celsius);
+/// The temperature [deg C] of a design temperature [deg F]: DesignTemperatureF undone.
+double CelsiusOf(double designTemperatureF);
+
+/// What the material code in slot 17 is made of, as far as the table says.
+enum class MaterialFamily { CarbonSteel, StainlessSteel, Aluminium, Unknown };
+MaterialFamily FamilyOf(SlotAccess& slots);
+
+/// The highest design temperature [deg F] the stress table of the material code in slot 17
+/// lists; its last row is held for every hotter temperature. kEmptyValue for a code not in the table.
+double StressTableTopF(SlotAccess& slots);
 
 /// |slot 31| when set, else the allowable stress of the material code in slot 17 at the
 /// design temperature [kPa]; kEmptyValue for a code not in the table.
@@ -41,6 +59,12 @@ WallFormulas WallFormulasOf(SlotAccess& slots);
 double GaugePressurePsig(double pressureKpa);
 /// The absolute pressure [kPa] that GaugePressurePsig turns into `pressurePsig`.
 double AbsolutePressureKpa(double pressurePsig);
+
+/// Wall thickness [m] the formulas ask at gauge pressure `pressurePsig`, before the rounding
+/// ShellThickness adds: the larger formula, at least 1/8 in, plus the corrosion allowance [m].
+/// kEmptyValue when it does not come out finite.
+double RequiredWallThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
+                             const WallFormulas& formulas);
 
 /// Wall thickness [m] at gauge pressure `pressurePsig` for inside diameter `diameter` [m],
 /// joint efficiency, allowable stress [kPa] and corrosion allowance [m]: the larger of the

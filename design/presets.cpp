@@ -25,8 +25,29 @@ struct CostCoefficients {
     double platformCoefficient;
     double diameterExponent;
 };
+// Vessel purchase cost Cv = exp(a + b ln W + c (ln W)^2), W the shell weight, and platforms and
+// ladders Cp = k D^e L^f, both stated at a cost index of 252.5 (the finishing step rescales by CI/252.5).
+//
+// Horizontal: Seider, Seader, Lewin and Widagdo, Product and Process Design Principles, 3rd ed.,
+// Wiley 2009, ch. 22 (as the IDAES-PSE costing documentation, unit_costing.rst, reproduces it):
+// Cv = exp(8.9552 - 0.2330 ln W + 0.04333 (ln W)^2), W in lb, 1,000 < W < 920,000 lb, CE index 500;
+// Cp = 2005 D^0.20294, D in ft. With W = 2.2046 W[kg] (ln 2.2046 = 0.79056) the set becomes
+// b = -0.2330 + 2 x 0.04333 x 0.79056 = -0.1645 and a = 8.9552 - 0.2330 x 0.79056 +
+// 0.04333 x 0.79056^2 + ln(252.5/500) = 8.1149; Cp = 2005 x 3.2808^0.20294 x 252.5/500 = 1288.6
+// with D in m. So this set takes W in kg, fitted over 453.6 to 417,305 kg.
+//
+// Vertical: no source for (8.6, -0.2165, 0.0458) was found; the textbook's vertical fits have
+// c = 0.02297 or 0.05482, not 0.0458. The platform term matches the textbook's
+// 361.8 D^0.73960 L^0.70684 (ft, CE 500) in metres at 252.5: 361.8 x 3.2808^1.44644 x 0.505 = 1018.8.
+// If the vessel set was converted the same way, its pound fit had b = -0.2165 - 2 x 0.0458 x
+// 0.79056 = -0.2889; that fit is not established, so the review holds the weight it is fed to
+// the pound range of the textbook's vertical fit (4,200 to 1,000,000 lb).
 constexpr CostCoefficients kVerticalCosts = {8.6, -0.2165, 0.0458, 0.7068, 1017.0, 0.7396};
 constexpr CostCoefficients kHorizontalCosts = {8.114, -0.1645, 0.0433, 0.0, 1288.3, 0.203};
+/// [kg/lb], exact by definition.
+constexpr double kKilogramsPerPound = 0.45359237;
+constexpr CostFitRange kVerticalCostFit = {4200.0, 1000000.0, true};
+constexpr CostFitRange kHorizontalCostFit = {1000.0 * kKilogramsPerPound, 920000.0 * kKilogramsPerPound, false};
 
 // Where every preset starts: the fixed heights and the options, every other slot empty.
 // 30 to 32 stay empty so that the finishing step looks the material up afresh.
@@ -107,6 +128,8 @@ GasLoad EvaluateGasLoad(const StreamState& feed) {
     if (!(load.velocity > 0.0)) return ending(GasLoadVerdict::VelocityNotPositive);
     return ending(GasLoadVerdict::Usable);
 }
+
+CostFitRange VesselCostFitRange(bool vertical) { return vertical ? kVerticalCostFit : kHorizontalCostFit; }
 
 double FlowParameterWhereFitReachesZero() { return std::exp(-kLogFitA / kLogFitB); }
 

@@ -39,6 +39,15 @@ GasLoad EvaluateGasLoad(const StreamState& feed);
 /// correlation gives a negative velocity.
 double FlowParameterWhereFitReachesZero();
 
+/// The weights W over which an orientation's vessel-cost correlation was fitted, in the unit its
+/// W was fitted in; the finishing step feeds it the weight in kg either way.
+struct CostFitRange {
+    double least;
+    double most;
+    bool pounds;  ///< fitted in lb, not kg
+};
+CostFitRange VesselCostFitRange(bool vertical);
+
 /// Allowable vapour velocity [m/s] of the feed, at most 2.0; kEmptyValue when the stream
 /// inputs give none (unset or non-finite inputs, a flow parameter that is not > 0, a
 /// velocity that is not finite or exactly 0). A negative velocity is returned as it is.

@@ -10,6 +10,7 @@
 #include "design/cost.h"
 #include "design/presets.h"
 #include "horizontal/geometry.h"
+#include "review/mechanical_findings.h"
 #include "vertical/vertical_sizing.h"
 
 namespace kestrol::review {
@@ -57,45 +58,6 @@ constexpr double kLeastFlowParameter = 0.006;
 /// Where the searches stop [m] and [-]; past them a result was not searched for.
 constexpr double kLargestSearchedDiameter = 40.0;
 constexpr double kLargestSearchedRatio = 40.0;
-/// Thickest wall [m] the review accepts from the thin-wall formulas.
-constexpr double kThickestWall = 0.150;
-/// Atmospheric pressure [kPa]: below it the shell is under external pressure, which the wall
-/// formulas do not cover.
-constexpr double kAtmosphereKpa = 101.325;
-
-/// One sixteenth of an inch [m] as the cost step rounds its wall (39.37 in/m).
-constexpr double kMetresPerSixteenth = 0.0015875031750063502;
-/// Minimum plate for rigidity, corrosion allowance included: under 4 ft of diameter 1/4 in,
-/// under 6 ft 5/16 in, under 8 ft 3/8 in, under 10 ft 7/16 in, under 12 ft 1/2 in (Seider,
-/// Seader, Lewin and Widagdo, Product and Process Design Principles, 3rd ed., Wiley 2009,
-/// ch. 22, pressure vessels). The table stops at 12 ft; larger drums are held to 1/2 in.
-struct RigidityStep {
-    double underFeet;  ///< [ft]
-    int sixteenths;    ///< [1/16 in]
-};
-constexpr RigidityStep kRigidity[] = {{4.0, 4}, {6.0, 5}, {8.0, 6}, {10.0, 7}, {12.0, 8}};
-constexpr int kRigidityBeyondTable = 8;
-
-/// Design pressure from the operating gauge pressure Po, both in psig (Seider et al., as above,
-/// eq. for Pd): 10 psig below 5 psig; exp(0.60608 + 0.91615 ln Po + 0.0015655 (ln Po)^2) from
-/// 5 to 1000 psig; 1.1 Po above.
-constexpr double kLeastOperatingPsig = 5.0;
-constexpr double kLeastDesignPsig = 10.0;
-constexpr double kHighestFittedPsig = 1000.0;
-constexpr double kDesignPressureA = 0.60608;
-constexpr double kDesignPressureB = 0.91615;
-constexpr double kDesignPressureC = 0.0015655;
-constexpr double kHighPressureMargin = 1.1;
-
-/// Weights over which the cost correlations were fitted, in lb (Seider et al., as above; the
-/// ranges as the IDAES-PSE costing documentation reproduces them): vertical vessels 4,200 to
-/// 1,000,000 lb, horizontal vessels 1,000 to 920,000 lb. The cost step feeds the correlation
-/// its weight in kg, so the range is held against that number.
-constexpr double kVerticalLeastWeight = 4200.0;
-constexpr double kVerticalMostWeight = 1000000.0;
-constexpr double kHorizontalLeastWeight = 1000.0;
-constexpr double kHorizontalMostWeight = 920000.0;
-
 struct Flows {
     double vapour = 0.0;  ///< [m3/s]
     double light = 0.0;   ///< [m3/s]
@@ -279,21 +241,6 @@ Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows
     return g;
 }
 
-/// Design pressure [psig] for an operating gauge pressure [psig].
-double DesignPressurePsig(double operatingPsig) {
-    if (!(operatingPsig >= kLeastOperatingPsig)) return kLeastDesignPsig;
-    if (operatingPsig > kHighestFittedPsig) return kHighPressureMargin * operatingPsig;
-    const double lnPo = std::log(operatingPsig);
-    return std::exp(kDesignPressureA + kDesignPressureB * lnPo + kDesignPressureC * lnPo * lnPo);
-}
-
-int RigiditySixteenths(double diameter) {
-    const double feet = diameter / kFoot;
-    for (const RigidityStep& step : kRigidity)
-        if (feet < step.underFeet) return step.sixteenths;
-    return kRigidityBeyondTable;
-}
-
 class Collector {
 public:
     explicit Collector(Review& r) : r_(r) {}
@@ -369,7 +316,7 @@ void GasLoadFinding(Collector& out, const SizingCase& c, const SizingOutcome& o,
     w.Add("allowable_vapour_velocity", Magnitude(o, Slot::VapourVelocity), Quantity::Velocity);
 }
 
-void RangeFindings(Collector& out, const SizingCase& c, const SizingOutcome& o) {
+void RangeFindings(Collector& out, const SizingOutcome& o) {
     const double d = Magnitude(o, Slot::Diameter);
     if (d > kLargestSearchedDiameter) {
         Finding& w = out.Add(Code::DiameterBeyondRange, Severity::Warning);
@@ -381,70 +328,6 @@ void RangeFindings(Collector& out, const SizingCase& c, const SizingOutcome& o) 
         Finding& w = out.Add(Code::RatioBeyondRange, Severity::Warning);
         w.Add("ratio", ratio, Quantity::Plain);
         w.Add("largest_searched_ratio", kLargestSearchedRatio, Quantity::Plain);
-    }
-    const double wall = Magnitude(o, Slot::WallThickness);
-    if (wall > kThickestWall) {
-        Finding& w = out.Add(Code::WallBeyondRange, Severity::Warning);
-        w.Add("wall_thickness", wall, Quantity::Thickness);
-        w.Add("thickest_wall", kThickestWall, Quantity::Thickness);
-    }
-    const double pressure = c.Get(host::kPressure);
-    if (pressure < kAtmosphereKpa) {
-        Finding& w = out.Add(Code::ExternalPressure, Severity::Warning);
-        w.Add("pressure", pressure, Quantity::Pressure);
-        w.Add("atmosphere", kAtmosphereKpa, Quantity::Pressure);
-    }
-}
-
-void RigidityFinding(Collector& out, const SizingOutcome& o) {
-    const double d = Magnitude(o, Slot::Diameter);
-    const double wall = Magnitude(o, Slot::WallThickness);
-    const double least = RigiditySixteenths(d) * kMetresPerSixteenth;
-    if (!(wall > 0.0) || !(wall < least)) return;
-    Finding& w = out.Add(Code::WallBelowRigidity, Severity::Warning);
-    w.Add("wall_thickness", wall, Quantity::Thickness);
-    w.Add("least_wall_for_rigidity", least, Quantity::Thickness);
-    w.Add("inside_diameter", d, Quantity::Length);
-}
-
-void MechanicalFindings(Collector& out, const SizingCase& c, const SizingOutcome& o) {
-    const double d = Magnitude(o, Slot::Diameter);
-    const double length = Magnitude(o, Slot::OverallLength);
-    const double wall = Magnitude(o, Slot::WallThickness);
-    const double density = Magnitude(o, Slot::MaterialDensity);
-    const double stress = Magnitude(o, Slot::AllowableStress);
-
-    if (!c.Gives(Slot::WallThickness) && stress > 0.0) {
-        OutcomeSlots slots(o);
-        const double operating = design::GaugePressurePsig(c.Get(host::kPressure));
-        const double designPsig = DesignPressurePsig(operating);
-        const double efficiency = Magnitude(o, Slot::JointEfficiency);
-        const double allowance = Magnitude(o, Slot::CorrosionAllowance);
-        const double atDesign = design::ShellThickness(designPsig, d, efficiency, stress, allowance, design::WallFormulasOf(slots));
-        if (IsSetAndFinite(atDesign)) {
-            Finding& n = out.Add(Code::DesignPressure, Severity::Note);
-            n.Add("operating_pressure", c.Get(host::kPressure), Quantity::Pressure);
-            n.Add("design_pressure", design::AbsolutePressureKpa(designPsig), Quantity::Pressure);
-            n.Add("wall_thickness", wall, Quantity::Thickness);
-            n.Add("wall_thickness_at_design_pressure", atDesign, Quantity::Thickness);
-        }
-    }
-
-    const double weight = design::VesselWeight(d, length, Magnitude(o, Slot::HeadLengthFactor), density, wall);
-    if (!(weight > 0.0) || !std::isfinite(weight)) return;
-    Finding& n = out.Add(Code::WeightAndCost, Severity::Note);
-    n.Add("vessel_weight", weight, Quantity::Mass);
-    n.Add("cost_index", Magnitude(o, Slot::CostIndex), Quantity::Plain);
-    n.Add("vessel_cost", Magnitude(o, Slot::VesselCost), Quantity::Money);
-
-    const bool upright = o.orientation == 0;
-    const double least = upright ? kVerticalLeastWeight : kHorizontalLeastWeight;
-    const double most = upright ? kVerticalMostWeight : kHorizontalMostWeight;
-    if (weight < least || weight > most) {
-        Finding& w = out.Add(Code::WeightOutsideCorrelation, Severity::Warning);
-        w.Add("weight_fed_to_correlation", weight, Quantity::Plain);
-        w.Add("least_fitted_weight_lb", least, Quantity::Plain);
-        w.Add("most_fitted_weight_lb", most, Quantity::Plain);
     }
 }
 
@@ -500,8 +383,11 @@ const char* CodeName(Code code) {
         case Code::DiameterBeyondRange: return "diameter-beyond-range";
         case Code::RatioBeyondRange: return "ratio-beyond-range";
         case Code::WallBeyondRange: return "wall-beyond-range";
+        case Code::WallThickerThanPlate: return "wall-thicker-than-plate";
         case Code::ExternalPressure: return "external-pressure";
         case Code::WallBelowRigidity: return "wall-below-rigidity";
+        case Code::WallThinnerThanRequired: return "wall-thinner-than-required";
+        case Code::TemperatureOutsideMaterial: return "temperature-outside-material";
         case Code::WeightOutsideCorrelation: return "weight-outside-correlation";
         case Code::DesignPressure: return "design-pressure";
         case Code::WeightAndCost: return "weight-and-cost";
@@ -565,9 +451,8 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     HeightFinding(out, c, o);
     HoldupFinding(out, o, flows);
     GasLoadFinding(out, c, o, flows);
-    RangeFindings(out, c, o);
-    RigidityFinding(out, o);
-    MechanicalFindings(out, c, o);
+    RangeFindings(out, o);
+    mechanical::AddFindings(r, c, o);
 
     // Stable by rank; an insertion sort, as a batch reviews every case and the list is short.
     for (std::size_t i = 1; i < r.count; ++i) {
@@ -626,26 +511,14 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::RatioBeyondRange:
             return "The ratio of " + RatioText(f.Get("ratio")) + " is past the 40 that the sizing searches treat as their limit.";
         case Code::WallBeyondRange:
-            return "The wall of " + show("wall_thickness") + " is thicker than " + show("thickest_wall") +
-                   ": past the range of the thin-wall formulas.";
+        case Code::WallThickerThanPlate:
         case Code::ExternalPressure:
-            return "The operating pressure of " + show("pressure") +
-                   " is below atmospheric: the wall formula covers internal pressure only, so the shell needs an "
-                   "external-pressure check.";
         case Code::WallBelowRigidity:
-            return "The wall of " + show("wall_thickness") + " is thinner than the " + show("least_wall_for_rigidity") +
-                   " commonly asked for rigidity at a diameter of " + show("inside_diameter") + " (corrosion allowance included).";
+        case Code::WallThinnerThanRequired:
+        case Code::TemperatureOutsideMaterial:
         case Code::WeightOutsideCorrelation:
-            return "The cost correlation was fitted for weights of " + host::FormatNumber(f.Get("least_fitted_weight_lb"), 0) + " to " +
-                   host::FormatNumber(f.Get("most_fitted_weight_lb"), 0) + " lb; the cost step feeds it " +
-                   host::FormatNumber(f.Get("weight_fed_to_correlation"), 0) + " (the weight in kg).";
         case Code::DesignPressure:
-            return "The wall is computed at the operating pressure of " + show("operating_pressure") + " (" + show("wall_thickness") +
-                   "); at a design pressure of " + show("design_pressure") + " it would be " +
-                   show("wall_thickness_at_design_pressure") + ".";
-        case Code::WeightAndCost:
-            return "The vessel cost of " + show("vessel_cost") + " comes from a vessel weight of " + show("vessel_weight") +
-                   ", at a cost index of " + host::FormatNumber(f.Get("cost_index"), 1) + ".";
+        case Code::WeightAndCost: return mechanical::Describe(f, show);
     }
     return {};
 }

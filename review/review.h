@@ -25,13 +25,16 @@ enum class Code {
     DiameterBeyondRange,
     RatioBeyondRange,
     WallBeyondRange,
+    WallThickerThanPlate,
     ExternalPressure,
     WallBelowRigidity,
+    WallThinnerThanRequired,
+    TemperatureOutsideMaterial,
     WeightOutsideCorrelation,
     DesignPressure,
     WeightAndCost,
 };
-inline constexpr std::size_t kCodeCount = 13;
+inline constexpr std::size_t kCodeCount = 16;
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);

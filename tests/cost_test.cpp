@@ -10,6 +10,7 @@
 
 #include "tests/array_slots.h"
 #include "tests/preset_vessel.h"
+#include "tests/row_name.h"
 
 namespace kestrol::design {
 namespace {
@@ -419,6 +420,57 @@ TEST(AllowableStressTest, StoredStressWinsAsMagnitude) {
     s[Slot::MaterialCode] = 6.0;
     s[Slot::AllowableStress] = -80000.0;
     EXPECT_EQ(AllowableStress(s, 212.0), 80000.0);
+}
+
+// The rows each material's stress table lists, and what its last row stands for.
+struct TableEndRow {
+    const char* name;
+    double code;
+    double topF;  ///< the last temperature listed [deg F]; kEmptyValue for no table
+    MaterialFamily family;
+};
+
+const TableEndRow kTableEndRows[] = {
+    {"CarbonSteelListsTo900F", 1.0, 900.0, MaterialFamily::CarbonSteel},
+    {"StainlessListsTo1400F", 2.0, 1400.0, MaterialFamily::StainlessSteel},
+    {"SecondStainlessListsTo1400F", 3.0, 1400.0, MaterialFamily::StainlessSteel},
+    {"AluminiumListsTo350F", 4.0, 350.0, MaterialFamily::Aluminium},
+    {"CodeFiveIsCarbonSteel", 5.0, 900.0, MaterialFamily::CarbonSteel},
+    {"UnknownCodeHasNoTable", 9.0, kEmptyValue, MaterialFamily::Unknown},
+};
+
+class StressTableEndTest : public testing::TestWithParam<TableEndRow> {};
+
+TEST_P(StressTableEndTest, LastListedRowAndFamily) {
+    ArraySlots s = VerticalCase();
+    s.Set(Slot::MaterialCode, GetParam().code);
+    EXPECT_EQ(StressTableTopF(s), GetParam().topF);
+    EXPECT_EQ(FamilyOf(s), GetParam().family);
+    if (IsEmpty(GetParam().topF)) return;
+    // Just past the last listed temperature the stress is the one every hotter temperature takes.
+    EXPECT_EQ(AllowableStress(s, GetParam().topF + 1.0), AllowableStress(s, 5000.0));
+    EXPECT_NE(AllowableStress(s, GetParam().topF), AllowableStress(s, 5000.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StressTableEndTest, testing::ValuesIn(kTableEndRows), testing_support::RowName());
+
+TEST(RequiredWallThicknessTest, IsTheShellThicknessBeforeRounding) {
+    // 1000 kPa, D = 1 m, 13,700 psi, E = 1, 1/8 in allowance: P = 130.3417 psig, R = 19.685 in,
+    // t = P R / (S E - 0.4 P) = 2565.78 / 13647.86 = 0.187998 in; with 0.12499975 in of allowance
+    // 0.312998 in = 7.9501 mm, which the cost step rounds up to 6/16 in.
+    const double p = 1000.0 * 0.1450377 - 14.696;
+    const WallFormulas formulas{0.4, 2.0, 0.2};
+    const double stress = 13700.0 * kKpaPerPsi;
+    const double required = RequiredWallThickness(p, 1.0, 1.0, stress, 0.003175, formulas);
+    EXPECT_NEAR(required, (0.003175 * 39.37 + p * 19.685 / (13700.0 * kKpaPerPsi * 0.1450377 - 0.4 * p)) / 39.37, 1e-15);
+    EXPECT_NEAR(required * 1000.0, 7.9501, 1e-4);
+    EXPECT_EQ(ShellThickness(p, 1.0, 1.0, stress, 0.003175, formulas), 6 * kSixteenth);
+}
+
+TEST(DesignTemperatureTest, CelsiusOfUndoesIt) {
+    for (const double c : {-46.0, -29.0, 0.0, 35.0, 427.0})
+        EXPECT_NEAR(CelsiusOf(DesignTemperatureF(c)), c, 1e-12) << c;
+    EXPECT_DOUBLE_EQ(DesignTemperatureF(100.0), 212.0);
 }
 
 }  // namespace

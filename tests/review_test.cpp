@@ -259,7 +259,8 @@ const FireRow kFireRows[] = {
     {"ProductionGasLoadInRange", kProduction, Code::GasLoadOutOfRange, false, Severity::Warning},
     {"HugeGasDiameterBeyondRange", kHugeGas, Code::DiameterBeyondRange, true, Severity::Warning},
     {"ScrubberDiameterInRange", kScrubber, Code::DiameterBeyondRange, false, Severity::Warning},
-    {"HugeGasWallBeyondRange", kHugeGas, Code::WallBeyondRange, true, Severity::Warning},
+    {"HugeGasWallThickerThanPlate", kHugeGas, Code::WallThickerThanPlate, true, Severity::Warning},
+    {"HugeGasWallWithinThinWallLimits", kHugeGas, Code::WallBeyondRange, false, Severity::Warning},
     {"ProductionWallInRange", kProduction, Code::WallBeyondRange, false, Severity::Warning},
     {"VacuumExternalPressure", kVacuum, Code::ExternalPressure, true, Severity::Warning},
     {"ScrubberInternalPressure", kScrubber, Code::ExternalPressure, false, Severity::Warning},
@@ -329,8 +330,10 @@ const ThresholdRow kThresholdRows[] = {
     // The production separator's 2.4384 m (8 ft) asks 7/16 in.
     {"SevenSixteenthsAtEightFeetHold", kProduction, Slot::WallThickness, 7 * kSixteenth, Code::WallBelowRigidity, false},
     {"SixSixteenthsAtEightFeetAreThin", kProduction, Slot::WallThickness, 6 * kSixteenth, Code::WallBelowRigidity, true},
-    {"WallOf150MillimetresIsInRange", kProduction, Slot::WallThickness, 0.150, Code::WallBeyondRange, false},
-    {"WallPast150MillimetresIsNot", kProduction, Slot::WallThickness, 0.1501, Code::WallBeyondRange, true},
+    // Plate is furnished up to 205 mm; a wall past it is still far inside the thin-wall limits.
+    {"WallOf205MillimetresIsPlate", kProduction, Slot::WallThickness, 0.205, Code::WallThickerThanPlate, false},
+    {"WallPast205MillimetresIsNot", kProduction, Slot::WallThickness, 0.2051, Code::WallThickerThanPlate, true},
+    {"WallPast205MillimetresIsThinBesideItsRadius", kProduction, Slot::WallThickness, 0.2051, Code::WallBeyondRange, false},
     {"DiameterOf40MetresIsInRange", kScrubber, Slot::Diameter, 40.0, Code::DiameterBeyondRange, false},
     {"DiameterPast40MetresIsNot", kScrubber, Slot::Diameter, 40.1, Code::DiameterBeyondRange, true},
     {"RatioOf40IsInRange", kScrubber, Slot::Ratio, 40.0, Code::RatioBeyondRange, false},
@@ -563,7 +566,8 @@ TEST(Numbers, DryGasWeightOutsideTheFit) {
     ASSERT_NE(f, nullptr);
     EXPECT_DOUBLE_EQ(f->Get("weight_fed_to_correlation"), r.Find(Code::WeightAndCost)->Get("vessel_weight"));
     EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
-              "The cost correlation was fitted for weights of 4,200 to 1,000,000 lb; the cost step feeds it 2,116 (the weight in kg).");
+              "The vertical cost correlation is held to the 4,200 to 1,000,000 lb of the published vertical fit (its own source "
+              "is not established); the cost step feeds it 2,116, the weight in kg, which lies outside that range.");
 }
 
 // --- The review reads, it never sizes --------------------------------------------------------

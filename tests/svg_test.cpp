@@ -268,6 +268,7 @@ TEST(VesselSvgCanvasTest, EveryTextOfGeneratedCasesIsOnTheCanvas) {
                         EXPECT_EQ(TextOffCanvas(svg), "") << json;
                     }
                 }
+    RecordProperty("drawings", drawings);
     EXPECT_GE(drawings, cases / 2) << "most generated cases are drawn, or this test checks little";
 }
 

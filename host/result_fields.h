@@ -49,8 +49,8 @@ ResultTable ResultFields();
 double FieldValue(const ResultField& f, const SizingOutcome& outcome);
 
 /// The weight the cost step priced [kg]: design::VesselWeight over |slots 1, 2, 23, 32, 33|
-/// as the step left them. kEmptyValue where the step could not have priced one: a slot empty
-/// or not a number, or a weight that is not positive.
+/// as the step left them. kEmptyValue when one of them is empty or not a number, or the weight
+/// is not positive: no weight the step priced (the presets always fill slot 23).
 double VesselWeight(const SizingOutcome& outcome);
 
 const char* GroupKey(Group g);

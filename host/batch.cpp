@@ -42,6 +42,7 @@ const char* CsvUnit(Quantity q) {
         case Quantity::Stress: return "_kPa";
         case Quantity::Density: return "_kg_m3";
         case Quantity::Money: return "_USD";
+        case Quantity::Mass: return "_kg";
         default: return "";
     }
 }
@@ -123,12 +124,10 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
 }
 
 /// Columns the review adds after the results.
-constexpr const char* kReviewColumns[] = {"vessel_weight_kg", "governing_diameter", "governing_length", "warnings", "vapour_load_percent"};
+constexpr const char* kReviewColumns[] = {"governing_diameter", "governing_length", "warnings", "vapour_load_percent"};
 
 void AppendReview(std::string& out, const review::Review& r) {
     const ReviewCells cells = ReviewCellsOf(r);
-    out.push_back(',');
-    if (cells.vesselWeight) AppendNumber(out, *cells.vesselWeight);
     out.push_back(',');
     out.append(cells.governingDiameter);
     out.push_back(',');
@@ -385,7 +384,6 @@ bool IsOnlySeparators(std::string_view record) { return record.find_first_not_of
 
 ReviewCells ReviewCellsOf(const review::Review& r) {
     ReviewCells cells;
-    if (const review::Finding* weight = r.Find(review::Code::WeightAndCost)) cells.vesselWeight = weight->Get("vessel_weight");
     cells.governingDiameter = review::ConstraintKey(r.governing.diameter);
     cells.governingLength = review::ConstraintKey(r.governing.length);
     for (const review::Finding& f : r)
@@ -537,7 +535,7 @@ std::string ResultColumnName(const ResultField& f) {
 }
 
 double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {
-    return Reported(f, c, o, sized) ? std::fabs(o.values[static_cast<std::size_t>(f.index)]) : std::nan("");
+    return Reported(f, c, o, sized) ? std::fabs(FieldValue(f, o)) : std::nan("");
 }
 
 double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o) { return ResultCell(f, c, o, o.Sized()); }

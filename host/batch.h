@@ -78,7 +78,6 @@ double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome
 /// The review's cells of a batch row, for hosts that keep the batch as columns; the CSV writes
 /// these. A number left out is an empty cell.
 struct ReviewCells {
-    std::optional<double> vesselWeight;  ///< [kg]
     const char* governingDiameter = "";
     const char* governingLength = "";
     std::array<review::Code, review::kCodeCount> warnings{};

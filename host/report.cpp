@@ -103,11 +103,6 @@ void WriteReview(TextWriter& w, const review::Review& r, UnitSystem units) {
     }
 }
 
-double VesselWeight(const review::Review& r) {
-    const review::Finding* f = r.Find(review::Code::WeightAndCost);
-    return f != nullptr ? f->Get("vessel_weight") : kEmptyValue;
-}
-
 /// A number with a unit: null when not reported, else {"value", "unit", "given"}.
 json Measured(double si, bool reported, Quantity q, UnitSystem units, bool given) {
     if (!reported) return nullptr;
@@ -136,14 +131,12 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
         for (const ResultField& f : ResultFields()) {
             if (!Applies(f, c, o.orientation)) continue;
             if (first || f.group != current) {
-                // The weight the cost comes from closes the mechanical results.
-                if (!first && current == Group::Mechanical && r.count > 0) w.Quantity("Vessel weight", VesselWeight(r), Quantity::Mass);
                 w.Heading(GroupTitle(f.group));
                 if (f.group == Group::Vessel) w.Words("Orientation", OrientationText(o));
                 current = f.group;
                 first = false;
             }
-            const double v = Reported(f, c, o) ? o.values[static_cast<std::size_t>(f.index)] : kEmptyValue;
+            const double v = Reported(f, c, o) ? FieldValue(f, o) : kEmptyValue;
             const std::string note = IsGivenValue(c, o, f.index) ? "(given)" : IsDefaultValue(o, f.index) ? "(default)" : "";
             if (f.quantity == Quantity::Material) {
                 w.Words(Label(f, o.orientation), IsSetAndFinite(v) ? MaterialName(v) : "-", note);
@@ -197,7 +190,7 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
     report["vessel"]["orientation_chosen_by_sizing"] = decided && o.orientationChosen;
     for (const ResultField& f : ResultFields()) {
         const bool reported = Reported(f, c, o);
-        const double v = o.values[static_cast<std::size_t>(f.index)];
+        const double v = FieldValue(f, o);
         json& group = report[GroupKey(f.group)];
         if (f.quantity == Quantity::Material) {
             group["material_code"] = reported ? json(static_cast<int>(std::fabs(v))) : json(nullptr);
@@ -208,11 +201,9 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
             group[f.key] = Measured(v, reported, f.quantity, units, IsGivenValue(c, o, f.index));
         }
     }
-    // The review: the weight with the mechanical results, what governed, and the findings; null
-    // and empty when the case was not sized or not reviewed.
+    // The review: what governed and the findings; null and empty when the case was not sized or
+    // not reviewed.
     const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};
-    const double weight = VesselWeight(r);
-    report["mechanical"]["vessel_weight"] = Measured(weight, IsSetAndFinite(weight), Quantity::Mass, units, false);
     report["governing"] = nullptr;
     if (r.count > 0) {
         json governing = json::object();

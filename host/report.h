@@ -13,15 +13,15 @@
 namespace kestrol::host {
 
 /// Text report; `source` names the case file in the heading. Without `withReview` it has no
-/// Review section and no weight, for hosts that skip the review's cost.
+/// Review section, for hosts that skip the review's cost; every result stays.
 std::string TextReport(const SizingCase& c, const SizingOutcome& outcome, UnitSystem units, const std::string& source,
                        bool withReview = true);
 
 /// The report as one JSON document (docs/report.schema.json): every key always present, null
 /// where a value does not apply or was not computed, each number with a unit as
 /// {"value", "unit", "given"}, dimensionless numbers plain. Without `withReview` the review's
-/// keys stay in place as for a case the review found nothing in: `governing` and the weight
-/// null, `review` empty.
+/// keys stay in place as for a case the review found nothing in: `governing` null, `review`
+/// empty.
 nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& outcome, UnitSystem units, const std::string& source,
                                     bool withReview = true);
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "design/cost.h"
+
 namespace kestrol::host {
 namespace {
 
@@ -31,6 +33,7 @@ const ResultField kFields[] = {
     {Group::Mechanical, "corrosion_allowance", "Corrosion allowance", SlotIndex(Slot::CorrosionAllowance), Quantity::Thickness, Shown::Always, true},
     {Group::Mechanical, "joint_efficiency", "Joint efficiency", SlotIndex(Slot::JointEfficiency), Quantity::Plain, Shown::Always, true},
     {Group::Mechanical, "wall_thickness", "Wall thickness", SlotIndex(Slot::WallThickness), Quantity::Thickness, Shown::Always, false},
+    {Group::Mechanical, "vessel_weight", "Vessel weight", kVesselWeightIndex, Quantity::Mass, Shown::Always, false},
     {Group::Cost, "vessel_cost", "Vessel", SlotIndex(Slot::VesselCost), Quantity::Money, Shown::Always, false},
     {Group::Cost, "platforms_and_ladders_cost", "Platforms and ladders", SlotIndex(Slot::PlatformCost), Quantity::Money, Shown::Always, false},
     {Group::Cost, "total_cost", "Total", SlotIndex(Slot::TotalCost), Quantity::Money, Shown::Always, false},
@@ -48,6 +51,21 @@ constexpr double kPoundsPerCubicFootPerKgPerCubicMetre = kPoundsPerKilogram / (k
 }  // namespace
 
 ResultTable ResultFields() { return {kFields, std::size(kFields)}; }
+
+double VesselWeight(const SizingOutcome& o) {
+    const Slot used[] = {Slot::Diameter, Slot::OverallLength, Slot::HeadLengthFactor, Slot::MaterialDensity, Slot::WallThickness};
+    for (const Slot s : used)
+        if (!IsSetAndFinite(o.At(s))) return kEmptyValue;
+    const auto magnitude = [&o](Slot s) { return std::fabs(o.At(s)); };
+    const double weight = design::VesselWeight(magnitude(Slot::Diameter), magnitude(Slot::OverallLength), magnitude(Slot::HeadLengthFactor),
+                                               magnitude(Slot::MaterialDensity), magnitude(Slot::WallThickness));
+    return std::isfinite(weight) && weight > 0.0 ? weight : kEmptyValue;
+}
+
+double FieldValue(const ResultField& f, const SizingOutcome& o) {
+    if (f.index == kVesselWeightIndex) return VesselWeight(o);
+    return o.values[static_cast<std::size_t>(f.index)];
+}
 
 const char* GroupKey(Group g) {
     switch (g) {
@@ -82,7 +100,7 @@ bool Applies(const ResultField& f, const SizingCase& c, int orientation) {
 }
 
 bool Reported(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {
-    const double v = o.values[static_cast<std::size_t>(f.index)];
+    const double v = FieldValue(f, o);
     if (o.result != S_OK || o.Refused() || !Applies(f, c, o.orientation) || !IsSetAndFinite(v)) return false;
     // A velocity the correlation does not define is the reason for the failure, not its basis.
     if (f.index == Index(Slot::VapourVelocity) && o.VelocityUndefined()) return false;

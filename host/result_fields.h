@@ -24,13 +24,17 @@ struct ResultField {
     Group group;
     const char* key;    ///< words joined by '_', as in JSON and CSV
     const char* label;  ///< as in the text report
-    int index;          ///< SizingOutcome::values index: a slot, or kHoldupIndex
+    int index;          ///< SizingOutcome::values index (a slot, or kHoldupIndex), or kVesselWeightIndex
     Quantity quantity;
     Shown shown;
     /// Set before the path runs (a preset option or a given value): it still means something
     /// when the vessel could not be sized. Dimensions, levels, times, wall and costs do not.
     bool basis;
 };
+
+/// Index of the vessel weight among the fields, past the outcome's values: no slot holds it, so
+/// FieldValue works it out from the sized slots by the cost step's own formula.
+inline constexpr int kVesselWeightIndex = kHoldupIndex + 1;
 
 struct ResultTable {
     const ResultField* rows;
@@ -39,6 +43,15 @@ struct ResultTable {
     const ResultField* end() const { return rows + count; }
 };
 ResultTable ResultFields();
+
+/// The field's value as the sizing left it (fixed values negative), or kEmptyValue. Every
+/// output reads a field through this, so that a derived field has one rule for all of them.
+double FieldValue(const ResultField& f, const SizingOutcome& outcome);
+
+/// The weight the cost step priced [kg]: design::VesselWeight over |slots 1, 2, 23, 32, 33|
+/// as the step left them. kEmptyValue when one of them is empty or not a number, or the weight
+/// is not positive: no weight the step priced (the presets always fill slot 23).
+double VesselWeight(const SizingOutcome& outcome);
 
 const char* GroupKey(Group g);
 const char* GroupTitle(Group g);

@@ -13,16 +13,29 @@ namespace kestrol::host {
 namespace {
 
 /// Canvas and margins [px]: room on the left and below for dimension lines, on the right for
-/// the level labels.
+/// the level labels. The canvas grows past them to hold every text it carries.
 constexpr double kWidth = 960.0;
 constexpr double kHeight = 720.0;
 constexpr double kLeft = 130.0;
 constexpr double kRight = 300.0;
 constexpr double kTop = 70.0;
 constexpr double kBottom = 90.0;
-/// Average advance of a title character at 18 px, with room on both sides [px].
-constexpr double kTitleCharacterWidth = 11.0;
-constexpr double kTitleMargin = 40.0;
+/// Blank edge beyond the outermost text [px], as left of the title.
+constexpr double kEdge = 20.0;
+
+/// Advance of one character [em of its font size], from which a text's width is estimated.
+/// Measured with rsvg-convert and the sans-serif it draws with here (DejaVu Sans): the longest
+/// warning label advances 0.59 em a character in bold, a plain label 0.55 em, the lowercase
+/// alphabet in bold 0.64 em. Generous, so that another sans-serif rarely needs more.
+constexpr double kAdvancePerEm = 0.65;
+/// Capitals are wider, and a case name in the title may be all capitals: bold capitals
+/// advance 0.75 em in the same font.
+constexpr double kCapitalAdvancePerEm = 0.76;
+/// Room below the baseline [em]: the ink of letters and digits reaches 0.24 em down.
+constexpr double kDescentEm = 0.3;
+constexpr double kTitleSize = 18.0;
+constexpr double kLabelSize = 13.0;
+constexpr double kDimensionSize = 14.0;
 
 constexpr const char* kHeavyColour = "#3d6fb0";
 constexpr const char* kLightColour = "#e0a93b";
@@ -33,6 +46,17 @@ constexpr const char* kWarningColour = "#d4380d";
 double Magnitude(const SizingOutcome& o, Slot s) {
     const double v = o.At(s);
     return IsEmpty(v) || !std::isfinite(v) ? 0.0 : std::fabs(v);
+}
+
+/// Estimated width [px] of UTF-8 text at a font size [px]: one advance per character (a byte
+/// that does not continue a sequence), a wider one for a capital.
+double TextWidth(const std::string& text, double size) {
+    double ems = 0.0;
+    for (const char ch : text) {
+        if ((static_cast<unsigned char>(ch) & 0xC0) == 0x80) continue;
+        ems += ch >= 'A' && ch <= 'Z' ? kCapitalAdvancePerEm : kAdvancePerEm;
+    }
+    return ems * size;
 }
 
 std::string Px(double v) {
@@ -60,20 +84,40 @@ std::string Escape(const std::string& text) {
 
 class Sketch {
 public:
-    Sketch(UnitSystem units, bool vertical, double diameter, double length, double leastWidth)
+    Sketch(UnitSystem units, bool vertical, double diameter, double length)
         : units_(units), vertical_(vertical), diameter_(diameter), length_(length) {
         const double worldWidth = vertical ? diameter : length;
         const double worldHeight = vertical ? length : diameter;
         scale_ = std::min((kWidth - kLeft - kRight) / worldWidth, (kHeight - kTop - kBottom) / worldHeight);
         // The canvas shrinks to the drawing along the direction that did not limit the scale.
-        width_ = std::max(leastWidth, kLeft + worldWidth * scale_ + kRight);
+        width_ = kLeft + worldWidth * scale_ + kRight;
         height_ = kTop + worldHeight * scale_ + kBottom;
         originX_ = kLeft;
         originY_ = height_ - kBottom;
     }
 
-    double Width() const { return width_; }
-    double Height() const { return height_; }
+    /// The canvas: the drawing with its margins, widened and deepened to every text's extent,
+    /// in whole pixels (a part pixel at the edge renders half transparent).
+    double Width() const { return std::ceil(std::max(width_, textRight_ + kEdge)); }
+    double Height() const { return std::ceil(std::max(height_, textBottom_ + kEdge)); }
+
+    /// A text whose anchor is (x, y) on its baseline, `upright` turned a quarter anticlockwise
+    /// about that anchor; its extent counts towards the canvas.
+    void Text(double x, double y, double size, const std::string& words, const std::string& attributes, bool middle = false,
+              bool upright = false) {
+        const double width = TextWidth(VisibleText(words), size);
+        if (upright) {
+            textRight_ = std::max(textRight_, x + kDescentEm * size);
+            textBottom_ = std::max(textBottom_, y + (middle ? width / 2.0 : 0.0));
+        } else {
+            textRight_ = std::max(textRight_, x + (middle ? width / 2.0 : width));
+            textBottom_ = std::max(textBottom_, y + kDescentEm * size);
+        }
+        out_ << "  <text x=\"" << Px(x) << "\" y=\"" << Px(y) << "\" font-size=\"" << Px(size) << "\"" << attributes
+             << (middle ? " text-anchor=\"middle\"" : "");
+        if (upright) out_ << " transform=\"rotate(-90 " << Px(x) << ' ' << Px(y) << ")\"";
+        out_ << ">" << Escape(words) << "</text>\n";
+    }
 
     std::string Length(double metres) const {
         const Unit unit = UnitOf(Quantity::Length, units_);
@@ -122,8 +166,7 @@ public:
         out_ << "  <line x1=\"" << Px(X(span) + 4) << "\" y1=\"" << Px(y) << "\" x2=\"" << Px(labelX - 4) << "\" y2=\"" << Px(labelY - 4)
              << "\" stroke=\"#888\" stroke-width=\"0.8\"/>\n";
         const bool warning = std::string(colour) == kWarningColour;
-        out_ << "  <text x=\"" << Px(labelX) << "\" y=\"" << Px(labelY) << "\" font-size=\"13\""
-             << (warning ? std::string(" fill=\"") + colour + "\" font-weight=\"bold\"" : std::string()) << ">" << Escape(label) << "</text>\n";
+        Text(labelX, labelY, kLabelSize, label, warning ? std::string(" fill=\"") + colour + "\" font-weight=\"bold\"" : std::string());
     }
 
     void LabelsFromTop() { labelFloor_ = -1e9; }
@@ -134,11 +177,9 @@ public:
              << "\" stroke=\"#222\" stroke-width=\"1\" marker-start=\"url(#arrow)\" marker-end=\"url(#arrow)\"/>\n";
         const double mx = (x1 + x2) / 2.0, my = (y1 + y2) / 2.0;
         if (x1 == x2) {
-            out_ << "  <text x=\"" << Px(mx - 8) << "\" y=\"" << Px(my) << "\" font-size=\"14\" text-anchor=\"middle\" transform=\"rotate(-90 "
-                 << Px(mx - 8) << ' ' << Px(my) << ")\">" << Escape(text) << "</text>\n";
+            Text(mx - 8, my, kDimensionSize, text, "", true, true);
         } else {
-            out_ << "  <text x=\"" << Px(mx) << "\" y=\"" << Px(my + 18) << "\" font-size=\"14\" text-anchor=\"middle\">" << Escape(text)
-                 << "</text>\n";
+            Text(mx, my + 18, kDimensionSize, text, "", true);
         }
     }
 
@@ -157,6 +198,8 @@ private:
     double originX_ = 0.0;
     double originY_ = 0.0;
     double labelFloor_ = -1e9;
+    double textRight_ = 0.0;
+    double textBottom_ = 0.0;
     std::ostringstream out_;
 };
 
@@ -169,24 +212,14 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
     const bool vertical = o.orientation == 0;
     const std::string title = (c.name.empty() ? std::string("Separator") : c.name) + ": " + (vertical ? "vertical" : "horizontal") +
                               " vessel, drawn to scale";
-    Sketch s(units, vertical, diameter, length, kTitleMargin + kTitleCharacterWidth * static_cast<double>(title.size()));
+    Sketch s(units, vertical, diameter, length);
+    s.Text(kEdge, 32.0, kTitleSize, title, " font-weight=\"bold\"");
+    s.Raw("  <path d=\"" + s.Outline() + "\" fill=\"" + kVapourColour + "\"/>\n");
 
     const bool heavy = c.HasHeavyLiquid();
     const double heavyLevel = heavy ? Magnitude(o, Slot::HeavyLevel) : 0.0;
     const double liquidTop = heavyLevel + Magnitude(o, Slot::LightLayerThickness);
     const double minimum = Magnitude(o, Slot::MinimumLevel);
-
-    std::ostringstream svg;
-    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Px(s.Width()) << "\" height=\"" << Px(s.Height()) << "\" viewBox=\"0 0 "
-        << Px(s.Width()) << ' ' << Px(s.Height()) << "\" font-family=\"sans-serif\">\n";
-    svg << "  <defs>\n    <clipPath id=\"shell\"><path d=\"" << s.Outline() << "\"/></clipPath>\n"
-        << "    <marker id=\"arrow\" viewBox=\"0 0 10 10\" refX=\"5\" refY=\"5\" markerWidth=\"8\" markerHeight=\"8\" orient=\"auto-start-reverse\">"
-        << "<path d=\"M 0 1 L 10 5 L 0 9 z\" fill=\"#222\"/></marker>\n"
-        << "    <pattern id=\"mesh\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\"><path d=\"M 0 6 L 6 0\" stroke=\"#777\" stroke-width=\"1\"/></pattern>\n"
-        << "  </defs>\n";
-    svg << "  <rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    svg << "  <text x=\"20\" y=\"32\" font-size=\"18\" font-weight=\"bold\">" << Escape(title) << "</text>\n";
-    svg << "  <path d=\"" << s.Outline() << "\" fill=\"" << kVapourColour << "\"/>\n";
 
     s.Band(0.0, heavyLevel, kHeavyColour, "heavy liquid");
     s.Band(heavyLevel, liquidTop, kLightColour, "light liquid");
@@ -242,6 +275,16 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
         s.Dimension(s.X(0), s.Y(0) + 40, s.X(length), s.Y(0) + 40, "overall length " + s.Length(length));
         s.Dimension(s.X(0) - 40, s.Y(diameter), s.X(0) - 40, s.Y(0), "D = " + s.Length(diameter));
     }
+    // The canvas is known once every text is placed.
+    std::ostringstream svg;
+    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Px(s.Width()) << "\" height=\"" << Px(s.Height()) << "\" viewBox=\"0 0 "
+        << Px(s.Width()) << ' ' << Px(s.Height()) << "\" font-family=\"sans-serif\">\n";
+    svg << "  <defs>\n    <clipPath id=\"shell\"><path d=\"" << s.Outline() << "\"/></clipPath>\n"
+        << "    <marker id=\"arrow\" viewBox=\"0 0 10 10\" refX=\"5\" refY=\"5\" markerWidth=\"8\" markerHeight=\"8\" orient=\"auto-start-reverse\">"
+        << "<path d=\"M 0 1 L 10 5 L 0 9 z\" fill=\"#222\"/></marker>\n"
+        << "    <pattern id=\"mesh\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\"><path d=\"M 0 6 L 6 0\" stroke=\"#777\" stroke-width=\"1\"/></pattern>\n"
+        << "  </defs>\n";
+    svg << "  <rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     svg << s.Body() << "</svg>\n";
     return svg.str();
 }

@@ -1,10 +1,16 @@
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "drawn_vessels.h"
+#include "file_text.h"
 #include "host/batch.h"
 #include "host/report.h"
 #include "host/result_fields.h"
@@ -174,6 +180,111 @@ TEST_P(UnsizedReportTest, ShowsNoResultsOnlyTheBasis) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnsizedReportTest, testing::ValuesIn(kUnsizedRows), testing_support::RowName());
+
+// The weight the cost comes from is a result of its own, reported whether or not the review
+// runs. The worked example of the cost step: D = 1 m, L = 3 m, heads allowed 0.8116 D, carbon
+// steel 7861.088 kg/m3, a 6/16 in wall: W = 3.141592654 x 1 x (0.8116 x 1 + 3) x 7861.088 x
+// 0.0095250 = 896.614 kg, 896.614 / 0.45359237 = 1,976.7 lb.
+host::SizingOutcome WorkedExampleOutcome() {
+    host::SizingOutcome o = DrawnOutcome(0, 1.0, 3.0);
+    o.values[static_cast<std::size_t>(Index(Slot::HeadLengthFactor))] = 0.8116;
+    return o;
+}
+constexpr double kWorkedExampleWeight = 896.614;  // kg, to the six digits the example prints
+
+std::string LineWith(const std::string& text, const std::string& label) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("  " + label + " ", 0) == 0) return line;
+    return "";
+}
+
+TEST(VesselWeightFieldTest, EveryOutputShowsItWithoutTheReview) {
+    const host::SizingCase c = ThreePhaseCase();
+    const host::SizingOutcome o = WorkedExampleOutcome();
+    ASSERT_TRUE(o.Sized());
+    const std::string text = host::TextReport(c, o, UnitSystem::SI, "case.json", false);
+    EXPECT_EQ(LineWith(text, "Vessel weight"), "  Vessel weight                      897 kg") << text;
+    EXPECT_LT(text.find("  Wall thickness"), text.find("  Vessel weight")) << "it closes the mechanical results";
+    EXPECT_LT(text.find("  Vessel weight"), text.find("\nCost\n"));
+    EXPECT_EQ(LineWith(host::TextReport(c, o, UnitSystem::US, "case.json", false), "Vessel weight"),
+              "  Vessel weight                    1,977 lb");
+
+    const nlohmann::json report = host::JsonDocument(c, o, UnitSystem::SI, "case.json", false);
+    const nlohmann::json& weight = report.at("mechanical").at("vessel_weight");
+    ASSERT_TRUE(weight.is_object()) << report.at("mechanical");
+    EXPECT_NEAR(weight.at("value").get<double>(), kWorkedExampleWeight, 5e-4);
+    EXPECT_EQ(weight.at("unit"), "kg");
+    EXPECT_EQ(weight.at("given"), false);
+
+    const std::string header = host::ResultHeader();
+    std::string row;
+    host::AppendResultColumns(row, c, o);
+    const auto cells = [](const std::string& line) {
+        std::vector<std::string> out(1);
+        for (const char ch : line) {
+            if (ch == ',') {
+                out.emplace_back();
+            } else {
+                out.back().push_back(ch);
+            }
+        }
+        return out;
+    };
+    const std::vector<std::string> names = cells(header), values = cells(row);
+    const auto at = std::find(names.begin(), names.end(), "vessel_weight_kg");
+    ASSERT_EQ(std::count(names.begin(), names.end(), "vessel_weight_kg"), 1) << header;
+    ASSERT_LT(static_cast<std::size_t>(at - names.begin()), values.size()) << row;
+    EXPECT_NEAR(std::stod(values[static_cast<std::size_t>(at - names.begin())]), kWorkedExampleWeight, 5e-4) << row;
+}
+
+// Like the wall it is made of, a vessel that was not sized has no weight.
+TEST(VesselWeightFieldTest, NotReportedForAnUnsizedVessel) {
+    host::SizingOutcome o = WorkedExampleOutcome();
+    o.pathFailed = true;
+    const nlohmann::json report = host::JsonDocument(ThreePhaseCase(), o, UnitSystem::SI, "case.json", true);
+    EXPECT_TRUE(report.at("mechanical").at("vessel_weight").is_null());
+    EXPECT_EQ(LineWith(host::TextReport(ThreePhaseCase(), o, UnitSystem::SI, "case.json", true), "Vessel weight"),
+              "  Vessel weight                        -  not computed");
+}
+
+// The field is the very weight the cost step priced: put through the step's correlation,
+// Cv = exp(a + (b + c ln W) ln W) x CI / 252.5 x F, it gives slot 36 to the last bit. Any other
+// reading of the slots (a full-precision pi, the cylinder alone, the wall before the
+// allowance) moves the cost. The bundled cases and cases with a given wall and other materials.
+const char* const kPricedCases[] = {
+    R"({"orientation": "vertical", "pressure_kPa": 150, "temperature_C": 30, "vapour_mass_flow_kg_h": 5000,
+        "vapour_density_kg_m3": 1.5, "light_liquid_mass_flow_kg_h": 500, "light_liquid_density_kg_m3": 998})",
+    R"({"orientation": "horizontal", "pressure_kPa": 2500, "temperature_C": 60, "vapour_mass_flow_kg_h": 40000,
+        "vapour_density_kg_m3": 20, "light_liquid_mass_flow_kg_h": 60000, "light_liquid_density_kg_m3": 780,
+        "design": {"wall_thickness_m": 0.03, "material_code": 4}})",
+    R"({"orientation": "vertical", "pressure_kPa": 900, "temperature_C": 250, "vapour_mass_flow_kg_h": 12000,
+        "vapour_density_kg_m3": 8, "light_liquid_mass_flow_kg_h": 3000, "light_liquid_density_kg_m3": 850,
+        "design": {"material_code": 3, "corrosion_allowance_m": 0}})",
+};
+
+TEST(VesselWeightFieldTest, IsTheWeightTheCostStepPriced) {
+    std::vector<std::pair<std::string, std::string>> cases;
+    const std::filesystem::path folder = std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / "cases";
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        cases.emplace_back(entry.path().string(), testing_support::ReadFile(entry.path()));
+    for (const char* text : kPricedCases) cases.emplace_back("inline", text);
+    const host::ResultField* weightField = nullptr;
+    for (const host::ResultField& f : host::ResultFields())
+        if (std::string(f.key) == "vessel_weight") weightField = &f;
+    ASSERT_NE(weightField, nullptr);
+    for (const auto& [source, text] : cases) {
+        const host::SizingCase c = host::ParseCaseJson(text, source);
+        const host::SizingOutcome o = host::SizeCase(c);
+        ASSERT_TRUE(o.Sized()) << source << "\n" << text;
+        ASSERT_TRUE(host::Reported(*weightField, c, o)) << source;
+        const double w = host::FieldValue(*weightField, o);
+        const double lnW = std::log(w);
+        const double cost = std::exp(o.At(Slot::VesselCostA) + (o.At(Slot::VesselCostB) + o.At(Slot::VesselCostC) * lnW) * lnW) *
+                            (std::fabs(o.At(Slot::CostIndex)) * 0.0039603960396039604) * std::fabs(o.At(Slot::MaterialCostFactor));
+        EXPECT_EQ(cost, o.At(Slot::VesselCost)) << source << ": weight " << w;
+    }
+}
 
 // A control character in a name or a path would act on the terminal the report is printed on:
 // the text report writes it out, sized or not; the JSON report keeps the name, in the library's

@@ -96,8 +96,8 @@ def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
     ``problem``, ``to_dict()`` (the ``--format json`` document), ``report(units)`` and
     ``svg(units)``, and ``findings``, the design review. With ``review=False`` the review is
     not run: ``findings`` is None, the report has no Review section, and the document keeps
-    the review's keys as for an unreviewed case (``governing`` and ``vessel_weight`` null,
-    ``review`` empty); every sized number is the same. Raises ``CaseError`` for input the
+    the review's keys as for an unreviewed case (``governing`` null, ``review`` empty); every
+    result, the vessel weight among them, is the same. Raises ``CaseError`` for input the
     command line refuses; a case the object cannot size is returned with ``sized == False``.
     """
     _check_review(review)

@@ -26,7 +26,6 @@ class Sizing:
     liquid_assumed: bool
     vector: Tuple[float, ...]
     reviewed: bool
-    vessel_weight_kg: Optional[float]
     findings: Optional[List[Dict[str, Any]]]
     inside_diameter_m: Optional[float]
     overall_length_m: Optional[float]
@@ -49,6 +48,7 @@ class Sizing:
     corrosion_allowance_m: Optional[float]
     joint_efficiency: Optional[float]
     wall_thickness_m: Optional[float]
+    vessel_weight_kg: Optional[float]
     vessel_cost_USD: Optional[float]
     platforms_and_ladders_cost_USD: Optional[float]
     total_cost_USD: Optional[float]

@@ -331,14 +331,6 @@ PYBIND11_MODULE(_kestrol, m) {
                                },
                                "Slots 1 to 39 as the sizing left them (the empty marker where unset).")
         .def_property_readonly("reviewed", [](const Sizing& s) { return s.reviewed; }, "Whether the design review looked at the case.")
-        .def_property_readonly("vessel_weight_kg",
-                               [](const Sizing& s) -> py::object {
-                                   if (!s.reviewed) return py::none();
-                                   const auto weight = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(s.c, s.outcome)).vesselWeight;
-                                   return weight ? py::object(py::float_(*weight)) : py::object(py::none());
-                               },
-                               "The vessel weight the cost is computed from [kg], from the design review; None when not "
-                               "sized or sized with review=False.")
         .def("_json", [](const Sizing& s, const std::string& units) { return kestrol::host::JsonReport(s.c, s.outcome, Units(units), s.source, s.reviewed); })
         .def("report", [](const Sizing& s, const std::string& units) { return kestrol::host::TextReport(s.c, s.outcome, Units(units), s.source, s.reviewed); },
              py::arg("units") = "si", "The text report of `kestrol size`, in \"si\" or \"us\" units.")
@@ -500,12 +492,10 @@ PYBIND11_MODULE(_kestrol, m) {
         // Few rows have a message: kept apart, not as a string for every row.
         std::mutex messageLock;
         std::vector<std::pair<std::size_t, std::string>> messages;
-        // The review's numbers go straight into their columns; its words are kept as the review's
+        // The review's number goes straight into its column; its words are kept as the review's
         // constants and packed warning codes, made Python strings afterwards under the lock.
         const auto rows = static_cast<py::ssize_t>(n);
-        py::array_t<double> weight(reviewed ? rows : 0);
         py::array_t<double> load(reviewed ? rows : 0);
-        double* weightOut = weight.mutable_data();
         double* loadOut = load.mutable_data();
         struct ReviewWords {
             const char* diameter;
@@ -537,7 +527,6 @@ PYBIND11_MODULE(_kestrol, m) {
             // The same review and cells the CSV batch writes for the row; empty ones without an outcome.
             kestrol::host::ReviewCells cells;
             if (outcome) cells = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(c, *outcome, kestrol::review::Scope::Batch));
-            weightOut[row] = cells.vesselWeight.value_or(std::nan(""));
             loadOut[row] = cells.vapourLoadPercent.value_or(std::nan(""));
             reviewWords[row] = {cells.governingDiameter, cells.governingLength, PackWarnings(cells)};
         };
@@ -577,7 +566,7 @@ PYBIND11_MODULE(_kestrol, m) {
         }
         const std::vector<std::string> names = kestrol::host::ReviewColumnNames();
         // In the order of ReviewCells, which is the order of the batch's review columns.
-        const py::object cells[] = {weight, diameter, length, warned, load};
+        const py::object cells[] = {diameter, length, warned, load};
         if (names.size() != std::size(cells)) throw std::logic_error("the review's columns and cells disagree");
         py::dict review;
         for (std::size_t i = 0; i < names.size(); ++i) review[py::str(names[i])] = cells[i];

@@ -207,7 +207,10 @@ def test_without_the_review_its_columns_are_left_out_and_nothing_else_changes(mo
     assert columns[columns.index("status") - len(kestrol.REVIEW_COLUMNS):columns.index("status")] == kestrol.REVIEW_COLUMNS
     assert not set(kestrol.REVIEW_COLUMNS) & set(plain.columns)
     pd.testing.assert_frame_equal(reviewed.drop(columns=kestrol.REVIEW_COLUMNS), plain)
-    assert reviewed["vessel_weight_kg"].notna().all() and reviewed["governing_diameter"].ne("").all()
+    assert reviewed["governing_diameter"].ne("").all()
+    # The weight is a result of the sizing, there with or without the review.
+    assert "vessel_weight_kg" not in kestrol.REVIEW_COLUMNS
+    assert plain["vessel_weight_kg"].notna().all() and (plain["vessel_weight_kg"] > 0).all()
 
 
 def test_review_columns_of_mappings_are_those_of_each_case_sized_alone():

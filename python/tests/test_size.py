@@ -174,16 +174,23 @@ def test_findings_are_the_documents_review_and_without_it_every_sized_number_sta
     assert findings[0]["values"]["diameter"] == document["governing"]["diameter"]
     assert findings[1:] == document["review"] and all(f["values"] for f in findings[1:])
     assert "Review\n" in reviewed.report() and findings[0]["text"] in reviewed.report()
-    # Without the review: its keys stay in the schema's shape, empty; nothing else moves.
-    assert plain.findings is None and plain.vessel_weight_kg is None and not plain.reviewed
-    assert bare["governing"] is None and bare["review"] == [] and bare["mechanical"]["vessel_weight"] is None
-    assert document["mechanical"].pop("vessel_weight")["value"] == pytest.approx(reviewed.vessel_weight_kg, rel=1e-12)
+    # Without the review: its keys stay in the schema's shape, empty; nothing else moves. The
+    # vessel weight is a result of the sizing: the same number with the review or without, and
+    # the one the review's weight-and-cost note quotes.
+    assert plain.findings is None and not plain.reviewed
+    assert bare["governing"] is None and bare["review"] == []
+    assert plain.vessel_weight_kg is not None and plain.vessel_weight_kg > 0
+    assert plain.vessel_weight_kg == reviewed.vessel_weight_kg
+    assert bare["mechanical"]["vessel_weight"]["value"] == plain.vessel_weight_kg
+    quoted = next(f for f in findings if f["code"] == "weight-and-cost")["values"]["vessel_weight"]["value"]
+    assert plain.vessel_weight_kg == pytest.approx(quoted, rel=1e-12)
     for key in ("governing", "review"):
         document.pop(key), bare.pop(key)
-    bare["mechanical"].pop("vessel_weight")
     assert bare == document
     assert plain.vector == reviewed.vector
-    assert "Review" not in plain.report() and "Vessel weight" not in plain.report()
+    assert "Review" not in plain.report() and "Vessel weight" in plain.report()
+    assert [line for line in plain.report().splitlines() if "Vessel weight" in line] == \
+        [line for line in reviewed.report().splitlines() if "Vessel weight" in line]
     assert plain.report().splitlines()[-1] == reviewed.report().splitlines()[-1]
 
 

@@ -1,5 +1,9 @@
 #!/usr/bin/env python3
-"""Prints the share of a PNG's pixels that differ from its top-left pixel (8-bit RGB or RGBA)."""
+"""Prints the share of a PNG's pixels that differ from its top-left pixel (8-bit RGB or RGBA);
+with a number N after the file, the share among the last N columns only.
+
+    png_ink.py FILE [N]
+"""
 import struct
 import sys
 import zlib
@@ -45,6 +49,7 @@ def pixels(path):
 
 rows, channels = pixels(sys.argv[1])
 background = bytes(rows[0][:channels])
-total = sum(len(r) // channels for r in rows)
-inked = sum(1 for r in rows for x in range(0, len(r), channels) if bytes(r[x:x + channels]) != background)
+first = 0 if len(sys.argv) < 3 else max(0, len(rows[0]) // channels - int(sys.argv[2]))
+total = sum(len(r) // channels - first for r in rows)
+inked = sum(1 for r in rows for x in range(first * channels, len(r), channels) if bytes(r[x:x + channels]) != background)
 print(f"{inked / total:.4f}")

@@ -199,6 +199,8 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
             group[f.key] = reported ? json(std::fabs(v)) : json(nullptr);
         } else {
             group[f.key] = Measured(v, reported, f.quantity, units, IsGivenValue(c, o, f.index));
+            // Only where it holds, so that every other field reads as it always did.
+            if (reported && IsDefaultValue(o, f.index)) group[f.key]["default"] = true;
         }
     }
     // The review: what governed and the findings; null and empty when the case was not sized or

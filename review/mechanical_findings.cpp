@@ -7,6 +7,7 @@
 
 #include "design/cost.h"
 #include "design/presets.h"
+#include "host/result_fields.h"
 
 namespace kestrol::review::mechanical {
 namespace {
@@ -229,10 +230,9 @@ void DesignPressureFinding(Review& r, const SizingCase& c, const WallBasis& b) {
     if (c.Gives(Slot::WallThickness)) n.Add("wall_thickness_at_operating_pressure", b.FormedAt(operatingPsig), Quantity::Thickness);
 }
 
-void WeightFindings(Review& r, const SizingOutcome& o, const WallBasis& b) {
-    const double weight = design::VesselWeight(b.diameter, Magnitude(o, Slot::OverallLength), Magnitude(o, Slot::HeadLengthFactor),
-                                               Magnitude(o, Slot::MaterialDensity), b.wall);
-    if (!(weight > 0.0) || !std::isfinite(weight)) return;
+void WeightFindings(Review& r, const SizingOutcome& o) {
+    const double weight = host::VesselWeight(o);
+    if (IsEmpty(weight)) return;
     Finding& n = Add(r, Code::WeightAndCost, Severity::Note);
     n.Add("vessel_weight", weight, Quantity::Mass);
     n.Add("cost_index", Magnitude(o, Slot::CostIndex), Quantity::Plain);
@@ -311,7 +311,7 @@ void AddFindings(Review& r, const SizingCase& c, const SizingOutcome& o) {
     GivenWallFinding(r, c, basis);
     TemperatureFinding(r, c, slots);
     DesignPressureFinding(r, c, basis);
-    WeightFindings(r, o, basis);
+    WeightFindings(r, o);
 }
 
 std::string Describe(const Finding& f, const std::function<std::string(const char*)>& show) {

@@ -217,6 +217,9 @@ TEST_P(OneHeavyLevelTest, SizesWithTheLightPresetTime) {
     const std::string report = host::TextReport(c, o, host::UnitSystem::SI, "production.json", false);
     EXPECT_NE(ReportLine(report, "Light liquid residence").find("(default)"), std::string::npos) << report;
     EXPECT_EQ(ReportLine(report, "Heavy liquid residence").find("(default)"), std::string::npos) << report;
+    const nlohmann::json document = nlohmann::json::parse(host::JsonReport(c, o, host::UnitSystem::SI, "production.json", false));
+    EXPECT_EQ(document["liquids"]["light_liquid_residence_time"].value("default", false), true) << document["liquids"];
+    EXPECT_FALSE(document["liquids"]["heavy_liquid_residence_time"].contains("default")) << document["liquids"];
 
     const StreamState feed = host::FeedAsSized(c, false);
     const double tangent = Abs(o, Slot::Ratio) * D;

@@ -20,8 +20,13 @@ enum class Code {
     Governing,
     LevelBelowMinimum,
     HeightSetByRatio,
+    SpareHeightInGivenVessel,
+    LittleWorkingHoldup,
+    ThinLiquidLayer,
     HoldupDiffers,
+    ResidenceTimeChanged,
     GasLoadOutOfRange,
+    RatioOutsidePractice,
     DiameterBeyondRange,
     RatioBeyondRange,
     WallBeyondRange,
@@ -31,7 +36,7 @@ enum class Code {
     DesignPressure,
     WeightAndCost,
 };
-inline constexpr std::size_t kCodeCount = 13;
+inline constexpr std::size_t kCodeCount = 18;
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);
@@ -68,12 +73,15 @@ struct Finding {
     Code code = Code::Governing;
     Severity severity = Severity::Note;
     Mark mark = Mark::None;
-    std::array<Value, 6> values{};
+    std::array<Value, 12> values{};
     std::size_t count = 0;
+    /// The feed has no liquid: the finding speaks of the liquid the host assumed.
+    bool assumedLiquid = false;
 
     void Add(const char* name, double si, host::Quantity q) { values[count++] = Value{name, si, q}; }
     /// The value of that name; 0 when there is none.
     double Get(const char* name) const;
+    bool Has(const char* name) const;
 };
 
 /// Every finding of one case, the governing line first, then warnings, then notes.

@@ -146,19 +146,20 @@ const char* OrientationUsed(int orientation) {
     return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr;
 }
 
-/// A review row's warning codes in one number, the count in the low four bits and each code in
-/// four more: a batch has few distinct lists, found by this number without their text per row.
+/// A review row's warning codes in one number, one bit per code: a batch has few distinct
+/// lists, found by this number without their text per row. A review lists its warnings in code
+/// order, so the bits give back the list.
 std::uint64_t PackWarnings(const kestrol::host::ReviewCells& cells) {
-    static_assert(kestrol::review::kCodeCount < 16 && 4 * (kestrol::review::kCodeCount + 1) <= 64, "codes fit in four bits each");
-    std::uint64_t packed = cells.warningCount;
-    for (std::size_t i = 0; i < cells.warningCount; ++i) packed |= static_cast<std::uint64_t>(cells.warnings[i]) << (4 * (i + 1));
+    static_assert(kestrol::review::kCodeCount <= 64, "one bit per code");
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < cells.warningCount; ++i) packed |= std::uint64_t{1} << static_cast<unsigned>(cells.warnings[i]);
     return packed;
 }
 
 kestrol::host::ReviewCells UnpackWarnings(std::uint64_t packed) {
     kestrol::host::ReviewCells cells;
-    cells.warningCount = packed & 0xF;
-    for (std::size_t i = 0; i < cells.warningCount; ++i) cells.warnings[i] = static_cast<kestrol::review::Code>((packed >> (4 * (i + 1))) & 0xF);
+    for (std::size_t code = 0; code < kestrol::review::kCodeCount; ++code)
+        if ((packed >> code) & 1u) cells.warnings[cells.warningCount++] = static_cast<kestrol::review::Code>(code);
     return cells;
 }
 

@@ -7,8 +7,6 @@
 namespace kestrol::design {
 namespace {
 
-/// Ceiling of the allowable vapour velocity [m/s].
-constexpr double kMaxVapourVelocity = 2.0;
 /// Flow parameter below which the velocity coefficient follows the logarithmic fit [-].
 constexpr double kLogFitLimit = 0.05;
 /// The logarithmic fit K = a + b ln X [ft/s].
@@ -68,8 +66,8 @@ constexpr SlotImage kPresetStart = ImageOf({
 
 double VelocityCoefficient(double flowParameter) {  // [ft/s]
     if (flowParameter <= kLogFitLimit) return kLogFitA + kLogFitB * std::log(flowParameter);
-    if (flowParameter <= 1.0) return 0.463 * std::exp(-1.306 * flowParameter);
-    return 0.14;
+    if (flowParameter <= kFlatCoefficientFrom) return 0.463 * std::exp(-1.306 * flowParameter);
+    return kFlatCoefficient;
 }
 
 /// Whether a vertical vessel at ratio 5 of the vapour-velocity diameter holds the liquid.

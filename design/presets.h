@@ -11,6 +11,13 @@ namespace kestrol::design {
 /// vector cannot be allocated.
 double PresetOptions(const StreamState& feed, SlotAccess& slots);
 
+/// Ceiling of the allowable vapour velocity [m/s].
+inline constexpr double kMaxVapourVelocity = 2.0;
+/// Flow parameter above which the velocity coefficient stays flat [-], and that flat
+/// coefficient [ft/s].
+inline constexpr double kFlatCoefficientFrom = 1.0;
+inline constexpr double kFlatCoefficient = 0.14;
+
 /// What the gas-load correlation makes of a feed, in the order its steps meet the inputs.
 enum class GasLoadVerdict {
     Usable,                    ///< a finite velocity above 0

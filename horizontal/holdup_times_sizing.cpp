@@ -14,8 +14,6 @@ constexpr double kDefaultRatio = 3.0;
 constexpr double kRatioStep = 0.1;
 /// Ratio beyond which a vessel is not worth building this way [-].
 constexpr double kMostRatio = 5.0;
-/// 2 / kRoundingStep [1/m]: the vapour-velocity diameter counted in rounding steps.
-constexpr double kDiameterStepsFactor = 13.123359580052492;
 /// Budget of ratio raises at a fixed diameter, and of diameters in the free search.
 constexpr int kSearchTrials = 50;
 
@@ -235,9 +233,9 @@ double SizeFromHoldupTimes(const StreamState& feed, SlotAccess& slots) {
         if (w.vapourSpaceFixed) {
             first = 2.0 * FixedValue(slots, Slot::VapourSpaceHeight);
         } else {
-            first = std::ceil(std::sqrt(w.QV / (U * kPi)) * kDiameterStepsFactor) * kRoundingStep;
+            first = FirstDiameter(w.QV, U);
         }
-        if (first <= kFoot) first = kFoot;
+        if (first <= kLeastDiameter) first = kLeastDiameter;
         if (!IsUsableLength(first)) {
             slots.Set(Slot::Diameter, kEmptyValue);
             return kEmptyValue;

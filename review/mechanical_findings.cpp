@@ -91,12 +91,6 @@ Finding& Add(Review& r, Code code, Severity severity) {
     return f;
 }
 
-bool Has(const Finding& f, const char* name) {
-    for (std::size_t i = 0; i < f.count; ++i)
-        if (std::strcmp(f.values[i].name, name) == 0) return true;
-    return false;
-}
-
 /// Design pressure [psig] for an operating gauge pressure [psig].
 double DesignPressurePsig(double operatingPsig) {
     if (!(operatingPsig >= kLeastOperatingPsig)) return kLeastDesignPsig;
@@ -254,7 +248,7 @@ std::string WallBeyondRangeText(const Finding& f, const std::function<std::strin
     std::string past;
     if (f.Get("wall_thickness") > f.Get("half_inside_radius"))
         past = "is more than half the inside radius (" + show("half_inside_radius") + ")";
-    if (Has(f, "thin_wall_pressure_limit") && f.Get("operating_pressure") > f.Get("thin_wall_pressure_limit"))
+    if (f.Has("thin_wall_pressure_limit") && f.Get("operating_pressure") > f.Get("thin_wall_pressure_limit"))
         past += (past.empty() ? "" : " and ") + std::string("stands at an operating pressure of ") + show("operating_pressure") +
                 ", above the " + show("thin_wall_pressure_limit") + " (0.385 S E)";
     return "The wall of " + show("wall_thickness") + " " + past +
@@ -265,12 +259,12 @@ std::string WallBeyondRangeText(const Finding& f, const std::function<std::strin
 std::string TemperatureText(const Finding& f, const std::function<std::string(const char*)>& show) {
     std::string limits;
     const auto also = [&limits](const std::string& part) { limits += (limits.empty() ? "" : "; and ") + part; };
-    if (Has(f, "least_temperature_without_impact_test"))
+    if (f.Has("least_temperature_without_impact_test"))
         also("below the " + show("least_temperature_without_impact_test") +
              " down to which carbon-steel plate is used without impact testing (ASME VIII-1 UG-20(f))");
-    if (Has(f, "graphitization_temperature"))
+    if (f.Has("graphitization_temperature"))
         also("above the " + show("graphitization_temperature") + " over which carbon steel may graphitize in long service (ASME B31.1 124.2)");
-    if (Has(f, "stress_table_top_temperature"))
+    if (f.Has("stress_table_top_temperature"))
         also("above the " + show("stress_table_top_temperature") + " where the material's stress table ends, so the wall takes its last row, " +
              show("allowable_stress") + ", for any hotter temperature");
     return "The temperature of " + show("temperature") + " is " + limits + ".";
@@ -278,7 +272,7 @@ std::string TemperatureText(const Finding& f, const std::function<std::string(co
 
 std::string WeightOutsideText(const Finding& f) {
     const std::string fed = Number(f.Get("weight_fed_to_correlation"));
-    if (Has(f, "least_fitted_weight_kg"))
+    if (f.Has("least_fitted_weight_kg"))
         return "The horizontal cost correlation takes the weight in kg and was fitted for " + Number(f.Get("least_fitted_weight_kg")) +
                " to " + Number(f.Get("most_fitted_weight_kg")) + " kg; the vessel weighs " + fed + " kg, so its cost is an extrapolation.";
     return "The vertical cost correlation is held to the " + Number(f.Get("least_fitted_weight_lb")) + " to " +
@@ -288,11 +282,11 @@ std::string WeightOutsideText(const Finding& f) {
 }
 
 std::string DesignPressureText(const Finding& f, const std::function<std::string(const char*)>& show) {
-    if (Has(f, "external_design_pressure"))
+    if (f.Has("external_design_pressure"))
         return "The vessel runs under vacuum (" + show("operating_pressure") + "), so its design case is full vacuum, " +
                show("external_design_pressure") + " of external pressure on the shell; the wall of " + show("wall_thickness") +
                " comes from the internal-pressure formula, and the external-pressure rules (ASME VIII-1 UG-28) decide it.";
-    if (Has(f, "wall_thickness_at_operating_pressure"))
+    if (f.Has("wall_thickness_at_operating_pressure"))
         return "The design block gives a wall of " + show("wall_thickness") + "; the wall formula asks " +
                show("wall_thickness_at_operating_pressure") + " at the operating pressure of " + show("operating_pressure") + " and " +
                show("wall_thickness_at_design_pressure") + " at a design pressure of " + show("design_pressure") + ".";

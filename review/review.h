@@ -20,8 +20,13 @@ enum class Code {
     Governing,
     LevelBelowMinimum,
     HeightSetByRatio,
+    SpareHeightInGivenVessel,
+    LittleWorkingHoldup,
+    ThinLiquidLayer,
     HoldupDiffers,
+    ResidenceTimeChanged,
     GasLoadOutOfRange,
+    RatioOutsidePractice,
     DiameterBeyondRange,
     RatioBeyondRange,
     WallBeyondRange,
@@ -34,7 +39,8 @@ enum class Code {
     DesignPressure,
     WeightAndCost,
 };
-inline constexpr std::size_t kCodeCount = 16;
+inline constexpr std::size_t kCodeCount = 21;
+static_assert(kCodeCount == static_cast<std::size_t>(Code::WeightAndCost) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);
@@ -71,12 +77,15 @@ struct Finding {
     Code code = Code::Governing;
     Severity severity = Severity::Note;
     Mark mark = Mark::None;
-    std::array<Value, 6> values{};
+    std::array<Value, 12> values{};
     std::size_t count = 0;
+    /// The feed has no liquid: the finding speaks of the liquid the host assumed.
+    bool assumedLiquid = false;
 
     void Add(const char* name, double si, host::Quantity q) { values[count++] = Value{name, si, q}; }
     /// The value of that name; 0 when there is none.
     double Get(const char* name) const;
+    bool Has(const char* name) const;
 };
 
 /// Every finding of one case, the governing line first, then warnings, then notes.

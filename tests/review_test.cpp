@@ -82,6 +82,46 @@ const std::string kGivenRatio =
     R"({"orientation":"vertical","pressure_kPa":1000,"temperature_C":40,"vapour_mass_flow_kg_h":50000,)"
     R"("vapour_density_kg_m3":10,"light_liquid_mass_flow_kg_h":500,"light_liquid_density_kg_m3":800,"design":{"ratio":4}})";
 
+/// A lying drum whose diameter and overall length the engineer gives (12.0 m on 2.4384 m: ratio 4.42).
+const std::string kLyingGivenLength =
+    R"({"orientation":"horizontal","pressure_kPa":1200,"temperature_C":55,"vapour_mass_flow_kg_h":25000,"vapour_density_kg_m3":9.5,)"
+    R"("light_liquid_mass_flow_kg_h":90000,"light_liquid_density_kg_m3":830,"design":{"diameter_m":2.4384,"overall_length_m":12.0}})";
+/// An upright drum of given diameter and height: 7.0 m on 1.9812 m.
+const std::string kUprightGivenHeight =
+    R"({"orientation":"vertical","pressure_kPa":3500,"temperature_C":40,"vapour_mass_flow_kg_h":60000,"vapour_density_kg_m3":28,)"
+    R"("light_liquid_mass_flow_kg_h":3000,"light_liquid_density_kg_m3":700,"design":{"diameter_m":1.9812,"overall_length_m":7.0}})";
+/// A rating of a squat upright drum: 2.1828 m on 1.2192 m, ratio (2.1828 - 0.6096) / 1.2192 = 1.29.
+const std::string kSquatRating =
+    R"({"orientation":"vertical","pressure_kPa":3000,"temperature_C":40,"vapour_mass_flow_kg_h":20000,"vapour_density_kg_m3":25,)"
+    R"("light_liquid_mass_flow_kg_h":5000,"light_liquid_density_kg_m3":700,"design":{"diameter_m":1.2192,"overall_length_m":2.1828}})";
+/// The batch's "two-phase 0006": a spare disengagement height over a liquid above its minimum.
+const std::string kSpareUpright =
+    R"({"orientation":"vertical","pressure_kPa":4290,"temperature_C":38.9,"vapour_mass_flow_kg_h":137330,"vapour_density_kg_m3":38.88,)"
+    R"("light_liquid_mass_flow_kg_h":88257.2,"light_liquid_density_kg_m3":788.8})";
+/// The batch's "two-phase 0048": 188 of its 300 s lie below the 0.3048 m minimum.
+const std::string kShallowLying =
+    R"({"orientation":"horizontal","pressure_kPa":1160,"temperature_C":39.4,"vapour_mass_flow_kg_h":6580,"vapour_density_kg_m3":10.48,)"
+    R"("light_liquid_mass_flow_kg_h":9660.7,"light_liquid_density_kg_m3":687.7})";
+/// The batch's "three-phase 0352": a 0.124 m light layer on 0.110 m of heavy liquid.
+const std::string kThinPad =
+    R"({"orientation":"horizontal","pressure_kPa":4120,"temperature_C":29.3,"vapour_mass_flow_kg_h":1950,"vapour_density_kg_m3":34.99,)"
+    R"("light_liquid_mass_flow_kg_h":1630.3,"light_liquid_density_kg_m3":852.9,"heavy_liquid_mass_flow_kg_h":985.6,"heavy_liquid_density_kg_m3":1042.7})";
+/// The production feed upright with both residence times given as 600 s.
+const std::string kBothTimesUpright =
+    R"({"orientation":"vertical","pressure_kPa":1200,"temperature_C":55,"vapour_mass_flow_kg_h":25000,"vapour_density_kg_m3":9.5,)"
+    R"("light_liquid_mass_flow_kg_h":90000,"light_liquid_density_kg_m3":830,"heavy_liquid_mass_flow_kg_h":40000,)"
+    R"("heavy_liquid_density_kg_m3":1020,"design":{"light_liquid_residence_time_s":600,"heavy_liquid_residence_time_s":600}})";
+/// Wet gas: (WL/WV) sqrt(rhoV/rhoL) = 20 x sqrt(7/700) = 2, and 50 x 0.1 = 5, and 60 x 0.1 = 6.
+std::string WetGas(double liquidKgH) {
+    return R"({"orientation":"vertical","pressure_kPa":1000,"temperature_C":40,"vapour_mass_flow_kg_h":1000,"vapour_density_kg_m3":7,)"
+           R"("light_liquid_mass_flow_kg_h":)" + std::to_string(liquidKgH) + R"(,"light_liquid_density_kg_m3":700})";
+}
+/// Light gas over water: X = sqrt(0.5/1000) = 0.02236, K = 0.733 + 0.0899 ln X = 0.39134 ft/s,
+/// u = 0.39134 x 0.3048 x sqrt(999.5/0.5) = 5.333 m/s, over the 2.0 m/s ceiling.
+const std::string kLightGas =
+    R"({"orientation":"vertical","pressure_kPa":200,"temperature_C":40,"vapour_mass_flow_kg_h":1000,"vapour_density_kg_m3":0.5,)"
+    R"("light_liquid_mass_flow_kg_h":1000,"light_liquid_density_kg_m3":1000})";
+
 // --- The exact volume of a horizontal vessel against its closed forms -----------------------
 
 struct VolumeRow {
@@ -134,6 +174,9 @@ const GoverningRow kGoverningRows[] = {
     {"WhiffUprightLeastVessel", kTiny, Constraint::MinimumSize, Constraint::RatioCeiling},
     {"WhiffLyingLeastVessel", kTinyLying, Constraint::MinimumSize, Constraint::PressureClassRatio},
     {"GivenRatio", kGivenRatio, Constraint::VapourLoad, Constraint::Design},
+    // A given length fixes the ratio of a lying drum: the design block, not the pressure class.
+    {"LyingGivenDiameterAndLength", kLyingGivenLength, Constraint::Design, Constraint::Design},
+    {"UprightGivenHeight", kUprightGivenHeight, Constraint::Design, Constraint::Design},
 };
 
 Sized SizeRow(const std::string& json) {
@@ -249,7 +292,25 @@ const FireRow kFireRows[] = {
     {"ScrubberLevelBelowMinimum", kScrubber, Code::LevelBelowMinimum, true, Severity::Warning},
     {"KnockOutLevelBelowMinimum", kKnockOut, Code::LevelBelowMinimum, true, Severity::Warning},
     {"ProductionLevelAboveMinimum", kProduction, Code::LevelBelowMinimum, false, Severity::Warning},
-    {"ScrubberHeightSetByRatio", kScrubber, Code::HeightSetByRatio, true, Severity::Warning},
+    // The scrubber's spare height is told with its low level, as one finding.
+    {"ScrubberSpareHeightJoinsTheLevel", kScrubber, Code::HeightSetByRatio, false, Severity::Warning},
+    {"SpareHeightOverAGoodLevel", kSpareUpright, Code::HeightSetByRatio, true, Severity::Warning},
+    {"GivenHeightIsNotTheRatios", kUprightGivenHeight, Code::HeightSetByRatio, false, Severity::Warning},
+    {"GivenHeightSpareIsARatingNote", kUprightGivenHeight, Code::SpareHeightInGivenVessel, true, Severity::Note},
+    {"FreeSizingSpareIsNoRatingNote", kSpareUpright, Code::SpareHeightInGivenVessel, false, Severity::Note},
+    {"DryGasLevelIsANote", kDryGas, Code::LevelBelowMinimum, true, Severity::Note},
+    {"ShallowLyingWorkingHoldup", kShallowLying, Code::LittleWorkingHoldup, true, Severity::Warning},
+    {"ProductionWorkingHoldup", kProduction, Code::LittleWorkingHoldup, false, Severity::Warning},
+    {"ThinPad", kThinPad, Code::ThinLiquidLayer, true, Severity::Warning},
+    {"ProductionPadThickEnough", kProduction, Code::ThinLiquidLayer, false, Severity::Warning},
+    {"TwoPhaseHasNoPad", kKnockOut, Code::ThinLiquidLayer, false, Severity::Warning},
+    {"BothTimesUprightChanged", kBothTimesUpright, Code::ResidenceTimeChanged, true, Severity::Warning},
+    {"DefaultTimesAreNotGiven", kProduction, Code::ResidenceTimeChanged, false, Severity::Warning},
+    {"SquatRatingOutsidePractice", kSquatRating, Code::RatioOutsidePractice, true, Severity::Note},
+    {"GivenRatioFourInPractice", kGivenRatio, Code::RatioOutsidePractice, false, Severity::Note},
+    {"FreeSizingRatioIsTheSizings", kScrubber, Code::RatioOutsidePractice, false, Severity::Note},
+    {"WetGasPastTheFlatCoefficient", WetGas(20000), Code::GasLoadOutOfRange, true, Severity::Warning},
+    {"LightGasCappedIsANote", kLightGas, Code::GasLoadOutOfRange, true, Severity::Note},
     {"UprightLiquidHeightFromProcess", kLiquidUpright, Code::HeightSetByRatio, false, Severity::Warning},
     {"HorizontalHasNoDisengagementHeight", kKnockOut, Code::HeightSetByRatio, false, Severity::Warning},
     {"KnockOutShallowHoldupDiffers", kKnockOut, Code::HoldupDiffers, true, Severity::Warning},
@@ -338,9 +399,17 @@ const ThresholdRow kThresholdRows[] = {
     {"DiameterPast40MetresIsNot", kScrubber, Slot::Diameter, 40.1, Code::DiameterBeyondRange, true},
     {"RatioOf40IsInRange", kScrubber, Slot::Ratio, 40.0, Code::RatioBeyondRange, false},
     {"RatioPast40IsNot", kScrubber, Slot::Ratio, -40.5, Code::RatioBeyondRange, true},
-    // The scrubber's disengagement rule is 0.75 x 1.9812 = 1.4859 m; twice that is spare.
-    {"TwiceTheRuleIsNotSpare", kScrubber, Slot::DisengagementHeight, 2.9718, Code::HeightSetByRatio, false},
-    {"MoreThanTwiceTheRuleIsSpare", kScrubber, Slot::DisengagementHeight, 2.9719, Code::HeightSetByRatio, true},
+    // Its disengagement rule is 0.75 x 2.286 = 1.7145 m; twice that, 3.429 m, is spare. (The
+    // scrubber's spare height goes with its low level.)
+    {"TwiceTheRuleIsNotSpare", kSpareUpright, Slot::DisengagementHeight, 3.429, Code::HeightSetByRatio, false},
+    {"MoreThanTwiceTheRuleIsSpare", kSpareUpright, Slot::DisengagementHeight, 3.4291, Code::HeightSetByRatio, true},
+    // A light layer of a foot on the production separator's heavy liquid passes; less does not.
+    {"PadOfAFootHolds", kProduction, Slot::LightLayerThickness, 0.3048, Code::ThinLiquidLayer, false},
+    {"PadUnderAFootIsThin", kProduction, Slot::LightLayerThickness, 0.3047, Code::ThinLiquidLayer, true},
+    // The squat rating's ratio moved to the ends of the usual 3 to 5.
+    {"GivenRatioOfThreeIsUsual", kSquatRating, Slot::Ratio, 3.0, Code::RatioOutsidePractice, false},
+    {"GivenRatioOfFiveIsUsual", kSquatRating, Slot::Ratio, 5.0, Code::RatioOutsidePractice, false},
+    {"GivenRatioPastFiveIsNot", kSquatRating, Slot::Ratio, 5.01, Code::RatioOutsidePractice, true},
     // Its minimum level is 0.9144 m; a surface raised to it exactly is not below it.
     {"SurfaceAtTheMinimumHolds", kScrubber, Slot::LightLayerThickness, 0.9144, Code::LevelBelowMinimum, false},
     {"SurfaceJustBelowTheMinimum", kScrubber, Slot::LightLayerThickness, 0.9143, Code::LevelBelowMinimum, true},
@@ -407,26 +476,68 @@ TEST(Threshold, HoldupBetweenOneAndFivePercentIsANote) {
 
 // --- Every number a finding prints ---------------------------------------------------------
 
-TEST(Numbers, ScrubberLevelAndHeight) {
+TEST(Numbers, ScrubberLowLevelUnderSpareHeightIsOneFinding) {
     const Sized s = SizeExample(kScrubber);
     const review::Review r = review::ReviewCase(s.c, s.o);
     const review::Finding* level = r.Find(Code::LevelBelowMinimum);
     ASSERT_NE(level, nullptr);
+    EXPECT_EQ(r.Find(Code::HeightSetByRatio), nullptr);
     EXPECT_NEAR(level->Get("liquid_surface"), 0.178016, 1e-6);
     EXPECT_DOUBLE_EQ(level->Get("minimum_liquid_level"), 0.9144);
+    // Disengagement 5.65128 m against the rule's 0.75 x 1.9812 = 1.4859 m: 4.16538 m spare.
+    EXPECT_NEAR(level->Get("spare_height"), 5.65128 - 1.4859, 1e-5);
+    // The time below 0.9144 m (above the head's 0.4953 m): pi/4 x 1.9812^2 x (0.9144 - 1.9812/12)
+    // = 2.30996 m3 at 1500/720/3600 = 5.78704e-4 m3/s, 3991.6 s.
+    EXPECT_NEAR(level->Get("least_light_residence_time"), 3991.6, 0.1);
+    // Given the layer, the height is the stack: 1.9812/4 + 0.3048 + 1.4859 + 0.3048 + 0.9144 = 3.5052 m.
+    EXPECT_NEAR(level->Get("height_with_layer"), 3.5052, 1e-9);
+    EXPECT_DOUBLE_EQ(level->Get("diameter_with_layer"), 1.9812);
     EXPECT_EQ(review::Describe(*level, r.governing, host::UnitSystem::SI),
-              "The liquid surface at 0.178 m lies below the minimum liquid level of 0.914 m.");
-    EXPECT_EQ(review::Describe(*level, r.governing, host::UnitSystem::US),
-              "The liquid surface at 0.58 ft lies below the minimum liquid level of 3.00 ft.");
+              "The liquid surface at 0.178 m lies below the minimum liquid level of 0.914 m. The vessel has 4.165 m of spare height "
+              "above the liquid: giving light_liquid_layer_m of at least 0.9144 (or light_liquid_residence_time_s of at least "
+              "3,992) lifts the normal level to the minimum at no cost in size (sized so: 1.981 m by 3.505 m).");
+    EXPECT_NE(review::Describe(*level, r.governing, host::UnitSystem::US).find("at least 0.9144 (or"), std::string::npos);
+}
 
+TEST(Numbers, SpareHeightOverAGoodLevel) {
+    const Sized s = SizeJson(kSpareUpright);
+    const review::Review r = review::ReviewCase(s.c, s.o);
     const review::Finding* height = r.Find(Code::HeightSetByRatio);
     ASSERT_NE(height, nullptr);
-    EXPECT_NEAR(height->Get("disengagement_height"), 5.65128, 1e-5);
-    EXPECT_DOUBLE_EQ(height->Get("disengagement_rule"), 0.75 * 1.9812);
-    EXPECT_NEAR(height->Get("spare_height"), 5.65128 - 1.4859, 1e-5);
-    EXPECT_EQ(review::Describe(*height, r.governing, host::UnitSystem::SI),
-              "The disengagement height of 5.651 m is 4.165 m more than the 1.486 m the disengagement rule gives for a "
-              "diameter of 1.981 m: the ratio, not the process, sets the height.");
+    EXPECT_DOUBLE_EQ(height->Get("disengagement_rule"), 0.75 * 2.286);
+    EXPECT_EQ(r.Find(Code::LevelBelowMinimum), nullptr);
+}
+
+TEST(Numbers, GivenHeightSpareIsWordedAsARating) {
+    const Sized s = SizeJson(kUprightGivenHeight);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::SpareHeightInGivenVessel);
+    ASSERT_NE(f, nullptr);
+    // 7.0 - 1.9812/4 - 0.3048 - 0.3048 - 0.9144 (the layer raised to the minimum) = 4.9807 m,
+    // 3.4948 m more than 0.75 x 1.9812 = 1.4859 m.
+    EXPECT_NEAR(f->Get("disengagement_height"), 4.9807, 1e-9);
+    EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
+              "The given height of 7.000 m leaves a disengagement height of 4.981 m, 3.495 m more than the 1.486 m the "
+              "disengagement rule gives for a diameter of 1.981 m: room the given vessel has above the liquid, not a height the "
+              "process asks for.");
+    EXPECT_EQ(review::Describe(r.items[0], r.governing, host::UnitSystem::SI).find("ratio"), std::string::npos);
+}
+
+TEST(Numbers, LyingGivenLengthIsTheDesignBlocks) {
+    const Sized s = SizeJson(kLyingGivenLength);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const std::string text = review::Describe(r.items[0], r.governing, host::UnitSystem::SI);
+    EXPECT_NE(text.find("length set by the design block."), std::string::npos) << text;
+}
+
+TEST(Numbers, AssumedLiquidLevelSaysSo) {
+    const Sized s = SizeExample(kDryGas);
+    ASSERT_TRUE(s.o.liquidAssumed);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::LevelBelowMinimum);
+    ASSERT_NE(f, nullptr);
+    const std::string text = review::Describe(*f, r.governing, host::UnitSystem::SI);
+    EXPECT_EQ(text.rfind("The surface of the assumed liquid (the feed has none) at ", 0), 0u) << text;
 }
 
 TEST(Numbers, DesignPressureOfTheScrubber) {
@@ -568,6 +679,123 @@ TEST(Numbers, DryGasWeightOutsideTheFit) {
     EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
               "The vertical cost correlation is held to the 4,200 to 1,000,000 lb of the published vertical fit (its own source "
               "is not established); the cost step feeds it 2,116, the weight in kg, which lies outside that range.");
+}
+
+TEST(Numbers, HoldupComparisonPrintsApart) {
+    // 0.1520 against 0.1500 m3 is 1.3 % apart; at the unit's two digits both read 0.15.
+    review::Finding f;
+    f.code = Code::HoldupDiffers;
+    f.Add("difference_percent", 1.3333, host::Quantity::Plain);
+    f.Add("exact_holdup", 0.1520, host::Quantity::Volume);
+    f.Add("promised_holdup", 0.1500, host::Quantity::Volume);
+    f.Add("liquid_surface", 0.2, host::Quantity::Length);
+    f.Add("exact_light_residence_time", 304.0, host::Quantity::Time);
+    const std::string text = review::Describe(f, review::Governing{}, host::UnitSystem::SI);
+    EXPECT_NE(text.find("1.3% more than the hold-up the residence times promise (0.152 m3 against 0.150 m3)"), std::string::npos) << text;
+}
+
+struct FlatRow {
+    const char* name;
+    double liquidKgH;
+    double flowParameter;
+    double chartCoefficient;  ///< [ft/s], 0 past the chart's end
+    const char* times;
+};
+
+// The chart's fit, exp(-1.942936 - 0.814894 L - 0.179390 L^2 - 0.0123790 L^3 + 0.000386235 L^4
+// + 0.000259550 L^5) with L = ln X: 0.0744254 ft/s at X = 2 (0.14 is 1.88 times it), 0.0231597
+// at X = 5 (6.04 times); X = 6 lies past the chart's 5.4.
+const FlatRow kFlatRows[] = {
+    {"TwoIsAlmostTwiceTheChart", 20000.0, 2.0, 0.0744254, "1.88"},
+    {"FiveIsSixTimesTheChart", 50000.0, 5.0, 0.0231597, "6.04"},
+    {"SixIsPastTheChart", 60000.0, 6.0, 0.0, nullptr},
+};
+
+class FlatCoefficientTest : public testing::TestWithParam<FlatRow> {};
+
+TEST_P(FlatCoefficientTest, TellsTheChartsCoefficient) {
+    const FlatRow& row = GetParam();
+    const Sized s = SizeJson(WetGas(row.liquidKgH));
+    ASSERT_TRUE(s.o.Sized());
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::GasLoadOutOfRange);
+    ASSERT_NE(f, nullptr);
+    EXPECT_NEAR(f->Get("flow_parameter"), row.flowParameter, 1e-12);
+    EXPECT_DOUBLE_EQ(f->Get("design_coefficient_ft_s"), 0.14);
+    const std::string text = review::Describe(*f, r.governing, host::UnitSystem::SI);
+    if (row.times != nullptr) {
+        EXPECT_NEAR(f->Get("chart_coefficient_ft_s"), row.chartCoefficient, 1e-7);
+        EXPECT_NE(text.find(std::string(" is ") + row.times + " times the chart's."), std::string::npos) << text;
+    } else {
+        EXPECT_FALSE(f->Has("chart_coefficient_ft_s"));
+        EXPECT_NE(text.find("and ends at 5.4"), std::string::npos) << text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FlatCoefficientTest, testing::ValuesIn(kFlatRows), testing_support::RowName());
+
+TEST(Numbers, VelocityCeilingWhenItBinds) {
+    const Sized s = SizeJson(kLightGas);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::GasLoadOutOfRange);
+    ASSERT_NE(f, nullptr);
+    EXPECT_NEAR(f->Get("correlation_velocity"), 5.333042, 1e-5);
+    EXPECT_DOUBLE_EQ(f->Get("velocity_ceiling"), 2.0);
+    EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI), "The correlation gives 5.333 m/s; the sizing caps it at 2.000 m/s.");
+}
+
+TEST(Numbers, GivenTimeTheSizingChanged) {
+    const Sized s = SizeJson(kBothTimesUpright);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::ResidenceTimeChanged);
+    ASSERT_NE(f, nullptr);
+    // The split keeps the heavy liquid's 600 s and gives the light liquid the rest of the vessel:
+    // pi/4 x 1.9812^2 x (5.5 x 1.9812 - 1.9812/2 - 2 x 0.3048 - 1.4859) + pi/24 x 1.9812^3 = 25.096 m3,
+    // less 600 x 40000/1020/3600 = 6.536 m3, over 90000/830/3600 m3/s: 616.2 s.
+    EXPECT_DOUBLE_EQ(f->Get("given_light_residence_time"), 600.0);
+    EXPECT_NEAR(f->Get("light_residence_time"), 616.2, 0.1);
+    EXPECT_FALSE(f->Has("given_heavy_residence_time"));
+    EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
+              "The light-liquid residence time given as 600 s is reported as 616 s: the sizing did not keep the time it was given.");
+}
+
+TEST(Numbers, MostOfTheHoldupBelowTheMinimum) {
+    const Sized s = SizeJson(kShallowLying);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::LittleWorkingHoldup);
+    ASSERT_NE(f, nullptr);
+    // 1.0668 m at ratio 3 below 0.3048 m holds about 0.735 m3 (the exact volume; the sizing's
+    // own is within 0.5 % of it), at 9660.7/687.7/3600 m3/s: about 188 of the 300 s.
+    const double ql = 9660.7 / 687.7 / 3600.0;
+    const double exact = review::ExactLiquidVolume(0.3048, 1.0668, 3.0 * 1.0668) / ql;
+    EXPECT_NEAR(f->Get("holdup_time_below_minimum_level"), exact, 0.005 * exact);  // 0.5 %: ten-digit pi and the area fit
+    EXPECT_DOUBLE_EQ(f->Get("holdup_time"), 300.0);
+    const std::string text = review::Describe(*f, r.governing, host::UnitSystem::SI);
+    EXPECT_EQ(text, "Of the 300 s of hold-up, 188 s (63%) lie below the minimum liquid level of 0.305 m: only 112 s of it is held above "
+                    "that level.");
+}
+
+TEST(Numbers, ThinPadAgainstAFoot) {
+    const Sized s = SizeJson(kThinPad);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::ThinLiquidLayer);
+    ASSERT_NE(f, nullptr);
+    EXPECT_NEAR(f->Get("light_liquid_layer"), 0.124480, 1e-6);
+    EXPECT_DOUBLE_EQ(f->Get("thinnest_light_layer"), 0.3048);
+    EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
+              "The light-liquid layer of 0.124 m on the heavy liquid at 0.110 m is thinner than the 0.305 m (1 ft) a three-phase "
+              "separator's light liquid is commonly designed with.");
+}
+
+TEST(Numbers, SquatRatingRatio) {
+    const Sized s = SizeJson(kSquatRating);
+    const review::Review r = review::ReviewCase(s.c, s.o);
+    const review::Finding* f = r.Find(Code::RatioOutsidePractice);
+    ASSERT_NE(f, nullptr);
+    EXPECT_NEAR(f->Get("ratio"), (2.1828 - 0.6096) / 1.2192, 1e-9);
+    EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
+              "The given vessel's T/T height is 1.29 times its diameter (2.183 m overall), outside the 3 to 5 an upright separator "
+              "is usually built to.");
 }
 
 // --- The review reads, it never sizes --------------------------------------------------------

@@ -10,16 +10,10 @@
 namespace kestrol::vertical {
 namespace {
 
-/// Largest diameter a search may reach [m]; beyond it the vessel is refused.
-constexpr double kMostDiameter = 40.0;
-/// Largest ratio of cylindrical height to diameter a search may reach [-].
-constexpr double kMostRatio = 40.0;
 /// Ratio step of the ratio searches [-].
 constexpr double kRatioStep = 0.5;
-/// The ratio tried first, the one the diameter search holds, and where the fixed-diameter
-/// search starts [-].
-constexpr double kFirstRatio = 3.0;
-constexpr double kSearchRatio = 5.0;
+/// Where the fixed-diameter search starts [-] (the first and the searching ratio are in the
+/// header).
 constexpr double kFixedDiameterStartRatio = 3.5;
 /// Least disengagement heights with and without a mist eliminator [m].
 constexpr double kLeastDisengagementWithMist = 0.3048;
@@ -57,7 +51,7 @@ private:
 
     /// Liquid volume [m3] of the vessel below its four vapour-space heights.
     double AvailableVolume(double d, double ratio) const {
-        return kPiOver4 * (d * d) * (ratio * d - h10_ - h11_ - h12_ - h34_) + kPiOver24 * (d * d * d);
+        return AvailableLiquidVolume(d, ratio, h10_, h11_, h12_, h34_);
     }
     double RequiredVolume() const {
         return t6_ * feed_.lightLiquidVolumeFlow + t8_ * feed_.heavyLiquidVolumeFlow;
@@ -118,8 +112,7 @@ bool VerticalRun::FindDiameter() {
             slots_.Set(Slot::Diameter, kEmptyValue);
             return false;
         }
-        d_ = RoundUpToStep(std::sqrt(4.0 * feed_.vapourVolumeFlow / (kPi * std::fabs(velocity))));
-        if (d_ <= kRoundingStep) d_ = kRoundingStep;
+        d_ = VapourDiameter(feed_.vapourVolumeFlow, std::fabs(velocity));
     }
     if (!IsUsableLength(d_)) {
         slots_.Set(Slot::Diameter, kEmptyValue);

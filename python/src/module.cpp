@@ -2,7 +2,6 @@
 // script runner, and the object through its interface, for Python. Nothing here computes a
 // result: every number comes from the same functions the command line calls.
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -147,37 +146,20 @@ const char* OrientationUsed(int orientation) {
     return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr;
 }
 
-/// A review row's warning codes in two words, five bits each: the count first, then each code
-/// in order. A batch has few distinct lists, found by this key without their text per row.
-using PackedWarnings = std::array<std::uint64_t, 2>;
-constexpr std::size_t kBitsPerCode = 5;
-static_assert(kestrol::review::kCodeCount < (std::size_t{1} << kBitsPerCode) && kBitsPerCode * (kestrol::review::kCodeCount + 1) <= 128,
-              "codes fit in five bits each, the longest list in two words");
-
-void PutField(PackedWarnings& packed, std::size_t field, std::uint64_t value) {
-    const std::size_t bit = field * kBitsPerCode;
-    packed[bit / 64] |= value << (bit % 64);
-    if (bit % 64 + kBitsPerCode > 64) packed[bit / 64 + 1] |= value >> (64 - bit % 64);  // a field across the two words
-}
-
-std::uint64_t GetField(const PackedWarnings& packed, std::size_t field) {
-    const std::size_t bit = field * kBitsPerCode;
-    std::uint64_t value = packed[bit / 64] >> (bit % 64);
-    if (bit % 64 + kBitsPerCode > 64) value |= packed[bit / 64 + 1] << (64 - bit % 64);
-    return value & ((std::uint64_t{1} << kBitsPerCode) - 1);
-}
-
-PackedWarnings PackWarnings(const kestrol::host::ReviewCells& cells) {
-    PackedWarnings packed{};
-    PutField(packed, 0, cells.warningCount);
-    for (std::size_t i = 0; i < cells.warningCount; ++i) PutField(packed, i + 1, static_cast<std::uint64_t>(cells.warnings[i]));
+/// A review row's warning codes in one number, one bit per code: a batch has few distinct
+/// lists, found by this number without their text per row. A review lists its warnings in code
+/// order, so the bits give back the list.
+std::uint64_t PackWarnings(const kestrol::host::ReviewCells& cells) {
+    static_assert(kestrol::review::kCodeCount <= 64, "one bit per code");
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < cells.warningCount; ++i) packed |= std::uint64_t{1} << static_cast<unsigned>(cells.warnings[i]);
     return packed;
 }
 
-kestrol::host::ReviewCells UnpackWarnings(const PackedWarnings& packed) {
+kestrol::host::ReviewCells UnpackWarnings(std::uint64_t packed) {
     kestrol::host::ReviewCells cells;
-    cells.warningCount = GetField(packed, 0);
-    for (std::size_t i = 0; i < cells.warningCount; ++i) cells.warnings[i] = static_cast<kestrol::review::Code>(GetField(packed, i + 1));
+    for (std::size_t code = 0; code < kestrol::review::kCodeCount; ++code)
+        if ((packed >> code) & 1u) cells.warnings[cells.warningCount++] = static_cast<kestrol::review::Code>(code);
     return cells;
 }
 
@@ -500,7 +482,7 @@ PYBIND11_MODULE(_kestrol, m) {
         struct ReviewWords {
             const char* diameter;
             const char* length;
-            PackedWarnings warnings;
+            std::uint64_t warnings;
         };
         std::vector<ReviewWords> reviewWords(reviewed ? n : 0);
 
@@ -551,7 +533,7 @@ PYBIND11_MODULE(_kestrol, m) {
             if (at == constraints.end()) at = constraints.insert(constraints.end(), {text, py::str(text)});
             return at->second.inc_ref().ptr();
         };
-        std::map<PackedWarnings, py::str> warningWords;
+        std::map<std::uint64_t, py::str> warningWords;
         for (std::size_t row = 0; row < n; ++row) {
             const ReviewWords& words = reviewWords[row];
             diameterCells[row] = constraint(words.diameter);  // the array's new cells hold no reference yet

@@ -287,8 +287,8 @@ std::string DesignPressureText(const Finding& f, const std::function<std::string
                show("external_design_pressure") + " of external pressure on the shell; the wall of " + show("wall_thickness") +
                " comes from the internal-pressure formula, and the external-pressure rules (ASME VIII-1 UG-28) decide it.";
     if (f.Has("wall_thickness_at_operating_pressure"))
-        return "The design block gives a wall of " + show("wall_thickness") + "; the wall formula asks " +
-               show("wall_thickness_at_operating_pressure") + " at the operating pressure of " + show("operating_pressure") + " and " +
+        return "The design block gives a wall of " + show("wall_thickness") +
+               "; rounded up to whole sixteenths of an inch, the wall formula gives " + show("wall_thickness_at_operating_pressure") + " at the operating pressure of " + show("operating_pressure") + " and " +
                show("wall_thickness_at_design_pressure") + " at a design pressure of " + show("design_pressure") + ".";
     return "The wall is computed at the operating pressure of " + show("operating_pressure") + " (" + show("wall_thickness") +
            "); at a design pressure of " + show("design_pressure") + " it would be " + show("wall_thickness_at_design_pressure") + ".";

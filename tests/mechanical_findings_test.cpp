@@ -224,7 +224,7 @@ TEST(DesignPressure, GivenWallIsComparedWithWhatTheFormulaAsks) {
     EXPECT_NEAR(f->Get("wall_thickness_at_operating_pressure"), 25 * sixteenth, 1e-12);
     EXPECT_NEAR(f->Get("wall_thickness_at_design_pressure"), 29 * sixteenth, 1e-12);
     EXPECT_EQ(Text(*f, r),
-              "The design block gives a wall of 50.0 mm; the wall formula asks 39.7 mm at the operating pressure of 3,500 kPa abs "
+              "The design block gives a wall of 50.0 mm; rounded up to whole sixteenths of an inch, the wall formula gives 39.7 mm at the operating pressure of 3,500 kPa abs "
               "and 46.0 mm at a design pressure of 4,036 kPa abs.");
 }
 

@@ -8,6 +8,7 @@
 #include "design/cost.h"
 #include "design/presets.h"
 #include "host/result_fields.h"
+#include "review/outcome_slots.h"
 
 namespace kestrol::review::mechanical {
 namespace {
@@ -65,24 +66,6 @@ constexpr double kCarbonSteelLeastF = -20.0;
 /// prolonged service (ASME B31.1 124.2.A, as 46 CFR 56.60-5(a) reproduces it) [deg F].
 constexpr double kCarbonSteelGraphitizationF = 800.0;
 
-/// The sized vector for the calculations that take their options from slots.
-class SizedSlots final : public SlotAccess {
-public:
-    explicit SizedSlots(const SizingOutcome& o) : SlotAccess(&storage_, this, &NoAllocation) {
-        std::copy(o.values.begin() + 1, o.values.begin() + 1 + kSlotCount, values_.begin());
-    }
-
-private:
-    static bool NoAllocation(void*, const SlotImage&) { return false; }
-    std::array<double, kSlotCount> values_{};
-    double* storage_ = values_.data();
-};
-
-double Magnitude(const SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
-}
-
 Finding& Add(Review& r, Code code, Severity severity) {
     Finding& f = r.items[r.count++];
     f = Finding{};
@@ -120,7 +103,7 @@ struct WallBasis {
     double FormedAt(double psig) const { return design::ShellThickness(psig, diameter, efficiency, stress, allowance, formulas); }
 };
 
-WallBasis BasisOf(const SizingCase& c, const SizingOutcome& o, SizedSlots& slots) {
+WallBasis BasisOf(const SizingCase& c, const SizingOutcome& o, OutcomeSlots& slots) {
     WallBasis b;
     b.diameter = Magnitude(o, Slot::Diameter);
     b.wall = Magnitude(o, Slot::WallThickness);
@@ -184,7 +167,7 @@ void GivenWallFinding(Review& r, const SizingCase& c, const WallBasis& b) {
     w.Add("wall_thickness_as_formed", b.FormedAt(psig), Quantity::Thickness);
 }
 
-void TemperatureFinding(Review& r, const SizingCase& c, SizedSlots& slots) {
+void TemperatureFinding(Review& r, const SizingCase& c, OutcomeSlots& slots) {
     const double temperature = c.Get(host::kTemperature);
     const double f = design::DesignTemperatureF(temperature);
     const bool carbonSteel = design::FamilyOf(slots) == design::MaterialFamily::CarbonSteel;
@@ -297,7 +280,7 @@ std::string DesignPressureText(const Finding& f, const std::function<std::string
 }  // namespace
 
 void AddFindings(Review& r, const SizingCase& c, const SizingOutcome& o) {
-    SizedSlots slots(o);
+    OutcomeSlots slots(o);
     const WallBasis basis = BasisOf(c, o, slots);
     WallFindings(r, basis);
     ExternalPressureFinding(r, basis);

@@ -15,6 +15,7 @@
 #include "horizontal/geometry.h"
 #include "horizontal/holdup_times_sizing.h"
 #include "review/mechanical_findings.h"
+#include "review/outcome_slots.h"
 #include "vertical/vertical_sizing.h"
 
 namespace kestrol::review {
@@ -88,26 +89,6 @@ Flows FlowsOf(const SizingCase& c, const SizingOutcome& o) {
     f.heavy = feed.HasHeavyLiquid() ? feed.heavyLiquidVolumeFlow : 0.0;
     f.flowParameter = design::EvaluateGasLoad(feed).flowParameter;
     return f;
-}
-
-/// A copy of the sized vector for the calculations that take their options from slots, with a
-/// diameter of its own when one is given; what they write stays in the copy.
-class OutcomeSlots final : public SlotAccess {
-public:
-    explicit OutcomeSlots(const SizingOutcome& o, double diameter = kEmptyValue) : SlotAccess(&storage_, this, &NoAllocation) {
-        std::copy(o.values.begin() + 1, o.values.begin() + 1 + kSlotCount, values_.begin());
-        if (!IsEmpty(diameter)) values_[static_cast<std::size_t>(Index(Slot::Diameter) - 1)] = diameter;
-    }
-
-private:
-    static bool NoAllocation(void*, const SlotImage&) { return false; }
-    std::array<double, kSlotCount> values_{};
-    double* storage_ = values_.data();
-};
-
-double Magnitude(const SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
 }
 
 int CaseKeyIndex(const char* key) { return host::FindCaseKey(key, true); }

@@ -1,7 +1,6 @@
 // The review's findings on the shell, its pressure, temperature, weight and cost, checked by hand.
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -10,31 +9,16 @@
 #include "host/sizing_run.h"
 #include "review/review.h"
 #include "row_name.h"
+#include "sized_case.h"
 
 namespace kestrol {
 namespace {
 
-namespace fs = std::filesystem;
 using review::Severity;
 
-const fs::path kCases = fs::path(__FILE__).parent_path().parent_path() / "examples" / "cases";
-
-struct Sized {
-    host::SizingCase c;
-    host::SizingOutcome o;
-};
-
-Sized SizeJson(const std::string& json) {
-    Sized s{host::ParseCaseJson(json, "test"), {}};
-    s.o = host::SizeCase(s.c);
-    return s;
-}
-
-Sized SizeExample(const char* file) {
-    Sized s{host::LoadCaseFile((kCases / file).string()), {}};
-    s.o = host::SizeCase(s.c);
-    return s;
-}
+using testing_support::Sized;
+using testing_support::SizeExample;
+using testing_support::SizeJson;
 
 double Mag(const host::SizingOutcome& o, Slot s) { return std::fabs(o.At(s)); }
 void Set(host::SizingOutcome& o, Slot s, double v) { o.values[static_cast<std::size_t>(Index(s))] = v; }

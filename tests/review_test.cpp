@@ -1,6 +1,5 @@
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -9,11 +8,11 @@
 #include "host/sizing_run.h"
 #include "review/review.h"
 #include "row_name.h"
+#include "sized_case.h"
 
 namespace kestrol {
 namespace {
 
-namespace fs = std::filesystem;
 using review::Code;
 using review::Constraint;
 using review::Severity;
@@ -21,24 +20,9 @@ using review::Severity;
 /// The circle constant to full precision (the exact volume's, not the sizing's ten digits).
 constexpr double kExactPi = 3.14159265358979323846;
 
-const fs::path kCases = fs::path(__FILE__).parent_path().parent_path() / "examples" / "cases";
-
-struct Sized {
-    host::SizingCase c;
-    host::SizingOutcome o;
-};
-
-Sized SizeJson(const std::string& json) {
-    Sized s{host::ParseCaseJson(json, "test"), {}};
-    s.o = host::SizeCase(s.c);
-    return s;
-}
-
-Sized SizeExample(const char* file) {
-    Sized s{host::LoadCaseFile((kCases / file).string()), {}};
-    s.o = host::SizeCase(s.c);
-    return s;
-}
+using testing_support::Sized;
+using testing_support::SizeExample;
+using testing_support::SizeJson;
 
 double Mag(const host::SizingOutcome& o, kestrol::Slot s) { return std::fabs(o.At(s)); }
 

@@ -7,6 +7,7 @@
 # Dask run use, for Debian's own /usr/bin/python3.
 set -euo pipefail
 
+optional=()
 packages=(cmake ninja-build g++ python3 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev librsvg2-bin
           python3-jsonschema)
 as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
@@ -14,8 +15,9 @@ as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 for option in "$@"; do
   case $option in
     --windows)
-      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64)
-      # Wine's 32-bit half comes from the i386 architecture.
+      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64)
+      # Wine's 32-bit half comes from the i386 architecture, installed on its own below.
+      optional=(wine32:i386)
       if ! dpkg --print-foreign-architectures | grep -qx i386; then
         "${as_root[@]}" dpkg --add-architecture i386
       fi
@@ -31,12 +33,13 @@ for option in "$@"; do
   esac
 done
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+install() { DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
+
+missing=() missing_optional=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${optional[@]}"; do installed "$p" || missing_optional+=("$p"); done
+if [ $((${#missing[@]} + ${#missing_optional[@]})) -gt 0 ]; then
   # A mirror in the middle of a sync serves an index of the wrong size for a minute or two:
   # try again, and on the last failure go on with what was fetched, so that the install says
   # which package it could not find.
@@ -44,5 +47,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${as_root[@]}" apt-get update -qq && break
     [ "$attempt" -lt 3 ] && sleep 20
   done
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  install "${missing[@]}"
+fi
+# Without its architecture's index (a mirror whose i386 index stays out of step with its
+# Release file), wine32:i386 cannot be resolved against the amd64 libraries. The 64-bit Wine
+# stages need none of it; the 32-bit one then says the loader is missing and is skipped.
+if [ ${#missing_optional[@]} -gt 0 ]; then
+  echo "setup: installing ${missing_optional[*]}"
+  install "${missing_optional[@]}" ||
+    echo "setup: Debian's archive could not provide ${missing_optional[*]}; going on without it"
 fi

@@ -9,7 +9,8 @@
 # runs once, through the 32-bit kestrol.exe where this kernel runs 32-bit programs and through
 # the 64-bit one where it does not (tools/wine/loaders.sh).
 #
-# Environment: KESTROL_REQUIRE_WIN32=1 fails where the 32-bit Wine stage would be skipped;
+# Environment: KESTROL_REQUIRE_WIN32=1 fails where the 32-bit Wine stage would be skipped (a
+# kernel without 32-bit execution, or no 32-bit loader installed);
 # KESTROL_WINE_CONFORMANCE_STRIDE=N plays every Nth script of the corpus only (default 1).
 # The last line reads "wine stages: N passed, N failed, N skipped".
 set -uo pipefail
@@ -121,6 +122,8 @@ for preset in "${presets[@]}"; do
     stage "$preset: export table" check_exports "$preset"
     if [ "$KESTROL_WIN32" = 0 ] && [ "${KESTROL_REQUIRE_WIN32:-0}" != 1 ]; then
       skip "$KESTROL_WIN32_SKIP_LINE"
+    elif [ "$KESTROL_WIN32" = 3 ] && [ "${KESTROL_REQUIRE_WIN32:-0}" != 1 ]; then
+      skip "$KESTROL_WIN32_MISSING_LINE"
     elif [ "$KESTROL_WIN32" = 0 ]; then
       fail "$preset under Wine, which KESTROL_REQUIRE_WIN32=1 requires: this kernel cannot execute 32-bit programs"
     else

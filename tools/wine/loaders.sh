@@ -5,7 +5,9 @@
 #
 # kestrol_probe_win32 sets, unless KESTROL_WIN32 is already set by the caller:
 #   KESTROL_WIN32        1 when 32-bit programs run, 0 when the kernel cannot execute them,
-#                        2 when the 32-bit loader is missing or broken for another reason
+#                        3 when the 32-bit loader is not installed (tools/setup.sh goes on
+#                        without it when Debian's archive cannot provide it), 2 when it is
+#                        installed but does not start
 #   KESTROL_WIN32_LINE   one line that says which, with the loader's own words
 # KESTROL_SIMULATE_NO_WIN32=1 answers as such a kernel would, on a machine that has no such
 # kernel, so that the other way through the scripts can be tried.
@@ -13,6 +15,7 @@
 KESTROL_WINE32_LOADER=/usr/lib/wine/wine
 KESTROL_WINE64_LOADER=/usr/lib/wine/wine64
 KESTROL_WIN32_SKIP_LINE="this kernel cannot execute 32-bit programs; the 32-bit Wine stage is skipped"
+KESTROL_WIN32_MISSING_LINE="the 32-bit Wine loader is not installed; the 32-bit Wine stage is skipped"
 
 kestrol_probe_win32() {
   [ -z "${KESTROL_WIN32:-}" ] || return 0
@@ -34,6 +37,9 @@ kestrol_probe_win32() {
   elif [ "$rc" -eq 126 ] && [[ $answer == *"Exec format error"* ]]; then
     KESTROL_WIN32=0
     KESTROL_WIN32_LINE="32-bit programs: this kernel cannot execute them ($answer)"
+  elif [ "$rc" -eq 127 ]; then
+    KESTROL_WIN32=3
+    KESTROL_WIN32_LINE="32-bit programs: not tried ($answer)"
   else
     KESTROL_WIN32=2
     KESTROL_WIN32_LINE="32-bit programs: the 32-bit Wine loader does not start (exit $rc: $answer)"

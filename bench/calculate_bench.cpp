@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/feeds.h"
-#include "design/vertical_levels.h"
+#include "vertical/vertical_levels.h"
 #include "horizontal/geometry.h"
 #include "tests/array_slots.h"
 
@@ -71,7 +71,7 @@ void BM_SolveCubic(benchmark::State& state) {
     std::array<double, 3> roots{};
     double volume = 0.1;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kestrol::design::SolveCubic(-1.5, 0.0, 0.23873241460667105 * volume, roots));
+        benchmark::DoNotOptimize(kestrol::vertical::SolveCubic(-1.5, 0.0, 0.23873241460667105 * volume, roots));
         benchmark::DoNotOptimize(roots.data());
         benchmark::ClobberMemory();
         volume = volume < 1.0 ? volume + 0.01 : 0.1;

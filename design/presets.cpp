@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "vertical/default_times.h"
+#include "common/default_times.h"
 
 namespace kestrol::design {
 namespace {
@@ -152,8 +152,8 @@ double PresetOptions(const StreamState& feed, SlotAccess& slots) {
     slots.Set(Slot::VapourVelocity, velocity);
 
     double heavyTime = kEmptyValue;
-    if (feed.HasHeavyLiquid()) heavyTime = vertical::DefaultHeavyResidenceTime(feed, slots);  // writes slot 8
-    const double lightTime = vertical::DefaultLightResidenceTime(feed, slots);  // writes slot 6
+    if (feed.HasHeavyLiquid()) heavyTime = common::DefaultHeavyResidenceTime(feed, slots);  // writes slot 8
+    const double lightTime = common::DefaultLightResidenceTime(feed, slots);  // writes slot 6
 
     // A vertical vessel keeps the empty ratio it started from.
     if (IsEmpty(slots.Get(Slot::Orientation)) && VerticalTrialHoldsLiquid(feed, velocity, lightTime, heavyTime)) {

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <limits>
 
+#include "sizing/object_count.h"
 #include "module/class_factory.h"
 #include "module/exports.h"
 #include "module/module_state.h"
@@ -583,9 +584,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (host.object != nullptr) host.object->Release();
     if (twin.object != nullptr) twin.object->Release();
-    if (kestrol::module::LiveObjectCount() != 0 || kestrol::module::LiveFactoryCount() != 0 ||
+    if (kestrol::LiveObjectCount() != 0 || kestrol::module::LiveFactoryCount() != 0 ||
         kestrol::module::LockCount() != 0 || DllCanUnloadNow() != S_OK)
-        Finding("an object, factory or lock outlived the input", 0, kestrol::module::LiveObjectCount(),
+        Finding("an object, factory or lock outlived the input", 0, kestrol::LiveObjectCount(),
                 kestrol::module::LiveFactoryCount());
     return 0;
 }

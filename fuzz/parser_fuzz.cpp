@@ -12,10 +12,10 @@
 #include <string>
 
 #include "host/batch.h"
-#include "host/case_file.h"
+#include "model/case_file.h"
 #include "host/report.h"
-#include "host/script_runner.h"
-#include "host/sizing_run.h"
+#include "model/script_runner.h"
+#include "model/sizing_run.h"
 #include "host/svg.h"
 
 namespace {

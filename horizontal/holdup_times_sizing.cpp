@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "horizontal/geometry.h"
-#include "horizontal/holdup_split.h"
+#include "common/holdup_split.h"
 
 namespace kestrol::horizontal {
 namespace {
@@ -120,7 +120,7 @@ double RateGivenVessel(const StreamState& feed, SlotAccess& slots, const Working
     if (lightFixed && (!w.heavy || IsFixed(slots, Slot::HeavyResidenceTime))) return kEmptyValue;
     const double available = VolumeBelowVapour(w.D, w.Hv).At(slots);
     if (w.heavy) {
-        if (IsEmpty(SplitHoldupVolume(feed, slots, available))) return kEmptyValue;
+        if (IsEmpty(common::SplitHoldupVolume(feed, slots, available))) return kEmptyValue;
     } else if (!lightFixed) {
         if (!StoreResult(slots, Slot::LightResidenceTime, available / w.QL)) return kEmptyValue;
     }
@@ -174,7 +174,7 @@ double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, W
     if (heavyFixed && w.heavy) return Levels(feed, slots, w);
     const double belowVapour = HorizontalLiquidVolume(slots, w.D - w.Hv, w.D);
     if (w.heavy) {
-        if (IsEmpty(SplitHoldupVolume(feed, slots, belowVapour))) return kEmptyValue;
+        if (IsEmpty(common::SplitHoldupVolume(feed, slots, belowVapour))) return kEmptyValue;
     } else if (!StoreResult(slots, Slot::LightResidenceTime, belowVapour / w.QL)) {
         return kEmptyValue;
     }

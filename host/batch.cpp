@@ -16,11 +16,11 @@
 #include <utility>
 #include <vector>
 
-#include "host/case_file.h"
-#include "host/csv.h"
+#include "model/case_file.h"
+#include "model/csv.h"
 #include "host/output_file.h"
-#include "host/result_fields.h"
-#include "host/sizing_run.h"
+#include "model/result_fields.h"
+#include "model/sizing_run.h"
 #include "review/review.h"
 
 namespace kestrol::host {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/case_file.h"
-#include "host/result_fields.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/result_fields.h"
+#include "model/sizing_run.h"
 
 #include "review/review.h"
 

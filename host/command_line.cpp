@@ -13,12 +13,12 @@
 #include <CLI/CLI.hpp>
 
 #include "host/batch.h"
-#include "host/case_file.h"
+#include "model/case_file.h"
 #include "host/output_file.h"
 #include "host/progress_bar.h"
 #include "host/report.h"
-#include "host/script_runner.h"
-#include "host/sizing_run.h"
+#include "model/script_runner.h"
+#include "model/sizing_run.h"
 #include "host/svg.h"
 #include "host/visible_text.h"
 #include "review/review.h"

@@ -27,7 +27,7 @@
 #include <unistd.h>
 #endif
 
-#include "host/case_file.h"
+#include "model/case_file.h"
 
 namespace kestrol::host {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/case_file.h"
+#include "model/case_file.h"
 
 namespace kestrol::host {
 

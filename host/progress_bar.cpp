@@ -1,6 +1,6 @@
 #include "host/progress_bar.h"
 
-#include "host/result_fields.h"
+#include "model/result_fields.h"
 
 namespace kestrol::host {
 

@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/case_file.h"
-#include "host/result_fields.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/result_fields.h"
+#include "model/sizing_run.h"
 
 namespace kestrol::host {
 

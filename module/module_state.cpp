@@ -1,26 +1,23 @@
 #include "module/module_state.h"
 
+#include <atomic>
+
+#include "sizing/object_count.h"
+
 namespace kestrol::module {
 namespace {
-volatile LONG liveObjects = 0;
-volatile LONG locks = 0;
+std::atomic<LONG> locks{0};
 HINSTANCE instanceHandle = nullptr;
-
-// Other threads change the counts with interlocked operations: a plain read would race.
-LONG AtomicRead(const volatile LONG& count) noexcept { return __atomic_load_n(&count, __ATOMIC_SEQ_CST); }
 }  // namespace
 
 void RecordInstance(HINSTANCE instance) noexcept { instanceHandle = instance; }
 HINSTANCE Instance() noexcept { return instanceHandle; }
 
-void ObjectCreated() noexcept { InterlockedIncrement(&liveObjects); }
-void ObjectDestroyed() noexcept { InterlockedDecrement(&liveObjects); }
 void LockServer(bool lock) noexcept {
-    if (lock) InterlockedIncrement(&locks);
-    else InterlockedDecrement(&locks);
+    if (lock) ++locks;
+    else --locks;
 }
-LONG LiveObjectCount() noexcept { return AtomicRead(liveObjects); }
-LONG LockCount() noexcept { return AtomicRead(locks); }
-HRESULT CanUnloadNow() noexcept { return (AtomicRead(liveObjects) != 0 || AtomicRead(locks) != 0) ? S_FALSE : S_OK; }
+LONG LockCount() noexcept { return locks.load(); }
+HRESULT CanUnloadNow() noexcept { return (LiveObjectCount() != 0 || LockCount() != 0) ? S_FALSE : S_OK; }
 
 }  // namespace kestrol::module

@@ -1,5 +1,4 @@
-// Module-wide state: the instance handle the loader gave us, and the live-object and lock
-// counts, changed only atomically.
+// Module-wide state: the instance handle the loader gave us and the server's lock count.
 #pragma once
 
 #include "platform/windows_api.h"
@@ -10,10 +9,7 @@ namespace kestrol::module {
 void RecordInstance(HINSTANCE instance) noexcept;
 HINSTANCE Instance() noexcept;
 
-void ObjectCreated() noexcept;
-void ObjectDestroyed() noexcept;
 void LockServer(bool lock) noexcept;
-LONG LiveObjectCount() noexcept;
 LONG LockCount() noexcept;
 /// S_OK when no object lives and no lock is held, else S_FALSE.
 HRESULT CanUnloadNow() noexcept;

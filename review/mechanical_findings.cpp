@@ -7,7 +7,7 @@
 
 #include "design/cost.h"
 #include "design/presets.h"
-#include "host/result_fields.h"
+#include "model/result_fields.h"
 #include "review/outcome_slots.h"
 
 namespace kestrol::review::mechanical {

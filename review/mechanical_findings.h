@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "host/case_file.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/sizing_run.h"
 #include "review/review.h"
 
 namespace kestrol::review::mechanical {

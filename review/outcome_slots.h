@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "core/slots.h"
-#include "host/sizing_run.h"
+#include "model/sizing_run.h"
 
 namespace kestrol::review {
 

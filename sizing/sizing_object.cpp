@@ -4,11 +4,11 @@
 #include <cstring>
 #include <new>
 
-#include "design/horizontal_level_time.h"
+#include "horizontal/horizontal_level_time.h"
 #include "design/presets.h"
-#include "design/vertical_levels.h"
+#include "vertical/vertical_levels.h"
 #include "horizontal/horizontal_sizing.h"
-#include "module/module_state.h"
+#include "sizing/object_count.h"
 #include "sizing/shield.h"
 #include "vertical/vertical_sizing.h"
 
@@ -32,10 +32,10 @@ constexpr SlotImage kEmptySlots = EmptyImage();
 
 SizingObject* CreateSizingObject() noexcept { return new (std::nothrow) SizingObject(); }
 
-SizingObject::SizingObject() noexcept { module::ObjectCreated(); }
+SizingObject::SizingObject() noexcept { object_count::Created(); }
 
 SizingObject::~SizingObject() {
-    module::ObjectDestroyed();
+    object_count::Destroyed();
     delete[] vector_;
     vector_ = nullptr;
 }
@@ -147,7 +147,7 @@ double STDMETHODCALLTYPE SizingObject::CalcVerticalLevels(double* holdupTime) {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return design::CalcVerticalLevels(feed_, slots, holdupTime);
+        return vertical::CalcVerticalLevels(feed_, slots, holdupTime);
     });
 }
 
@@ -155,7 +155,7 @@ double STDMETHODCALLTYPE SizingObject::CalcHorizontalLevelTime() {
     return Shielded(kEmptyValue, [&] {
         FloatingPointGuard guard;
         ObjectSlots slots(*this);
-        return design::CalcHorizontalLevelTime(feed_, slots);
+        return horizontal::CalcHorizontalLevelTime(feed_, slots);
     });
 }
 

@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "host/batch.h"
-#include "host/case_file.h"
-#include "host/csv.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/csv.h"
+#include "model/sizing_run.h"
 #include "replaced_allocation.h"
 #include "row_name.h"
 

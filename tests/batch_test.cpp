@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "host/batch.h"
-#include "host/case_file.h"
-#include "host/csv.h"
+#include "model/case_file.h"
+#include "model/csv.h"
 #include "host/progress_bar.h"
-#include "host/sizing_run.h"
+#include "model/sizing_run.h"
 #include "row_name.h"
 
 namespace kestrol {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sizing/object_count.h"
 #include "module/class_factory.h"
 #include "module/exports.h"
 #include "module/module_state.h"
@@ -43,12 +44,12 @@ IClassFactory* GetFactory() {
 class ClassFactoryTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(module::LiveObjectCount(), 0);
+        ASSERT_EQ(LiveObjectCount(), 0);
         ASSERT_EQ(module::LockCount(), 0);
         ASSERT_EQ(module::LiveFactoryCount(), 0);
     }
     void TearDown() override {
-        EXPECT_EQ(module::LiveObjectCount(), 0) << "an object was left alive";
+        EXPECT_EQ(LiveObjectCount(), 0) << "an object was left alive";
         EXPECT_EQ(module::LockCount(), 0) << "a lock was left held";
         EXPECT_EQ(module::LiveFactoryCount(), 0) << "a factory was left alive";
         EXPECT_EQ(DllCanUnloadNow(), S_OK);
@@ -125,7 +126,7 @@ TEST_F(ClassFactoryTest, NullArgumentsAreRefusedBeforeAnythingIsCreated) {
     out = kGarbage;
     EXPECT_EQ(TableOf(factory).CreateInstance(factory, nullptr, nullptr, &out), E_INVALIDARG);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(module::LiveObjectCount(), 0);
+    EXPECT_EQ(LiveObjectCount(), 0);
     EXPECT_EQ(factory->Release(), 0u);
 }
 
@@ -165,7 +166,7 @@ TEST_P(CreateInstanceTest, MakesAnObjectWithOneReferenceOrNone) {
     EXPECT_EQ(factory->Release(), 0u);  // the object does not hold its factory
     if (GetParam().expected == S_OK) {
         ASSERT_NE(out, nullptr);
-        EXPECT_EQ(module::LiveObjectCount(), 1);
+        EXPECT_EQ(LiveObjectCount(), 1);
         EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
         auto* object = static_cast<IUnknown*>(out);
         EXPECT_EQ(object->AddRef(), 2u);
@@ -173,7 +174,7 @@ TEST_P(CreateInstanceTest, MakesAnObjectWithOneReferenceOrNone) {
         EXPECT_EQ(object->Release(), 0u);
     } else {
         EXPECT_EQ(out, nullptr);
-        EXPECT_EQ(module::LiveObjectCount(), 0) << "a refused object must be destroyed at once";
+        EXPECT_EQ(LiveObjectCount(), 0) << "a refused object must be destroyed at once";
     }
 }
 
@@ -185,7 +186,7 @@ TEST_F(ClassFactoryTest, AggregationIsRefusedAndTheOutLocationNulled) {
     void* out = kGarbage;
     EXPECT_EQ(factory->CreateInstance(factory, IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(module::LiveObjectCount(), 0);
+    EXPECT_EQ(LiveObjectCount(), 0);
     EXPECT_EQ(factory->Release(), 0u);
 }
 
@@ -199,7 +200,7 @@ TEST_F(ClassFactoryTest, ObjectsKeepTheModuleLoadedUntilTheLastIsReleased) {
     ASSERT_EQ(factory->LockServer(FALSE), S_OK);
     EXPECT_EQ(factory->Release(), 0u);
     EXPECT_NE(first, second);
-    EXPECT_EQ(module::LiveObjectCount(), 2);
+    EXPECT_EQ(LiveObjectCount(), 2);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     static_cast<ISeparatorSizing*>(first)->Release();
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);

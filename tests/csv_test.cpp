@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/csv.h"
+#include "model/csv.h"
 #include "row_name.h"
 
 namespace kestrol {

@@ -2,8 +2,8 @@
 // check how a vessel is shown, whatever the sizing paths compute.
 #pragma once
 
-#include "host/case_file.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/sizing_run.h"
 
 namespace kestrol::testing_support {
 

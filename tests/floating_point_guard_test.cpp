@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/slots.h"
-#include "host/object_handle.h"
+#include "model/object_handle.h"
 
 #include "control_words.h"
 

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "host/case_file.h"
+#include "model/case_file.h"
 #include "host/report.h"
-#include "host/sizing_run.h"
+#include "model/sizing_run.h"
 #include "row_name.h"
 
 namespace kestrol {

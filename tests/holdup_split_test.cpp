@@ -1,4 +1,4 @@
-#include "horizontal/holdup_split.h"
+#include "common/holdup_split.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "tests/array_slots.h"
 
-namespace kestrol::horizontal {
+namespace kestrol::common {
 namespace {
 
 using testing_support::ArraySlots;
@@ -90,4 +90,4 @@ TEST(SplitHoldupVolumeTest, CommonTimeFillsTheVolume) {
 }
 
 }  // namespace
-}  // namespace kestrol::horizontal
+}  // namespace kestrol::common

@@ -1,4 +1,4 @@
-#include "design/horizontal_level_time.h"
+#include "horizontal/horizontal_level_time.h"
 
 #include <cmath>
 #include <limits>
@@ -9,7 +9,7 @@
 #include "tests/array_slots.h"
 #include "tests/row_name.h"
 
-namespace kestrol::design {
+namespace kestrol::horizontal {
 namespace {
 
 using testing_support::ArraySlots;
@@ -71,4 +71,4 @@ TEST(HorizontalLevelTimeTest, EmptyRatioFailsWithNothingWritten) {
 }
 
 }  // namespace
-}  // namespace kestrol::design
+}  // namespace kestrol::horizontal

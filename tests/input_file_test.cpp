@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/case_file.h"
+#include "model/case_file.h"
 #include "row_name.h"
 
 namespace kestrol {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/case_file.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/sizing_run.h"
 #include "review/review.h"
 #include "row_name.h"
 #include "sized_case.h"

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sizing/object_count.h"
 #include "module/class_factory.h"
 #include "module/exports.h"
 #include "module/module_state.h"
@@ -50,7 +51,7 @@ double SizeThroughTheExports(int orientation) {
 }
 
 TEST(ModuleThreadsTest, CountsReturnToZeroAndUnloadIsNeverAllowedWhileAnObjectLives) {
-    ASSERT_EQ(module::LiveObjectCount(), 0);
+    ASSERT_EQ(LiveObjectCount(), 0);
     const double expected[2] = {SizeThroughTheExports(0), SizeThroughTheExports(1)};
     ASSERT_GT(expected[0], 0.0);
     ASSERT_GT(expected[1], 0.0);
@@ -111,9 +112,9 @@ TEST(ModuleThreadsTest, CountsReturnToZeroAndUnloadIsNeverAllowedWhileAnObjectLi
     EXPECT_EQ(wrongCounts.load(), 0);
     EXPECT_GT(polls.load(), 0);
     EXPECT_EQ(unloadAllowed.load(), 0) << "the shared object was alive throughout";
-    EXPECT_EQ(module::LiveObjectCount(), 1);
+    EXPECT_EQ(LiveObjectCount(), 1);
     EXPECT_EQ(shared->Release(), 0u);
-    EXPECT_EQ(module::LiveObjectCount(), 0);
+    EXPECT_EQ(LiveObjectCount(), 0);
     EXPECT_EQ(module::LockCount(), 0);
     EXPECT_EQ(module::LiveFactoryCount(), 0);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "host/object_handle.h"
+#include "model/object_handle.h"
 #include "sizing/sizing_object.h"
 
 namespace kestrol::testing_support {

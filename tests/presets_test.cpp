@@ -8,7 +8,7 @@
 
 #include "array_slots.h"
 #include "design/presets.h"
-#include "vertical/default_times.h"
+#include "common/default_times.h"
 
 namespace kestrol {
 namespace {
@@ -253,10 +253,10 @@ TEST_P(DefaultResidenceTimeTest, WritesAndReturnsTheTableTime) {
     feed.temperature = row.temperature;
     feed.heavyLiquidVolumeFlow = row.heavyLiquid ? 0.001 : kEmptyValue;
     ArraySlots slots;
-    EXPECT_EQ(vertical::DefaultLightResidenceTime(feed, slots), row.lightTime);
+    EXPECT_EQ(common::DefaultLightResidenceTime(feed, slots), row.lightTime);
     EXPECT_EQ(slots[Slot::LightResidenceTime], row.lightTime);
     if (row.heavyLiquid) {
-        EXPECT_EQ(vertical::DefaultHeavyResidenceTime(feed, slots), row.lightTime);
+        EXPECT_EQ(common::DefaultHeavyResidenceTime(feed, slots), row.lightTime);
         EXPECT_EQ(slots[Slot::HeavyResidenceTime], row.lightTime);
     }
 }

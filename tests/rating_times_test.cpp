@@ -11,9 +11,9 @@
 
 #include "core/values.h"
 #include "file_text.h"
-#include "host/case_file.h"
+#include "model/case_file.h"
 #include "host/report.h"
-#include "host/sizing_run.h"
+#include "model/sizing_run.h"
 #include "review/review.h"
 #include "row_name.h"
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "host/object_handle.h"
-#include "host/script_runner.h"
+#include "model/object_handle.h"
+#include "model/script_runner.h"
 #include "sizing/sizing_object.h"
 
 namespace kestrol::testing_support {

@@ -13,7 +13,7 @@
 #include "file_text.h"
 #include "host/batch.h"
 #include "host/report.h"
-#include "host/result_fields.h"
+#include "model/result_fields.h"
 #include "row_name.h"
 
 namespace kestrol {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "host/script_runner.h"
+#include "model/script_runner.h"
 #include "row_name.h"
 
 namespace kestrol {

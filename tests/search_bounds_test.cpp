@@ -9,7 +9,7 @@
 #include "design/presets.h"
 #include "horizontal/geometry.h"
 #include "horizontal/given_levels_sizing.h"
-#include "horizontal/holdup_split.h"
+#include "common/holdup_split.h"
 #include "horizontal/holdup_times_sizing.h"
 #include "tests/array_slots.h"
 #include "tests/row_name.h"
@@ -114,8 +114,8 @@ TEST(SearchBoundTest, CommonTimeSearchRefusesWhatItCannotStore) {
     feed.lightLiquidVolumeFlow = 1e-300;
     feed.heavyLiquidVolumeFlow = 1e-300;
     ArraySlots slots;
-    EXPECT_EQ(horizontal::SplitHoldupVolume(feed, slots, 1e300), kEmptyValue);
-    EXPECT_EQ(horizontal::SplitHoldupVolume(feed, slots, kNaN), kEmptyValue);
+    EXPECT_EQ(common::SplitHoldupVolume(feed, slots, 1e300), kEmptyValue);
+    EXPECT_EQ(common::SplitHoldupVolume(feed, slots, kNaN), kEmptyValue);
     EXPECT_EQ(slots[Slot::LightResidenceTime], kEmptyValue);
     EXPECT_EQ(slots[Slot::HeavyResidenceTime], kEmptyValue);
 }

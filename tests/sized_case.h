@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "host/case_file.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/sizing_run.h"
 
 namespace kestrol::testing_support {
 

@@ -8,7 +8,7 @@
 #include "row_name.h"
 
 #include "array_slots.h"
-#include "module/module_state.h"
+#include "sizing/object_count.h"
 #include "object_fixture.h"
 
 namespace kestrol {
@@ -167,15 +167,15 @@ TEST(TruncateToInt32Test, OutOfRangeGivesIntMin) {
 }
 
 TEST(SizingObjectTest, ReferenceCountsAndLiveObjects) {
-    const LONG before = module::LiveObjectCount();
+    const LONG before = LiveObjectCount();
     ISeparatorSizing* object = CreateSizingObject();
     ASSERT_NE(object, nullptr);
-    EXPECT_EQ(module::LiveObjectCount(), before + 1);
+    EXPECT_EQ(LiveObjectCount(), before + 1);
     EXPECT_EQ(object->AddRef(), 2u);
     EXPECT_EQ(object->Release(), 1u);
     object->GetVectorPointer();
     EXPECT_EQ(object->Release(), 0u);
-    EXPECT_EQ(module::LiveObjectCount(), before);
+    EXPECT_EQ(LiveObjectCount(), before);
 }
 
 // A C host passes the identifier by pointer and may pass null; C++ can only say so by

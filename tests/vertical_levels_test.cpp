@@ -6,10 +6,10 @@
 #include <limits>
 #include <string>
 
-#include "design/vertical_levels.h"
+#include "vertical/vertical_levels.h"
 #include "tests/array_slots.h"
 
-namespace kestrol::design {
+namespace kestrol::vertical {
 namespace {
 
 using testing_support::ArraySlots;
@@ -402,4 +402,4 @@ INSTANTIATE_TEST_SUITE_P(Changes, RepeatedVerticalLevelsTest, testing::ValuesIn(
                          [](const auto& rowInfo) { return std::string(rowInfo.param.name); });
 
 }  // namespace
-}  // namespace kestrol::design
+}  // namespace kestrol::vertical

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the GoogleTest suites, the conformance corpus, and the
-# Windows server built with mingw-w64 and tested under Wine.
+# Sets up, builds and runs every test: the include check over the floors, the GoogleTest
+# suites, the conformance corpus, and the Windows server built with mingw-w64 and tested under
+# Wine.
 # The last line reads "N passed, N failed, N skipped", counting stages; a stage that cannot run
 # on this machine (the 32-bit Wine stage on a kernel without 32-bit execution) is skipped, not
 # passed. KESTROL_REQUIRE_WIN32=1 makes that skip a failure.
@@ -16,6 +17,8 @@ source tools/wine/loaders.sh
 kestrol_probe_win32
 echo "$KESTROL_WIN32_LINE"
 export KESTROL_WIN32 KESTROL_WIN32_LINE
+
+stage "layers: every include runs down" python3 tools/check_layers.py
 
 required "$preset: configure" quietly cmake --preset "$preset"
 required "$preset: build" cmake --build --preset "$preset"

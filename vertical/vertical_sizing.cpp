@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "design/vertical_levels.h"
-#include "horizontal/holdup_split.h"
-#include "vertical/default_times.h"
+#include "vertical/vertical_levels.h"
+#include "common/holdup_split.h"
+#include "common/default_times.h"
 #include "vertical/residence_times.h"
 
 namespace kestrol::vertical {
@@ -81,7 +81,7 @@ private:
     StreamState feed_;
     SlotAccess& slots_;
     double holdupTime_ = kEmptyValue;
-    design::RepeatedVerticalLevels levels_{holdupTime_};
+    RepeatedVerticalLevels levels_{holdupTime_};
     int pass_ = 0;
     double d_ = kEmptyValue, l_ = kEmptyValue, r_ = kEmptyValue;
     double h5_ = kEmptyValue, t6_ = kEmptyValue, h7_ = kEmptyValue, t8_ = kEmptyValue;
@@ -316,7 +316,7 @@ bool VerticalRun::HeightsLevelsAndChecks() {
     // liquids; without a settled height there is no such room to share.
     if (pass_ == 0 && Heavy() && Present(l_)) {
         const double room = kPiOver4 * (d_ * d_) * (l_ - d_ / 2.0 - h34_ - h10_ - h11_ - h12_) + kPiOver24 * (d_ * d_ * d_);
-        if (IsEmpty(horizontal::SplitHoldupVolume(feed_, slots_, room))) return false;
+        if (IsEmpty(common::SplitHoldupVolume(feed_, slots_, room))) return false;
         t6_ = Magnitude(Slot::LightResidenceTime);
         t8_ = Magnitude(Slot::HeavyResidenceTime);
     }
@@ -387,8 +387,8 @@ double VerticalRun::Size() {
     if (Present(velocity)) slots_.Set(Slot::VapourVelocity, h12_ == 0.0 ? velocity / 2.0 : velocity);
 
     pass_ = Pass();
-    if (Heavy() && !Present(t8_) && !Present(h7_) && pass_ == 0) t8_ = DefaultHeavyResidenceTime(feed_, slots_);
-    if (!Present(t6_) && pass_ == 0) t6_ = DefaultLightResidenceTime(feed_, slots_);
+    if (Heavy() && !Present(t8_) && !Present(h7_) && pass_ == 0) t8_ = common::DefaultHeavyResidenceTime(feed_, slots_);
+    if (!Present(t6_) && pass_ == 0) t6_ = common::DefaultLightResidenceTime(feed_, slots_);
 
     pass_ = Pass();
     if (pass_ != 0 && Heavy() && !Present(t8_) && !Present(h7_)) return kEmptyValue;

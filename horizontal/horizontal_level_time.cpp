@@ -1,10 +1,10 @@
-#include "design/horizontal_level_time.h"
+#include "horizontal/horizontal_level_time.h"
 
 #include <cmath>
 
 #include "horizontal/geometry.h"
 
-namespace kestrol::design {
+namespace kestrol::horizontal {
 namespace {
 
 /// Minimum liquid level taken, and recorded, when the host gave none [m].
@@ -29,7 +29,7 @@ double CalcHorizontalLevelTime(const StreamState& feed, SlotAccess& slots) {
     } else {
         slots.Set(Slot::MinimumLevel, kDefaultMinimumLevel);
     }
-    return horizontal::HorizontalLiquidVolume(slots, h, D) / flow;
+    return HorizontalLiquidVolume(slots, h, D) / flow;
 }
 
-}  // namespace kestrol::design
+}  // namespace kestrol::horizontal

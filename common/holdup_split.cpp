@@ -1,8 +1,8 @@
-#include "horizontal/holdup_split.h"
+#include "common/holdup_split.h"
 
 #include <cmath>
 
-namespace kestrol::horizontal {
+namespace kestrol::common {
 namespace {
 
 /// First guess of the common residence time [s].
@@ -71,4 +71,4 @@ double SplitHoldupVolume(const StreamState& feed, SlotAccess& slots, double volu
     return 0.0;
 }
 
-}  // namespace kestrol::horizontal
+}  // namespace kestrol::common

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/case_file.h"
+#include "model/case_file.h"
 
 namespace kestrol::host {
 

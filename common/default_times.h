@@ -5,11 +5,11 @@
 #include "core/slots.h"
 #include "core/stream_state.h"
 
-namespace kestrol::vertical {
+namespace kestrol::common {
 
 /// Writes the light liquid's default time [s] into slot 6 and returns it.
 double DefaultLightResidenceTime(const StreamState& feed, SlotAccess& slots);
 /// Writes the heavy liquid's default time [s] into slot 8 and returns it.
 double DefaultHeavyResidenceTime(const StreamState& feed, SlotAccess& slots);
 
-}  // namespace kestrol::vertical
+}  // namespace kestrol::common

@@ -11,7 +11,7 @@
 
 #include "core/stream_state.h"
 #include "design/presets.h"
-#include "host/case_file.h"
+#include "model/case_file.h"
 #include "sizing/separator_sizing.h"
 
 namespace kestrol::host {

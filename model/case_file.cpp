@@ -1,4 +1,4 @@
-#include "host/case_file.h"
+#include "model/case_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,8 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/csv.h"
-#include "host/json_text.h"
+#include "model/csv.h"
+#include "model/json_text.h"
 
 namespace kestrol::host {
 namespace {

@@ -1,9 +1,9 @@
-#include "host/sizing_run.h"
+#include "model/sizing_run.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "host/object_handle.h"
+#include "model/object_handle.h"
 
 namespace kestrol::host {
 namespace {

@@ -1,10 +1,10 @@
-#include "design/vertical_levels.h"
+#include "vertical/vertical_levels.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-namespace kestrol::design {
+namespace kestrol::vertical {
 namespace {
 
 template <std::size_t N>
@@ -179,4 +179,4 @@ double RepeatedVerticalLevels::RunAndKeep(const StreamState& feed, SlotAccess& s
     return result;
 }
 
-}  // namespace kestrol::design
+}  // namespace kestrol::vertical

@@ -1,4 +1,4 @@
-#include "host/object_handle.h"
+#include "model/object_handle.h"
 
 #include "module/exports.h"
 

@@ -1,4 +1,4 @@
-#include "host/result_fields.h"
+#include "model/result_fields.h"
 
 #include <cmath>
 #include <cstdio>

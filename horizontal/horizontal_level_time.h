@@ -4,9 +4,9 @@
 #include "core/slots.h"
 #include "core/stream_state.h"
 
-namespace kestrol::design {
+namespace kestrol::horizontal {
 
 /// The time [s] the liquid inflow takes to fill the vessel to slot 9; kEmptyValue on failure.
 double CalcHorizontalLevelTime(const StreamState& feed, SlotAccess& slots);
 
-}  // namespace kestrol::design
+}  // namespace kestrol::horizontal

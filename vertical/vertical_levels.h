@@ -7,7 +7,7 @@
 #include "core/slots.h"
 #include "core/stream_state.h"
 
-namespace kestrol::design {
+namespace kestrol::vertical {
 
 /// Fills the levels that are not fixed; stores the hold-up time in *holdupTime when it holds
 /// kEmptyValue (a null pointer asks for no time). 0.0 on success, kEmptyValue when no
@@ -50,4 +50,4 @@ int SolveCubic(double a, double b, double c, std::array<double, 3>& roots);
 /// The smallest real root of a SolveCubic result that is not below `bound`, else kEmptyValue.
 double SmallestRootAbove(int rootCase, const std::array<double, 3>& roots, double bound);
 
-}  // namespace kestrol::design
+}  // namespace kestrol::vertical

@@ -1,4 +1,4 @@
-#include "host/script_runner.h"
+#include "model/script_runner.h"
 
 #include <cmath>
 #include <cstdint>
@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/json_text.h"
-#include "host/object_handle.h"
+#include "model/json_text.h"
+#include "model/object_handle.h"
 #include "sizing/sizing_object.h"
 
 namespace kestrol::host {

@@ -1,4 +1,4 @@
-#include "host/csv.h"
+#include "model/csv.h"
 
 #include <charconv>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "core/slots.h"
 #include "core/stream_state.h"
 
-namespace kestrol::horizontal {
+namespace kestrol::common {
 
 /// Shares `volume` [m3] between the light- and heavy-liquid residence times (slots 6 and 8).
 /// A fixed heavy time leaves the rest of the volume to the light liquid, a fixed light time
@@ -13,4 +13,4 @@ namespace kestrol::horizontal {
 /// liquid present.
 double SplitHoldupVolume(const StreamState& feed, SlotAccess& slots, double volume);
 
-}  // namespace kestrol::horizontal
+}  // namespace kestrol::common

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
-#include "host/case_file.h"
-#include "host/sizing_run.h"
+#include "model/case_file.h"
+#include "model/sizing_run.h"
 
 namespace kestrol::host {
 

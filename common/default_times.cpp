@@ -1,6 +1,6 @@
-#include "vertical/default_times.h"
+#include "common/default_times.h"
 
-namespace kestrol::vertical {
+namespace kestrol::common {
 namespace {
 
 /// Relative density at and below which two liquids part quickly [-].
@@ -43,4 +43,4 @@ double DefaultHeavyResidenceTime(const StreamState& feed, SlotAccess& slots) {
     return time;
 }
 
-}  // namespace kestrol::vertical
+}  // namespace kestrol::common

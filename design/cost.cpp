@@ -8,8 +8,6 @@
 namespace kestrol::design {
 namespace {
 
-/// Atmospheric pressure [psi], taken off to give the design pressure in psig.
-constexpr double kAtmospherePsi = 14.696;
 /// [deg F per deg C].
 constexpr double kFahrenheitPerCelsius = 1.8;
 /// [deg F] at 0 deg C.
@@ -18,8 +16,6 @@ constexpr double kFahrenheitAtZeroCelsius = 32.0;
 constexpr double kKpaPerPsi = 6.89475908677537;
 /// Inside radius in inches per metre of diameter (39.37 in/m, halved).
 constexpr double kRadiusInchesPerMetre = 19.685;
-/// [in/m], for the corrosion allowance.
-constexpr double kInchesPerMetre = 39.37;
 /// The thickness is rounded up to whole sixteenths of an inch.
 constexpr double kSixteenthsPerInch = 16.0;
 /// Thinnest wall before corrosion allowance [in].

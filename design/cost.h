@@ -8,6 +8,10 @@ namespace kestrol::design {
 
 /// [psi/kPa]: the step works in US customary units inside.
 inline constexpr double kPsiPerKpa = 0.1450377;
+/// Atmospheric pressure [psi], taken off to give the design pressure in psig.
+inline constexpr double kAtmospherePsi = 14.696;
+/// [in/m], for the corrosion allowance and the wall.
+inline constexpr double kInchesPerMetre = 39.37;
 /// One sixteenth of an inch [m], 1 / (16 x 39.37): the wall is rounded up to whole sixteenths.
 inline constexpr double kMetresPerSixteenth = 0.0015875031750063502;
 

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "common/default_times.h"
+#include "common/vessel_rules.h"
+#include "design/cost.h"
 
 namespace kestrol::design {
 namespace {
@@ -12,8 +14,6 @@ constexpr double kLogFitLimit = 0.05;
 /// The logarithmic fit K = a + b ln X [ft/s].
 constexpr double kLogFitA = 0.733;
 constexpr double kLogFitB = 0.0899;
-/// kPa to psi, for the pressure class of a horizontal vessel (no atmosphere taken off).
-constexpr double kPsiPerKpa = 0.1450377;
 /// Ratio of the vertical trial's cylinder height to its diameter in the orientation choice.
 constexpr double kTrialRatio = 5.0;
 
@@ -72,20 +72,21 @@ double VelocityCoefficient(double flowParameter) {  // [ft/s]
 
 /// Whether a vertical vessel at ratio 5 of the vapour-velocity diameter holds the liquid.
 bool VerticalTrialHoldsLiquid(const StreamState& feed, double velocity, double lightTime, double heavyTime) {
-    double trialDiameter = std::ceil(std::sqrt(4.0 * feed.vapourVolumeFlow / (kPi * velocity)) * kStepsPerMetre) * kRoundingStep;
-    if (!(trialDiameter >= kRoundingStep)) trialDiameter = kRoundingStep;  // NaN too
+    double trialDiameter = common::VapourLoadDiameter(feed.vapourVolumeFlow, velocity);
+    // Unlike the path's first diameter, a trial that is not a number takes the least one too.
+    if (!(trialDiameter >= kRoundingStep)) trialDiameter = kRoundingStep;
     double disengagement = 0.75 * trialDiameter;
     if (!(disengagement >= kFoot)) disengagement = kFoot;
     const double heavyFlow = feed.HasHeavyLiquid() ? feed.heavyLiquidVolumeFlow : 0.0;
     const double holdup = lightTime * feed.lightLiquidVolumeFlow + heavyTime * heavyFlow;
     const double d = trialDiameter;
     // The two feet are added one at a time, around the disengagement height.
-    const double capacity = kPiOver4 * (d * d) * (kTrialRatio * d + kFoot - disengagement + kFoot) + kPiOver24 * (d * d * d);
+    const double capacity = common::UprightLiquidRoom(d, kTrialRatio * d + kFoot - disengagement + kFoot);
     return capacity > holdup;
 }
 
 double PressureClassRatio(double pressure) {
-    const double psi = pressure * kPsiPerKpa;
+    const double psi = pressure * kPsiPerKpa;  // the class goes by absolute psi: no atmosphere taken off
     if (psi <= 250.0) return -3.0;
     if (psi <= 500.0) return -4.0;
     if (psi > 500.0) return -5.0;

@@ -4,6 +4,7 @@
 
 #include "horizontal/geometry.h"
 #include "common/holdup_split.h"
+#include "common/vessel_rules.h"
 
 namespace kestrol::horizontal {
 namespace {
@@ -233,7 +234,7 @@ double SizeFromHoldupTimes(const StreamState& feed, SlotAccess& slots) {
         if (w.vapourSpaceFixed) {
             first = 2.0 * FixedValue(slots, Slot::VapourSpaceHeight);
         } else {
-            first = FirstDiameter(w.QV, U);
+            first = common::VapourLoadDiameter(w.QV, U);
         }
         if (first <= kLeastDiameter) first = kLeastDiameter;
         if (!IsUsableLength(first)) {

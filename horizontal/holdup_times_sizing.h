@@ -9,17 +9,8 @@
 
 namespace kestrol::horizontal {
 
-/// 2 / kRoundingStep [1/m]: the vapour-velocity diameter counted in rounding steps.
-inline constexpr double kDiameterStepsFactor = 13.123359580052492;
 /// Smallest diameter the search starts from [m]: one foot.
 inline constexpr double kLeastDiameter = kFoot;
-
-/// The search's first diameter [m]: the one whose full circle carries the vapour flow [m3/s]
-/// at the velocity [m/s], rounded up to whole steps, at least kLeastDiameter.
-inline double FirstDiameter(double vapourFlow, double velocity) {
-    const double d = std::ceil(std::sqrt(vapourFlow / (velocity * kPi)) * kDiameterStepsFactor) * kRoundingStep;
-    return d <= kLeastDiameter ? kLeastDiameter : d;
-}
 
 /// Finds the diameter, vapour space or ratio that the host left free (or rates a vessel whose
 /// dimensions are all given), then writes the levels and the missing residence times.

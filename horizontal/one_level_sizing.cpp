@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/vessel_rules.h"
 #include "horizontal/geometry.h"
 
 namespace kestrol::horizontal {
@@ -164,7 +165,7 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Case& c) {
         slots.Set(Slot::Diameter, D);
     } else {
         const double U = std::fabs(slots.Get(Slot::VapourVelocity));
-        D = std::ceil(std::sqrt(4.0 * c.QV / (U * kVapourShareOfCircle)) * kStepsPerMetre) * kRoundingStep;
+        D = common::VapourLoadDiameter(c.QV, U, kVapourShareOfCircle);
         if (!IsUsableLength(D)) {
             slots.Set(Slot::Diameter, kEmptyValue);
             return kEmptyValue;

@@ -16,6 +16,7 @@
 
 #include "model/csv.h"
 #include "model/json_text.h"
+#include "sizing/host_questions.h"
 
 namespace kestrol::host {
 namespace {
@@ -80,9 +81,6 @@ int DesignKey(Slot slot) {
     return index < 0 || index > kSlotCount ? -1 : kDesignKeyOfSlot[static_cast<std::size_t>(index)];
 }
 
-/// The share of the vapour the object accepts as assumed liquid [%].
-constexpr double kLeastPercent = 0.5;
-constexpr double kMostPercent = 10.0;
 /// Absolute zero [deg C]: no stream is colder.
 constexpr double kAbsoluteZeroCelsius = -273.15;
 /// Highest material code of the built-in material table.
@@ -249,7 +247,9 @@ std::string CheckValue(const CaseKey& key, double v) {
             if (!(v >= kAbsoluteZeroCelsius)) return "is below absolute zero (-273.15 deg C): " + json(v).dump();
             break;
         case Rule::Percent:
-            if (!(v >= kLeastPercent && v <= kMostPercent)) return "must be between 0.5 and 10 (%), not " + json(v).dump();
+            static_assert(kLeastAssumedPercent == 0.5 && kMostAssumedPercent == 10.0, "the message below names the bounds");
+            if (!(v >= kLeastAssumedPercent && v <= kMostAssumedPercent))
+                return "must be between 0.5 and 10 (%), not " + json(v).dump();
             break;
         case Rule::Fraction:
             if (!(v > 0.0 && v <= 1.0)) return "must be greater than 0 and at most 1, not " + json(v).dump();

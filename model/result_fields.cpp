@@ -40,12 +40,12 @@ const ResultField kFields[] = {
     {Group::Cost, "cost_index", "Cost index", SlotIndex(Slot::CostIndex), Quantity::Plain, Shown::Always, true},
 };
 
-/// [m/ft], [kg/lb], [kPa/psi] and the atmosphere [psi]: exact or as the cost step takes them.
+/// [ft/m] and [lb/kg] exact; inches, psi and the atmosphere as the cost step takes them.
 constexpr double kFeetPerMetre = 1.0 / 0.3048;
-constexpr double kInchesPerMetre = 39.37;
 constexpr double kPoundsPerKilogram = 1.0 / 0.45359237;
-constexpr double kPsiPerKpa = 0.1450377;
-constexpr double kAtmospherePsi = 14.696;
+using design::kAtmospherePsi;
+using design::kInchesPerMetre;
+using design::kPsiPerKpa;
 constexpr double kPoundsPerCubicFootPerKgPerCubicMetre = kPoundsPerKilogram / (kFeetPerMetre * kFeetPerMetre * kFeetPerMetre);
 
 }  // namespace

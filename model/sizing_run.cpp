@@ -4,11 +4,10 @@
 #include <cstdio>
 
 #include "model/object_handle.h"
+#include "sizing/host_questions.h"
 
 namespace kestrol::host {
 namespace {
-
-enum HostCode : std::int32_t { kAssumedPercentCode = 0, kAssumedDensityCode = 1 };
 
 /// The object requires a positive auxiliary value before it calculates and reads it nowhere
 /// else; a host with nothing to say there passes 1.

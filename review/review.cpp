@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "common/vessel_rules.h"
 #include "core/stream_state.h"
 #include "design/cost.h"
 #include "design/presets.h"
@@ -211,10 +212,10 @@ Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows
     double first = 0.0;
     if (u > 0.0) {
         if (g.upright) {
-            first = vertical::VapourDiameter(f.vapour, u);
+            first = common::FirstDiameter(f.vapour, u, vertical::kLeastDiameter);
             g.vapourLoadPercent = f.vapour / (kPiOver4 * d * d) / u * 100.0;
         } else {
-            first = horizontal::FirstDiameter(f.vapour, u);
+            first = common::FirstDiameter(f.vapour, u, horizontal::kLeastDiameter);
             const double space = horizontal::SegmentArea(d, d - surface);
             if (space > 0.0) g.vapourLoadPercent = f.vapour / space / u * 100.0;
         }

@@ -5,6 +5,7 @@
 #include "design/cost.h"
 #include "design/presets.h"
 #include "horizontal/horizontal_sizing.h"
+#include "sizing/host_questions.h"
 #include "sizing/sizing_object.h"
 #include "vertical/vertical_sizing.h"
 
@@ -13,13 +14,8 @@ namespace {
 
 /// Light-liquid mass flow below which the feed counts as carrying no liquid [kg/h].
 constexpr double kLeastLiquidFlow = 0.01;
-/// Bounds of the share of vapour taken as liquid when the host supplies it [%].
-constexpr double kLeastAssumedPercent = 0.5;
-constexpr double kMostAssumedPercent = 10.0;
 /// The assumed liquid's density must exceed this [kg/m3].
 constexpr double kLeastLiquidDensity = 0.0001;
-
-enum HostCode : std::int32_t { kAssumedPercentCode = 0, kAssumedDensityCode = 1 };
 
 double SetOrZero(double v) { return IsEmpty(v) ? 0.0 : v; }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/vessel_rules.h"
 #include "horizontal/geometry.h"
 #include "tests/array_slots.h"
 #include "tests/row_name.h"
@@ -56,6 +57,19 @@ TEST_F(HoldupTimesTest, NothingFixedAcceptsTheRoundedVapourDiameter) {
     EXPECT_NEAR(slots[Slot::LightLayerThickness] + slots[Slot::VapourSpaceHeight], FirstDiameter(), 1e-12);
     EXPECT_EQ(slots[Slot::HeavyLevel], kEmptyValue);
     EXPECT_EQ(slots[Slot::LightResidenceTime], 300.0);
+}
+
+// The path's first diameter is the shared vapour-load rule; its own spelling of that rule,
+// sqrt(Q / (U pi)) x 2/0.1524, must keep giving the same bits over the flows a host may give.
+TEST(HoldupTimesVapourDiameter, SharedRuleMatchesThePathsSpellingBitForBit) {
+    int compared = 0;
+    for (double flow = 1e-6; flow < 1e4; flow *= 1.0173)
+        for (double velocity = 1e-3; velocity < 1e2; velocity *= 1.0911) {
+            const double pathSpelling = std::ceil(std::sqrt(flow / (velocity * kPi)) * 13.123359580052492) * kRoundingStep;
+            ASSERT_EQ(common::VapourLoadDiameter(flow, velocity), pathSpelling) << flow << " m3/s at " << velocity << " m/s";
+            ++compared;
+        }
+    EXPECT_GT(compared, 100000);
 }
 
 struct FirstDiameterRow {

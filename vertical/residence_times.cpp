@@ -2,17 +2,10 @@
 
 #include <cmath>
 
+#include "vertical/head_volume.h"
+
 namespace kestrol::vertical {
 namespace {
-
-/// 1/12 [-]: the cylinder's volume is counted from D/12 below the head's tangent line.
-constexpr double kOneTwelfth = 0.08333333333333333;
-
-/// Liquid volume [m3] below level h [m] of a vertical vessel of diameter d [m].
-double VolumeBelow(double h, double d) {
-    if (h <= d / 4.0) return kPi * d * (h * h) - kFourPiOver3 * (h * h * h);
-    return kPiOver4 * (d * d) * (h - d * kOneTwelfth);
-}
 
 /// volume / flow as a residence time [s], or kEmptyValue when it cannot be one.
 double TimeFor(double volume, double flow) {
@@ -31,7 +24,7 @@ double VerticalResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slo
 
     if (!IsFixed(slots, Slot::HeavyResidenceTime) && heavy && !IsEmpty(slots.Get(Slot::HeavyLevel))) {
         const double h7 = std::fabs(slots.Get(Slot::HeavyLevel));
-        const double t8 = TimeFor(VolumeBelow(h7, d), qh);
+        const double t8 = TimeFor(VolumeBelowForTimes(h7, d), qh);
         if (IsEmpty(t8)) return kEmptyValue;
         slots.Set(Slot::HeavyResidenceTime, t8);
     }
@@ -40,7 +33,7 @@ double VerticalResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slo
         const double h5 = std::fabs(slots.Get(Slot::LightLayerThickness));
         double t6 = 0.0;
         if (!heavy) {
-            t6 = TimeFor(VolumeBelow(h5, d), ql);
+            t6 = TimeFor(VolumeBelowForTimes(h5, d), ql);
         } else if (!IsEmpty(slots.Get(Slot::HeavyLevel)) && !IsEmpty(slots.Get(Slot::HeavyResidenceTime))) {
             const double h7 = std::fabs(slots.Get(Slot::HeavyLevel));
             if (h7 > d / 4.0) {
@@ -48,7 +41,7 @@ double VerticalResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slo
             } else {
                 // The light liquid holds what lies below its surface less the heavy liquid's hold-up.
                 const double heavyHoldup = std::fabs(slots.Get(Slot::HeavyResidenceTime)) * qh;
-                t6 = TimeFor(VolumeBelow(h5 + h7, d) - heavyHoldup, ql);
+                t6 = TimeFor(VolumeBelowForTimes(h5 + h7, d) - heavyHoldup, ql);
             }
         }
         // A heavy liquid without a level or a time leaves the light liquid no time of its own.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "vertical/head_volume.h"
+
 namespace kestrol::vertical {
 namespace {
 
@@ -18,8 +20,6 @@ bool SameBits(const std::array<double, N>& a, const std::array<double, N>& b) {
     return true;
 }
 
-/// 1/12 [-]: the cylinder rule measures from a point D/12 below the head's tangent line.
-constexpr double kOneTwelfth = 0.08333333333333333;
 /// 3 / (4 pi) [-], the volume coefficient of the head's cubic in monic form.
 constexpr double kThreeOverFourPi = 0.23873241460667105;
 /// Lowest level a liquid is given inside the head [m]; keeps the root at 0 out.
@@ -34,12 +34,6 @@ constexpr double kHalfRootThreeTruncated = 0.8660254;
 double SignedCubeRoot(double u) {
     const double magnitude = std::pow(std::fabs(u), 1.0 / 3.0);
     return u < 0.0 ? -magnitude : magnitude;
-}
-
-/// Volume [m3] below level h [m] of a vertical vessel of diameter d [m].
-double VolumeBelow(double h, double d) {
-    if (h < d / 4.0) return kPi * d * (h * h) - kFourPiOver3 * (h * h * h);
-    return kPi * (d * d) * (h - d / 12.0) / 4.0;
 }
 
 }  // namespace
@@ -146,7 +140,7 @@ double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* ho
     }
     if (holdupTime != nullptr && IsEmpty(*holdupTime)) {
         const double q = heavy ? ql + qh : ql;
-        if (std::isfinite(q) && q > 0.0 && !IsEmpty(slots.Get(Slot::MinimumLevel))) *holdupTime = VolumeBelow(h9, d) / q;
+        if (std::isfinite(q) && q > 0.0 && !IsEmpty(slots.Get(Slot::MinimumLevel))) *holdupTime = VolumeBelowForLevels(h9, d) / q;
     }
 
     if (layerFixed) return 0.0;

@@ -112,7 +112,7 @@ bool VerticalRun::FindDiameter() {
             slots_.Set(Slot::Diameter, kEmptyValue);
             return false;
         }
-        d_ = VapourDiameter(feed_.vapourVolumeFlow, std::fabs(velocity));
+        d_ = common::FirstDiameter(feed_.vapourVolumeFlow, std::fabs(velocity), kLeastDiameter);
     }
     if (!IsUsableLength(d_)) {
         slots_.Set(Slot::Diameter, kEmptyValue);
@@ -315,7 +315,7 @@ bool VerticalRun::HeightsLevelsAndChecks() {
     // A first three-phase pass shares the liquid room of the sized vessel between the two
     // liquids; without a settled height there is no such room to share.
     if (pass_ == 0 && Heavy() && Present(l_)) {
-        const double room = kPiOver4 * (d_ * d_) * (l_ - d_ / 2.0 - h34_ - h10_ - h11_ - h12_) + kPiOver24 * (d_ * d_ * d_);
+        const double room = common::UprightLiquidRoom(d_, l_ - d_ / 2.0 - h34_ - h10_ - h11_ - h12_);
         if (IsEmpty(common::SplitHoldupVolume(feed_, slots_, room))) return false;
         t6_ = Magnitude(Slot::LightResidenceTime);
         t8_ = Magnitude(Slot::HeavyResidenceTime);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "common/vessel_rules.h"
 #include "core/slots.h"
 #include "core/stream_state.h"
 #include "design/cost.h"
@@ -23,17 +24,11 @@ inline constexpr double kSearchRatio = 5.0;
 /// Smallest diameter the path builds [m]: one rounding step.
 inline constexpr double kLeastDiameter = kRoundingStep;
 
-/// Diameter [m] that carries the vapour flow [m3/s] through the whole section at the velocity
-/// [m/s], rounded up to whole steps, at least kLeastDiameter: the path's first diameter.
-inline double VapourDiameter(double vapourFlow, double velocity) {
-    const double d = RoundUpToStep(std::sqrt(4.0 * vapourFlow / (kPi * velocity)));
-    return d <= kLeastDiameter ? kLeastDiameter : d;
-}
-
-/// Liquid volume [m3] of a vessel of diameter d [m] and ratio r below its four vapour-space
-/// heights h10, h11, h12 and h34 [m]: the bottom head and the cylinder under them.
-inline double AvailableLiquidVolume(double d, double ratio, double h10, double h11, double h12, double h34) {
-    return kPiOver4 * (d * d) * (ratio * d - h10 - h11 - h12 - h34) + kPiOver24 * (d * d * d);
+/// Liquid room [m3] of a vessel of diameter d [m] and ratio r below its four vapour-space
+/// heights [m]: the bottom head and the cylinder under them.
+inline double AvailableLiquidVolume(double d, double ratio, double vapourAllowance, double disengagement, double mistEliminator,
+                                    double secondVapourAllowance) {
+    return common::UprightLiquidRoom(d, ratio * d - vapourAllowance - disengagement - mistEliminator - secondVapourAllowance);
 }
 
 /// Disengagement height per metre of diameter [-]; the widening searches use it alone.

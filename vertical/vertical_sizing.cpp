@@ -51,15 +51,13 @@ private:
 
     /// Liquid volume [m3] of the vessel below its four vapour-space heights.
     double AvailableVolume(double d, double ratio) const {
-        return AvailableLiquidVolume(d, ratio, h10_, h11_, h12_, h34_);
+        return AvailableLiquidVolume(d, ratio, vapourAllowance_, disengagement_, mistEliminator_, secondAllowance_);
     }
-    double RequiredVolume() const {
-        return t6_ * feed_.lightLiquidVolumeFlow + t8_ * feed_.heavyLiquidVolumeFlow;
-    }
+    double RequiredVolume() const { return lightTime_ * feed_.lightLiquidVolumeFlow + heavyTime_ * feed_.heavyLiquidVolumeFlow; }
     double Levels() { return levels_.Run(feed_, slots_); }
     double Times() { return VerticalResidenceTimesFromLevels(feed_, slots_); }
 
-    /// Grows D by one step; false (slot 1 emptied) once it passes the limit.
+    /// Grows the diameter by one step; false (the diameter emptied) once it passes the limit.
     bool GrowDiameter();
     /// Two-phase cases count the light liquid alone while they size.
     void CountLightLiquidAlone() {
@@ -70,9 +68,14 @@ private:
     }
 
     bool FindDiameter();
-    Next CaseA();
-    Next CaseB();
-    Next CaseC();
+    /// Nothing but the flows given: ratio 3 if the liquid fits, else a wider vessel at ratio 5
+    /// (or, at a fixed diameter, a taller one).
+    Next SizeFromFlows();
+    /// A ratio given: the diameter grows until the liquid fits.
+    Next SizeWithRatio();
+    /// A level or the height given: levels and times are worked out with the vessel, which
+    /// grows until the liquid fits.
+    Next SizeAroundLevels();
     bool HeightsLevelsAndChecks();
     bool LevelsAndTimes();
     bool RaiseToMinimumLevel();
@@ -83,9 +86,9 @@ private:
     double holdupTime_ = kEmptyValue;
     RepeatedVerticalLevels levels_{holdupTime_};
     int pass_ = 0;
-    double d_ = kEmptyValue, l_ = kEmptyValue, r_ = kEmptyValue;
-    double h5_ = kEmptyValue, t6_ = kEmptyValue, h7_ = kEmptyValue, t8_ = kEmptyValue;
-    double h9_ = kEmptyValue, h10_ = 0.0, h11_ = kEmptyValue, h12_ = 0.0, h34_ = 0.0;
+    double diameter_ = kEmptyValue, height_ = kEmptyValue, ratio_ = kEmptyValue;
+    double lightLayer_ = kEmptyValue, lightTime_ = kEmptyValue, heavyLevel_ = kEmptyValue, heavyTime_ = kEmptyValue;
+    double minimumLevel_ = kEmptyValue, vapourAllowance_ = 0.0, disengagement_ = kEmptyValue, mistEliminator_ = 0.0, secondAllowance_ = 0.0;
     // Whether the host fixed the diameter and the disengagement height, as the run found them:
     // it writes a fixed one never and a free one only with a length or the empty marker, so
     // neither changes while it runs.
@@ -93,127 +96,127 @@ private:
 };
 
 bool VerticalRun::GrowDiameter() {
-    d_ = d_ + kRoundingStep;
-    if (!(d_ <= kMostDiameter)) {
+    diameter_ = diameter_ + kRoundingStep;
+    if (!(diameter_ <= kMostDiameter)) {
         slots_.Set(Slot::Diameter, kEmptyValue);
         return false;
     }
-    if (!disengagementFixed_) h11_ = kDisengagementPerDiameter * d_;
+    if (!disengagementFixed_) disengagement_ = kDisengagementPerDiameter * diameter_;
     return true;
 }
 
 bool VerticalRun::FindDiameter() {
-    if (Present(d_)) return IsUsableLength(d_);
-    if (Present(r_) && Present(l_)) {
-        d_ = l_ / (r_ + 0.5);
+    if (Present(diameter_)) return IsUsableLength(diameter_);
+    if (Present(ratio_) && Present(height_)) {
+        diameter_ = height_ / (ratio_ + 0.5);
     } else {
         const double velocity = slots_.Get(Slot::VapourVelocity);
         if (IsEmpty(velocity) || velocity == 0.0) {
             slots_.Set(Slot::Diameter, kEmptyValue);
             return false;
         }
-        d_ = common::FirstDiameter(feed_.vapourVolumeFlow, std::fabs(velocity), kLeastDiameter);
+        diameter_ = common::FirstDiameter(feed_.vapourVolumeFlow, std::fabs(velocity), kLeastDiameter);
     }
-    if (!IsUsableLength(d_)) {
+    if (!IsUsableLength(diameter_)) {
         slots_.Set(Slot::Diameter, kEmptyValue);
         return false;
     }
-    slots_.Set(Slot::Diameter, d_);
+    slots_.Set(Slot::Diameter, diameter_);
     return true;
 }
 
-Next VerticalRun::CaseA() {
+Next VerticalRun::SizeFromFlows() {
     CountLightLiquidAlone();
     const double required = RequiredVolume();
 
-    if (AvailableVolume(d_, kFirstRatio) > required) {
-        r_ = pass_ == 0 ? -kFirstRatio : kFirstRatio;
-        slots_.Set(Slot::Ratio, r_);
-        l_ = (std::fabs(r_) + 0.5) * d_;
-        if (!IsStorableResult(l_)) return Next::Fail;  // a host's huge diameter overflows it
-        slots_.Set(Slot::OverallLength, l_);
+    if (AvailableVolume(diameter_, kFirstRatio) > required) {
+        ratio_ = pass_ == 0 ? -kFirstRatio : kFirstRatio;
+        slots_.Set(Slot::Ratio, ratio_);
+        height_ = (std::fabs(ratio_) + 0.5) * diameter_;
+        if (!IsStorableResult(height_)) return Next::Fail;  // a host's huge diameter overflows it
+        slots_.Set(Slot::OverallLength, height_);
         if (pass_ == 0) {
             // Store negated: the next pass reads these times as fixed.
-            if (Present(t6_)) slots_.Set(Slot::LightResidenceTime, -t6_);
-            const double qh = feed_.heavyLiquidVolumeFlow;
-            if (Present(qh) && qh != 0.0 && Present(t8_)) slots_.Set(Slot::HeavyResidenceTime, -t8_);
+            if (Present(lightTime_)) slots_.Set(Slot::LightResidenceTime, -lightTime_);
+            const double heavyFlow = feed_.heavyLiquidVolumeFlow;
+            if (Present(heavyFlow) && heavyFlow != 0.0 && Present(heavyTime_)) slots_.Set(Slot::HeavyResidenceTime, -heavyTime_);
         }
     } else if (!diameterFixed_) {
-        for (int step = 0; AvailableVolume(d_, kSearchRatio) < required; ++step) {
+        for (int step = 0; AvailableVolume(diameter_, kSearchRatio) < required; ++step) {
             if (step >= kDiameterSearchBudget || !GrowDiameter()) return Next::Fail;
         }
-        if (!disengagementFixed_) slots_.Set(Slot::DisengagementHeight, h11_);
-        slots_.Set(Slot::Diameter, d_);
+        if (!disengagementFixed_) slots_.Set(Slot::DisengagementHeight, disengagement_);
+        slots_.Set(Slot::Diameter, diameter_);
         // Compared as stored, not truncated: only an untouched first pass marks the ratio.
-        r_ = slots_.Get(Slot::FirstPassFlag) == 0.0 ? -kSearchRatio : kSearchRatio;
-        slots_.Set(Slot::Ratio, r_);
+        ratio_ = slots_.Get(Slot::FirstPassFlag) == 0.0 ? -kSearchRatio : kSearchRatio;
+        slots_.Set(Slot::Ratio, ratio_);
     } else {
-        r_ = kFixedDiameterStartRatio;
-        for (int step = 0; AvailableVolume(d_, r_) < required; ++step) {
-            r_ = r_ + kRatioStep;
-            if (step >= kRatioSearchBudget || !(r_ <= kMostRatio)) {
+        ratio_ = kFixedDiameterStartRatio;
+        for (int step = 0; AvailableVolume(diameter_, ratio_) < required; ++step) {
+            ratio_ = ratio_ + kRatioStep;
+            if (step >= kRatioSearchBudget || !(ratio_ <= kMostRatio)) {
                 slots_.Set(Slot::Ratio, kEmptyValue);
                 return Next::Fail;
             }
         }
-        slots_.Set(Slot::Ratio, r_);
+        slots_.Set(Slot::Ratio, ratio_);
     }
     EndLightLiquidAlone();
     return Next::Heights;
 }
 
-Next VerticalRun::CaseB() {
+Next VerticalRun::SizeWithRatio() {
     if (diameterFixed_) return Next::Heights;
     CountLightLiquidAlone();
     const double required = RequiredVolume();
-    for (int step = 0; AvailableVolume(d_, r_) < required; ++step) {
+    for (int step = 0; AvailableVolume(diameter_, ratio_) < required; ++step) {
         if (step >= kDiameterSearchBudget || !GrowDiameter()) return Next::Fail;
     }
-    if (!disengagementFixed_) slots_.Set(Slot::DisengagementHeight, h11_);
-    slots_.Set(Slot::Diameter, d_);
+    if (!disengagementFixed_) slots_.Set(Slot::DisengagementHeight, disengagement_);
+    slots_.Set(Slot::Diameter, diameter_);
     EndLightLiquidAlone();
     return Next::Heights;
 }
 
-Next VerticalRun::CaseC() {
+Next VerticalRun::SizeAroundLevels() {
     if (!Heavy()) return Next::Heights;
-    const bool levelsFromHeavyTime = !Present(t8_) && !Present(h5_);
-    const bool levelsFromHeavyLevel = !Present(h7_) && !Present(t6_);
+    const bool levelsFromHeavyTime = !Present(heavyTime_) && !Present(lightLayer_);
+    const bool levelsFromHeavyLevel = !Present(heavyLevel_) && !Present(lightTime_);
     if (!levelsFromHeavyTime && !levelsFromHeavyLevel) return Next::Heights;
-    const int given = (diameterFixed_ ? 1 : 0) + (Present(r_) ? 1 : 0) + (Present(l_) ? 1 : 0);
+    const int given = (diameterFixed_ ? 1 : 0) + (Present(ratio_) ? 1 : 0) + (Present(height_) ? 1 : 0);
     if (given >= 2) return Next::Heights;
 
     if (!Fixed(Slot::Ratio)) {
-        r_ = kFirstRatio;
-        slots_.Set(Slot::Ratio, r_);
+        ratio_ = kFirstRatio;
+        slots_.Set(Slot::Ratio, ratio_);
     }
-    if (!diameterFixed_) slots_.Set(Slot::Diameter, d_);
+    if (!diameterFixed_) slots_.Set(Slot::Diameter, diameter_);
 
     // Each round grows D or r by one step until a limit refuses it.
     for (int round = 0; round <= kDiameterSearchBudget + kRatioSearchBudget; ++round) {
-        if (Present(t8_) && Present(h5_)) {
+        if (Present(heavyTime_) && Present(lightLayer_)) {
             if (IsEmpty(Levels()) || IsEmpty(Times())) return Next::Fail;
-            t6_ = Magnitude(Slot::LightResidenceTime);
-        } else if (Present(h7_) && Present(t6_)) {
+            lightTime_ = Magnitude(Slot::LightResidenceTime);
+        } else if (Present(heavyLevel_) && Present(lightTime_)) {
             if (IsEmpty(Times()) || IsEmpty(Levels())) return Next::Fail;
-            t8_ = Magnitude(Slot::HeavyResidenceTime);
+            heavyTime_ = Magnitude(Slot::HeavyResidenceTime);
         }
-        if (AvailableVolume(d_, r_) >= RequiredVolume()) {
-            h5_ = Magnitude(Slot::LightLayerThickness);
-            h7_ = Magnitude(Slot::HeavyLevel);
+        if (AvailableVolume(diameter_, ratio_) >= RequiredVolume()) {
+            lightLayer_ = Magnitude(Slot::LightLayerThickness);
+            heavyLevel_ = Magnitude(Slot::HeavyLevel);
             return Next::Heights;
         }
-        if (!diameterFixed_ && (r_ >= kSearchRatio || Fixed(Slot::Ratio))) {
+        if (!diameterFixed_ && (ratio_ >= kSearchRatio || Fixed(Slot::Ratio))) {
             if (!GrowDiameter()) return Next::Fail;
-            slots_.Set(Slot::Diameter, d_);
+            slots_.Set(Slot::Diameter, diameter_);
         } else {
             if (Fixed(Slot::Ratio)) return Next::Fail;
-            r_ = r_ + kRatioStep;
-            if (!(r_ <= kMostRatio)) {
+            ratio_ = ratio_ + kRatioStep;
+            if (!(ratio_ <= kMostRatio)) {
                 slots_.Set(Slot::Ratio, kEmptyValue);
                 return Next::Fail;
             }
-            slots_.Set(Slot::Ratio, r_);
+            slots_.Set(Slot::Ratio, ratio_);
         }
     }
     return Next::Fail;
@@ -221,81 +224,82 @@ Next VerticalRun::CaseC() {
 
 bool VerticalRun::LevelsAndTimes() {
     const bool heavy = Heavy();
-    if (Present(h5_) && (Present(h7_) || !heavy)) return true;
+    if (Present(lightLayer_) && (Present(heavyLevel_) || !heavy)) return true;
     if (Holds(Slot::LightResidenceTime) && (Holds(Slot::HeavyResidenceTime) || !heavy)) {
         if (IsEmpty(Levels())) return false;
-        if (heavy) h7_ = Magnitude(Slot::HeavyLevel);
-        h5_ = Magnitude(Slot::LightLayerThickness);
+        if (heavy) heavyLevel_ = Magnitude(Slot::HeavyLevel);
+        lightLayer_ = Magnitude(Slot::LightLayerThickness);
     } else if (Holds(Slot::LightLayerThickness) && (Holds(Slot::HeavyResidenceTime) || !heavy)) {
         if (IsEmpty(Levels()) || IsEmpty(Times())) return false;
-        t6_ = Magnitude(Slot::LightResidenceTime);
-        if (heavy) h7_ = Magnitude(Slot::HeavyLevel);
+        lightTime_ = Magnitude(Slot::LightResidenceTime);
+        if (heavy) heavyLevel_ = Magnitude(Slot::HeavyLevel);
     } else if (Holds(Slot::LightResidenceTime) && (Holds(Slot::HeavyLevel) || !heavy)) {
         if (IsEmpty(Times()) || IsEmpty(Levels())) return false;
-        h5_ = Magnitude(Slot::LightLayerThickness);
-        if (heavy) t8_ = Magnitude(Slot::HeavyResidenceTime);
+        lightLayer_ = Magnitude(Slot::LightLayerThickness);
+        if (heavy) heavyTime_ = Magnitude(Slot::HeavyResidenceTime);
     }
     return true;
 }
 
 bool VerticalRun::RaiseToMinimumLevel() {
     const bool heavy = Heavy();
-    const bool tooLow = heavy ? h7_ + h5_ < h9_ : h5_ < h9_;
+    const bool tooLow = heavy ? heavyLevel_ + lightLayer_ < minimumLevel_ : lightLayer_ < minimumLevel_;
     if (!tooLow) return true;
     for (Slot s : {Slot::LightLayerThickness, Slot::LightResidenceTime, Slot::HeavyLevel, Slot::HeavyResidenceTime})
         if (Fixed(s)) return true;
 
     if (heavy) {
-        const double ql = feed_.lightLiquidVolumeFlow;
-        const double qh = feed_.heavyLiquidVolumeFlow;
-        if (!(ql + qh > 0.0)) return false;
-        h5_ = h9_ * ql / (ql + qh);
-        if (h5_ < kThinnestLayer) {
-            h5_ = kThinnestLayer;
-            h7_ = h9_ - kThinnestLayer;
+        const double lightFlow = feed_.lightLiquidVolumeFlow;
+        const double heavyFlow = feed_.heavyLiquidVolumeFlow;
+        if (!(lightFlow + heavyFlow > 0.0)) return false;
+        lightLayer_ = minimumLevel_ * lightFlow / (lightFlow + heavyFlow);
+        if (lightLayer_ < kThinnestLayer) {
+            lightLayer_ = kThinnestLayer;
+            heavyLevel_ = minimumLevel_ - kThinnestLayer;
         } else {
-            h7_ = h9_ * qh / (ql + qh);
-            if (h7_ < kThinnestLayer) {
-                h7_ = kThinnestLayer;
-                h5_ = h9_ - kThinnestLayer;
+            heavyLevel_ = minimumLevel_ * heavyFlow / (lightFlow + heavyFlow);
+            if (heavyLevel_ < kThinnestLayer) {
+                heavyLevel_ = kThinnestLayer;
+                lightLayer_ = minimumLevel_ - kThinnestLayer;
             }
         }
-        if (!IsStorableResult(h5_) || !IsStorableResult(h7_)) return false;
-        slots_.Set(Slot::LightLayerThickness, h5_);
-        slots_.Set(Slot::HeavyLevel, h7_);
+        if (!IsStorableResult(lightLayer_) || !IsStorableResult(heavyLevel_)) return false;
+        slots_.Set(Slot::LightLayerThickness, lightLayer_);
+        slots_.Set(Slot::HeavyLevel, heavyLevel_);
         // The heavy time follows from the raised level.
         slots_.Set(Slot::HeavyResidenceTime, kEmptyValue);
-        t8_ = kEmptyValue;
+        heavyTime_ = kEmptyValue;
     } else {
-        h5_ = h9_;
-        if (!IsStorableResult(h5_)) return false;
-        slots_.Set(Slot::LightLayerThickness, h5_);
+        lightLayer_ = minimumLevel_;
+        if (!IsStorableResult(lightLayer_)) return false;
+        slots_.Set(Slot::LightLayerThickness, lightLayer_);
         slots_.Set(Slot::LightResidenceTime, kEmptyValue);
-        t6_ = kEmptyValue;
+        lightTime_ = kEmptyValue;
     }
     return true;
 }
 
 bool VerticalRun::CloseHeights() {
-    const double quarter = d_ / 4.0;
-    const double stack = quarter + h34_ + h10_ + h7_ + h5_ + h12_ + h11_;
-    if (stack == l_) return true;
+    const double quarter = diameter_ / 4.0;
+    const double stack = quarter + secondAllowance_ + vapourAllowance_ + heavyLevel_ + lightLayer_ + mistEliminator_ + disengagement_;
+    if (stack == height_) return true;
     // A height that takes up the difference is stored when not negative; one that is not a
     // number at all (an infinite height or diameter from the host) ends the run instead.
     if (!disengagementFixed_) {
-        h11_ = l_ - quarter - h7_ - h5_ - h10_ - h12_ - h34_;
-        if (!std::isfinite(h11_)) return false;
-        if (h11_ >= 0.0) slots_.Set(Slot::DisengagementHeight, h11_);
+        disengagement_ = height_ - quarter - heavyLevel_ - lightLayer_ - vapourAllowance_ - mistEliminator_ - secondAllowance_;
+        if (!std::isfinite(disengagement_)) return false;
+        if (disengagement_ >= 0.0) slots_.Set(Slot::DisengagementHeight, disengagement_);
     } else if (!Fixed(Slot::SecondVapourAllowance)) {
-        h34_ = l_ - quarter - h7_ - h5_ - h10_ - h12_ - h11_;
-        if (!std::isfinite(h34_)) return false;
-        if (h34_ >= 0.0) slots_.Set(Slot::SecondVapourAllowance, h34_);
+        secondAllowance_ = height_ - quarter - heavyLevel_ - lightLayer_ - vapourAllowance_ - mistEliminator_ - disengagement_;
+        if (!std::isfinite(secondAllowance_)) return false;
+        if (secondAllowance_ >= 0.0) slots_.Set(Slot::SecondVapourAllowance, secondAllowance_);
     } else if (!Fixed(Slot::VapourAllowance)) {
-        h10_ = l_ - quarter - h7_ - h5_ - h11_ - h12_ - h34_;
-        if (!std::isfinite(h10_)) return false;
-        if (h10_ >= 0.0) slots_.Set(Slot::VapourAllowance, h10_);
+        vapourAllowance_ = height_ - quarter - heavyLevel_ - lightLayer_ - disengagement_ - mistEliminator_ - secondAllowance_;
+        if (!std::isfinite(vapourAllowance_)) return false;
+        if (vapourAllowance_ >= 0.0) slots_.Set(Slot::VapourAllowance, vapourAllowance_);
     } else {
-        const double spare = l_ - quarter - h7_ - h5_ - h10_ - h11_ - h12_ - h34_;
+        const double spare =
+            height_ - quarter - heavyLevel_ - lightLayer_ - vapourAllowance_ - disengagement_ - mistEliminator_ - secondAllowance_;
         if (!(spare >= -kStackTolerance)) return false;
     }
     return true;
@@ -303,22 +307,23 @@ bool VerticalRun::CloseHeights() {
 
 bool VerticalRun::HeightsLevelsAndChecks() {
     if (IsEmpty(slots_.Get(Slot::MinimumLevel))) {
-        h9_ = RoundUpToStep(d_ / 4.0 + kFoot);
-        if (!IsStorableResult(h9_)) return false;  // rounding a host's huge diameter overflows
-        slots_.Set(Slot::MinimumLevel, h9_);
+        minimumLevel_ = RoundUpToStep(diameter_ / 4.0 + kFoot);
+        if (!IsStorableResult(minimumLevel_)) return false;  // rounding a host's huge diameter overflows
+        slots_.Set(Slot::MinimumLevel, minimumLevel_);
     }
-    if (Present(r_) && !Present(l_)) {
-        l_ = (std::fabs(r_) + 0.5) * d_;
-        if (!IsStorableResult(l_)) return false;
-        slots_.Set(Slot::OverallLength, l_);
+    if (Present(ratio_) && !Present(height_)) {
+        height_ = (std::fabs(ratio_) + 0.5) * diameter_;
+        if (!IsStorableResult(height_)) return false;
+        slots_.Set(Slot::OverallLength, height_);
     }
     // A first three-phase pass shares the liquid room of the sized vessel between the two
     // liquids; without a settled height there is no such room to share.
-    if (pass_ == 0 && Heavy() && Present(l_)) {
-        const double room = common::UprightLiquidRoom(d_, l_ - d_ / 2.0 - h34_ - h10_ - h11_ - h12_);
+    if (pass_ == 0 && Heavy() && Present(height_)) {
+        const double room = common::UprightLiquidRoom(
+            diameter_, height_ - diameter_ / 2.0 - secondAllowance_ - vapourAllowance_ - disengagement_ - mistEliminator_);
         if (IsEmpty(common::SplitHoldupVolume(feed_, slots_, room))) return false;
-        t6_ = Magnitude(Slot::LightResidenceTime);
-        t8_ = Magnitude(Slot::HeavyResidenceTime);
+        lightTime_ = Magnitude(Slot::LightResidenceTime);
+        heavyTime_ = Magnitude(Slot::HeavyResidenceTime);
     }
     if (!LevelsAndTimes()) return false;
     if (!RaiseToMinimumLevel()) return false;
@@ -326,88 +331,89 @@ bool VerticalRun::HeightsLevelsAndChecks() {
     const bool heavy = Heavy();
     if (!Holds(Slot::LightResidenceTime) || (!Holds(Slot::HeavyResidenceTime) && heavy)) {
         if (IsEmpty(Times())) return false;
-        if (heavy) t8_ = Magnitude(Slot::HeavyResidenceTime);
-        t6_ = Magnitude(Slot::LightResidenceTime);
+        if (heavy) heavyTime_ = Magnitude(Slot::HeavyResidenceTime);
+        lightTime_ = Magnitude(Slot::LightResidenceTime);
     }
     if (!Holds(Slot::OverallLength)) {
-        l_ = d_ / 4.0 + Magnitude(Slot::SecondVapourAllowance) + Magnitude(Slot::MistEliminatorHeight) +
-             Magnitude(Slot::DisengagementHeight) + Magnitude(Slot::VapourAllowance);
-        if (heavy) l_ = l_ + Magnitude(Slot::HeavyLevel);
-        l_ = l_ + Magnitude(Slot::LightLayerThickness);
-        if (!IsStorableResult(l_)) return false;
-        slots_.Set(Slot::OverallLength, l_);
+        height_ = diameter_ / 4.0 + Magnitude(Slot::SecondVapourAllowance) + Magnitude(Slot::MistEliminatorHeight) +
+                  Magnitude(Slot::DisengagementHeight) + Magnitude(Slot::VapourAllowance);
+        if (heavy) height_ = height_ + Magnitude(Slot::HeavyLevel);
+        height_ = height_ + Magnitude(Slot::LightLayerThickness);
+        if (!IsStorableResult(height_)) return false;
+        slots_.Set(Slot::OverallLength, height_);
     }
-    if (!Present(r_)) {
-        const double ratio = (l_ - d_ / 2.0) / d_;
+    if (!Present(ratio_)) {
+        const double ratio = (height_ - diameter_ / 2.0) / diameter_;
         if (!IsStorableResult(ratio)) return false;
         slots_.Set(Slot::Ratio, ratio);
     }
-    if (!heavy) h7_ = 0.0;
+    if (!heavy) heavyLevel_ = 0.0;
 
     if (!CloseHeights()) return false;
-    if (!(h11_ >= 0.0) || !(h10_ >= 0.0)) return false;
-    if (!(l_ - d_ / 4.0 >= Magnitude(Slot::MinimumLevel))) return false;
+    if (!(disengagement_ >= 0.0) || !(vapourAllowance_ >= 0.0)) return false;
+    if (!(height_ - diameter_ / 4.0 >= Magnitude(Slot::MinimumLevel))) return false;
 
     if (slots_.Get(Slot::FirstPassFlag) == 0.0) {
         // Store negated: the next pass reads these times as fixed.
-        if (Present(t6_)) slots_.Set(Slot::LightResidenceTime, -t6_);
-        if (heavy && Present(t8_)) slots_.Set(Slot::HeavyResidenceTime, -t8_);
+        if (Present(lightTime_)) slots_.Set(Slot::LightResidenceTime, -lightTime_);
+        if (heavy && Present(heavyTime_)) slots_.Set(Slot::HeavyResidenceTime, -heavyTime_);
         slots_.Set(Slot::FirstPassFlag, 1.0);
     }
     return !IsEmpty(Levels());
 }
 
 double VerticalRun::Size() {
-    const double qv = feed_.vapourVolumeFlow;
-    const double ql = feed_.lightLiquidVolumeFlow;
-    const double qh = feed_.heavyLiquidVolumeFlow;
-    if (!(std::isfinite(qv) && qv >= 0.0)) return kEmptyValue;
-    if (!(std::isfinite(ql) && ql > 0.0)) return kEmptyValue;
-    if (!(IsEmpty(qh) || (std::isfinite(qh) && qh >= 0.0))) return kEmptyValue;
+    const double vapourFlow = feed_.vapourVolumeFlow;
+    const double lightFlow = feed_.lightLiquidVolumeFlow;
+    const double heavyFlow = feed_.heavyLiquidVolumeFlow;
+    if (!(std::isfinite(vapourFlow) && vapourFlow >= 0.0)) return kEmptyValue;
+    if (!(std::isfinite(lightFlow) && lightFlow > 0.0)) return kEmptyValue;
+    if (!(IsEmpty(heavyFlow) || (std::isfinite(heavyFlow) && heavyFlow >= 0.0))) return kEmptyValue;
 
-    d_ = FixedValue(slots_, Slot::Diameter);
-    diameterFixed_ = Present(d_);
-    l_ = FixedValue(slots_, Slot::OverallLength);
-    r_ = FixedValue(slots_, Slot::Ratio);
-    h5_ = FixedValue(slots_, Slot::LightLayerThickness);
-    t6_ = FixedValue(slots_, Slot::LightResidenceTime);
-    h7_ = FixedValue(slots_, Slot::HeavyLevel);
-    t8_ = FixedValue(slots_, Slot::HeavyResidenceTime);
-    h11_ = FixedValue(slots_, Slot::DisengagementHeight);
-    disengagementFixed_ = Present(h11_);
-    h9_ = FixedValue(slots_, Slot::MinimumLevel);
-    h10_ = Magnitude(Slot::VapourAllowance);
-    h12_ = Magnitude(Slot::MistEliminatorHeight);
-    h34_ = Magnitude(Slot::SecondVapourAllowance);
+    diameter_ = FixedValue(slots_, Slot::Diameter);
+    diameterFixed_ = Present(diameter_);
+    height_ = FixedValue(slots_, Slot::OverallLength);
+    ratio_ = FixedValue(slots_, Slot::Ratio);
+    lightLayer_ = FixedValue(slots_, Slot::LightLayerThickness);
+    lightTime_ = FixedValue(slots_, Slot::LightResidenceTime);
+    heavyLevel_ = FixedValue(slots_, Slot::HeavyLevel);
+    heavyTime_ = FixedValue(slots_, Slot::HeavyResidenceTime);
+    disengagement_ = FixedValue(slots_, Slot::DisengagementHeight);
+    disengagementFixed_ = Present(disengagement_);
+    minimumLevel_ = FixedValue(slots_, Slot::MinimumLevel);
+    vapourAllowance_ = Magnitude(Slot::VapourAllowance);
+    mistEliminator_ = Magnitude(Slot::MistEliminatorHeight);
+    secondAllowance_ = Magnitude(Slot::SecondVapourAllowance);
 
     // Without a mist eliminator the vapour must rise at half the allowable velocity. The
     // halving is in place, so a second call halves again. A height that is not a number says
     // neither "eliminator" nor "none": the velocity is written back as it was.
     const double velocity = slots_.Get(Slot::VapourVelocity);
-    if (Present(velocity)) slots_.Set(Slot::VapourVelocity, h12_ == 0.0 ? velocity / 2.0 : velocity);
+    if (Present(velocity)) slots_.Set(Slot::VapourVelocity, mistEliminator_ == 0.0 ? velocity / 2.0 : velocity);
 
     pass_ = Pass();
-    if (Heavy() && !Present(t8_) && !Present(h7_) && pass_ == 0) t8_ = common::DefaultHeavyResidenceTime(feed_, slots_);
-    if (!Present(t6_) && pass_ == 0) t6_ = common::DefaultLightResidenceTime(feed_, slots_);
+    if (Heavy() && !Present(heavyTime_) && !Present(heavyLevel_) && pass_ == 0)
+        heavyTime_ = common::DefaultHeavyResidenceTime(feed_, slots_);
+    if (!Present(lightTime_) && pass_ == 0) lightTime_ = common::DefaultLightResidenceTime(feed_, slots_);
 
     pass_ = Pass();
-    if (pass_ != 0 && Heavy() && !Present(t8_) && !Present(h7_)) return kEmptyValue;
-    if (!Present(t6_) && !Present(h5_)) return kEmptyValue;
+    if (pass_ != 0 && Heavy() && !Present(heavyTime_) && !Present(heavyLevel_)) return kEmptyValue;
+    if (!Present(lightTime_) && !Present(lightLayer_)) return kEmptyValue;
 
     if (!FindDiameter()) return kEmptyValue;
 
     if (!disengagementFixed_) {
-        h11_ = DisengagementRule(d_, h12_);
-        slots_.Set(Slot::DisengagementHeight, h11_);
+        disengagement_ = DisengagementRule(diameter_, mistEliminator_);
+        slots_.Set(Slot::DisengagementHeight, disengagement_);
     }
 
     Next next = Next::Fail;
-    if (Present(h5_) || (Present(h7_) && Heavy()) || Present(l_)) {
-        next = CaseC();
-    } else if (Present(r_)) {
-        next = CaseB();
+    if (Present(lightLayer_) || (Present(heavyLevel_) && Heavy()) || Present(height_)) {
+        next = SizeAroundLevels();
+    } else if (Present(ratio_)) {
+        next = SizeWithRatio();
     } else {
-        next = CaseA();
+        next = SizeFromFlows();
     }
     if (next == Next::Fail || !HeightsLevelsAndChecks()) return kEmptyValue;
     return 0.0;
@@ -424,11 +430,11 @@ double SizeVertical(const StreamState& feed, SlotAccess& slots, design::Finish f
 }
 
 double DisengagementRule(double diameter, double mistEliminatorHeight) {
-    double h11 = kDisengagementPerDiameter * diameter;
+    double height = kDisengagementPerDiameter * diameter;
     // The least height depends on the eliminator; a height that is not a number sets none.
-    if (mistEliminatorHeight > 0.0 && h11 < kLeastDisengagementWithMist) h11 = kLeastDisengagementWithMist;
-    if (mistEliminatorHeight == 0.0 && h11 < kLeastDisengagementWithoutMist) h11 = kLeastDisengagementWithoutMist;
-    return h11;
+    if (mistEliminatorHeight > 0.0 && height < kLeastDisengagementWithMist) height = kLeastDisengagementWithMist;
+    if (mistEliminatorHeight == 0.0 && height < kLeastDisengagementWithoutMist) height = kLeastDisengagementWithoutMist;
+    return height;
 }
 
 }  // namespace kestrol::vertical

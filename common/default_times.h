@@ -7,9 +7,9 @@
 
 namespace kestrol::common {
 
-/// Writes the light liquid's default time [s] into slot 6 and returns it.
+/// Writes the light liquid's default time [s] into its slot and returns it.
 double DefaultLightResidenceTime(const StreamState& feed, SlotAccess& slots);
-/// Writes the heavy liquid's default time [s] into slot 8 and returns it.
+/// Writes the heavy liquid's default time [s] into its slot and returns it.
 double DefaultHeavyResidenceTime(const StreamState& feed, SlotAccess& slots);
 
 }  // namespace kestrol::common

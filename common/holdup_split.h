@@ -6,7 +6,7 @@
 
 namespace kestrol::common {
 
-/// Shares `volume` [m3] between the light- and heavy-liquid residence times (slots 6 and 8).
+/// Shares `volume` [m3] between the light- and heavy-liquid residence times.
 /// A fixed heavy time leaves the rest of the volume to the light liquid, a fixed light time
 /// the rest to the heavy one; with neither fixed both get one common time. Returns 0.0, or
 /// kEmptyValue with nothing written when no usable time comes out. Call it only with a heavy

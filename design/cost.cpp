@@ -73,7 +73,7 @@ constexpr Material kMaterials[] = {
 /// Cost factor of a code the table does not know.
 constexpr double kUnknownCostFactor = 1.0;
 
-/// The material of slot 17, or nullptr. An empty slot reads as code 32767, which is unknown.
+/// The material the code names, or nullptr. An empty slot reads as code 32767, which is unknown.
 const Material* CurrentMaterial(SlotAccess& slots) {
     const std::int32_t code = TruncateToInt32(std::fabs(slots.Get(Slot::MaterialCode)));
     for (const Material& m : kMaterials)

@@ -15,8 +15,8 @@ inline constexpr double kInchesPerMetre = 39.37;
 /// One sixteenth of an inch [m], 1 / (16 x 39.37): the wall is rounded up to whole sixteenths.
 inline constexpr double kMetresPerSixteenth = 0.0015875031750063502;
 
-/// 0.0 after writing its results, kEmptyValue when it could not (slot 1 or 2 unusable, no
-/// stress or density for the material, a thickness, weight or cost that does not come out).
+/// 0.0 after writing its results, kEmptyValue when it could not (the diameter or length unusable,
+/// no stress or density for the material, a thickness, weight or cost that does not come out).
 /// A second run with unchanged inputs writes the same bits as the first.
 double EstimateVesselCost(const StreamState& feed, SlotAccess& slots);
 
@@ -24,10 +24,10 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots);
 /// next on the same slots (Calculate does): one run then writes what the two would.
 enum class Finish { Cost, LeaveToCaller };
 
-/// Cost factor of the material code in slot 17 [-]; 1.0 for a code not in the table.
+/// Cost factor of the material code [-]; 1.0 for a code not in the table.
 double MaterialCostFactor(SlotAccess& slots);
 
-/// |slot 32| when set, else the density of the material code in slot 17 [kg/m3];
+/// |Slot::MaterialDensity| when set, else the density of the material code [kg/m3];
 /// kEmptyValue for a code not in the table.
 double MaterialDensity(SlotAccess& slots);
 
@@ -36,15 +36,15 @@ double DesignTemperatureF(double celsius);
 /// The temperature [deg C] of a design temperature [deg F]: DesignTemperatureF undone.
 double CelsiusOf(double designTemperatureF);
 
-/// What the material code in slot 17 is made of, as far as the table says.
+/// What the material code is made of, as far as the table says.
 enum class MaterialFamily { CarbonSteel, StainlessSteel, Aluminium, Unknown };
 MaterialFamily FamilyOf(SlotAccess& slots);
 
-/// The highest design temperature [deg F] the stress table of the material code in slot 17
+/// The highest design temperature [deg F] the stress table of the material code
 /// lists; its last row is held for every hotter temperature. kEmptyValue for a code not in the table.
 double StressTableTopF(SlotAccess& slots);
 
-/// |slot 31| when set, else the allowable stress of the material code in slot 17 at the
+/// |Slot::AllowableStress| when set, else the allowable stress of the material code at the
 /// design temperature [kPa]; kEmptyValue for a code not in the table.
 double AllowableStress(SlotAccess& slots, double designTemperatureF);
 
@@ -56,7 +56,7 @@ struct WallFormulas {
     double headPressureCoefficient = kEmptyValue;
 };
 
-/// The formulas as slots 19, 21 and 22 set them.
+/// The formulas as the shell and head coefficient slots set them.
 WallFormulas WallFormulasOf(SlotAccess& slots);
 
 /// Gauge pressure [psig] from an absolute pressure [kPa], as the wall formulas take it.

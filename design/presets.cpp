@@ -153,8 +153,8 @@ double PresetOptions(const StreamState& feed, SlotAccess& slots) {
     slots.Set(Slot::VapourVelocity, velocity);
 
     double heavyTime = kEmptyValue;
-    if (feed.HasHeavyLiquid()) heavyTime = common::DefaultHeavyResidenceTime(feed, slots);  // writes slot 8
-    const double lightTime = common::DefaultLightResidenceTime(feed, slots);  // writes slot 6
+    if (feed.HasHeavyLiquid()) heavyTime = common::DefaultHeavyResidenceTime(feed, slots);  // writes Slot::HeavyResidenceTime
+    const double lightTime = common::DefaultLightResidenceTime(feed, slots);                // writes Slot::LightResidenceTime
 
     // A vertical vessel keeps the empty ratio it started from.
     if (IsEmpty(slots.Get(Slot::Orientation)) && VerticalTrialHoldsLiquid(feed, velocity, lightTime, heavyTime)) {

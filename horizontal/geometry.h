@@ -39,7 +39,7 @@ double FittedAreaCeiling(const Range& fit);
 /// [0, 0.55]; NaN bounds elsewhere.
 Range FitHeadPower(double y);
 
-/// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in slot 4.
+/// Liquid volume [m3] up to level h of a vessel of diameter D and the ratio in Slot::Ratio.
 double HorizontalLiquidVolume(SlotAccess& slots, double h, double D);
 
 /// HorizontalLiquidVolume(slots, D, D): the whole vessel [m3].
@@ -75,22 +75,22 @@ struct LiquidVolumeBounds {
 };
 LiquidVolumeBounds BoundLiquidVolume(double h, double D, const VapourSpace& known);
 
-/// The volume [m3] those parts hold at the ratio now in slot 4.
+/// The volume [m3] those parts hold at the ratio now in Slot::Ratio.
 inline double LiquidVolumeAtRatio(SlotAccess& slots, const LiquidVolumeParts& m) {
     return std::fabs(slots.Get(Slot::Ratio)) * m.area * m.D + m.headsFilled;
 }
 
-/// Level [m] at which the vessel of slots 1 and 4 holds volume V [m3]; 0.0 when none is found
+/// Level [m] at which the stored vessel holds volume V [m3]; 0.0 when none is found
 /// (a volume too small to matter gives 0.0 as well).
 double LevelForVolume(SlotAccess& slots, double V);
 
 /// The smallest height, h itself (bit for bit) or h raised in steps of 5 %, at which the
-/// vapour flow keeps within the velocity of slot 3; kEmptyValue when none fits below D. The
+/// vapour flow keeps within the allowable velocity; kEmptyValue when none fits below D. The
 /// space found is described in `accepted` when given.
 double VapourSpaceHeight(const StreamState& feed, SlotAccess& slots, double h, VapourSpace* accepted = nullptr);
 
 /// An upper bound of the liquid volume [m3] that the vessel of diameter D at the ratio in
-/// slot 4 holds below any vapour space VapourSpaceHeight accepts there, with room for the
+/// Slot::Ratio holds below any vapour space VapourSpaceHeight accepts there, with room for the
 /// rounding of that volume: such a space has at least the area the vapour needs, and the
 /// heads' share of it is not negative, so the liquid is at most the full vessel less that
 /// area along the cylinder. NaN when the flow and velocity set no area.
@@ -104,10 +104,10 @@ inline bool AreaCarries(double QV, double U, double A) { return QV / A <= U; }
 inline bool VapourSpaceCarries(double QV, double U, double D, double h) { return AreaCarries(QV, U, SegmentArea(D, h)); }
 
 /// Residence time [s] of a liquid of flow q held up to level h, once the hold-up of the
-/// other liquid (qOther times |slot 8|) is taken away.
+/// other liquid (qOther times the heavy time) is taken away.
 double ResidenceTimeAtLevel(SlotAccess& slots, double qOther, double q, double h);
 
-/// Fills slots 6 and 8 from the levels in slots 5 and 7: 0.0, or kEmptyValue (with that slot
+/// Fills both times from the light layer and the heavy level: 0.0, or kEmptyValue (with that slot
 /// left as it was) when a time comes out negative or not finite.
 double ResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slots);
 

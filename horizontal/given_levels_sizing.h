@@ -6,7 +6,7 @@
 
 namespace kestrol::horizontal {
 
-/// Places a vapour space above the fixed levels (slot 7, slot 5): checks a fixed diameter,
+/// Places a vapour space above the fixed heavy level and light layer: checks a fixed diameter,
 /// or finds the smallest diameter, in rounding steps, whose vapour space keeps the velocity.
 /// The residence times follow from the levels. 0.0 on success, kEmptyValue on failure.
 double SizeFromGivenLevels(const StreamState& feed, SlotAccess& slots);

@@ -27,7 +27,7 @@ struct Working {
     double D, Hv, ratio, Vreq;
 };
 
-/// The volume below a vapour space of height Hv at diameter D [m3], at whatever ratio slot 4
+/// The volume below a vapour space of height Hv at diameter D [m3], at whatever ratio Slot::Ratio
 /// holds: the ratio searches measure both volumes once, not at every step. The vapour space's
 /// area is taken from `vapourSpace` when that is the space VapourSpaceHeight accepted there.
 /// Most comparisons are decided from bounds on the volume above the liquid; it is measured
@@ -77,7 +77,10 @@ private:
     bool vapourMeasured_ = false;
 };
 
-double Levels(const StreamState& feed, SlotAccess& slots, const Working& w) {
+/// Writes every result of the sized vessel: its diameter and ratio unless fixed, the levels,
+/// the vapour space and the residence times that are missing. 0.0, or kEmptyValue when one
+/// does not come out.
+double WriteSizedVessel(const StreamState& feed, SlotAccess& slots, const Working& w) {
     if (!IsFixed(slots, Slot::Diameter) && !StoreResult(slots, Slot::Diameter, w.D)) return kEmptyValue;
     if (!IsFixed(slots, Slot::Ratio) && !StoreResult(slots, Slot::Ratio, w.ratio)) return kEmptyValue;
     const double D = w.D;
@@ -125,7 +128,7 @@ double RateGivenVessel(const StreamState& feed, SlotAccess& slots, const Working
     } else if (!lightFixed) {
         if (!StoreResult(slots, Slot::LightResidenceTime, available / w.QL)) return kEmptyValue;
     }
-    return Levels(feed, slots, w);
+    return WriteSizedVessel(feed, slots, w);
 }
 
 /// Diameter and vapour space given: the smallest ratio, in steps, that holds Vreq.
@@ -144,7 +147,7 @@ double SearchRatio(const StreamState& feed, SlotAccess& slots, Working& w) {
         }
         if (!(w.ratio + kRatioStep <= kMostRatio)) return kEmptyValue;
     }
-    return Levels(feed, slots, w);
+    return WriteSizedVessel(feed, slots, w);
 }
 
 /// Diameter given: the vapour space the velocity needs, then a ratio that holds Vreq.
@@ -158,7 +161,7 @@ double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, W
     VolumeBelowVapour available(w.D, w.Hv, accepted);
     if (ratioFixed && lightFixed && (!w.heavy || heavyFixed)) {
         if (!available.AtLeast(slots, w.Vreq)) return kEmptyValue;
-        return Levels(feed, slots, w);
+        return WriteSizedVessel(feed, slots, w);
     }
     int raises = 0;
     while (!available.AtLeast(slots, w.Vreq) && !IsFixed(slots, Slot::Ratio)) {
@@ -170,16 +173,16 @@ double SearchVapourSpaceAtDiameter(const StreamState& feed, SlotAccess& slots, W
     if (lightFixed) {
         // The light time alone is given: the heavy time must already be there to be used.
         if (w.heavy && !heavyFixed && !(slots.Get(Slot::HeavyResidenceTime) > 0.0)) return kEmptyValue;
-        return Levels(feed, slots, w);
+        return WriteSizedVessel(feed, slots, w);
     }
-    if (heavyFixed && w.heavy) return Levels(feed, slots, w);
+    if (heavyFixed && w.heavy) return WriteSizedVessel(feed, slots, w);
     const double belowVapour = HorizontalLiquidVolume(slots, w.D - w.Hv, w.D);
     if (w.heavy) {
         if (IsEmpty(common::SplitHoldupVolume(feed, slots, belowVapour))) return kEmptyValue;
     } else if (!StoreResult(slots, Slot::LightResidenceTime, belowVapour / w.QL)) {
         return kEmptyValue;
     }
-    return Levels(feed, slots, w);
+    return WriteSizedVessel(feed, slots, w);
 }
 
 /// Diameter free: grow it step by step, raising a free ratio first at each diameter.
@@ -203,7 +206,7 @@ double SearchDiameter(const StreamState& feed, SlotAccess& slots, Working& w) {
             w.D = D;
             w.Hv = Hv;
             w.ratio = ratio;
-            return Levels(feed, slots, w);
+            return WriteSizedVessel(feed, slots, w);
         }
         if (ratioFixed) continue;
         // The ratio that suffices is kept for the next diameter, not accepted here.

@@ -6,7 +6,7 @@
 
 namespace kestrol::horizontal {
 
-/// The time [s] the liquid inflow takes to fill the vessel to slot 9; kEmptyValue on failure.
+/// The time [s] the liquid inflow takes to fill the vessel to its minimum level; kEmptyValue on failure.
 double CalcHorizontalLevelTime(const StreamState& feed, SlotAccess& slots);
 
 }  // namespace kestrol::horizontal

@@ -10,7 +10,7 @@ namespace kestrol::horizontal {
 namespace {
 
 /// The vapour may move faster along a horizontal vessel than up a vertical one, when a
-/// mist eliminator (slot 12) catches what it carries [-] ...
+/// mist eliminator catches what it carries [-] ...
 constexpr double kVelocityWithEliminator = 1.25;
 /// ... and slower without one [-].
 constexpr double kVelocityWithoutEliminator = 0.625;
@@ -44,7 +44,7 @@ void FixTime(SlotAccess& slots, Slot slot) {
 
 double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::Finish finish) {
     if (!UsableFlows(feed)) return kEmptyValue;
-    const double m12 = std::fabs(slots.Get(Slot::MistEliminatorHeight));
+    const double mistEliminator = std::fabs(slots.Get(Slot::MistEliminatorHeight));
     const bool lightLayerFixed = IsFixed(slots, Slot::LightLayerThickness);
     const bool heavyLevelFixed = IsFixed(slots, Slot::HeavyLevel);
 
@@ -52,9 +52,9 @@ double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::
     const double velocity = slots.Get(Slot::VapourVelocity);
     if (!IsEmpty(velocity)) {
         double scaled = velocity;  // a NaN allowance says neither: the velocity stays as it is
-        if (m12 > 0.0) {
+        if (mistEliminator > 0.0) {
             scaled = velocity * kVelocityWithEliminator;
-        } else if (m12 == 0.0) {
+        } else if (mistEliminator == 0.0) {
             scaled = velocity * kVelocityWithoutEliminator;
         }
         // A host's velocity so near the largest double that scaling overflows sizes nothing,

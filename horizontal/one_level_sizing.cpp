@@ -36,7 +36,7 @@ struct Case {
     double hH, hL;        ///< kEmptyValue while not known
     bool hHKnown, hLKnown;
     double Vfree;         ///< hold-up the free liquid needs [m3]
-    double t6, t8;        ///< fixed times, else kEmptyValue
+    double lightTime, heavyTime;  ///< fixed times, else kEmptyValue
     bool vapourSpaceFixed;
 };
 
@@ -63,7 +63,7 @@ double Results(SlotAccess& slots, Case& c, double D) {
             return kEmptyValue;
         }
     } else {
-        c.hH = LevelForVolume(slots, c.t8 * c.QH);
+        c.hH = LevelForVolume(slots, c.heavyTime * c.QH);
         if (!StoreResult(slots, Slot::HeavyLevel, c.hH)) return kEmptyValue;
     }
     if (c.hLKnown) {
@@ -74,7 +74,7 @@ double Results(SlotAccess& slots, Case& c, double D) {
             if (!StoreResult(slots, Slot::LightResidenceTime, light)) return kEmptyValue;
         }
     } else {
-        const double hTop = LevelForVolume(slots, std::fabs(slots.Get(Slot::HeavyResidenceTime)) * c.QH + c.t6 * c.QL);
+        const double hTop = LevelForVolume(slots, std::fabs(slots.Get(Slot::HeavyResidenceTime)) * c.QH + c.lightTime * c.QL);
         c.hL = hTop - c.hH;
         if (!StoreResult(slots, Slot::LightLayerThickness, c.hL)) return kEmptyValue;
     }
@@ -96,7 +96,7 @@ bool StoreFreeLevel(SlotAccess& slots, Case& c, double level) {
 
 double SizeAtFixedDiameter(const StreamState& feed, SlotAccess& slots, Case& c, double D) {
     if (!IsUsableLength(D)) return kEmptyValue;
-    const double freeTime = c.heavyGiven ? c.t6 : c.t8;
+    const double freeTime = c.heavyGiven ? c.lightTime : c.heavyTime;
     if (!IsEmpty(freeTime)) return Results(slots, c, D);
     const double hF = c.heavyGiven ? c.hH : c.hL;
     if (c.vapourSpaceFixed) {
@@ -115,7 +115,7 @@ double SizeAtFixedDiameter(const StreamState& feed, SlotAccess& slots, Case& c, 
     return Results(slots, c, D);
 }
 
-/// The vapour space of a pass: the host's, or the one the velocity needs, written to slot 13
+/// The vapour space of a pass: the host's, or the one the velocity needs, written to Slot::VapourSpaceHeight
 /// (kEmptyValue there too when there is none).
 double PassVapourSpace(const StreamState& feed, SlotAccess& slots, const Case& c, double D) {
     if (c.vapourSpaceFixed) return FixedValue(slots, Slot::VapourSpaceHeight);
@@ -153,7 +153,7 @@ bool ProbeRatio(const StreamState& feed, SlotAccess& slots, const Case& c, doubl
 
 double SearchDiameter(const StreamState& feed, SlotAccess& slots, Case& c) {
     if (IsFixed(slots, Slot::LightResidenceTime) && IsFixed(slots, Slot::HeavyResidenceTime)) return kEmptyValue;
-    if (IsEmpty(c.heavyGiven ? c.t6 : c.t8)) return kEmptyValue;  // nothing to size the free liquid by
+    if (IsEmpty(c.heavyGiven ? c.lightTime : c.heavyTime)) return kEmptyValue;  // nothing to size the free liquid by
 
     double D;
     if (c.vapourSpaceFixed) {
@@ -249,9 +249,9 @@ double SizeFromOneLevel(const StreamState& feed, SlotAccess& slots) {
     c.hL = lightLayer;
     c.hHKnown = c.heavyGiven;
     c.hLKnown = !c.heavyGiven;
-    c.t6 = FixedValue(slots, Slot::LightResidenceTime);
-    c.t8 = FixedValue(slots, Slot::HeavyResidenceTime);
-    c.Vfree = c.heavyGiven ? c.t6 * c.QL : c.t8 * c.QH;
+    c.lightTime = FixedValue(slots, Slot::LightResidenceTime);
+    c.heavyTime = FixedValue(slots, Slot::HeavyResidenceTime);
+    c.Vfree = c.heavyGiven ? c.lightTime * c.QL : c.heavyTime * c.QH;
     c.vapourSpaceFixed = IsFixed(slots, Slot::VapourSpaceHeight);
 
     if (IsFixed(slots, Slot::Diameter)) return SizeAtFixedDiameter(feed, slots, c, FixedValue(slots, Slot::Diameter));

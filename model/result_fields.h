@@ -48,9 +48,9 @@ ResultTable ResultFields();
 /// output reads a field through this, so that a derived field has one rule for all of them.
 double FieldValue(const ResultField& f, const SizingOutcome& outcome);
 
-/// The weight the cost step priced [kg]: design::VesselWeight over |slots 1, 2, 23, 32, 33|
-/// as the step left them. kEmptyValue when one of them is empty or not a number, or the weight
-/// is not positive: no weight the step priced (the presets always fill slot 23).
+/// The weight the cost step priced [kg]: design::VesselWeight over the magnitudes of the
+/// diameter, length, head length factor, material density and wall as the step left them. kEmptyValue when one of them is empty or not a
+/// number, or the weight is not positive: no weight the step priced (the presets always fill the head length factor).
 double VesselWeight(const SizingOutcome& outcome);
 
 const char* GroupKey(Group g);

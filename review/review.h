@@ -57,7 +57,7 @@ struct Governing {
     Constraint diameter = Constraint::None;
     Constraint length = Constraint::None;
     bool upright = true;               ///< a vertical vessel: its length is a height
-    double ratio = 0.0;                ///< |slot 4| [-]
+    double ratio = 0.0;                ///< |Slot::Ratio| [-]
     double minimumDiameter = 0.0;      ///< the least diameter the path builds for this case [m]
     double vapourDiameter = 0.0;       ///< diameter the vapour load alone needs [m]; 0 when unknown
     double vapourLoadPercent = -1.0;   ///< actual over allowable vapour velocity [%]; negative when unknown

@@ -66,7 +66,7 @@ HRESULT SizingObject::CalculateUnguarded() {
     self.SetValue(static_cast<double>(orientation), Index(Slot::Orientation));
 
     // A path that succeeds would end with the finishing step, and nothing between it and the
-    // one below writes a slot the step reads (slot 35 is not one): run on what it left, the
+    // one below writes a slot the step reads (Slot::FirstPassFlag is not one): run on what it left, the
     // step writes the same values again, so only the one below runs.
     double pathResult = kEmptyValue;
     switch (TruncateToInt32(self.GetValue(Index(Slot::Orientation)))) {

@@ -23,30 +23,30 @@ double VerticalResidenceTimesFromLevels(const StreamState& feed, SlotAccess& slo
     const bool heavy = feed.HasHeavyLiquid();
 
     if (!IsFixed(slots, Slot::HeavyResidenceTime) && heavy && !IsEmpty(slots.Get(Slot::HeavyLevel))) {
-        const double h7 = std::fabs(slots.Get(Slot::HeavyLevel));
-        const double t8 = TimeFor(VolumeBelowForTimes(h7, d), qh);
-        if (IsEmpty(t8)) return kEmptyValue;
-        slots.Set(Slot::HeavyResidenceTime, t8);
+        const double heavyLevel = std::fabs(slots.Get(Slot::HeavyLevel));
+        const double heavyTime = TimeFor(VolumeBelowForTimes(heavyLevel, d), qh);
+        if (IsEmpty(heavyTime)) return kEmptyValue;
+        slots.Set(Slot::HeavyResidenceTime, heavyTime);
     }
 
     if (!IsFixed(slots, Slot::LightResidenceTime) && !IsEmpty(slots.Get(Slot::LightLayerThickness))) {
-        const double h5 = std::fabs(slots.Get(Slot::LightLayerThickness));
-        double t6 = 0.0;
+        const double lightLayer = std::fabs(slots.Get(Slot::LightLayerThickness));
+        double lightTime = 0.0;
         if (!heavy) {
-            t6 = TimeFor(VolumeBelowForTimes(h5, d), ql);
+            lightTime = TimeFor(VolumeBelowForTimes(lightLayer, d), ql);
         } else if (!IsEmpty(slots.Get(Slot::HeavyLevel)) && !IsEmpty(slots.Get(Slot::HeavyResidenceTime))) {
-            const double h7 = std::fabs(slots.Get(Slot::HeavyLevel));
-            if (h7 > d / 4.0) {
-                t6 = TimeFor(kPiOver4 * (d * d) * h5, ql);
+            const double heavyLevel = std::fabs(slots.Get(Slot::HeavyLevel));
+            if (heavyLevel > d / 4.0) {
+                lightTime = TimeFor(kPiOver4 * (d * d) * lightLayer, ql);
             } else {
                 // The light liquid holds what lies below its surface less the heavy liquid's hold-up.
                 const double heavyHoldup = std::fabs(slots.Get(Slot::HeavyResidenceTime)) * qh;
-                t6 = TimeFor(VolumeBelowForTimes(h5 + h7, d) - heavyHoldup, ql);
+                lightTime = TimeFor(VolumeBelowForTimes(lightLayer + heavyLevel, d) - heavyHoldup, ql);
             }
         }
         // A heavy liquid without a level or a time leaves the light liquid no time of its own.
-        if (IsEmpty(t6)) return kEmptyValue;
-        slots.Set(Slot::LightResidenceTime, t6);
+        if (IsEmpty(lightTime)) return kEmptyValue;
+        slots.Set(Slot::LightResidenceTime, lightTime);
     }
     return 0.0;
 }

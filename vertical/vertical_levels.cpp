@@ -102,13 +102,13 @@ double LevelForVolumeVertical(double volume, double bound, double diameter) {
 }
 
 double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* holdupTime) {
-    // An empty slot 1 (or no vector at all) gives no vessel to fill.
+    // An empty diameter (or no vector at all) gives no vessel to fill.
     const double storedDiameter = slots.Get(Slot::Diameter);
     const double d = std::fabs(storedDiameter);
     if (IsEmpty(storedDiameter) || !IsUsableLength(d)) return kEmptyValue;
-    const double t6 = std::fabs(slots.Get(Slot::LightResidenceTime));
-    const double t8 = std::fabs(slots.Get(Slot::HeavyResidenceTime));
-    const double h9 = std::fabs(slots.Get(Slot::MinimumLevel));
+    const double lightTime = std::fabs(slots.Get(Slot::LightResidenceTime));
+    const double heavyTime = std::fabs(slots.Get(Slot::HeavyResidenceTime));
+    const double minimumLevel = std::fabs(slots.Get(Slot::MinimumLevel));
     const double ql = feed.lightLiquidVolumeFlow;
     const double qh = feed.heavyLiquidVolumeFlow;
     const bool heavy = feed.HasHeavyLiquid();
@@ -117,30 +117,30 @@ double CalcVerticalLevels(const StreamState& feed, SlotAccess& slots, double* ho
     double layer = 0.0;
     if (heavy) {
         if (!IsFixed(slots, Slot::HeavyLevel) && !IsEmpty(slots.Get(Slot::HeavyResidenceTime))) {
-            const double h7 = LevelForVolumeVertical(t8 * qh, kLeastLevel, d);
-            if (!IsStorableResult(h7)) return kEmptyValue;
-            slots.Set(Slot::HeavyLevel, h7);
+            const double heavyLevel = LevelForVolumeVertical(heavyTime * qh, kLeastLevel, d);
+            if (!IsStorableResult(heavyLevel)) return kEmptyValue;
+            slots.Set(Slot::HeavyLevel, heavyLevel);
         }
         if (!layerFixed && !IsEmpty(slots.Get(Slot::LightResidenceTime)) && !IsEmpty(slots.Get(Slot::HeavyLevel))) {
-            const double h7 = std::fabs(slots.Get(Slot::HeavyLevel));
-            const double v6 = t6 * ql;
-            if (h7 >= d / 4.0) {
-                layer = v6 / (kPiOver4 * (d * d));
+            const double heavyLevel = std::fabs(slots.Get(Slot::HeavyLevel));
+            const double lightHoldup = lightTime * ql;
+            if (heavyLevel >= d / 4.0) {
+                layer = lightHoldup / (kPiOver4 * (d * d));
             } else {
                 // The combined volume needs the heavy liquid's own time; without it there is none.
                 if (IsEmpty(slots.Get(Slot::HeavyResidenceTime))) return kEmptyValue;
-                const double level = LevelForVolumeVertical(v6 + t8 * qh, h7, d);
+                const double level = LevelForVolumeVertical(lightHoldup + heavyTime * qh, heavyLevel, d);
                 if (IsEmpty(level)) return kEmptyValue;
-                layer = level - h7;
+                layer = level - heavyLevel;
             }
         }
     } else if (!layerFixed && !IsEmpty(slots.Get(Slot::LightResidenceTime))) {
-        layer = LevelForVolumeVertical(t6 * ql, kLeastLevel, d);
+        layer = LevelForVolumeVertical(lightTime * ql, kLeastLevel, d);
         if (IsEmpty(layer)) return kEmptyValue;
     }
     if (holdupTime != nullptr && IsEmpty(*holdupTime)) {
         const double q = heavy ? ql + qh : ql;
-        if (std::isfinite(q) && q > 0.0 && !IsEmpty(slots.Get(Slot::MinimumLevel))) *holdupTime = VolumeBelowForLevels(h9, d) / q;
+        if (std::isfinite(q) && q > 0.0 && !IsEmpty(slots.Get(Slot::MinimumLevel))) *holdupTime = VolumeBelowForLevels(minimumLevel, d) / q;
     }
 
     if (layerFixed) return 0.0;

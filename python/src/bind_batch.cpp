@@ -1,0 +1,259 @@
+// Batches: CSV text, and the columns of a frame sized where they lie, on the host's batch engine.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/batch.h"
+#include "model/case_file.h"
+#include "model/csv.h"
+#include "model/result_fields.h"
+#include "model/sizing_run.h"
+#include "python/src/bindings.h"
+#include "review/review.h"
+
+namespace py = pybind11;
+using kestrol::host::InputError;
+using kestrol::host::SizingCase;
+using kestrol::host::SizingOutcome;
+
+namespace kestrol::python {
+namespace {
+
+/// A review row's warning codes in one number, one bit per code: a batch has few distinct
+/// lists, found by this number without their text per row. A review lists its warnings in code
+/// order, so the bits give back the list.
+std::uint64_t PackWarnings(const kestrol::host::ReviewCells& cells) {
+    static_assert(kestrol::review::kCodeCount <= 64, "one bit per code");
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < cells.warningCount; ++i) packed |= std::uint64_t{1} << static_cast<unsigned>(cells.warnings[i]);
+    return packed;
+}
+
+kestrol::host::ReviewCells UnpackWarnings(std::uint64_t packed) {
+    kestrol::host::ReviewCells cells;
+    for (std::size_t code = 0; code < kestrol::review::kCodeCount; ++code)
+        if ((packed >> code) & 1u) cells.warnings[cells.warningCount++] = static_cast<kestrol::review::Code>(code);
+    return cells;
+}
+
+}  // namespace
+
+void BindBatch(py::module_& m) {
+    m.def("parse_number", [](const std::string& text) -> std::optional<double> { return kestrol::host::ParseNumber(text); },
+          "A CSV field as the batch reads a number, or None.");
+    m.def("parse_orientation", [](const std::string& text) { return static_cast<int>(kestrol::host::ParseOrientation(text)); });
+    // Orientation codes of an object column of words; returns {row: problem} for the rows whose
+    // word is refused, or None when a cell is neither a str nor None or the column holds many
+    // distinct word objects, for the caller to read it the general way. A column holds few: a
+    // CSV reader makes one object of each distinct word.
+    m.def("read_orientations", [](py::array cells, py::buffer orientations) -> py::object {
+        py::buffer_info o = orientations.request(true);
+        if (cells.dtype().kind() != 'O' || cells.ndim() != 1 || o.itemsize != 1 || o.size != cells.shape(0)) return py::none();
+        struct Word {
+            PyObject* cell;
+            std::int8_t code;
+            std::string problem;
+        };
+        constexpr std::size_t kMostWords = 32;
+        std::vector<Word> words;
+        const auto* base = static_cast<const char*>(cells.data());
+        auto* out = static_cast<std::int8_t*>(o.ptr);
+        py::dict problems;
+        for (py::ssize_t row = 0; row < cells.shape(0); ++row) {
+            PyObject* cell = *reinterpret_cast<PyObject* const*>(base + row * cells.strides(0));
+            if (cell == Py_None) {
+                out[row] = static_cast<std::int8_t>(kestrol::host::Orientation::Auto);
+                continue;
+            }
+            if (!PyUnicode_CheckExact(cell)) return py::none();
+            auto word = std::find_if(words.begin(), words.end(), [cell](const Word& w) { return w.cell == cell; });
+            if (word == words.end()) {
+                if (words.size() == kMostWords) return py::none();
+                Word read{cell, static_cast<std::int8_t>(kestrol::host::Orientation::Auto), std::string()};
+                try {
+                    read.code = static_cast<std::int8_t>(kestrol::host::ParseOrientation(py::handle(cell).cast<std::string>()));
+                } catch (const InputError& e) {
+                    read.problem = std::string("orientation: ") + e.what();
+                }
+                word = words.insert(words.end(), std::move(read));
+            }
+            out[row] = word->code;
+            if (!word->problem.empty()) problems[py::int_(row)] = word->problem;
+        }
+        return problems;
+    });
+    m.def("column_keys", &kestrol::host::ColumnKeys, py::arg("names"), py::arg("source"));
+    m.def("size_csv",
+          [](const std::string& text, const std::string& source, unsigned jobs) {
+              std::ostringstream out;
+              kestrol::host::BatchOptions options;
+              options.jobs = jobs;
+              {
+                  py::gil_scoped_release release;
+                  kestrol::host::SizeCsv(text, source, out, options);
+              }
+              return py::bytes(out.str());
+          },
+          py::arg("text"), py::arg("source"), py::arg("jobs") = 0);
+
+    // Reads mappings into the key-major value columns (NaN where not given) and orientation
+    // codes; returns {row: problem} for the rows the case reader refuses.
+    m.def("read_mappings", [](py::sequence rows, py::buffer values, py::buffer orientations) {
+        py::buffer_info v = values.request(true);
+        py::buffer_info o = orientations.request(true);
+        const std::size_t n = py::len(rows);
+        const std::size_t keys = kestrol::host::kCaseKeyCount;
+        if (v.itemsize != sizeof(double) || static_cast<std::size_t>(v.size) != n * keys || o.itemsize != 1 ||
+            static_cast<std::size_t>(o.size) != n)
+            throw py::value_error("read_mappings: buffers of the wrong size");
+        auto* out = static_cast<double*>(v.ptr);
+        auto* orient = static_cast<std::int8_t*>(o.ptr);
+        py::dict problems;
+        py::list names;
+        for (std::size_t row = 0; row < n; ++row) {
+            SizingCase c;
+            try {
+                c = CaseFromMapping(rows[row], "row " + std::to_string(row));
+            } catch (const InputError& e) {
+                problems[py::int_(row)] = e.what();
+            }
+            for (std::size_t k = 0; k < keys; ++k) out[k * n + row] = c.Has(static_cast<int>(k)) ? c.values[k] : std::nan("");
+            orient[row] = static_cast<std::int8_t>(c.orientation);
+            names.append(c.name);
+        }
+        return py::make_tuple(problems, names);
+    });
+
+    // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
+    // row gives nothing, on the batch engine without the interpreter lock; the columns are read
+    // where they lie. Rows in `skip` are left as bad input. Fills the result columns
+    // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
+    // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
+    m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
+                             py::buffer status, unsigned jobs, bool reviewed) {
+        py::buffer_info o = orientations.request();
+        py::buffer_info r = results.request(true);
+        py::buffer_info u = used.request(true);
+        py::buffer_info st = status.request(true);
+        const std::size_t n = static_cast<std::size_t>(o.size);
+        const std::size_t keys = kestrol::host::kCaseKeyCount;
+        const std::size_t columns = kestrol::host::ResultFields().count;
+        if (o.itemsize != 1 || r.itemsize != sizeof(double) ||
+            static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
+            static_cast<std::size_t>(st.size) != n)
+            throw py::value_error("size_columns: buffers of the wrong size");
+        std::vector<py::buffer_info> held;  // the columns stay readable until the rows are sized
+        std::vector<std::pair<std::size_t, const double*>> given;
+        for (auto item : keyColumns) {
+            const auto pair = item.cast<std::pair<std::size_t, py::buffer>>();
+            py::buffer_info column = pair.second.request();
+            if (pair.first >= keys || column.itemsize != sizeof(double) || column.format != py::format_descriptor<double>::format() ||
+                column.ndim != 1 || static_cast<std::size_t>(column.size) != n || (n > 1 && column.strides[0] != sizeof(double)))
+                throw py::value_error("size_columns: a column that is not n contiguous doubles of a case key");
+            given.emplace_back(pair.first, static_cast<const double*>(column.ptr));
+            held.push_back(std::move(column));
+        }
+        std::vector<unsigned char> skipped(n, 0);
+        for (auto item : skip) {
+            const auto row = item.first.cast<std::size_t>();
+            if (row < n) skipped[row] = 1;
+        }
+        const auto* orient = static_cast<const std::int8_t*>(o.ptr);
+        auto* out = static_cast<double*>(r.ptr);
+        auto* usedOut = static_cast<std::int8_t*>(u.ptr);
+        auto* statusOut = static_cast<std::int8_t*>(st.ptr);
+        // Few rows have a message: kept apart, not as a string for every row.
+        std::mutex messageLock;
+        std::vector<std::pair<std::size_t, std::string>> messages;
+        // The review's number goes straight into its column; its words are kept as the review's
+        // constants and packed warning codes, made Python strings afterwards under the lock.
+        const auto rows = static_cast<py::ssize_t>(n);
+        py::array_t<double> load(reviewed ? rows : 0);
+        double* loadOut = load.mutable_data();
+        struct ReviewWords {
+            const char* diameter;
+            const char* length;
+            std::uint64_t warnings;
+        };
+        std::vector<ReviewWords> reviewWords(reviewed ? n : 0);
+
+        kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
+            if (skipped[row]) return "skipped";
+            c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
+            for (const auto& [key, values] : given)
+                if (!std::isnan(values[row])) c.values[key] = values[row];
+            return kestrol::host::CheckCase(c).Text();
+        };
+        kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,
+                                             kestrol::host::RowStatus rowStatus, const std::string& message) {
+            std::size_t column = 0;
+            const bool sized = outcome && outcome->Sized();
+            for (const auto& f : kestrol::host::ResultFields())
+                out[column++ * n + row] = outcome ? kestrol::host::ResultCell(f, c, *outcome, sized) : std::nan("");
+            usedOut[row] = static_cast<std::int8_t>(outcome ? outcome->orientation : -1);
+            statusOut[row] = static_cast<std::int8_t>(rowStatus);
+            if (!skipped[row] && !message.empty()) {
+                std::lock_guard<std::mutex> lock(messageLock);
+                messages.emplace_back(row, message);
+            }
+            if (!reviewed) return;
+            // The same review and cells the CSV batch writes for the row; empty ones without an outcome.
+            kestrol::host::ReviewCells cells;
+            if (outcome) cells = kestrol::host::ReviewCellsOf(kestrol::review::ReviewCase(c, *outcome, kestrol::review::Scope::Batch));
+            loadOut[row] = cells.vapourLoadPercent.value_or(std::nan(""));
+            reviewWords[row] = {cells.governingDiameter, cells.governingLength, PackWarnings(cells)};
+        };
+        kestrol::host::BatchOptions options;
+        options.jobs = jobs;
+        {
+            py::gil_scoped_release release;
+            kestrol::host::SizeRows(n, read, write, options);
+        }
+        py::dict found;
+        for (const auto& [row, message] : messages) found[py::int_(row)] = message;
+        if (!reviewed) return py::make_tuple(found, py::none());
+        // The words into object arrays, each distinct word made once: the governing constraints'
+        // keys found by address, the warnings by their packed codes.
+        py::array diameter(py::dtype("O"), rows), length(py::dtype("O"), rows), warned(py::dtype("O"), rows);
+        auto* diameterCells = static_cast<PyObject**>(diameter.mutable_data());
+        auto* lengthCells = static_cast<PyObject**>(length.mutable_data());
+        auto* warnedCells = static_cast<PyObject**>(warned.mutable_data());
+        std::vector<std::pair<const char*, py::str>> constraints;
+        auto constraint = [&](const char* text) {
+            auto at = std::find_if(constraints.begin(), constraints.end(), [text](const auto& c) { return c.first == text; });
+            if (at == constraints.end()) at = constraints.insert(constraints.end(), {text, py::str(text)});
+            return at->second.inc_ref().ptr();
+        };
+        std::map<std::uint64_t, py::str> warningWords;
+        for (std::size_t row = 0; row < n; ++row) {
+            const ReviewWords& words = reviewWords[row];
+            diameterCells[row] = constraint(words.diameter);  // the array's new cells hold no reference yet
+            lengthCells[row] = constraint(words.length);
+            auto at = warningWords.find(words.warnings);
+            if (at == warningWords.end()) {
+                std::string joined;
+                kestrol::host::AppendWarningCodes(joined, UnpackWarnings(words.warnings));
+                at = warningWords.emplace(words.warnings, py::str(joined)).first;
+            }
+            warnedCells[row] = at->second.inc_ref().ptr();
+        }
+        const std::vector<std::string> names = kestrol::host::ReviewColumnNames();
+        // In the order of ReviewCells, which is the order of the batch's review columns.
+        const py::object cells[] = {diameter, length, warned, load};
+        if (names.size() != std::size(cells)) throw std::logic_error("the review's columns and cells disagree");
+        py::dict review;
+        for (std::size_t i = 0; i < names.size(); ++i) review[py::str(names[i])] = cells[i];
+        return py::make_tuple(found, review);
+    });
+}
+
+}  // namespace kestrol::python

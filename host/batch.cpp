@@ -402,7 +402,7 @@ void AppendWarningCodes(std::string& out, const ReviewCells& cells) {
 std::vector<std::string> ReviewColumnNames() { return {std::begin(kReviewColumns), std::end(kReviewColumns)}; }
 
 std::string ResultHeader() {
-    std::string header = "orientation_used";
+    std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
@@ -529,9 +529,17 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
     return summary;
 }
 
-std::string ResultColumnName(const ResultField& f) {
+std::string ResultName(const ResultField& f) {
     if (f.quantity == Quantity::Material) return "material_code";
     return std::string(f.key) + CsvUnit(f.quantity);
+}
+
+std::string ResultColumnName(const ResultField& f) {
+    // A result that repeats an input (a design value the host may give) is marked as the value
+    // used, as orientation_used is, so that no batch has two columns of one name.
+    std::string name = ResultName(f);
+    if (FindCaseKey(name, true) >= 0 || FindCaseKey(name, false) >= 0) name += kUsedSuffix;
+    return name;
 }
 
 double ResultCell(const ResultField& f, const SizingCase& c, const SizingOutcome& o, bool sized) {

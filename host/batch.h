@@ -67,7 +67,14 @@ std::string ResultHeader();
 /// message), without a line end; returns the review whose columns it wrote.
 review::Review AppendResultColumns(std::string& out, const SizingCase& c, const SizingOutcome& outcome);
 
-/// A result's column name, its SI unit in the name, e.g. "inside_diameter_m".
+/// A result's name, its SI unit in the name, e.g. "inside_diameter_m": a case's attribute.
+std::string ResultName(const ResultField& f);
+
+/// What a batch column name adds to a result that repeats an input, and to the orientation.
+inline constexpr const char* kUsedSuffix = "_used";
+
+/// A result's batch column: its name, with kUsedSuffix where an input key has that name
+/// ("cost_index_used"), so that every column of a batch has a name of its own.
 std::string ResultColumnName(const ResultField& f);
 
 /// The number the batch writes for a result, or NaN where it leaves the cell empty.

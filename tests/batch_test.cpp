@@ -111,9 +111,9 @@ TEST(BatchRoundTripTest, ResultsReadBackAsTheSingleCaseResults) {
     const host::SizingOutcome alone = host::SizeCase(scrubber);
     ASSERT_TRUE(alone.Sized());
     const std::pair<const char*, Slot> columns[] = {{"inside_diameter_m", Slot::Diameter},
-                                                    {"overall_length_m", Slot::OverallLength},
-                                                    {"light_liquid_layer_m", Slot::LightLayerThickness},
-                                                    {"wall_thickness_m", Slot::WallThickness},
+                                                    {"overall_length_m_used", Slot::OverallLength},
+                                                    {"light_liquid_layer_m_used", Slot::LightLayerThickness},
+                                                    {"wall_thickness_m_used", Slot::WallThickness},
                                                     {"total_cost_USD", Slot::TotalCost}};
     for (const auto& [column, slot] : columns) {
         const std::optional<double> v = host::ParseNumber(rows[0].at(column));
@@ -121,6 +121,27 @@ TEST(BatchRoundTripTest, ResultsReadBackAsTheSingleCaseResults) {
         EXPECT_EQ(*v, std::fabs(alone.At(slot))) << column;
     }
     EXPECT_EQ(host::ParseNumber(rows[0].at("holdup_time_below_minimum_level_s")), alone.values[host::kHoldupIndex]);
+}
+
+// A batch that gives every input a case may have still names each column once: a result that
+// repeats an input is the value used, beside the value given.
+TEST(BatchRoundTripTest, EveryColumnHasANameOfItsOwn) {
+    std::string header, row;
+    for (const std::string& name : host::CsvColumnNames()) {
+        header += (header.empty() ? "" : ",") + name;
+        row += std::string(row.empty() ? "" : ",") + (name == "name" ? "full" : name == "orientation" ? "vertical" : "");
+    }
+    std::vector<std::string> names;
+    const std::vector<Row> rows = ReadCsv(RunBatch(header + "\n" + row + "\n", 1), &names);
+    ASSERT_EQ(rows.size(), 1u);
+    std::map<std::string, int> seen;
+    for (const std::string& name : names) EXPECT_EQ(++seen[name], 1) << name;
+    for (const char* repeated : {"cost_index", "material_code", "overall_length_m", "wall_thickness_m"}) {
+        EXPECT_EQ(seen.count(repeated), 1u) << repeated;
+        EXPECT_EQ(seen.count(std::string(repeated) + "_used"), 1u) << repeated;
+    }
+    EXPECT_EQ(seen.count("inside_diameter_m"), 1u);  // no input has this name
+    EXPECT_EQ(seen.count("inside_diameter_m_used"), 0u);
 }
 
 // Chunks finish in any order on several threads; the output must not show it.

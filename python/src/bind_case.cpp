@@ -99,7 +99,7 @@ void BindCase(py::module_& m) {
              py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.");
     for (const auto& f : kestrol::host::ResultFields()) {
         const kestrol::host::ResultField* field = &f;
-        sizing.def_property_readonly(kestrol::host::ResultColumnName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
+        sizing.def_property_readonly(kestrol::host::ResultName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
                                      (std::string(f.label) + ", in the unit its name ends with; None when not computed or not applicable.").c_str());
     }
 

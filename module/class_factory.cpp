@@ -1,5 +1,6 @@
 #include "module/class_factory.h"
 
+#include <atomic>
 #include <new>
 
 #include "module/module_state.h"
@@ -9,44 +10,14 @@
 namespace kestrol::module {
 namespace {
 
-volatile LONG liveFactories = 0;
-
-// Through a volatile copy: a null reference is outside the language, so the compiler would
-// otherwise drop the test that a careless host needs.
-bool IsNullAddress(const void* address) {
-    const void* volatile seen = address;
-    return seen == nullptr;
-}
+std::atomic<LONG> liveFactories{0};
 
 }  // namespace
 
-ClassFactory::ClassFactory() noexcept { InterlockedIncrement(&liveFactories); }
-ClassFactory::~ClassFactory() { InterlockedDecrement(&liveFactories); }
+ClassFactory::ClassFactory() noexcept { ++liveFactories; }
+ClassFactory::~ClassFactory() { --liveFactories; }
 
-LONG LiveFactoryCount() noexcept { return __atomic_load_n(&liveFactories, __ATOMIC_SEQ_CST); }
-
-HRESULT STDMETHODCALLTYPE ClassFactory::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsNullAddress(&riid)) {
-        *ppv = nullptr;
-        return E_INVALIDARG;
-    }
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory)) {
-        *ppv = static_cast<IClassFactory*>(this);
-        static_cast<IClassFactory*>(this)->AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE ClassFactory::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-
-ULONG STDMETHODCALLTYPE ClassFactory::Release() {
-    const LONG remaining = InterlockedDecrement(&references_);
-    if (remaining == 0) delete this;
-    return static_cast<ULONG>(remaining);
-}
+LONG LiveFactoryCount() noexcept { return liveFactories.load(); }
 
 // Both hand-outs null the out location first: COM's rule is that it is null on every
 // failure, and a host may test the pointer rather than the code.

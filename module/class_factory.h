@@ -2,24 +2,24 @@
 #pragma once
 
 #include "platform/windows_api.h"
+#include "sizing/com_object.h"
 
 namespace kestrol::module {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
     ClassFactory() noexcept;
     ClassFactory(const ClassFactory&) = delete;
     ClassFactory& operator=(const ClassFactory&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:
+    friend class ComObject<ClassFactory, IClassFactory>;
+    static const IID& Identifier() noexcept { return IID_IClassFactory; }
     ~ClassFactory();
-    volatile LONG references_ = 1;
+    ReferenceCount references_{1};
 };
 
 /// A fresh factory for CLSID_SeparatorSizing, asked for as riid; CLASS_E_CLASSNOTAVAILABLE

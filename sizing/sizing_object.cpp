@@ -19,13 +19,6 @@ namespace {
 /// count from claiming the host's memory (and 32-bit sizes from overflowing).
 constexpr std::int32_t kMaxVectorSlots = 1 << 20;
 
-// Compared through a volatile copy: a null reference is outside the language, so the
-// compiler would otherwise drop the test that a careless host needs.
-bool IsNullAddress(const void* address) {
-    const void* volatile seen = address;
-    return seen == nullptr;
-}
-
 constexpr SlotImage kEmptySlots = EmptyImage();
 
 }  // namespace
@@ -40,28 +33,7 @@ SizingObject::~SizingObject() {
     vector_ = nullptr;
 }
 
-HRESULT STDMETHODCALLTYPE SizingObject::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsNullAddress(&riid)) {
-        *ppv = nullptr;
-        return E_INVALIDARG;
-    }
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_ISeparatorSizing)) {
-        *ppv = static_cast<ISeparatorSizing*>(this);
-        static_cast<ISeparatorSizing*>(this)->AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE SizingObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-
-ULONG STDMETHODCALLTYPE SizingObject::Release() {
-    const LONG remaining = InterlockedDecrement(&references_);
-    if (remaining == 0) delete this;
-    return static_cast<ULONG>(remaining);
-}
+const IID& SizingObject::Identifier() noexcept { return IID_ISeparatorSizing; }
 
 bool SizingObject::HaveVector(std::int32_t count) {
     if (vector_ != nullptr) return true;

@@ -5,21 +5,18 @@
 
 #include <cstdint>
 
+#include "sizing/com_object.h"
 #include "sizing/separator_sizing.h"
 #include "core/slots.h"
 #include "core/stream_state.h"
 
 namespace kestrol {
 
-class SizingObject final : public ISeparatorSizing {
+class SizingObject final : public ComObject<SizingObject, ISeparatorSizing> {
 public:
     SizingObject() noexcept;
     SizingObject(const SizingObject&) = delete;
     SizingObject& operator=(const SizingObject&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE Calculate(std::int32_t ignored) override;
     void STDMETHODCALLTYPE SetLightLiquidDensity(double value) override { feed_.lightLiquidDensity = value; }
@@ -56,6 +53,8 @@ public:
 
 private:
     friend class ObjectSlots;
+    friend class ComObject<SizingObject, ISeparatorSizing>;
+    static const IID& Identifier() noexcept;
     ~SizingObject();
     HRESULT CalculateUnguarded();
     /// Allocates the vector, of at least 39 slots, unless there is one.
@@ -67,7 +66,7 @@ private:
     // Field order is part of the object's contract: interface table (the base), callback,
     // reference count, the fourteen inputs, the vector storage and its flag.
     HostPropertyCallback callback_ = nullptr;
-    volatile LONG references_ = 1;
+    ReferenceCount references_{1};
     StreamState feed_;
     double* vector_ = nullptr;
     std::int32_t vectorAllocated_ = 0;

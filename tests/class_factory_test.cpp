@@ -1,4 +1,5 @@
 // The class factory and the exports that hand it out, as a host meets them.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -233,6 +234,37 @@ TEST_F(ClassFactoryTest, ObjectFromTheFactoryWorksThroughItsInterface) {
     EXPECT_EQ(object->GetValue(14), 1.0);
     EXPECT_EQ(object->GetValue(1), kEmptyValue);
     EXPECT_EQ(object->Release(), 0u);
+}
+
+double STDMETHODCALLTYPE NoAnswer(std::int32_t) { return kEmptyValue; }
+
+template <class Field>
+Field FieldAt(const void* object, std::size_t offset) {
+    Field value;
+    std::memcpy(&value, static_cast<const unsigned char*>(object) + offset, sizeof value);
+    return value;
+}
+
+// Both objects keep their reference count where their field order puts it, right after the
+// interface table (the factory) or the callback (the object): the shared IUnknown must add
+// no field of its own in front.
+TEST_F(ClassFactoryTest, ReferenceCountsSitWhereTheFieldOrderPutsThem) {
+    IClassFactory* factory = GetFactory();
+    EXPECT_EQ(factory->AddRef(), 2u);
+    EXPECT_EQ(FieldAt<LONG>(factory, sizeof(void*)), 2);
+    void* out = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ISeparatorSizing, &out), S_OK);
+    auto* object = static_cast<ISeparatorSizing*>(out);
+    object->SetPropertyCallback(&NoAnswer);
+    EXPECT_EQ(object->AddRef(), 2u);
+    EXPECT_EQ(object->AddRef(), 3u);
+    EXPECT_EQ(FieldAt<HostPropertyCallback>(object, sizeof(void*)), &NoAnswer);
+    EXPECT_EQ(FieldAt<LONG>(object, 2 * sizeof(void*)), 3);
+    EXPECT_EQ(object->Release(), 2u);
+    EXPECT_EQ(object->Release(), 1u);
+    EXPECT_EQ(object->Release(), 0u);
+    EXPECT_EQ(factory->Release(), 1u);
+    EXPECT_EQ(factory->Release(), 0u);
 }
 
 TEST(ModuleIdentityTest, InterfaceIdIsTheClassIdWithItsFirstFieldOneLess) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Checks the JSON reports of the bundled examples, in both unit systems, and of a case that was
-not sized and one that was refused, against docs/report.schema.json.
+not sized and one that was refused, against docs/report.schema.json; and the example batch's
+columns after its inputs, in order and each row, against the schema's batch row.
 
 usage: report_schema_test.py KESTROL SOURCE_DIR
 """
+import csv
 import json
 import pathlib
 import subprocess
@@ -48,7 +50,36 @@ def main():
                     print(f"{label}: {'/'.join(map(str, error.path))}: {error.message[:200]}")
                 failures += len(errors) > 0
                 print(f"{label}: {'ok' if not errors else 'FAILED'}")
+        failures += check_batch(kestrol, source, schema, pathlib.Path(folder))
     return 1 if failures else 0
+
+
+def check_batch(kestrol, source, schema, folder):
+    """The batch's own columns are the batch row's, in its order, once each; every row fits it."""
+    results = folder / "results.csv"
+    subprocess.run([kestrol, "size", str(source / "examples" / "batch" / "cases.csv"), "-o", str(results)],
+                   capture_output=True, check=True)
+    with results.open(newline="") as file:
+        rows = list(csv.reader(file))
+    header = rows[0]
+    inputs = header.index("orientation_used")  # the inputs stand before it
+    batch_row = schema["$defs"]["batch_row"]
+    problems = []
+    if header[inputs:] != batch_row["required"]:
+        problems.append(f"columns after the inputs {header[inputs:]} are not the batch row's {batch_row['required']}")
+    repeated = sorted({name for name in header if header.count(name) > 1})
+    if repeated:
+        problems.append(f"columns named twice: {repeated}")
+    validator = jsonschema.Draft202012Validator(batch_row)
+    words = {name for name, rule in batch_row["properties"].items() if rule.get("type") != ["number", "null"]}
+    for row in rows[1:]:
+        record = {name: cell if name in words else (float(cell) if cell else None)
+                  for name, cell in zip(header[inputs:], row[inputs:])}
+        problems += [f"{row[0]}: {e.message[:200]}" for e in validator.iter_errors(record)][:3]
+    for problem in problems[:10]:
+        print(f"batch: {problem}")
+    print(f"batch: {len(rows) - 1} rows, {'ok' if not problems else 'FAILED'}")
+    return len(problems) > 0
 
 
 if __name__ == "__main__":

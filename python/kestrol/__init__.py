@@ -28,7 +28,7 @@ from . import _kestrol
 from ._kestrol import CaseError, Sizing, SizingObject
 
 __all__ = [
-    "CaseError", "EMPTY_VALUE", "RESULT_COLUMNS", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot", "check", "run_script",
+    "CaseError", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot", "check", "run_script",
     "size", "size_many",
 ]
 __version__ = "1.0"
@@ -42,7 +42,12 @@ EMPTY_VALUE: float = _kestrol.EMPTY_VALUE
 """The object's marker for an empty, unset or failed value."""
 
 RESULT_COLUMNS: List[str] = list(_kestrol.RESULT_COLUMNS)
-"""The result columns of a batch after the inputs, SI units in their names."""
+"""The result columns of a batch after the inputs, SI units in their names; a result that
+repeats an input key carries ``_used`` (``cost_index_used``), so that no two columns share a name."""
+
+RESULT_NAMES: List[str] = list(_kestrol.RESULT_NAMES)
+"""The ``Sizing`` attribute of each of ``RESULT_COLUMNS``, in the same order: the column's name
+without ``_used`` (``cost_index``)."""
 
 Slot = enum.IntEnum("Slot", [(name, index) for name, index, _unit in _kestrol.SLOTS], module=__name__)
 Slot.__doc__ = "The 39 slots of the sizing vector by name, for get_value and set_value."

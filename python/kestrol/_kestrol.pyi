@@ -9,6 +9,7 @@ SLOTS: List[Tuple[str, int, str]]
 HRESULTS: Dict[str, int]
 CASE_KEYS: List[Tuple[str, bool]]
 RESULT_COLUMNS: List[str]
+RESULT_NAMES: List[str]
 REVIEW_COLUMNS: List[str]
 
 class CaseError(ValueError): ...

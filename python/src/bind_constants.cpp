@@ -61,9 +61,13 @@ void BindConstants(py::module_& m) {
     py::list caseKeys;
     for (const auto& key : kestrol::host::CaseKeys()) caseKeys.append(py::make_tuple(key.key, key.design));
     m.attr("CASE_KEYS") = caseKeys;
-    py::list resultColumns;
-    for (const auto& f : kestrol::host::ResultFields()) resultColumns.append(kestrol::host::ResultColumnName(f));
+    py::list resultColumns, resultNames;
+    for (const auto& f : kestrol::host::ResultFields()) {
+        resultColumns.append(kestrol::host::ResultColumnName(f));
+        resultNames.append(kestrol::host::ResultName(f));
+    }
     m.attr("RESULT_COLUMNS") = resultColumns;
+    m.attr("RESULT_NAMES") = resultNames;
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
 
     m.def("explain_result", [](std::int32_t hr) { return kestrol::host::ExplainResult(hr, SizingCase()); },

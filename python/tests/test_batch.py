@@ -54,6 +54,25 @@ def test_bundled_batch_equals_the_command_line_number_for_number(bundled, route)
     assert (frame["status"] == "sized").all()
 
 
+@pytest.mark.parametrize("route", ["path", "frame", "mappings"])
+def test_every_column_has_a_name_of_its_own(tmp_path, route):
+    case = {"name": "given", "orientation": "vertical", "pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 60000,
+            "vapour_density_kg_m3": 28, "light_liquid_mass_flow_kg_h": 1500, "light_liquid_density_kg_m3": 720, "cost_index": 500.0,
+            "material_code": 2.0}
+    nested = {key: value for key, value in case.items() if key not in ("cost_index", "material_code")}
+    nested["design"] = {"cost_index": 500.0, "material_code": 2.0}
+    path = tmp_path / "given.csv"
+    pd.DataFrame([case]).to_csv(path, index=False)
+    out = {"path": lambda: kestrol.size_many(path), "frame": lambda: kestrol.size_many(pd.DataFrame([case])),
+           "mappings": lambda: pd.DataFrame(kestrol.size_many([nested]))}[route]()
+    assert out.columns.is_unique
+    assert list(out.columns[-len(kestrol.RESULT_COLUMNS) - len(kestrol.REVIEW_COLUMNS) - 2:-len(kestrol.REVIEW_COLUMNS) - 2]) == kestrol.RESULT_COLUMNS
+    assert (out.loc[0, "cost_index"], out.loc[0, "cost_index_used"]) == (500.0, 500.0)
+    assert (out.loc[0, "material_code"], out.loc[0, "material_code_used"]) == (2.0, 2.0)
+    # What pandas writes it reads back under the same names.
+    assert list(pd.read_csv(io.StringIO(out.to_csv(index=False))).columns) == list(out.columns)
+
+
 BAD_ROWS = (
     "name,orientation,pressure_kPa,temperature_C,vapour_mass_flow_kg_h,vapour_density_kg_m3,"
     "light_liquid_mass_flow_kg_h,light_liquid_density_kg_m3,diameter_m\n"
@@ -103,7 +122,7 @@ def _other_dtypes(frame):
 
 
 def _with_material(frame):
-    frame["material_code"] = [2.0, None, 1.0, 5.0, None, 3.0, 2.0]  # shares its name with a result column
+    frame["material_code"] = [2.0, None, 1.0, 5.0, None, 3.0, 2.0]  # given beside the result material_code_used
     return frame
 
 
@@ -167,13 +186,13 @@ def test_mappings_size_as_size_does_and_without_pandas_too(monkeypatch, bundled)
     frame = kestrol.size_many(cases)
     assert list(frame["status"]) == ["sized"] * len(EXAMPLE_CASES) + ["bad input"]
     assert frame["message"].iloc[-1] == 'row 4: pressure_kPa: must be greater than 0, not -1.0'
-    start = list(frame.columns).index("orientation_used") + 1  # a design input may share a result's name
+    start = list(frame.columns).index("orientation_used") + 1
     results = frame.iloc[:, start:start + len(kestrol.RESULT_COLUMNS)]
     assert list(results.columns) == kestrol.RESULT_COLUMNS
     for r, case in enumerate(cases[:-1]):
         one = kestrol.size(case)
-        for c, column in enumerate(kestrol.RESULT_COLUMNS):
-            expected = getattr(one, column)
+        for c, (column, attribute) in enumerate(zip(kestrol.RESULT_COLUMNS, kestrol.RESULT_NAMES)):
+            expected = getattr(one, attribute)
             got = results.iloc[r, c]
             assert (expected is None and math.isnan(got)) or expected == got, column
     monkeypatch.setattr(kestrol, "_pandas", lambda: None)

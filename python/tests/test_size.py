@@ -36,7 +36,7 @@ def test_mapping_sizes_as_the_file_and_attributes_carry_the_document(case):
         for key, field in document[group].items():
             if not isinstance(field, dict):
                 continue
-            column = next(c for c in kestrol.RESULT_COLUMNS + kestrol.REVIEW_COLUMNS if c.startswith(key + "_") or c == key)
+            column = next(c for c in kestrol.RESULT_NAMES + kestrol.REVIEW_COLUMNS if c.startswith(key + "_") or c == key)
             if field.get("unit") == "mm":  # the report shows thicknesses in mm, the name says m
                 assert getattr(by_path, column) == pytest.approx(field["value"] / 1000.0, rel=1e-15), column
             else:
@@ -213,5 +213,5 @@ def test_notebook_display_holds_the_table_and_the_drawing():
 
 def test_the_type_stub_names_every_result_attribute():
     stub = (REPO / "python" / "kestrol" / "_kestrol.pyi").read_text()
-    missing = [c for c in kestrol.RESULT_COLUMNS if f"    {c}: Optional[float]\n" not in stub]
-    assert not missing and hasattr(kestrol.Sizing, kestrol.RESULT_COLUMNS[0])
+    missing = [c for c in kestrol.RESULT_NAMES if f"    {c}: Optional[float]\n" not in stub]
+    assert not missing and all(hasattr(kestrol.Sizing, name) for name in kestrol.RESULT_NAMES)

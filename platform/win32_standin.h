@@ -162,10 +162,3 @@ void AddKey(const std::wstring& path);
 
 }  // namespace kestrol::standin
 
-// The counts stay plain LONGs, as on Windows; the compiler's atomic builtins do the work.
-inline LONG InterlockedIncrement(volatile LONG* target) {
-    return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST);
-}
-inline LONG InterlockedDecrement(volatile LONG* target) {
-    return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
-}

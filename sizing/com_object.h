@@ -48,6 +48,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() final { return static_cast<ULONG>(++Self().references_); }
 
     ULONG STDMETHODCALLTYPE Release() final {
+        // The decrement's own result, not the count read again: by then another thread's
+        // Release may have freed the object.
         const LONG remaining = --Self().references_;
         if (remaining == 0) delete &Self();
         return static_cast<ULONG>(remaining);

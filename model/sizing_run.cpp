@@ -388,7 +388,9 @@ std::vector<std::string> MissingResults(const SizingCase& c, const SizingOutcome
 
 std::string ExplainResult(HRESULT result, const SizingCase& c) {
     if (result == SIZING_E_NOFLOW) return "The feed has no flow at all: give a positive vapour_mass_flow_kg_h.";
-    if (result == SIZING_E_NOVAPOUR) return "The feed has no vapour: a separator needs a vapour flow, so give a positive vapour_mass_flow_kg_h.";
+    if (result == SIZING_E_NOVAPOUR)
+        return "The feed has no vapour, or AuxiliaryValue1 is not positive: a separator needs a vapour flow, so give a positive "
+               "vapour_mass_flow_kg_h (through the interface, SetVapourMassFlow and a positive SetAuxiliaryValue1).";
     if (result == SIZING_E_MISSINGINPUT) {
         std::vector<std::string> absent;
         for (int key : {kPressure, kTemperature, kVapourMassFlow, kVapourDensity})

@@ -17,6 +17,7 @@ from __future__ import annotations
 
 import array
 import enum
+import errno
 import html
 import json
 import math
@@ -28,8 +29,8 @@ from . import _kestrol
 from ._kestrol import CaseError, Sizing, SizingObject
 
 __all__ = [
-    "CaseError", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot", "check", "run_script",
-    "size", "size_many",
+    "CaseError", "CaseFileNotFoundError", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
+    "check", "findings_frame", "run_script", "size", "size_many",
 ]
 __version__ = "1.0"
 
@@ -92,38 +93,115 @@ def _check_review(review: bool) -> None:
         raise TypeError("review must be True or False")
 
 
+class CaseFileNotFoundError(CaseError, FileNotFoundError):
+    """A case file that does not exist: a ``CaseError`` with the command line's sentence, and a
+    ``FileNotFoundError`` with its ``filename``."""
+
+    def __init__(self, message: str, filename: str):
+        super().__init__(message)
+        self.errno, self.strerror, self.filename = errno.ENOENT, os.strerror(errno.ENOENT), filename
+
+    def __str__(self) -> str:
+        return str(self.args[0])
+
+
+# The unit of a case key by the end of its name, longest ending first: pressure is absolute.
+_KEY_UNITS = (("_kg_m3", "kg/m**3"), ("_kg_h", "kg/h"), ("_m_s", "m/s"), ("_kPa", "kPa"), ("_percent", "percent"),
+              ("_C", "degC"), ("_m", "m"), ("_s", "s"))
+_PLAIN_TYPES = frozenset((int, float, str, bool, type(None)))
+
+
+def _key_unit(key: str) -> str:
+    return next((unit for ending, unit in _KEY_UNITS if key.endswith(ending)), "dimensionless")
+
+
+def _plain_value(key: str, value: Any) -> Any:
+    """A value for a case key as the reader takes it: a pint quantity as its number in the key's
+    unit (the end of its name), CaseError naming the key when it cannot be; others as given."""
+    if type(value) in _PLAIN_TYPES or not (hasattr(value, "magnitude") and hasattr(value, "units")):
+        return value
+    unit = _key_unit(key)
+    try:
+        import pint
+    except ImportError:
+        raise CaseError(f"{key}: {value} is a quantity, and converting it to {unit} needs pint, which is not installed") from None
+    try:
+        if unit != "percent":
+            return value.to(unit).magnitude
+        try:
+            return value.to(unit).magnitude
+        except pint.errors.UndefinedUnitError:  # older registries (pint 0.19 among them) have no percent
+            return value.to("dimensionless").magnitude * 100.0
+    except Exception as e:  # pint's error types differ between its versions
+        raise CaseError(f"{key}: {value} cannot be given in {unit} ({e})") from None
+
+
+def _plain_case(case: Mapping) -> Mapping:
+    """The case with its quantities (the design block's too) as numbers; the case itself when it has none."""
+    plain: Optional[Dict[Any, Any]] = None
+    for key, value in case.items():
+        if key == "design" and isinstance(value, Mapping):
+            number: Any = _plain_case(value)
+        else:
+            number = _plain_value(key, value) if isinstance(key, str) else value
+        if number is not value:
+            if plain is None:
+                plain = dict(case)
+            plain[key] = number
+    return case if plain is None else plain
+
+
 def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
     """Sizes one separator, as ``kestrol size CASE.json`` does.
 
-    ``case`` is a mapping with the case file's keys (``"design"`` block included) or the path
-    of a case file. Returns a ``Sizing``: the results as attributes with their units in the
+    ``case`` is a mapping with the case file's keys (``"design"`` block included), a case
+    file's JSON text, or the path of a case file. A value of a mapping may be a pint quantity:
+    it is converted to the unit its key's name ends with (``pressure_kPa=35 * ureg.bar`` is
+    3500 kPa absolute; ``temperature_C`` takes any temperature, kelvin included). Returns a
+    ``Sizing``: the results as attributes with their units in the
     names (``inside_diameter_m``, ``total_cost_USD``, None where not computed), ``sized`` and
     ``problem``, ``to_dict()`` (the ``--format json`` document), ``report(units)`` and
     ``svg(units)``, and ``findings``, the design review. With ``review=False`` the review is
     not run: ``findings`` is None, the report has no Review section, and the document keeps
     the review's keys as for an unreviewed case (``governing`` null, ``review`` empty); every
     result, the vessel weight among them, is the same. Raises ``CaseError`` for input the
-    command line refuses; a case the object cannot size is returned with ``sized == False``.
+    command line refuses (``CaseFileNotFoundError``, also a ``FileNotFoundError``, for a case
+    file that does not exist); a case the object cannot size is returned with ``sized == False``.
     """
     _check_review(review)
     if type(case) is dict or isinstance(case, Mapping):
-        return _kestrol.size_mapping(case, "case", review)
+        return _kestrol.size_mapping(_plain_case(case), "case", review)
+    if isinstance(case, str) and case.lstrip().startswith("{"):
+        return _kestrol.size_text(case, "case", review)
     if isinstance(case, (str, os.PathLike)):
-        return _kestrol.size_file(os.fspath(case), review)
-    raise TypeError(f"size() takes a mapping or the path of a case file, not {type(case).__name__}")
+        path = os.fspath(case)
+        try:
+            return _kestrol.size_file(path, review)
+        except CaseError as e:
+            if path != "-" and not os.path.exists(path):
+                raise CaseFileNotFoundError(str(e), path) from None
+            raise
+    raise TypeError(f"size() takes a mapping, JSON text or the path of a case file, not {type(case).__name__}")
 
 
 def _to_dict(self: Sizing, units: str = "si") -> Dict[str, Any]:
-    """The ``kestrol size --format json`` document of this case, as a dict."""
+    """The ``kestrol size --format json`` document of this case, as a new dict each call (the
+    document is made once per unit system, "si" or "us")."""
     return json.loads(self._json(units))
 
 
-def _findings(self: Sizing, units: str = "si") -> Optional[List[Dict[str, Any]]]:
+def _findings(self: Sizing) -> Optional[List[Dict[str, Any]]]:
     """The design review as the document states it: what set the size first (code
     ``governing``), then warnings, then notes; each with ``code``, ``severity``, ``text`` (the
     sentence) and ``values`` (the numbers it compared). Empty when the case was not sized;
-    None when sized with review=False."""
-    return _findings_of(self.to_dict(units)) if self.reviewed else None
+    None when sized with review=False. A new list each access, from the review made once."""
+    if not self.reviewed:
+        return None
+    derived = self._derived
+    text = derived.get("findings")
+    if text is None:
+        text = derived["findings"] = json.dumps(_findings_of(self.to_dict()))
+    return json.loads(text)
 
 
 def _findings_of(document: Dict[str, Any]) -> List[Dict[str, Any]]:
@@ -133,6 +211,47 @@ def _findings_of(document: Dict[str, Any]) -> List[Dict[str, Any]]:
     first = {"code": "governing", "severity": "note", "text": governing["text"],
              "values": {k: v for k, v in governing.items() if k != "text"}}
     return [first] + document["review"]
+
+
+def _to_series(self: Sizing) -> "pandas.Series":
+    """This case as one row of ``size_many``'s results: ``name``, ``orientation_used``, the
+    result columns by their batch names (NaN where not computed), ``status`` and ``message``
+    (why it was not sized; empty when it was). Needs pandas."""
+    import pandas
+
+    values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
+    for column, attribute in zip(RESULT_COLUMNS, RESULT_NAMES):
+        number = getattr(self, attribute)
+        values[column] = math.nan if number is None else number
+    values["status"] = self.status
+    values["message"] = self.problem or ""
+    return pandas.Series(values, name=self.name or self.source)
+
+
+def findings_frame(results: Union[Iterable[Sizing], Mapping[Any, Sizing], "pandas.Series"]) -> "pandas.DataFrame":
+    """The design review of many cases, one row per finding: indexed by the case's label (its
+    index in a Series or mapping of ``Sizing``, its position in any other iterable), with the
+    case's ``name`` and the finding's ``code``, ``severity``, ``text`` and ``values``. A case
+    sized with review=False, or not sized, has no rows. A list of dicts (``case`` the label)
+    where pandas is not installed."""
+    pandas = _pandas()
+    if pandas is not None and isinstance(results, pandas.Series):
+        labelled = list(results.items())
+    elif isinstance(results, Mapping):
+        labelled = list(results.items())
+    else:
+        labelled = list(enumerate(results))
+    rows = []
+    for label, sizing in labelled:
+        if not isinstance(sizing, Sizing):
+            raise TypeError(f"findings_frame(): case {label!r} is a {type(sizing).__name__}, not a Sizing")
+        for finding in sizing.findings or ():
+            rows.append({"case": label, "name": sizing.name, "code": finding["code"], "severity": finding["severity"],
+                         "text": finding["text"], "values": finding["values"]})
+    if pandas is None:
+        return rows  # type: ignore[return-value]
+    columns = ["case", "name", "code", "severity", "text", "values"]
+    return pandas.DataFrame(rows, columns=columns).set_index("case")
 
 
 def _repr(self: Sizing) -> str:
@@ -186,6 +305,7 @@ def _repr_svg(self: Sizing) -> Optional[str]:
 
 
 Sizing.to_dict = _to_dict
+Sizing.to_series = _to_series
 Sizing.findings = property(_findings, doc=_findings.__doc__)
 Sizing.__repr__ = _repr
 Sizing._repr_html_ = _repr_html

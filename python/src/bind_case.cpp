@@ -1,7 +1,12 @@
 // One case: sized from a mapping or a case file, with its results, reports and drawing.
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,9 +27,12 @@ using kestrol::host::SizingOutcome;
 namespace kestrol::python {
 namespace {
 
+/// In any case, as the orientation is read: "US" and "us" alike.
 kestrol::host::UnitSystem Units(const std::string& units) {
-    if (units == "si") return kestrol::host::UnitSystem::SI;
-    if (units == "us") return kestrol::host::UnitSystem::US;
+    std::string lower = units;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (lower == "si") return kestrol::host::UnitSystem::SI;
+    if (lower == "us") return kestrol::host::UnitSystem::US;
     throw py::value_error("units must be \"si\" or \"us\", not \"" + units + "\"");
 }
 
@@ -34,12 +42,17 @@ struct Sizing {
     SizingOutcome outcome;
     std::string source;
     bool reviewed = true;
+    /// The document's JSON text by unit system (SI, US), made on first use: a review runs
+    /// behind every document, and notebooks ask for it many times a case.
+    std::array<py::object, 2> json;
+    /// What the package derives from the document once, by name; not pickled.
+    py::dict derived;
 };
 
 /// Sizes the case; a design the sizing path refuses is bad input, as on the command line.
 /// `text` is the case file's, for the line and column of the refused key; empty for a mapping.
 Sizing SizeOne(SizingCase c, std::string source, const std::string& text, bool reviewed) {
-    Sizing s{std::move(c), SizingOutcome(), std::move(source), reviewed};
+    Sizing s{std::move(c), SizingOutcome(), std::move(source), reviewed, {}, py::dict()};
     {
         py::gil_scoped_release release;
         s.outcome = kestrol::host::SizeCase(s.c);
@@ -57,11 +70,62 @@ py::object Cell(const Sizing& s, const kestrol::host::ResultField& f) {
     return py::float_(v);
 }
 
+const py::object& Document(Sizing& s, const std::string& units) {
+    const kestrol::host::UnitSystem system = Units(units);
+    py::object& text = s.json[system == kestrol::host::UnitSystem::SI ? 0 : 1];
+    if (!text) text = py::str(kestrol::host::JsonReport(s.c, s.outcome, system, s.source, s.reviewed));
+    return text;
+}
+
+bool SameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+/// What rebuilds a Sizing: the case, where it came from and the vector it sized to. The rest of
+/// the outcome is sized again on unpickling, and must come back to the same vector.
+py::tuple PickleState(const Sizing& s) {
+    py::list values;
+    for (const double v : s.c.values) values.append(v);
+    py::list vector;
+    for (const double v : s.outcome.values) vector.append(v);
+    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector);
+}
+
+Sizing FromPickleState(const py::tuple& state) {
+    if (state.size() != 6) throw py::value_error("not the pickled state of a Sizing");
+    SizingCase c;
+    c.name = state[0].cast<std::string>();
+    const int orientation = state[1].cast<int>();
+    if (orientation < 0 || orientation > 2) throw py::value_error("not the pickled state of a Sizing");
+    c.orientation = static_cast<kestrol::host::Orientation>(orientation);
+    const auto values = state[2].cast<std::vector<double>>();
+    const auto vector = state[5].cast<std::vector<double>>();
+    if (values.size() != c.values.size() || vector.size() != SizingOutcome().values.size())
+        throw py::value_error("not the pickled state of a Sizing");
+    std::copy(values.begin(), values.end(), c.values.begin());
+    Sizing s{std::move(c), SizingOutcome(), state[3].cast<std::string>(), state[4].cast<bool>(), {}, py::dict()};
+    {
+        py::gil_scoped_release release;
+        s.outcome = kestrol::host::SizeCase(s.c);
+    }
+    for (std::size_t i = 0; i < vector.size(); ++i)
+        if (!SameNumber(vector[i], s.outcome.values[i]))
+            throw py::value_error("this Sizing was pickled by a kestrol that sizes its case differently: size the case again");
+    return s;
+}
+
 const char* OrientationUsed(int orientation) {
     return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr;
 }
 
 }  // namespace
+
+py::array_t<double> SlotArray(const double* slots) {
+    py::array_t<double> array(kestrol::kSlotCount + 1);
+    double* out = array.mutable_data();
+    out[0] = std::numeric_limits<double>::quiet_NaN();
+    std::memcpy(out + 1, slots, sizeof(double) * kestrol::kSlotCount);
+    array.attr("setflags")(py::arg("write") = false);
+    return array;
+}
 
 void BindCase(py::module_& m) {
     py::class_<Sizing> sizing(m, "Sizing", "One sized case: its results, reports and drawing.");
@@ -85,18 +149,18 @@ void BindCase(py::module_& m) {
         })
         .def_property_readonly("orientation_chosen", [](const Sizing& s) { return s.outcome.orientationChosen; })
         .def_property_readonly("liquid_assumed", [](const Sizing& s) { return s.outcome.liquidAssumed; })
-        .def_property_readonly("vector",
-                               [](const Sizing& s) {
-                                   std::vector<double> vector(s.outcome.values.begin() + 1, s.outcome.values.begin() + 1 + kestrol::kSlotCount);
-                                   return py::tuple(py::cast(vector));
-                               },
-                               "Slots 1 to 39 as the sizing left them (the empty marker where unset).")
+        .def_property_readonly("vector", [](const Sizing& s) { return SlotArray(s.outcome.values.data() + 1); },
+                               "The vector as the sizing left it (EMPTY_VALUE where unset): a read-only numpy array of 40 "
+                               "with slot X at vector[Slot.X]; element 0 is unused (NaN).")
         .def_property_readonly("reviewed", [](const Sizing& s) { return s.reviewed; }, "Whether the design review looked at the case.")
-        .def("_json", [](const Sizing& s, const std::string& units) { return kestrol::host::JsonReport(s.c, s.outcome, Units(units), s.source, s.reviewed); })
+        .def("_json", [](Sizing& s, const std::string& units) { return Document(s, units); },
+             "The document's JSON text, made once per unit system.")
+        .def_property_readonly("_derived", [](const Sizing& s) { return s.derived; })
         .def("report", [](const Sizing& s, const std::string& units) { return kestrol::host::TextReport(s.c, s.outcome, Units(units), s.source, s.reviewed); },
              py::arg("units") = "si", "The text report of `kestrol size`, in \"si\" or \"us\" units.")
         .def("svg", [](const Sizing& s, const std::string& units) { return kestrol::host::VesselSvg(s.c, s.outcome, Units(units)); },
-             py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.");
+             py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.")
+        .def(py::pickle(&PickleState, &FromPickleState));
     for (const auto& f : kestrol::host::ResultFields()) {
         const kestrol::host::ResultField* field = &f;
         sizing.def_property_readonly(kestrol::host::ResultName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
@@ -106,6 +170,11 @@ void BindCase(py::module_& m) {
     m.def("size_mapping",
           [](py::handle mapping, const std::string& source, bool reviewed) { return SizeOne(CaseFromMapping(mapping, source), source, "", reviewed); },
           py::arg("mapping"), py::arg("source"), py::arg("review") = true);
+    m.def("size_text",
+          [](const std::string& text, const std::string& source, bool reviewed) {
+              return SizeOne(kestrol::host::ParseCaseJson(text, source), source, text, reviewed);
+          },
+          py::arg("text"), py::arg("source"), py::arg("review") = true);
     m.def("size_file",
           [](const std::string& path, bool reviewed) {
               const std::string text = kestrol::host::ReadInputFile(path);

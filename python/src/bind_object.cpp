@@ -1,9 +1,9 @@
 // The object through its interface, as a simulator drives it, with the host callback as a
 // Python callable.
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "model/object_handle.h"
@@ -47,12 +47,8 @@ public:
     py::array_t<double> Vector() {
         const auto& sizing = static_cast<const kestrol::SizingObject&>(*object_);
         if (!sizing.HasVector()) return py::array_t<double>(0);
-        const double* storage = object_->GetVectorPointer();
-        py::array_t<double> copy(kestrol::kSlotCount);
-        std::memcpy(copy.mutable_data(), storage, sizeof(double) * kestrol::kSlotCount);
         // A copy: the object may reallocate its vector, and a view would then dangle.
-        copy.attr("setflags")(py::arg("write") = false);
-        return copy;
+        return SlotArray(object_->GetVectorPointer());
     }
 
 private:
@@ -134,8 +130,15 @@ sizing paths answer the empty marker kestrol.EMPTY_VALUE when they fail.)");
              "Runs the horizontal sizing path over the vector; EMPTY_VALUE when it fails.")
         .def("set_value", [](PyObjectHandle& self, double value, std::int32_t slot) { self.Invoke([&](ISeparatorSizing& o) { o.SetValue(value, slot); return 0; }); },
              py::arg("value"), py::arg("slot"), "Writes a slot (1 to 38); a negative value is a given one the sizing keeps.")
-        .def("get_value", [](PyObjectHandle& self, std::int32_t slot) { return self.Invoke([&](ISeparatorSizing& o) { return o.GetValue(slot); }); },
-             py::arg("slot"))
+        .def("get_value",
+             [](PyObjectHandle& self, std::int32_t slot) {
+                 // The interface answers the empty marker for a slot it has not; in Python that is an index error.
+                 if (slot < 1 || slot > kestrol::kSlotCount)
+                     throw py::index_error("slot " + std::to_string(slot) + " is out of range: slots are numbered 1 to " +
+                                           std::to_string(kestrol::kSlotCount));
+                 return self.Invoke([&](ISeparatorSizing& o) { return o.GetValue(slot); });
+             },
+             py::arg("slot"), "Reads a slot (1 to 39, kestrol.Slot); IndexError outside them, EMPTY_VALUE before the vector exists.")
         .def("clear_values", [](PyObjectHandle& self) { self.Invoke([](ISeparatorSizing& o) { o.ClearValues(); return 0; }); })
         .def("calc_vertical_levels",
              [](PyObjectHandle& self, double holdupTime) {
@@ -153,8 +156,10 @@ sizing paths answer the empty marker kestrol.EMPTY_VALUE when they fail.)");
                  self.Invoke([](ISeparatorSizing& o) { return o.GetVectorPointer(); });  // creates the vector, as the interface does
                  return self.Vector();
              },
-             "Creates the vector if need be and gives its 39 slots as a read-only copy.")
-        .def_property_readonly("vector", &PyObjectHandle::Vector, "The vector's 39 slots as a read-only copy (empty before it exists).");
+             "Creates the vector if need be and gives it as the vector property does.")
+        .def_property_readonly("vector", &PyObjectHandle::Vector,
+                               "The vector as a read-only numpy array of 40 with slot X at vector[Slot.X], element 0 unused (NaN), "
+                               "as Sizing.vector; a copy, and empty before the vector exists.");
 }
 
 }  // namespace kestrol::python

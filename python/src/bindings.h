@@ -24,4 +24,8 @@ void BindObject(pybind11::module_& m);     ///< SizingObject, the object through
 /// The case of a mapping, with the message a case file of the same content gets when refused.
 host::SizingCase CaseFromMapping(pybind11::handle mapping, const std::string& source);
 
+/// The 39 slots from `slots` as Sizing.vector and SizingObject.vector give them: a read-only
+/// copy of 40 doubles with slot X at [X] and element 0 unused (NaN).
+pybind11::array_t<double> SlotArray(const double* slots);
+
 }  // namespace kestrol::python

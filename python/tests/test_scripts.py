@@ -59,7 +59,11 @@ def replay(script):
     results = []
     for name, *args in script["calls"]:
         method = getattr(o, snake(name))
-        if name in ("SetOrientation", "GetValue", "AllocValues"):
+        if name == "GetValue" and not 1 <= int(args[0]) <= kestrol._kestrol.SLOT_COUNT:
+            with pytest.raises(IndexError):
+                method(int(args[0]))
+            answer = as_script_number(kestrol.EMPTY_VALUE)  # what the interface answers instead
+        elif name in ("SetOrientation", "GetValue", "AllocValues"):
             answer = method(int(args[0]))
         elif name == "SetValue":
             answer = method(number(args[0]), int(args[1]))
@@ -70,14 +74,14 @@ def replay(script):
         if name in ("Calculate", "AllocValues"):
             answer = answer & 0xFFFFFFFF
         elif name == "GetVectorPointer":
-            answer = len(answer) == kestrol._kestrol.SLOT_COUNT
+            answer = len(answer) == kestrol._kestrol.SLOT_COUNT + 1
         elif name == "CalcVerticalLevels":
             answer = [as_script_number(answer[0]), as_script_number(answer[1])]
         elif isinstance(answer, float):
             answer = as_script_number(answer)
         results.append(answer)
     vector = o.vector
-    return results, (None if len(vector) == 0 else [as_script_number(v) for v in vector])
+    return results, (None if len(vector) == 0 else [as_script_number(v) for v in vector[1:]])
 
 
 def test_every_conformance_script_agrees_by_the_checkers_rule(checker):
@@ -148,7 +152,7 @@ def test_the_callback_is_a_python_callable_and_its_errors_surface():
 
     o = dry_gas_object(answers)
     assert kestrol.check(o.calculate()) == 0 and sorted(set(asked)) == [0, 1]
-    assert o.get_value(kestrol.Slot.Diameter) > 0 and o.vector[kestrol.Slot.Diameter - 1] == o.get_value(kestrol.Slot.Diameter)
+    assert o.get_value(kestrol.Slot.Diameter) > 0 and o.vector[kestrol.Slot.Diameter] == o.get_value(kestrol.Slot.Diameter)
     with pytest.raises(ValueError):
         o.vector[0] = 1.0  # read-only
 

@@ -138,19 +138,25 @@ def _repr(self: Sizing) -> str:
 
 
 def _cell(value: Any) -> str:
+    """A document's value as the text report writes it: the unit's digits, thousands separated."""
     if isinstance(value, dict) and "value" in value:
-        number = value["value"]
-        text = "-" if number is None else f"{number:,.4g}"
-        return f"{text} {value.get('unit', '')}".strip() + (" (given)" if value.get("given") else "")
+        number, unit = value["value"], value.get("unit", "")
+        text = "-" if number is None else _kestrol.format_value(number, unit)
+        note = " (given)" if value.get("given") else " (default)" if value.get("default") else ""
+        return f"{text} {unit}".strip() + note
     if isinstance(value, float):
-        return f"{value:,.4g}"
+        return _kestrol.format_value(value)
     if isinstance(value, list):
         return "; ".join(_cell(v) for v in value) if value else "-"
     return "-" if value is None else str(value)
 
 
 def _repr_html(self: Sizing) -> str:
-    document = self.to_dict()
+    return _html(self, "si")
+
+
+def _html(self: Sizing, units: str) -> str:
+    document = self.to_dict(units)
     rows = []
     # The review is listed after the table, the governing line first, not as its rows.
     for group, content in document.items():
@@ -170,7 +176,7 @@ def _repr_html(self: Sizing) -> str:
                         f"<b>{html.escape(f['severity'])} {html.escape(f['code'])}</b>: {html.escape(f['text'])}</li>"
                         for f in findings)
         table += f"<div><b>Review</b><ul>{items}</ul></div>"
-    drawing = self.svg() if self.sized else ""
+    drawing = self.svg(units) if self.sized else ""
     title = html.escape(self.name or self.source)
     return (f"<div><b>{title}</b><div style=\"display:flex;gap:2em;align-items:flex-start\">{table}"
             f"<div style=\"max-width:480px\">{drawing}</div></div></div>")

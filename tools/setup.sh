@@ -3,8 +3,8 @@
 # With --windows also the mingw-w64 cross compilers and Wine, for the Windows server; with
 # --fuzz clang and its fuzzer and sanitizer runtimes, and libxml2, which host_fuzz reads the
 # drawings with; with --measure valgrind, which tools/instructions.sh counts instructions with;
-# with --python the extension's build dependencies and what the package's tests, notebook and
-# Dask run use, for Debian's own /usr/bin/python3.
+# with --python the extension's build dependencies and what the package's tests, type check,
+# notebook and Dask run use, for Debian's own /usr/bin/python3.
 set -euo pipefail
 
 optional=()
@@ -27,7 +27,7 @@ for option in "$@"; do
     --python)
       packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
                  python3-dask python3-distributed python3-nbclient python3-nbformat python3-ipykernel
-                 python3-matplotlib python3-setuptools python3-wheel python3-pip)
+                 python3-matplotlib python3-setuptools python3-wheel python3-pip python3-mypy)
       ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac

@@ -44,6 +44,10 @@ if build_python; then
   # Any status but 0 fails the stage, 5 (no tests collected) included.
   stage "python suites" env KESTROL="build/$preset/host/kestrol" PYTHONPATH="$python_build/python" \
     /usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests
+  # The types the package ships, as a user's checker reads them: the package with its stub, and
+  # a script over every documented call.
+  stage "python types" /usr/bin/python3 -m mypy --config-file python/pyproject.toml --cache-dir "$python_build/mypy-cache" \
+    python/kestrol python/tests/typing_user_script.py
 else
   fail "python: set-up or build"
 fi

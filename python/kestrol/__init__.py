@@ -23,10 +23,13 @@ import json
 import math
 import os
 from collections.abc import Iterable, Mapping
-from typing import Any, Dict, List, Optional, Union
+from typing import TYPE_CHECKING, Any, Dict, List, Optional, Union, overload
 
 from . import _kestrol
 from ._kestrol import CaseError, Sizing, SizingObject
+
+if TYPE_CHECKING:
+    import pandas
 
 __all__ = [
     "CaseError", "CaseFileNotFoundError", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
@@ -50,12 +53,63 @@ RESULT_NAMES: List[str] = list(_kestrol.RESULT_NAMES)
 """The ``Sizing`` attribute of each of ``RESULT_COLUMNS``, in the same order: the column's name
 without ``_used`` (``cost_index``)."""
 
-Slot = enum.IntEnum("Slot", [(name, index) for name, index, _unit in _kestrol.SLOTS], module=__name__)
-Slot.__doc__ = "The 39 slots of the sizing vector by name, for get_value and set_value."
 
-for _name, _code in _kestrol.HRESULTS.items():
-    globals()[_name] = _code
-    __all__.append(_name)
+class Slot(enum.IntEnum):
+    """The 39 slots of the sizing vector by name, for get_value and set_value."""
+
+    # Written out so that a type checker knows every member; a test holds them to _kestrol.SLOTS.
+    Diameter = 1
+    OverallLength = 2
+    VapourVelocity = 3
+    Ratio = 4
+    LightLayerThickness = 5
+    LightResidenceTime = 6
+    HeavyLevel = 7
+    HeavyResidenceTime = 8
+    MinimumLevel = 9
+    VapourAllowance = 10
+    DisengagementHeight = 11
+    MistEliminatorHeight = 12
+    VapourSpaceHeight = 13
+    Orientation = 14
+    CostIndex = 15
+    CorrosionAllowance = 16
+    MaterialCode = 17
+    JointEfficiency = 18
+    ShellPressureCoefficient = 19
+    Spare20 = 20
+    HeadStressMultiplier = 21
+    HeadPressureCoefficient = 22
+    HeadLengthFactor = 23
+    VesselCostA = 24
+    VesselCostB = 25
+    VesselCostC = 26
+    PlatformLengthExponent = 27
+    PlatformCoefficient = 28
+    PlatformDiameterExponent = 29
+    MaterialCostFactor = 30
+    AllowableStress = 31
+    MaterialDensity = 32
+    WallThickness = 33
+    SecondVapourAllowance = 34
+    FirstPassFlag = 35
+    VesselCost = 36
+    PlatformCost = 37
+    TotalCost = 38
+    Spare39 = 39
+
+
+# The object's failure codes, written out for the same reason; the same test holds them.
+SIZING_E_NOVECTOR: int = _kestrol.HRESULTS["SIZING_E_NOVECTOR"]
+SIZING_E_NOFLOW: int = _kestrol.HRESULTS["SIZING_E_NOFLOW"]
+SIZING_E_NOVAPOUR: int = _kestrol.HRESULTS["SIZING_E_NOVAPOUR"]
+SIZING_E_MISSINGINPUT: int = _kestrol.HRESULTS["SIZING_E_MISSINGINPUT"]
+SIZING_E_NOPERCENT: int = _kestrol.HRESULTS["SIZING_E_NOPERCENT"]
+SIZING_E_NOLIQUIDDENSITY: int = _kestrol.HRESULTS["SIZING_E_NOLIQUIDDENSITY"]
+SIZING_E_PRESET: int = _kestrol.HRESULTS["SIZING_E_PRESET"]
+SIZING_E_ORIENTATION: int = _kestrol.HRESULTS["SIZING_E_ORIENTATION"]
+__all__ += ["SIZING_E_NOVECTOR", "SIZING_E_NOFLOW", "SIZING_E_NOVAPOUR", "SIZING_E_MISSINGINPUT", "SIZING_E_NOPERCENT",
+            "SIZING_E_NOLIQUIDDENSITY", "SIZING_E_PRESET", "SIZING_E_ORIENTATION"]
 
 _STATUS_WORDS = ("sized", "not sized", "bad input")
 _ORIENTATION_WORDS = {-1: "", 0: "vertical", 1: "horizontal"}
@@ -262,19 +316,25 @@ def _repr(self: Sizing) -> str:
 
 
 def _cell(value: Any) -> str:
+    """A document's value as the text report writes it: the unit's digits, thousands separated."""
     if isinstance(value, dict) and "value" in value:
-        number = value["value"]
-        text = "-" if number is None else f"{number:,.4g}"
-        return f"{text} {value.get('unit', '')}".strip() + (" (given)" if value.get("given") else "")
+        number, unit = value["value"], value.get("unit", "")
+        text = "-" if number is None else _kestrol.format_value(number, unit)
+        note = " (given)" if value.get("given") else " (default)" if value.get("default") else ""
+        return f"{text} {unit}".strip() + note
     if isinstance(value, float):
-        return f"{value:,.4g}"
+        return _kestrol.format_value(value)
     if isinstance(value, list):
         return "; ".join(_cell(v) for v in value) if value else "-"
     return "-" if value is None else str(value)
 
 
 def _repr_html(self: Sizing) -> str:
-    document = self.to_dict()
+    return _html(self, "si")
+
+
+def _html(self: Sizing, units: str) -> str:
+    document = self.to_dict(units)
     rows = []
     # The review is listed after the table, the governing line first, not as its rows.
     for group, content in document.items():
@@ -294,7 +354,7 @@ def _repr_html(self: Sizing) -> str:
                         f"<b>{html.escape(f['severity'])} {html.escape(f['code'])}</b>: {html.escape(f['text'])}</li>"
                         for f in findings)
         table += f"<div><b>Review</b><ul>{items}</ul></div>"
-    drawing = self.svg() if self.sized else ""
+    drawing = self.svg(units) if self.sized else ""
     title = html.escape(self.name or self.source)
     return (f"<div><b>{title}</b><div style=\"display:flex;gap:2em;align-items:flex-start\">{table}"
             f"<div style=\"max-width:480px\">{drawing}</div></div></div>")
@@ -307,9 +367,10 @@ def _repr_svg(self: Sizing) -> Optional[str]:
 Sizing.to_dict = _to_dict
 Sizing.to_series = _to_series
 Sizing.findings = property(_findings, doc=_findings.__doc__)
-Sizing.__repr__ = _repr
-Sizing._repr_html_ = _repr_html
-Sizing._repr_svg_ = _repr_svg
+# The stub declares these as the class's own methods, which they become here.
+Sizing.__repr__ = _repr  # type: ignore[assignment]
+Sizing._repr_html_ = _repr_html  # type: ignore[assignment]
+Sizing._repr_svg_ = _repr_svg  # type: ignore[assignment]
 
 
 def _jobs(jobs: Optional[int]) -> int:
@@ -328,7 +389,16 @@ def _pandas():
     return pandas
 
 
-def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping], PathLike], *, jobs: Optional[int] = None,
+# A DataFrame in, a DataFrame out; the others give a list where pandas is missing. In this order:
+# where pandas has no types its frame is Any, which would shadow any overload after it.
+@overload
+def size_many(cases: Union[Iterable[Mapping[str, Any]], PathLike], *, jobs: Optional[int] = ...,
+              review: bool = ...) -> Union[pandas.DataFrame, List[Dict[str, Any]]]: ...
+@overload
+def size_many(cases: pandas.DataFrame, *, jobs: Optional[int] = ..., review: bool = ...) -> pandas.DataFrame: ...
+
+
+def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], PathLike], *, jobs: Optional[int] = None,
               review: bool = True) -> Union["pandas.DataFrame", List[Dict[str, Any]]]:
     """Sizes many cases on every core, as ``kestrol size CASES.csv`` does.
 
@@ -546,7 +616,7 @@ def _size_csv(path: str, jobs: int, review: bool):
     return out
 
 
-def _script_value(value):
+def _script_value(value: Any) -> Any:
     """Script numbers as the script format writes what JSON cannot: "NaN", "Infinity"."""
     if isinstance(value, float) and not math.isfinite(value):
         return "NaN" if math.isnan(value) else ("Infinity" if value > 0 else "-Infinity")
@@ -557,7 +627,12 @@ def _script_value(value):
     return value
 
 
-def run_script(script: Union[Mapping, str, "os.PathLike[str]"]) -> Dict[str, Any]:
+def _script_output(text: str) -> Dict[str, Any]:
+    output: Dict[str, Any] = json.loads(text)
+    return output
+
+
+def run_script(script: Union[Mapping[str, Any], str, "os.PathLike[str]"]) -> Dict[str, Any]:
     """Plays a host script as ``kestrol run SCRIPT.json`` does and returns its output object.
 
     ``script`` is a mapping in the script format (``inputs``, ``callback``, ``calls``), the
@@ -566,14 +641,14 @@ def run_script(script: Union[Mapping, str, "os.PathLike[str]"]) -> Dict[str, Any
     raises ``CaseError`` with the command line's message.
     """
     if isinstance(script, Mapping):
-        return json.loads(_kestrol.run_script(json.dumps(_script_value(script))))
+        return _script_output(_kestrol.run_script(json.dumps(_script_value(script))))
     if isinstance(script, str) and script.lstrip().startswith("{"):
-        return json.loads(_kestrol.run_script(script))
+        return _script_output(_kestrol.run_script(script))
     if isinstance(script, (str, os.PathLike)):
         path = os.fspath(script)
         text = _read_input(path)
         try:
-            return json.loads(_kestrol.run_script(text))
+            return _script_output(_kestrol.run_script(text))
         except CaseError as e:
             raise CaseError(f"{path}: {e}") from None
     raise TypeError(f"run_script() takes a mapping, JSON text or a path, not {type(script).__name__}")

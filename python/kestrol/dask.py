@@ -12,12 +12,16 @@ frame, index included.
 """
 from __future__ import annotations
 
-from typing import Optional
+from typing import TYPE_CHECKING, Optional
 
 import kestrol
 
+if TYPE_CHECKING:
+    import dask.dataframe.core
 
-def size_frame(frame: "dask.dataframe.DataFrame", *, jobs: Optional[int] = None, review: bool = True) -> "dask.dataframe.DataFrame":
+
+def size_frame(frame: dask.dataframe.core.DataFrame, *, jobs: Optional[int] = None,
+               review: bool = True) -> dask.dataframe.core.DataFrame:
     """``kestrol.size_many`` over every partition of a Dask DataFrame, lazily.
 
     The result has the input columns, then the batch's result columns, ``status`` and

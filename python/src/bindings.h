@@ -20,6 +20,7 @@ void BindCase(pybind11::module_& m);       ///< Sizing and the calls that size o
 void BindBatch(pybind11::module_& m);      ///< the batch engine over CSV text and columns
 void BindScripts(pybind11::module_& m);    ///< the script runner
 void BindObject(pybind11::module_& m);     ///< SizingObject, the object through its interface
+void BindFormat(pybind11::module_& m);     ///< the report's way of writing a number
 
 /// The case of a mapping, with the message a case file of the same content gets when refused.
 host::SizingCase CaseFromMapping(pybind11::handle mapping, const std::string& source);

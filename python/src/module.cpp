@@ -13,4 +13,5 @@ PYBIND11_MODULE(_kestrol, m) {
     kestrol::python::BindBatch(m);
     kestrol::python::BindScripts(m);
     kestrol::python::BindObject(m);
+    kestrol::python::BindFormat(m);
 }

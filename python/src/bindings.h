@@ -3,6 +3,7 @@
 // includes the same pybind11 headers, so that a type converts alike in every file.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <pybind11/functional.h>
@@ -23,5 +24,12 @@ void BindObject(pybind11::module_& m);     ///< SizingObject, the object through
 
 /// The case of a mapping, with the message a case file of the same content gets when refused.
 host::SizingCase CaseFromMapping(pybind11::handle mapping, const std::string& source);
+
+/// None, NaN (of any float type) and pandas' NA: a value that is not given, on every route.
+bool NotGiven(pybind11::handle value);
+
+/// A cell of a numeric key: nullopt when not given, else its number; throws InputError with the
+/// reason (naming the value and its Python type) for a word, a truth value or another object.
+std::optional<double> CellNumber(pybind11::handle value);
 
 }  // namespace kestrol::python

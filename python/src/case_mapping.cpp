@@ -19,8 +19,6 @@ using json = nlohmann::json;
 
 std::string TypeName(py::handle value) { return py::str(py::type::handle_of(value).attr("__name__")); }
 
-bool IsNaN(double v) { return std::isnan(v); }
-
 /// A number the case reader takes as given, read without the JSON detour: Python's float and
 /// int (not bool). Anything else is left to the general reader, which knows its message.
 std::optional<double> PlainNumber(PyObject* value) {
@@ -158,7 +156,7 @@ bool ReadPlain(PyObject* mapping, kestrol::host::SizingCase& c) {
             if (index < 0) return false;
             const std::optional<double> number = PlainNumber(value);
             if (!number) return false;
-            if (IsNaN(*number)) continue;
+            if (std::isnan(*number)) continue;
             if (!kestrol::host::CheckValue(keys[static_cast<std::size_t>(index)], *number).empty()) return false;
             c.values[static_cast<std::size_t>(index)] = *number;
         }

@@ -424,6 +424,8 @@ def _column_key(name: Any) -> Optional[int]:
 
 
 def _frame_keys(columns) -> List[Optional[int]]:
+    if "design" in columns:  # carried through unread, it would size every row without its design
+        raise CaseError('DataFrame: a "design" column is not read; give its keys as columns of their own, as a CSV batch does')
     keys = [_column_key(name) for name in columns]
     seen = set()
     for name, key in zip(columns, keys):

@@ -252,6 +252,7 @@ def test_review_columns_of_mappings_are_those_of_each_case_sized_alone():
 
 @pytest.mark.parametrize("cases,error,match", [
     (pd.DataFrame([[1.0, 2.0]], columns=["pressure_kPa", "pressure_kPa"]), kestrol.CaseError, '"pressure_kPa" is given twice'),
+    (pd.DataFrame([{"pressure_kPa": 1.0, "design": {"diameter_m": 2.0}}]), kestrol.CaseError, 'a "design" column is not read'),
     ({"pressure_kPa": 1}, TypeError, "give one case to size"),
     ([{"pressure_kPa": 1}, 3], TypeError, "row 1 is a int"),
     ("no-such-batch.csv", kestrol.CaseError, "cannot be read"),

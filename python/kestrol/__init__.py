@@ -22,6 +22,8 @@ import html
 import json
 import math
 import os
+import time
+import warnings
 from collections.abc import Iterable, Mapping
 from typing import TYPE_CHECKING, Any, Dict, List, Optional, Union, overload
 
@@ -114,6 +116,10 @@ __all__ += ["SIZING_E_NOVECTOR", "SIZING_E_NOFLOW", "SIZING_E_NOVAPOUR", "SIZING
 _STATUS_WORDS = ("sized", "not sized", "bad input")
 _ORIENTATION_WORDS = {-1: "", 0: "vertical", 1: "horizontal"}
 _CASE_KEYS = [key for key, _design in _kestrol.CASE_KEYS]
+_DESIGN_KEYS = frozenset(key for key, design in _kestrol.CASE_KEYS if design)
+# The names a frame's column may have to be read, design keys flat as in a CSV batch.
+_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS)
+_ORIENTATION_COLUMN = -2
 REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 """The design review's columns of a batch, after the results; left out with review=False."""
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
@@ -235,7 +241,22 @@ def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
             if path != "-" and not os.path.exists(path):
                 raise CaseFileNotFoundError(str(e), path) from None
             raise
+    pandas = _pandas()
+    if pandas is not None and isinstance(case, pandas.Series):
+        return _kestrol.size_mapping(_series_case(case), "case", review)
     raise TypeError(f"size() takes a mapping, JSON text or the path of a case file, not {type(case).__name__}")
+
+
+def _series_case(row) -> Dict[str, Any]:
+    """A row of a batch's frame as a case: its design keys, which stand flat there, in the design block."""
+    case: Dict[str, Any] = {}
+    design: Dict[str, Any] = {}
+    for key, value in row.items():
+        (design if key in _DESIGN_KEYS else case)[key] = value
+    if design:
+        given = case.get("design")
+        case["design"] = {**given, **design} if isinstance(given, Mapping) else design
+    return case
 
 
 def _to_dict(self: Sizing, units: str = "si") -> Dict[str, Any]:
@@ -389,6 +410,49 @@ def _pandas():
     return pandas
 
 
+class _Progress:
+    """A progress bar for a batch that has run a second (tqdm's, in a notebook or a terminal);
+    shorter batches, and machines without tqdm, show nothing."""
+
+    _AFTER_S = 1.0  # a shorter wait needs no bar
+
+    def __init__(self, bar):
+        self._bar_type = bar
+        self._bar = None
+        self._started = time.monotonic()
+
+    def __call__(self, done: int, total: int) -> None:
+        if self._bar is None:
+            if time.monotonic() - self._started < self._AFTER_S:
+                return
+            self._bar = self._bar_type(total=total or None, initial=done, unit=" cases", unit_scale=True, leave=False)
+        if total and self._bar.total != total:
+            self._bar.total = total
+        self._bar.update(done - self._bar.n)
+
+    def close(self) -> None:
+        if self._bar is not None:
+            self._bar.close()
+
+
+def _progress() -> Optional[_Progress]:
+    try:
+        from tqdm.auto import tqdm
+    except ImportError:
+        return None
+    return _Progress(tqdm)
+
+
+def _watched(run):
+    """Runs `run(progress)` with a progress bar where one can be shown, closed however it ends."""
+    progress = _progress()
+    try:
+        return run(progress)
+    finally:
+        if progress is not None:
+            progress.close()
+
+
 # A DataFrame in, a DataFrame out; the others give a list where pandas is missing. In this order:
 # where pandas has no types its frame is Any, which would shadow any overload after it.
 @overload
@@ -403,13 +467,18 @@ def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], Path
     """Sizes many cases on every core, as ``kestrol size CASES.csv`` does.
 
     ``cases`` is a pandas DataFrame whose columns are a CSV batch's (the case file's keys,
-    design keys flat; NaN or None means not given), an iterable of mappings as ``size``
-    takes them, or the path of a CSV batch. Returns a DataFrame (a list of dicts when pandas
-    is not installed) with one row per case in input order: the inputs, then the batch's
-    result columns (SI units in their names), ``status`` (``sized``, ``not sized``, ``bad
-    input``) and ``message``; the design review's columns (``REVIEW_COLUMNS``) stand between
-    the results and the status unless ``review=False``. A bad row is reported in its row. The
-    sizing runs without the interpreter lock; ``jobs`` threads (None: one per core).
+    design keys flat), an iterable of mappings as ``size`` takes them, or the path of a CSV
+    batch. Every route reads a value alike: NaN or None is not given, a number in a string is
+    refused, and a bad value or an unknown key of a mapping makes its row bad input. A frame's
+    columns that are not case keys are carried through where they stand (with a warning when
+    one looks like a mistyped key). Returns a DataFrame (a list of dicts when pandas is not
+    installed) of its own, sharing no memory with the input, with one row per case in input
+    order: the inputs (case keys as float64), then the batch's result columns (SI units in
+    their names), ``status`` (``sized``, ``not sized``, ``bad input``) and ``message``; the
+    design review's columns (``REVIEW_COLUMNS``) stand between the results and the status
+    unless ``review=False``. The sizing runs without the interpreter lock; ``jobs`` threads
+    (None: one per core). A batch that runs over a second shows a progress bar where tqdm is
+    installed; Ctrl-C stops it and raises KeyboardInterrupt.
     """
     _check_review(review)
     jobs = _jobs(jobs)
@@ -440,7 +509,8 @@ def _run_engine(columns, orientations, skip: Dict[int, str], n: int, jobs: int, 
     results = _doubles(n * len(RESULT_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
-    messages, reviewed = _kestrol.size_columns(columns, orientations, skip, results, used, status, jobs, review)
+    messages, reviewed = _watched(lambda progress: _kestrol.size_columns(
+        columns, orientations, skip, results, used, status, jobs, review, progress))
     return results, used, status, messages, reviewed
 
 
@@ -449,24 +519,19 @@ def _size_mappings(pandas, rows: List[Any], jobs: int, review: bool):
         if not isinstance(row, Mapping):
             raise TypeError(f"size_many(): row {position} is a {type(row).__name__}, not a mapping")
     n = len(rows)
-    values = _doubles(n * len(_CASE_KEYS), math.nan)
     orientations = bytearray(n)
-    problems, names = _kestrol.read_mappings(rows, values, orientations)
-    given = [k for k, key in enumerate(_CASE_KEYS) if any(not math.isnan(values[k * n + r]) for r in range(n))]
-    engine_columns = [(k, values[k * n:(k + 1) * n]) for k in given]
+    problems, names, words, given = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations)
+    engine_columns = sorted(given.items())
     results, used, status, messages, reviewed = _run_engine(engine_columns, orientations, problems, n, jobs, review)
     messages.update(problems)
-    columns: Dict[str, list] = {
-        "name": names,
-        "orientation": [row.get("orientation", "") if isinstance(row.get("orientation", ""), str) else "" for row in rows],
-    }
-    for k in given:
-        columns[_CASE_KEYS[k]] = list(values[k * n:(k + 1) * n])
-    return _assemble(pandas, columns, n, results, used, status, messages, reviewed, index=None)
+    columns: Dict[str, Any] = {"name": names, "orientation": words}
+    for k, column in engine_columns:
+        columns[_CASE_KEYS[k]] = column
+    return _assemble(pandas, columns, n, results, used, status, messages, reviewed)
 
 
-def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int, str], reviewed, index):
-    """The batch's rows: the inputs (a mapping of columns, or the input DataFrame), then the results."""
+def _assemble(pandas, inputs: Dict[Any, Any], n: int, results, used, status, messages: Dict[int, str], reviewed, index=None):
+    """The batch's rows: the input columns by name, then the results."""
     if pandas is None:
         out = []
         for r in range(n):
@@ -492,15 +557,11 @@ def _assemble(pandas, inputs, n: int, results, used, status, messages: Dict[int,
     tail.update(reviewed or {})
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column
-    if isinstance(inputs, pandas.DataFrame):
-        names, columns, index = list(inputs.columns), [inputs.iloc[:, i] for i in range(inputs.shape[1])], inputs.index
-    else:
-        names, columns = list(inputs), list(inputs.values())
-    # Keyed by position (a design input and a result may share a name, material_code: both
-    # stay, as in the CSV) and not copied: each array stays a block of its own, where merging
-    # them would copy every result.
-    out = pandas.DataFrame(dict(enumerate(columns + list(tail.values()))), index=index, copy=False)
-    out.columns = names + list(tail)
+    columns = [numpy.asarray(c, dtype=object) if isinstance(c, list) else c for c in inputs.values()] + list(tail.values())
+    # Keyed by position and not copied: each array stays a block of its own, where merging
+    # them would copy every result. Every input column is already the batch's own.
+    out = pandas.DataFrame(dict(enumerate(columns)), index=index, copy=False)
+    out.columns = list(inputs) + list(tail)
     return out
 
 
@@ -509,26 +570,19 @@ def _none_for_nan(value):
 
 
 def _frame_column(pandas, column, key: str, n: int, problems: Dict[int, str]):
-    """One input column as contiguous doubles, NaN where not given; cells that are not numbers become problems."""
+    """One input column as contiguous doubles, NaN where not given, read as every route reads a
+    value; returns them and whether every cell was read (else its refused cells are problems)."""
     import numpy
 
     if column.dtype == numpy.float64:
-        return numpy.ascontiguousarray(column.to_numpy())  # the frame's own array when it can be
+        return numpy.ascontiguousarray(column.to_numpy()), True  # the frame's own array when it can be
     if pandas.api.types.is_numeric_dtype(column.dtype) and not pandas.api.types.is_bool_dtype(column.dtype):
-        return numpy.ascontiguousarray(column.to_numpy(dtype=numpy.float64, na_value=numpy.nan))
-    target = numpy.full(n, numpy.nan)
-    for r, cell in enumerate(column.tolist()):
-        if cell is None or (isinstance(cell, float) and math.isnan(cell)) or cell is pandas.NA or cell == "":
-            continue
-        if isinstance(cell, (int, float, numpy.integer, numpy.floating)) and not isinstance(cell, (bool, numpy.bool_)):
-            target[r] = float(cell)
-            continue
-        number = _kestrol.parse_number(cell) if isinstance(cell, str) else None
-        if number is None:
-            problems.setdefault(r, f"{key}: \"{cell}\" is not a number")
-        else:
-            target[r] = number
-    return target
+        return numpy.ascontiguousarray(column.to_numpy(dtype=numpy.float64, na_value=numpy.nan)), True
+    target = numpy.empty(n)
+    refused = _kestrol.read_cells(key, column.to_numpy(dtype=object), target)
+    for r, problem in refused.items():
+        problems.setdefault(r, problem)
+    return target, not refused
 
 
 def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[int, str]) -> None:
@@ -556,24 +610,59 @@ def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[
                 problems.setdefault(int(r), m)
 
 
+def _column_key(name: Any) -> Optional[int]:
+    """What a frame's column is to the batch, as the CSV header reads its name: a key's index,
+    or the name or orientation column; None for a column of the caller's own."""
+    if not isinstance(name, str) or name not in _FRAME_COLUMNS:
+        return None
+    return _kestrol.column_keys([name], "DataFrame")[0]
+
+
+def _frame_keys(columns) -> List[Optional[int]]:
+    if "design" in columns:  # carried through unread, it would size every row without its design
+        raise CaseError('DataFrame: a "design" column is not read; give its keys as columns of their own, as a CSV batch does')
+    keys = [_column_key(name) for name in columns]
+    seen = set()
+    for name, key in zip(columns, keys):
+        if key is None:
+            nearest = _kestrol.nearest_key(name, list(_FRAME_COLUMNS)) if isinstance(name, str) else ""
+            if nearest:
+                warnings.warn(f'size_many(): column "{name}" is not a case key and is carried through unread; '
+                              f'did you mean "{nearest}"?', UserWarning, stacklevel=4)
+        elif name in seen:
+            raise CaseError(f'DataFrame: column "{name}" is given twice')
+        else:
+            seen.add(name)
+    return keys
+
+
 def _size_frame(pandas, frame, jobs: int, review: bool):
-    names = [str(name) for name in frame.columns]
-    keys = _kestrol.column_keys(names, "DataFrame")
+    import numpy
+
+    keys = _frame_keys(list(frame.columns))
     n = len(frame)
     columns = []
     orientations = bytearray(n)
     problems: Dict[int, str] = {}
+    inputs: Dict[int, Any] = {}
     for position, key in enumerate(keys):
         column = frame.iloc[:, position]
-        if key >= 0:
-            columns.append((key, _frame_column(pandas, column, _CASE_KEYS[key], n, problems)))
-        elif names[position] == "orientation":
+        if key is not None and key >= 0:
+            values, read = _frame_column(pandas, column, _CASE_KEYS[key], n, problems)
+            columns.append((key, values))
+            # The numbers as the batch read them; a column with a refused cell as it was given.
+            inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
+        elif key == _ORIENTATION_COLUMN:
             _frame_orientations(pandas, column, orientations, problems)
     results, used, status, messages, reviewed = _run_engine(columns, orientations, problems, n, jobs, review)
     messages.update(problems)
     labels = frame.index
     messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}
-    return _assemble(pandas, frame, n, results, used, status, messages, reviewed, index=None)
+    given = {position: inputs.get(position) if inputs.get(position) is not None else frame.iloc[:, position].array.copy()
+             for position in range(frame.shape[1])}
+    out = _assemble(pandas, given, n, results, used, status, messages, reviewed, index=frame.index.copy())
+    out.columns = list(frame.columns) + list(out.columns[frame.shape[1]:])
+    return out
 
 
 def _read_input(path: str) -> bytes:
@@ -589,7 +678,8 @@ def _size_csv(path: str, jobs: int, review: bool):
     import csv
     import io
 
-    output = _kestrol.size_csv(_read_input(path), path, jobs)
+    text = _read_input(path)
+    output = _watched(lambda progress: _kestrol.size_csv(text, path, jobs, progress))
     header = next(csv.reader(io.StringIO(output[:output.index(b"\n")].decode("utf-8"))))
     tail = len(header) - len(_BATCH_TAIL)
     words = {i for i, name in enumerate(header[:tail]) if name in ("name", "orientation")} | {tail + i for i in _TAIL_WORDS}
@@ -598,9 +688,14 @@ def _size_csv(path: str, jobs: int, review: bool):
     kept = [i for i in range(len(header)) if review or i < tail or header[i] not in REVIEW_COLUMNS]
     pandas = _pandas()
     if pandas is not None:
+        import numpy
+
         frame = pandas.read_csv(io.BytesIO(output), header=None, skiprows=1, keep_default_na=False,
                                 na_values={i: [""] for i in numbers}, dtype={i: object for i in words},
                                 float_precision="round_trip")  # the default parser may miss the last bit
+        for i in numbers:  # whole numbers too are float64, as on the other routes
+            if pandas.api.types.is_integer_dtype(frame.dtypes[i]):
+                frame.isetitem(i, frame.iloc[:, i].astype(numpy.float64))
         frame.columns = header  # by position: a design input and a result may share a name
         return frame if review else frame.iloc[:, kept]
     out = []

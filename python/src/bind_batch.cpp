@@ -1,6 +1,11 @@
 // Batches: CSV text, and the columns of a frame sized where they lie, on the host's batch engine.
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <cstdint>
 #include <iterator>
 #include <map>
@@ -9,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -43,6 +49,63 @@ kestrol::host::ReviewCells UnpackWarnings(std::uint64_t packed) {
     for (std::size_t code = 0; code < kestrol::review::kCodeCount; ++code)
         if ((packed >> code) & 1u) cells.warnings[cells.warningCount++] = static_cast<kestrol::review::Code>(code);
     return cells;
+}
+
+/// How often the calling thread looks up from a running batch [ms]: for Ctrl-C, well inside the
+/// half second an interrupted user waits, and for the progress bar.
+constexpr auto kWatchPeriod = std::chrono::milliseconds(50);
+
+/// Rows between looks for Ctrl-C, and moments for other threads, while mappings are read under
+/// the interpreter lock: a few milliseconds of reading.
+constexpr std::size_t kRowsBetweenSignalChecks = 4096;
+
+/// Runs `batch` on a thread of its own while this one, the thread Python hands signals to, looks
+/// up every kWatchPeriod: Ctrl-C raises `stop` and, once the batch has wound down, comes back
+/// as KeyboardInterrupt; `progress(done, total)` is called when given (total 0 while unknown).
+template <class Batch>
+void RunWatched(const Batch& batch, std::atomic<int>& stop, const std::atomic<std::size_t>& done,
+                const std::atomic<std::size_t>& total, const py::object& progress) {
+    std::mutex lock;
+    std::condition_variable ended;
+    bool finished = false;
+    std::exception_ptr error;
+    std::thread runner([&] {
+        try {
+            batch();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> hold(lock);
+        finished = true;
+        ended.notify_all();
+    });
+    auto join = [&] {
+        py::gil_scoped_release release;
+        runner.join();
+    };
+    const auto report = [&](std::size_t rows, std::size_t all) {
+        if (!progress.is_none()) progress(std::min(rows, all == 0 ? rows : all), all);
+    };
+    try {
+        while (true) {
+            bool over = false;
+            {
+                py::gil_scoped_release release;
+                std::unique_lock<std::mutex> hold(lock);
+                over = ended.wait_for(hold, kWatchPeriod, [&] { return finished; });
+            }
+            if (over) break;
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+            report(done.load(std::memory_order_relaxed), total.load(std::memory_order_relaxed));
+        }
+    } catch (...) {
+        stop.store(1);
+        join();
+        throw;
+    }
+    join();
+    if (error) std::rethrow_exception(error);
+    report(total.load(), total.load());
 }
 
 }  // namespace
@@ -93,44 +156,92 @@ void BindBatch(py::module_& m) {
     });
     m.def("column_keys", &kestrol::host::ColumnKeys, py::arg("names"), py::arg("source"));
     m.def("size_csv",
-          [](const std::string& text, const std::string& source, unsigned jobs) {
+          [](const std::string& text, const std::string& source, unsigned jobs, const py::object& progress) {
               std::ostringstream out;
+              std::atomic<int> stop{0};
+              std::atomic<std::size_t> done{0}, total{0};
               kestrol::host::BatchOptions options;
               options.jobs = jobs;
-              {
-                  py::gil_scoped_release release;
-                  kestrol::host::SizeCsv(text, source, out, options);
-              }
+              options.stop = &stop;
+              options.progress = [&](std::size_t rows, std::size_t all) {
+                  done.store(rows, std::memory_order_relaxed);
+                  total.store(all, std::memory_order_relaxed);
+              };
+              RunWatched([&] { kestrol::host::SizeCsv(text, source, out, options); }, stop, done, total, progress);
               return py::bytes(out.str());
           },
-          py::arg("text"), py::arg("source"), py::arg("jobs") = 0);
+          py::arg("text"), py::arg("source"), py::arg("jobs") = 0, py::arg("progress") = py::none());
+    m.def("nearest_key", [](const std::string& word, const std::vector<std::string>& candidates) { return kestrol::host::NearestKey(word, candidates); },
+          "The candidate the command line would suggest for a mistyped name, or an empty string.");
 
-    // Reads mappings into the key-major value columns (NaN where not given) and orientation
-    // codes; returns {row: problem} for the rows the case reader refuses.
-    m.def("read_mappings", [](py::sequence rows, py::buffer values, py::buffer orientations) {
+    // Reads an object column of a numeric key into doubles (NaN where not given) by the rule every
+    // route follows; returns {row: problem} for the cells that are not numbers.
+    m.def("read_cells", [](const std::string& key, py::array cells, py::buffer values) {
         py::buffer_info v = values.request(true);
+        if (cells.dtype().kind() != 'O' || cells.ndim() != 1 || v.itemsize != sizeof(double) || v.size != cells.shape(0))
+            throw py::value_error("read_cells: buffers of the wrong size");
+        const auto* base = static_cast<const char*>(cells.data());
+        auto* out = static_cast<double*>(v.ptr);
+        py::dict problems;
+        for (py::ssize_t row = 0; row < cells.shape(0); ++row) {
+            py::handle cell(*reinterpret_cast<PyObject* const*>(base + row * cells.strides(0)));
+            try {
+                out[row] = CellNumber(cell).value_or(std::nan(""));
+            } catch (const InputError& e) {
+                out[row] = std::nan("");
+                problems[py::int_(row)] = key + ": " + e.what();
+            }
+        }
+        return problems;
+    });
+
+    // Reads mappings into a column of doubles for each key some row gives (NaN where a row does
+    // not), made by column(n) when the key is first met, and orientation codes; returns
+    // {row: problem} for the rows the case reader refuses, the names, the orientation words as
+    // given ("" where none) and {key: column}.
+    m.def("read_mappings", [](py::sequence rows, py::function column, py::buffer orientations) {
         py::buffer_info o = orientations.request(true);
         const std::size_t n = py::len(rows);
-        const std::size_t keys = kestrol::host::kCaseKeyCount;
-        if (v.itemsize != sizeof(double) || static_cast<std::size_t>(v.size) != n * keys || o.itemsize != 1 ||
-            static_cast<std::size_t>(o.size) != n)
-            throw py::value_error("read_mappings: buffers of the wrong size");
-        auto* out = static_cast<double*>(v.ptr);
+        if (o.itemsize != 1 || static_cast<std::size_t>(o.size) != n) throw py::value_error("read_mappings: buffers of the wrong size");
         auto* orient = static_cast<std::int8_t*>(o.ptr);
-        py::dict problems;
-        py::list names;
+        py::dict problems, columns;
+        py::list names(n), words(n);
+        const py::object none = py::str("");
+        std::vector<py::buffer_info> held;  // the columns made so far, written in place
+        std::array<double*, kestrol::host::kCaseKeyCount> out{};
         for (std::size_t row = 0; row < n; ++row) {
+            if (row % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
+                if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+                py::gil_scoped_release others;  // the interpreter's other threads run a moment
+            }
+            const py::object mapping = rows[row];
             SizingCase c;
             try {
-                c = CaseFromMapping(rows[row], "row " + std::to_string(row));
+                c = CaseFromMapping(mapping, "row " + std::to_string(row));
             } catch (const InputError& e) {
                 problems[py::int_(row)] = e.what();
             }
-            for (std::size_t k = 0; k < keys; ++k) out[k * n + row] = c.Has(static_cast<int>(k)) ? c.values[k] : std::nan("");
+            for (std::size_t k = 0; k < out.size(); ++k) {
+                const bool has = c.Has(static_cast<int>(k));
+                if (has && out[k] == nullptr) {
+                    py::object made = column(n);
+                    py::buffer_info b = py::reinterpret_borrow<py::buffer>(made).request(true);
+                    if (b.itemsize != sizeof(double) || static_cast<std::size_t>(b.size) != n) throw py::value_error("read_mappings: a column of the wrong size");
+                    out[k] = static_cast<double*>(b.ptr);
+                    std::fill(out[k], out[k] + n, std::nan(""));
+                    held.push_back(std::move(b));
+                    columns[py::int_(k)] = made;
+                }
+                if (out[k] != nullptr) out[k][row] = has ? c.values[k] : std::nan("");
+            }
             orient[row] = static_cast<std::int8_t>(c.orientation);
-            names.append(c.name);
+            names[row] = py::str(c.name);
+            // The word the row gave, as it gave it; the case holds only its meaning.
+            py::object word = PyDict_Check(mapping.ptr()) ? py::reinterpret_borrow<py::object>(PyDict_GetItemString(mapping.ptr(), "orientation"))
+                                                          : mapping.attr("get")("orientation");
+            words[row] = word && PyUnicode_Check(word.ptr()) ? word : none;
         }
-        return py::make_tuple(problems, names);
+        return py::make_tuple(problems, names, words, columns);
     });
 
     // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
@@ -139,7 +250,7 @@ void BindBatch(py::module_& m) {
     // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
     // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
     m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
-                             py::buffer status, unsigned jobs, bool reviewed) {
+                             py::buffer status, unsigned jobs, bool reviewed, const py::object& progress) {
         py::buffer_info o = orientations.request();
         py::buffer_info r = results.request(true);
         py::buffer_info u = used.request(true);
@@ -186,8 +297,13 @@ void BindBatch(py::module_& m) {
         };
         std::vector<ReviewWords> reviewWords(reviewed ? n : 0);
 
+        // Rows after a stop are neither sized nor written: the batch winds down in moments.
+        std::atomic<int> stop{0};
+        std::atomic<std::size_t> done{0};
+        const std::atomic<std::size_t> total{n};
+        constexpr std::size_t kRowsCounted = 64;  // rows counted at a time: one shared count per row would cost
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
-            if (skipped[row]) return "skipped";
+            if (skipped[row] || stop.load(std::memory_order_relaxed) != 0) return "skipped";
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
             for (const auto& [key, values] : given)
                 if (!std::isnan(values[row])) c.values[key] = values[row];
@@ -195,6 +311,8 @@ void BindBatch(py::module_& m) {
         };
         kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,
                                              kestrol::host::RowStatus rowStatus, const std::string& message) {
+            if (stop.load(std::memory_order_relaxed) != 0) return;
+            if (row % kRowsCounted == 0) done.fetch_add(kRowsCounted, std::memory_order_relaxed);
             std::size_t column = 0;
             const bool sized = outcome && outcome->Sized();
             for (const auto& f : kestrol::host::ResultFields())
@@ -214,10 +332,7 @@ void BindBatch(py::module_& m) {
         };
         kestrol::host::BatchOptions options;
         options.jobs = jobs;
-        {
-            py::gil_scoped_release release;
-            kestrol::host::SizeRows(n, read, write, options);
-        }
+        RunWatched([&] { kestrol::host::SizeRows(n, read, write, options); }, stop, done, total, progress);
         py::dict found;
         for (const auto& [row, message] : messages) found[py::int_(row)] = message;
         if (!reviewed) return py::make_tuple(found, py::none());

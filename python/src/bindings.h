@@ -3,6 +3,7 @@
 // includes the same pybind11 headers, so that a type converts alike in every file.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <pybind11/functional.h>
@@ -28,5 +29,12 @@ host::SizingCase CaseFromMapping(pybind11::handle mapping, const std::string& so
 /// The 39 slots from `slots` as Sizing.vector and SizingObject.vector give them: a read-only
 /// copy of 40 doubles with slot X at [X] and element 0 unused (NaN).
 pybind11::array_t<double> SlotArray(const double* slots);
+
+/// None, NaN (of any float type) and pandas' NA: a value that is not given, on every route.
+bool NotGiven(pybind11::handle value);
+
+/// A cell of a numeric key: nullopt when not given, else its number; throws InputError with the
+/// reason (naming the value and its Python type) for a word, a truth value or another object.
+std::optional<double> CellNumber(pybind11::handle value);
 
 }  // namespace kestrol::python

@@ -59,7 +59,7 @@ def the_object() -> float:
     diameter: float = o.get_value(kestrol.Slot.Diameter)
     o.set_value(diameter, kestrol.Slot.Diameter)
     assert diameter != kestrol.EMPTY_VALUE
-    return diameter + float(o.vector[0])
+    return diameter + float(o.vector[kestrol.Slot.OverallLength])
 
 
 def scripts() -> Dict[str, Any]:

@@ -27,7 +27,8 @@ for option in "$@"; do
     --python)
       packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
                  python3-dask python3-distributed python3-nbclient python3-nbformat python3-ipykernel
-                 python3-matplotlib python3-setuptools python3-wheel python3-pip python3-mypy)
+                 python3-matplotlib python3-setuptools python3-wheel python3-pip python3-mypy
+                 python3-pint python3-tqdm)
       ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac

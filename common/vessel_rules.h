@@ -8,6 +8,10 @@
 
 namespace kestrol::common {
 
+/// Depth of the two 2:1 elliptical heads together per metre of diameter [-]: each is a quarter
+/// diameter deep, so the overall length is (ratio + 0.5) x D.
+inline constexpr double kHeadsPerDiameter = 0.5;
+
 /// Share of the circle's area, times pi, through which the vapour flows: the whole section.
 inline constexpr double kWholeSection = kPi;
 

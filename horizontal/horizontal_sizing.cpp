@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/vessel_rules.h"
 #include "horizontal/given_levels_sizing.h"
 #include "horizontal/holdup_times_sizing.h"
 #include "horizontal/one_level_sizing.h"
@@ -14,8 +15,6 @@ namespace {
 constexpr double kVelocityWithEliminator = 1.25;
 /// ... and slower without one [-].
 constexpr double kVelocityWithoutEliminator = 0.625;
-/// Overall length beyond the cylinder: two heads a quarter diameter deep [-].
-constexpr double kHeadsDepthShare = 0.5;
 
 bool UsableFlows(const StreamState& feed) {
     const double QV = feed.vapourVolumeFlow;
@@ -66,7 +65,7 @@ double SizeHorizontalVessel(const StreamState& feed, SlotAccess& slots, design::
     const Method method = ChooseMethod(heavyLevelFixed, lightLayerFixed, feed.HasHeavyLiquid());
     if (IsEmpty(method(feed, slots))) return kEmptyValue;
 
-    const double length = std::fabs(slots.Get(Slot::Diameter)) * (std::fabs(slots.Get(Slot::Ratio)) + kHeadsDepthShare);
+    const double length = std::fabs(slots.Get(Slot::Diameter)) * (std::fabs(slots.Get(Slot::Ratio)) + common::kHeadsPerDiameter);
     if (!IsStorableResult(length)) return kEmptyValue;
     slots.Set(Slot::OverallLength, length);
 

@@ -16,6 +16,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "common/vessel_rules.h"
 #include "core/slots.h"
 #include "core/values.h"
 
@@ -77,7 +78,7 @@ struct CaseKey {
 };
 
 /// Two 2:1 elliptical heads, each a quarter diameter deep: overall length = (ratio + 0.5) x D.
-inline constexpr double kHeadsOverDiameter = 0.5;
+inline constexpr double kHeadsOverDiameter = common::kHeadsPerDiameter;
 
 /// Number of numeric keys; SizingCase::values is indexed like CaseKeys().
 inline constexpr std::size_t kCaseKeyCount = 29;

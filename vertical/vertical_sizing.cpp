@@ -108,7 +108,7 @@ bool VerticalRun::GrowDiameter() {
 bool VerticalRun::FindDiameter() {
     if (Present(diameter_)) return IsUsableLength(diameter_);
     if (Present(ratio_) && Present(height_)) {
-        diameter_ = height_ / (ratio_ + 0.5);
+        diameter_ = height_ / (ratio_ + common::kHeadsPerDiameter);
     } else {
         const double velocity = slots_.Get(Slot::VapourVelocity);
         if (IsEmpty(velocity) || velocity == 0.0) {
@@ -132,7 +132,7 @@ Next VerticalRun::SizeFromFlows() {
     if (AvailableVolume(diameter_, kFirstRatio) > required) {
         ratio_ = pass_ == 0 ? -kFirstRatio : kFirstRatio;
         slots_.Set(Slot::Ratio, ratio_);
-        height_ = (std::fabs(ratio_) + 0.5) * diameter_;
+        height_ = (std::fabs(ratio_) + common::kHeadsPerDiameter) * diameter_;
         if (!IsStorableResult(height_)) return Next::Fail;  // a host's huge diameter overflows it
         slots_.Set(Slot::OverallLength, height_);
         if (pass_ == 0) {
@@ -312,7 +312,7 @@ bool VerticalRun::HeightsLevelsAndChecks() {
         slots_.Set(Slot::MinimumLevel, minimumLevel_);
     }
     if (Present(ratio_) && !Present(height_)) {
-        height_ = (std::fabs(ratio_) + 0.5) * diameter_;
+        height_ = (std::fabs(ratio_) + common::kHeadsPerDiameter) * diameter_;
         if (!IsStorableResult(height_)) return false;
         slots_.Set(Slot::OverallLength, height_);
     }

@@ -115,8 +115,8 @@ __all__ += ["SIZING_E_NOVECTOR", "SIZING_E_NOFLOW", "SIZING_E_NOVAPOUR", "SIZING
 
 _STATUS_WORDS = ("sized", "not sized", "bad input")
 _ORIENTATION_WORDS = {-1: "", 0: "vertical", 1: "horizontal"}
-_CASE_KEYS = [key for key, _design in _kestrol.CASE_KEYS]
-_DESIGN_KEYS = frozenset(key for key, design in _kestrol.CASE_KEYS if design)
+_CASE_KEYS = [key for key, _design, _words in _kestrol.CASE_KEYS]
+_DESIGN_KEYS = frozenset(key for key, design, _words in _kestrol.CASE_KEYS if design)
 # The names a frame's column may have to be read, design keys flat as in a CSV batch.
 _FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS)
 _ORIENTATION_COLUMN = -2

@@ -8,7 +8,7 @@ EMPTY_VALUE: float
 SLOT_COUNT: int
 SLOTS: List[Tuple[str, int, str]]
 HRESULTS: Dict[str, int]
-CASE_KEYS: List[Tuple[str, bool]]
+CASE_KEYS: List[Tuple[str, bool, str]]
 RESULT_COLUMNS: List[str]
 RESULT_NAMES: List[str]
 REVIEW_COLUMNS: List[str]

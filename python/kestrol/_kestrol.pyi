@@ -26,9 +26,11 @@ class Sizing:
     orientation: Optional[str]
     orientation_chosen: bool
     liquid_assumed: bool
-    vector: numpy.ndarray
+    vector: numpy.typing.NDArray[numpy.float64]
     reviewed: bool
-    findings: Optional[List[Dict[str, Any]]]
+    # Set on the class by the package, as the methods below.
+    @property
+    def findings(self) -> Optional[List[Dict[str, Any]]]: ...
     inside_diameter_m: Optional[float]
     overall_length_m: Optional[float]
     length_to_diameter_ratio: Optional[float]

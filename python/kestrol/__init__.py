@@ -1,40 +1,54 @@
 """Separator sizing from Python: the engine of the ``kestrol`` command line, not a copy of it.
 
-    >>> import kestrol
-    >>> s = kestrol.size({"orientation": "vertical", "pressure_kPa": 3500, "temperature_C": 35,
-    ...                   "vapour_mass_flow_kg_h": 60000, "vapour_density_kg_m3": 28,
-    ...                   "light_liquid_mass_flow_kg_h": 1500, "light_liquid_density_kg_m3": 720})
+    >>> import kestrol, pandas as pd
+    >>> CASE = {"orientation": "vertical", "pressure_kPa": 3500, "temperature_C": 35,
+    ...         "vapour_mass_flow_kg_h": 60000, "vapour_density_kg_m3": 28,
+    ...         "light_liquid_mass_flow_kg_h": 1500, "light_liquid_density_kg_m3": 720}
+    >>> s = kestrol.size(CASE)
     >>> s.sized, s.inside_diameter_m
     (True, 1.9812)
 
+The examples of the functions go on from these lines (``kestrol``, ``pd`` and ``CASE``).
+
 ``size`` sizes one case (a mapping with the case file's keys, or a case file's path);
 ``size_many`` sizes a DataFrame, an iterable of mappings or a CSV batch on every core;
-``run_script`` plays a host script; ``SizingObject`` is the object through its interface.
+``run_script`` plays a host script; ``SizingObject`` is the object through its interface;
+``kestrol.dask.size_frame`` sizes a Dask DataFrame (``kestrol.dask`` is imported on first use).
 Input the command line would refuse with exit status 2 raises ``CaseError`` with its
 sentence; a case the object cannot size is a result with ``sized == False`` and the reason.
 """
 from __future__ import annotations
 
-import array
-import enum
-import errno
-import html
-import json
-import math
-import os
-import time
-import warnings
-from collections.abc import Iterable, Mapping
-from typing import TYPE_CHECKING, Any, Dict, List, Optional, Union, overload
+# The helpers under private names: a user's tab completion shows the API alone.
+import array as _array
+import collections.abc as _abc
+import enum as _enum
+import errno as _errno
+import html as _markup
+import json as _json
+import math as _math
+import os as _os
+import time as _time
+import typing as _typing
+import warnings as _warnings
 
 from . import _kestrol
 from ._kestrol import CaseError, Sizing, SizingObject
 
-if TYPE_CHECKING:
+if _typing.TYPE_CHECKING:
+    from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Tuple, Union
+
+    import numpy
+    import numpy.typing
     import pandas
 
+    from . import dask
+
+    _PathLike = Union[str, "_os.PathLike[str]"]
+    _T = _typing.TypeVar("_T")
+
 __all__ = [
-    "CaseError", "CaseFileNotFoundError", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
+    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
     "check", "findings_frame", "run_script", "size", "size_many",
 ]
 __version__ = "1.0"
@@ -56,7 +70,7 @@ RESULT_NAMES: List[str] = list(_kestrol.RESULT_NAMES)
 without ``_used`` (``cost_index``)."""
 
 
-class Slot(enum.IntEnum):
+class Slot(_enum.IntEnum):
     """The 39 slots of the sizing vector by name, for get_value and set_value."""
 
     # Written out so that a type checker knows every member; a test holds them to _kestrol.SLOTS.
@@ -115,8 +129,35 @@ __all__ += ["SIZING_E_NOVECTOR", "SIZING_E_NOFLOW", "SIZING_E_NOVAPOUR", "SIZING
 
 _STATUS_WORDS = ("sized", "not sized", "bad input")
 _ORIENTATION_WORDS = {-1: "", 0: "vertical", 1: "horizontal"}
-_CASE_KEYS = [key for key, _design in _kestrol.CASE_KEYS]
-_DESIGN_KEYS = frozenset(key for key, design in _kestrol.CASE_KEYS if design)
+
+
+class CaseKey(_typing.NamedTuple):
+    """One numeric key of a case, as ``CASE_KEYS`` lists them."""
+
+    name: str
+    """The key, as in a case file, a mapping for ``size`` and a batch's column."""
+    design: bool
+    """Whether it belongs in the case's ``"design"`` block (flat in a batch); else at the top."""
+    unit: str
+    """The unit its value is read in, as the end of its name says; empty for a plain number."""
+    description: str
+    """What it is, as the command line's messages name it."""
+
+
+# The unit of a case key by the end of its name, longest ending first, for pint and for people:
+# pressure is absolute.
+_KEY_UNITS = (("_kg_m3", "kg/m**3", "kg/m3"), ("_kg_h", "kg/h", "kg/h"), ("_m_s", "m/s", "m/s"),
+              ("_kPa", "kPa", "kPa abs"), ("_percent", "percent", "%"), ("_C", "degC", "deg C"), ("_m", "m", "m"),
+              ("_s", "s", "s"))
+
+CASE_KEYS: List[CaseKey] = [
+    CaseKey(key, design, next((shown for ending, _unit, shown in _KEY_UNITS if key.endswith(ending)), ""), words)
+    for key, design, words in _kestrol.CASE_KEYS]
+"""The numeric keys of a case, stream keys first, then the design keys, as ``CaseKey`` tuples
+(``name``, ``design``, ``unit``, ``description``); ``size`` documents them as a table."""
+
+_CASE_KEYS = [key.name for key in CASE_KEYS]
+_DESIGN_KEYS = frozenset(key.name for key in CASE_KEYS if key.design)
 # The names a frame's column may have to be read, design keys flat as in a CSV batch.
 _FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS)
 _ORIENTATION_COLUMN = -2
@@ -126,11 +167,31 @@ _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
 _BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
 # Positions in the tail that hold words, not numbers.
 _TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
-PathLike = Union[str, "os.PathLike[str]"]
 
 
 class SizingError(RuntimeError):
-    """A failure HRESULT of the sizing object, with the command line's sentence for it."""
+    """A failure HRESULT of the sizing object, with the command line's sentence for it.
+
+    Parameters
+    ----------
+    hresult : int
+        The failure code, signed (``SIZING_E_NOVAPOUR`` and the other ``SIZING_E_*``).
+
+    Attributes
+    ----------
+    hresult : int
+        The failure code, signed.
+    sentence : str
+        What the code means and what to change, as the command line says it.
+
+    Examples
+    --------
+    >>> try:
+    ...     kestrol.check(kestrol.SIZING_E_NOFLOW)
+    ... except kestrol.SizingError as e:
+    ...     e.hresult == kestrol.SIZING_E_NOFLOW
+    True
+    """
 
     def __init__(self, hresult: int):
         self.hresult = int(hresult)
@@ -139,7 +200,33 @@ class SizingError(RuntimeError):
 
 
 def check(hr: int) -> int:
-    """Returns ``hr`` when it is a success code; raises ``SizingError`` for a failure code."""
+    """Passes a success code through and raises for a failure code, as a host checks an HRESULT.
+
+    Parameters
+    ----------
+    hr : int
+        What ``SizingObject.calculate()`` or ``alloc_values()`` answered; signed, or the
+        unsigned number a script prints (``0x80040201``).
+
+    Returns
+    -------
+    int
+        ``hr`` itself, signed, when it is a success code (0 for S_OK).
+
+    Raises
+    ------
+    SizingError
+        For a failure code, with the command line's sentence for it.
+
+    Examples
+    --------
+    >>> kestrol.check(0)
+    0
+    >>> kestrol.check(kestrol.SIZING_E_NOVAPOUR)  # doctest: +ELLIPSIS
+    Traceback (most recent call last):
+    ...
+    kestrol.SizingError: 0x...
+    """
     hr = int(hr)
     if hr >= 0x80000000:  # given as the unsigned number a script prints
         hr -= 0x100000000
@@ -159,20 +246,17 @@ class CaseFileNotFoundError(CaseError, FileNotFoundError):
 
     def __init__(self, message: str, filename: str):
         super().__init__(message)
-        self.errno, self.strerror, self.filename = errno.ENOENT, os.strerror(errno.ENOENT), filename
+        self.errno, self.strerror, self.filename = _errno.ENOENT, _os.strerror(_errno.ENOENT), filename
 
     def __str__(self) -> str:
         return str(self.args[0])
 
 
-# The unit of a case key by the end of its name, longest ending first: pressure is absolute.
-_KEY_UNITS = (("_kg_m3", "kg/m**3"), ("_kg_h", "kg/h"), ("_m_s", "m/s"), ("_kPa", "kPa"), ("_percent", "percent"),
-              ("_C", "degC"), ("_m", "m"), ("_s", "s"))
 _PLAIN_TYPES = frozenset((int, float, str, bool, type(None)))
 
 
 def _key_unit(key: str) -> str:
-    return next((unit for ending, unit in _KEY_UNITS if key.endswith(ending)), "dimensionless")
+    return next((unit for ending, unit, _shown in _KEY_UNITS if key.endswith(ending)), "dimensionless")
 
 
 def _plain_value(key: str, value: Any) -> Any:
@@ -196,11 +280,11 @@ def _plain_value(key: str, value: Any) -> Any:
         raise CaseError(f"{key}: {value} cannot be given in {unit} ({e})") from None
 
 
-def _plain_case(case: Mapping) -> Mapping:
+def _plain_case(case: Mapping[Any, Any]) -> Mapping[Any, Any]:
     """The case with its quantities (the design block's too) as numbers; the case itself when it has none."""
     plain: Optional[Dict[Any, Any]] = None
     for key, value in case.items():
-        if key == "design" and isinstance(value, Mapping):
+        if key == "design" and isinstance(value, _abc.Mapping):
             number: Any = _plain_case(value)
         else:
             number = _plain_value(key, value) if isinstance(key, str) else value
@@ -211,34 +295,78 @@ def _plain_case(case: Mapping) -> Mapping:
     return case if plain is None else plain
 
 
-def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
+def size(case: Union[Mapping[str, Any], _PathLike], *, review: bool = True) -> Sizing:
     """Sizes one separator, as ``kestrol size CASE.json`` does.
 
-    ``case`` is a mapping with the case file's keys (``"design"`` block included), a case
-    file's JSON text, or the path of a case file. A value of a mapping may be a pint quantity:
-    it is converted to the unit its key's name ends with (``pressure_kPa=35 * ureg.bar`` is
-    3500 kPa absolute; ``temperature_C`` takes any temperature, kelvin included). Returns a
-    ``Sizing``: the results as attributes with their units in the
-    names (``inside_diameter_m``, ``total_cost_USD``, None where not computed), ``sized`` and
-    ``problem``, ``to_dict()`` (the ``--format json`` document), ``report(units)`` and
-    ``svg(units)``, and ``findings``, the design review. With ``review=False`` the review is
-    not run: ``findings`` is None, the report has no Review section, and the document keeps
-    the review's keys as for an unreviewed case (``governing`` null, ``review`` empty); every
-    result, the vessel weight among them, is the same. Raises ``CaseError`` for input the
-    command line refuses (``CaseFileNotFoundError``, also a ``FileNotFoundError``, for a case
-    file that does not exist); a case the object cannot size is returned with ``sized == False``.
+    Parameters
+    ----------
+    case : mapping, str or path-like
+        The case: a mapping with the case file's keys (its ``"design"`` block included; a row
+        of a ``size_many`` frame, a pandas Series, with the design keys flat), a case file's
+        JSON text, or the path of a case file. ``name`` and ``orientation`` (``"vertical"``,
+        ``"horizontal"``, or none for the sizing to choose) stand beside the numeric keys
+        below. NaN or None is a key not given. A value of a mapping may be a pint quantity: it
+        is converted to the key's unit (``pressure_kPa=35 * ureg.bar`` is 3500 kPa absolute;
+        ``temperature_C`` takes any temperature, kelvin included).
+    review : bool, default True
+        Whether to run the design review. Without it ``findings`` is None, the report has no
+        Review section and the document keeps the review's keys as for an unreviewed case
+        (``governing`` null, ``review`` empty); every result, the vessel weight among them,
+        is the same.
+
+    Returns
+    -------
+    Sizing
+        The results as attributes with their SI units in the names (``inside_diameter_m``,
+        ``total_cost_USD``, None where not computed), ``sized`` and ``problem``,
+        ``to_dict()`` (the ``--format json`` document), ``to_series()``, ``report(units)``,
+        ``svg(units)`` and ``findings``. A case the object cannot size is returned with
+        ``sized == False`` and ``problem`` saying why.
+
+    Raises
+    ------
+    CaseError
+        For input the command line refuses with exit status 2: an unknown key, a value out of
+        range, a number given as a string, a quantity that cannot be converted; the message
+        is the command line's sentence.
+    CaseFileNotFoundError
+        For a case file that does not exist (a ``CaseError`` and a ``FileNotFoundError``).
+    TypeError
+        For a ``case`` that is none of the above.
+
+    Notes
+    -----
+    The numeric keys (``CASE_KEYS``). The stream keys stand at the top of a case; a case needs
+    ``pressure_kPa``, ``temperature_C``, ``vapour_mass_flow_kg_h`` and
+    ``vapour_density_kg_m3``, and for a feed without liquid ``assumed_liquid_percent`` and
+    ``assumed_liquid_density_kg_m3``. The design keys go in the ``"design"`` block; one not
+    given is preset by the sizing for the orientation and marked "(default)" in the report.
+
+{case keys}
+
+    Examples
+    --------
+    >>> s = kestrol.size(CASE)
+    >>> s.sized, s.inside_diameter_m
+    (True, 1.9812)
+    >>> s.findings[0]["code"]
+    'governing'
+    >>> kestrol.size('{"pressure_kPa": 3500, "temperature_C": 35}')  # doctest: +ELLIPSIS
+    Traceback (most recent call last):
+    ...
+    kestrol.CaseError: case: vapour_mass_flow_kg_h: is required: ...
     """
     _check_review(review)
-    if type(case) is dict or isinstance(case, Mapping):
+    if type(case) is dict or isinstance(case, _abc.Mapping):
         return _kestrol.size_mapping(_plain_case(case), "case", review)
     if isinstance(case, str) and case.lstrip().startswith("{"):
         return _kestrol.size_text(case, "case", review)
-    if isinstance(case, (str, os.PathLike)):
-        path = os.fspath(case)
+    if isinstance(case, (str, _os.PathLike)):
+        path = _os.fspath(case)
         try:
             return _kestrol.size_file(path, review)
         except CaseError as e:
-            if path != "-" and not os.path.exists(path):
+            if path != "-" and not _os.path.exists(path):
                 raise CaseFileNotFoundError(str(e), path) from None
             raise
     pandas = _pandas()
@@ -247,7 +375,23 @@ def size(case: Union[Mapping, PathLike], *, review: bool = True) -> Sizing:
     raise TypeError(f"size() takes a mapping, JSON text or the path of a case file, not {type(case).__name__}")
 
 
-def _series_case(row) -> Dict[str, Any]:
+def _case_key_table(indent: str) -> str:
+    """The numeric keys as a table for a docstring, from the extension's key table itself."""
+    header = ("Key", "Unit", "Block", "If not given", "What it is")
+    rows = [(f"``{key.name}``", key.unit or "-", "design" if key.design else "top", "preset" if key.design else "absent",
+             key.description) for key in CASE_KEYS]
+    widths = [max(len(row[i]) for row in [header] + rows) for i in range(len(header))]
+    rule = "  ".join("=" * w for w in widths)
+    lines = [rule, "  ".join(h.ljust(w) for h, w in zip(header, widths)).rstrip(), rule]
+    lines += ["  ".join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip() for row in rows]
+    return "\n".join(indent + line for line in lines + [rule])
+
+
+if size.__doc__:  # None under python -OO
+    size.__doc__ = size.__doc__.replace("{case keys}", _case_key_table("    "))
+
+
+def _series_case(row: "pandas.Series") -> Dict[str, Any]:
     """A row of a batch's frame as a case: its design keys, which stand flat there, in the design block."""
     case: Dict[str, Any] = {}
     design: Dict[str, Any] = {}
@@ -255,28 +399,63 @@ def _series_case(row) -> Dict[str, Any]:
         (design if key in _DESIGN_KEYS else case)[key] = value
     if design:
         given = case.get("design")
-        case["design"] = {**given, **design} if isinstance(given, Mapping) else design
+        case["design"] = {**given, **design} if isinstance(given, _abc.Mapping) else design
     return case
 
 
 def _to_dict(self: Sizing, units: str = "si") -> Dict[str, Any]:
-    """The ``kestrol size --format json`` document of this case, as a new dict each call (the
-    document is made once per unit system, "si" or "us")."""
-    return json.loads(self._json(units))
+    """The ``kestrol size --format json`` document of this case.
+
+    Parameters
+    ----------
+    units : {"si", "us"}, default "si"
+        The unit system of the document's numbers, in any case.
+
+    Returns
+    -------
+    dict
+        A new dict each call (``name``, ``source``, ``sized``, the groups of results with
+        ``value`` and ``unit``, ``governing`` and ``review``); the document is made once per
+        unit system.
+
+    Raises
+    ------
+    ValueError
+        For units other than "si" and "us".
+
+    Examples
+    --------
+    >>> kestrol.size(CASE).to_dict("us")["units"]
+    'us'
+    """
+    document: Dict[str, Any] = _json.loads(self._json(units))
+    return document
 
 
 def _findings(self: Sizing) -> Optional[List[Dict[str, Any]]]:
-    """The design review as the document states it: what set the size first (code
-    ``governing``), then warnings, then notes; each with ``code``, ``severity``, ``text`` (the
-    sentence) and ``values`` (the numbers it compared). Empty when the case was not sized;
-    None when sized with review=False. A new list each access, from the review made once."""
+    """The design review: what set the size, then warnings, then notes.
+
+    Returns
+    -------
+    list of dict or None
+        Each finding with ``code`` (the first is ``"governing"``), ``severity`` (``"note"``
+        or ``"warning"``), ``text`` (the sentence) and ``values`` (the numbers it compared).
+        Empty when the case was not sized; None when it was sized with ``review=False``. A new
+        list each access, from the review made once.
+
+    Examples
+    --------
+    >>> [f["code"] for f in kestrol.size(CASE).findings][:1]
+    ['governing']
+    """
     if not self.reviewed:
         return None
     derived = self._derived
     text = derived.get("findings")
     if text is None:
-        text = derived["findings"] = json.dumps(_findings_of(self.to_dict()))
-    return json.loads(text)
+        text = derived["findings"] = _json.dumps(_findings_of(self.to_dict()))
+    findings: List[Dict[str, Any]] = _json.loads(text)
+    return findings
 
 
 def _findings_of(document: Dict[str, Any]) -> List[Dict[str, Any]]:
@@ -285,38 +464,77 @@ def _findings_of(document: Dict[str, Any]) -> List[Dict[str, Any]]:
         return []
     first = {"code": "governing", "severity": "note", "text": governing["text"],
              "values": {k: v for k, v in governing.items() if k != "text"}}
-    return [first] + document["review"]
+    review: List[Dict[str, Any]] = document["review"]
+    return [first] + review
 
 
 def _to_series(self: Sizing) -> "pandas.Series":
-    """This case as one row of ``size_many``'s results: ``name``, ``orientation_used``, the
-    result columns by their batch names (NaN where not computed), ``status`` and ``message``
-    (why it was not sized; empty when it was). Needs pandas."""
+    """This case as one row of ``size_many``'s results.
+
+    Returns
+    -------
+    pandas.Series
+        ``name``, ``orientation_used``, the result columns by their batch names
+        (``RESULT_COLUMNS``, NaN where not computed), ``status`` and ``message`` (why it was not
+        sized; empty when it was); named by the case's name, else its source.
+
+    Raises
+    ------
+    ImportError
+        Where pandas is not installed.
+
+    Examples
+    --------
+    >>> float(kestrol.size(CASE).to_series()["inside_diameter_m"])
+    1.9812
+    """
     import pandas
 
     values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
     for column, attribute in zip(RESULT_COLUMNS, RESULT_NAMES):
         number = getattr(self, attribute)
-        values[column] = math.nan if number is None else number
+        values[column] = _math.nan if number is None else number
     values["status"] = self.status
     values["message"] = self.problem or ""
     return pandas.Series(values, name=self.name or self.source)
 
 
 def findings_frame(results: Union[Iterable[Sizing], Mapping[Any, Sizing], "pandas.Series"]) -> "pandas.DataFrame":
-    """The design review of many cases, one row per finding: indexed by the case's label (its
-    index in a Series or mapping of ``Sizing``, its position in any other iterable), with the
-    case's ``name`` and the finding's ``code``, ``severity``, ``text`` and ``values``. A case
-    sized with review=False, or not sized, has no rows. A list of dicts (``case`` the label)
-    where pandas is not installed."""
+    """The design review of many cases, one row per finding.
+
+    Parameters
+    ----------
+    results : iterable of Sizing, mapping of Sizing, or pandas.Series of Sizing
+        The sized cases: ``df.apply(kestrol.size, axis=1)``, a dict by label, or a list.
+
+    Returns
+    -------
+    pandas.DataFrame
+        Indexed by the case's label (its index in a Series or mapping, its position in any
+        other iterable), with the case's ``name`` and the finding's ``code``, ``severity``,
+        ``text`` and ``values``. A case sized with ``review=False``, or not sized, has no
+        rows. Where pandas is not installed, a list of dicts (``case`` the label).
+
+    Raises
+    ------
+    TypeError
+        For an element that is not a ``Sizing``.
+
+    Examples
+    --------
+    >>> sized = pd.DataFrame([CASE] * 2).apply(kestrol.size, axis=1)
+    >>> frame = kestrol.findings_frame(sized)
+    >>> frame.index.unique().tolist(), frame["code"].iloc[0]
+    ([0, 1], 'governing')
+    """
     pandas = _pandas()
     if pandas is not None and isinstance(results, pandas.Series):
         labelled = list(results.items())
-    elif isinstance(results, Mapping):
+    elif isinstance(results, _abc.Mapping):
         labelled = list(results.items())
     else:
         labelled = list(enumerate(results))
-    rows = []
+    rows: List[Dict[str, Any]] = []
     for label, sizing in labelled:
         if not isinstance(sizing, Sizing):
             raise TypeError(f"findings_frame(): case {label!r} is a {type(sizing).__name__}, not a Sizing")
@@ -324,7 +542,7 @@ def findings_frame(results: Union[Iterable[Sizing], Mapping[Any, Sizing], "panda
             rows.append({"case": label, "name": sizing.name, "code": finding["code"], "severity": finding["severity"],
                          "text": finding["text"], "values": finding["values"]})
     if pandas is None:
-        return rows  # type: ignore[return-value]
+        return rows  # what the docstring promises without pandas; its frame type is Any then
     columns = ["case", "name", "code", "severity", "text", "values"]
     return pandas.DataFrame(rows, columns=columns).set_index("case")
 
@@ -361,22 +579,22 @@ def _html(self: Sizing, units: str) -> str:
     for group, content in document.items():
         if not isinstance(content, dict) or group == "governing":
             continue
-        rows.append(f'<tr><th colspan="2" style="text-align:left">{html.escape(group.capitalize())}</th></tr>')
+        rows.append(f'<tr><th colspan="2" style="text-align:left">{_markup.escape(group.capitalize())}</th></tr>')
         for key, value in content.items():
-            rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
+            rows.append(f"<tr><td>{_markup.escape(key.replace('_', ' '))}</td><td>{_markup.escape(_cell(value))}</td></tr>")
     for key, value in document.items():
         if key not in ("name", "source", "units", "review") and not isinstance(value, dict):
-            rows.append(f"<tr><td>{html.escape(key.replace('_', ' '))}</td><td>{html.escape(_cell(value))}</td></tr>")
+            rows.append(f"<tr><td>{_markup.escape(key.replace('_', ' '))}</td><td>{_markup.escape(_cell(value))}</td></tr>")
     table = f"<table>{''.join(rows)}</table>"
     findings = _findings_of(document) if self.reviewed else []
     if findings:
         warning = ' style="color:#d4380d"'  # the drawing's warning colour
         items = "".join(f"<li{warning if f['severity'] == 'warning' else ''}>"
-                        f"<b>{html.escape(f['severity'])} {html.escape(f['code'])}</b>: {html.escape(f['text'])}</li>"
+                        f"<b>{_markup.escape(f['severity'])} {_markup.escape(f['code'])}</b>: {_markup.escape(f['text'])}</li>"
                         for f in findings)
         table += f"<div><b>Review</b><ul>{items}</ul></div>"
     drawing = self.svg(units) if self.sized else ""
-    title = html.escape(self.name or self.source)
+    title = _markup.escape(self.name or self.source)
     return (f"<div><b>{title}</b><div style=\"display:flex;gap:2em;align-items:flex-start\">{table}"
             f"<div style=\"max-width:480px\">{drawing}</div></div></div>")
 
@@ -385,13 +603,12 @@ def _repr_svg(self: Sizing) -> Optional[str]:
     return self.svg() if self.sized else None
 
 
-Sizing.to_dict = _to_dict
-Sizing.to_series = _to_series
-Sizing.findings = property(_findings, doc=_findings.__doc__)
-# The stub declares these as the class's own methods, which they become here.
-Sizing.__repr__ = _repr  # type: ignore[assignment]
-Sizing._repr_html_ = _repr_html  # type: ignore[assignment]
-Sizing._repr_svg_ = _repr_svg  # type: ignore[assignment]
+# The stub declares these as the class's own members, which they become here: a checker
+# refuses an assignment to a method, so they are set by name.
+for _name, _member in (("to_dict", _to_dict), ("to_series", _to_series), ("findings", property(_findings, doc=_findings.__doc__)),
+                       ("__repr__", _repr), ("_repr_html_", _repr_html), ("_repr_svg_", _repr_svg)):
+    setattr(Sizing, _name, _member)
+del _name, _member
 
 
 def _jobs(jobs: Optional[int]) -> int:
@@ -402,7 +619,7 @@ def _jobs(jobs: Optional[int]) -> int:
     return jobs
 
 
-def _pandas():
+def _pandas() -> Any:
     try:
         import pandas
     except ImportError:
@@ -416,14 +633,14 @@ class _Progress:
 
     _AFTER_S = 1.0  # a shorter wait needs no bar
 
-    def __init__(self, bar):
+    def __init__(self, bar: Callable[..., Any]):
         self._bar_type = bar
-        self._bar = None
-        self._started = time.monotonic()
+        self._bar: Any = None
+        self._started = _time.monotonic()
 
     def __call__(self, done: int, total: int) -> None:
         if self._bar is None:
-            if time.monotonic() - self._started < self._AFTER_S:
+            if _time.monotonic() - self._started < self._AFTER_S:
                 return
             self._bar = self._bar_type(total=total or None, initial=done, unit=" cases", unit_scale=True, leave=False)
         if total and self._bar.total != total:
@@ -443,7 +660,7 @@ def _progress() -> Optional[_Progress]:
     return _Progress(tqdm)
 
 
-def _watched(run):
+def _watched(run: Callable[[Optional[_Progress]], _T]) -> _T:
     """Runs `run(progress)` with a progress bar where one can be shown, closed however it ends."""
     progress = _progress()
     try:
@@ -455,54 +672,84 @@ def _watched(run):
 
 # A DataFrame in, a DataFrame out; the others give a list where pandas is missing. In this order:
 # where pandas has no types its frame is Any, which would shadow any overload after it.
-@overload
-def size_many(cases: Union[Iterable[Mapping[str, Any]], PathLike], *, jobs: Optional[int] = ...,
+@_typing.overload
+def size_many(cases: Union[Iterable[Mapping[str, Any]], _PathLike], *, jobs: Optional[int] = ...,
               review: bool = ...) -> Union[pandas.DataFrame, List[Dict[str, Any]]]: ...
-@overload
+@_typing.overload
 def size_many(cases: pandas.DataFrame, *, jobs: Optional[int] = ..., review: bool = ...) -> pandas.DataFrame: ...
 
 
-def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], PathLike], *, jobs: Optional[int] = None,
+def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], _PathLike], *, jobs: Optional[int] = None,
               review: bool = True) -> Union["pandas.DataFrame", List[Dict[str, Any]]]:
     """Sizes many cases on every core, as ``kestrol size CASES.csv`` does.
 
-    ``cases`` is a pandas DataFrame whose columns are a CSV batch's (the case file's keys,
-    design keys flat), an iterable of mappings as ``size`` takes them, or the path of a CSV
-    batch. Every route reads a value alike: NaN or None is not given, a number in a string is
-    refused, and a bad value or an unknown key of a mapping makes its row bad input. A frame's
-    columns that are not case keys are carried through where they stand (with a warning when
-    one looks like a mistyped key). Returns a DataFrame (a list of dicts when pandas is not
-    installed) of its own, sharing no memory with the input, with one row per case in input
-    order: the inputs (case keys as float64), then the batch's result columns (SI units in
-    their names), ``status`` (``sized``, ``not sized``, ``bad input``) and ``message``; the
-    design review's columns (``REVIEW_COLUMNS``) stand between the results and the status
-    unless ``review=False``. The sizing runs without the interpreter lock; ``jobs`` threads
-    (None: one per core). A batch that runs over a second shows a progress bar where tqdm is
-    installed; Ctrl-C stops it and raises KeyboardInterrupt.
+    Parameters
+    ----------
+    cases : pandas.DataFrame, iterable of mappings, str or path-like
+        A DataFrame whose columns are a CSV batch's (the keys of ``CASE_KEYS``, design keys
+        flat, with ``name`` and ``orientation``), an iterable of mappings as ``size`` takes
+        them, or the path of a CSV batch. Every route reads a value alike: NaN or None is not
+        given, a number in a string is refused, and a bad value or an unknown key of a mapping
+        makes its row bad input. A frame's columns that are not case keys are carried through
+        where they stand (with a warning when one looks like a mistyped key).
+    jobs : int, optional
+        Threads, 1 to 1024; None for one per core. The sizing runs without the interpreter lock.
+    review : bool, default True
+        Whether to run the design review; without it its columns are left out.
+
+    Returns
+    -------
+    pandas.DataFrame
+        One row per case in input order, the input's index kept, sharing no memory with the
+        input: the inputs (case keys as float64), ``orientation_used``, the result columns
+        (``RESULT_COLUMNS``, SI units in their names, a result that repeats an input marked
+        ``_used``), the review's (``REVIEW_COLUMNS``) unless ``review=False``, then
+        ``status`` (``sized``, ``not sized``, ``bad input``) and ``message``. A list of dicts
+        where pandas is not installed.
+
+    Raises
+    ------
+    CaseError
+        For a batch the command line refuses as a whole (a malformed CSV, a column given
+        twice, a ``design`` column); one bad case is its row's status instead.
+    TypeError
+        For a single mapping (give it to ``size``) or a row that is not a mapping.
+    ValueError
+        For ``jobs`` out of range.
+    KeyboardInterrupt
+        On Ctrl-C, which stops the batch. A batch that runs over a second shows a progress bar
+        where tqdm is installed.
+
+    Examples
+    --------
+    >>> out = kestrol.size_many(pd.DataFrame([CASE] * 3))
+    >>> out.loc[0, "inside_diameter_m"], out["status"].tolist()
+    (1.9812, ['sized', 'sized', 'sized'])
     """
     _check_review(review)
     jobs = _jobs(jobs)
-    if isinstance(cases, (str, os.PathLike)):
-        return _size_csv(os.fspath(cases), jobs, review)
+    if isinstance(cases, (str, _os.PathLike)):
+        return _size_csv(_os.fspath(cases), jobs, review)
     pandas = _pandas()
     if pandas is not None and isinstance(cases, pandas.DataFrame):
         return _size_frame(pandas, cases, jobs, review)
-    if isinstance(cases, Mapping):
+    if isinstance(cases, _abc.Mapping):
         raise TypeError("size_many() takes many cases; give one case to size()")
     return _size_mappings(pandas, list(cases), jobs, review)
 
 
-def _doubles(count: int, fill: Optional[float]):
-    """A writable buffer of doubles: a numpy array where numpy is installed, else an array.array.
+def _doubles(count: int, fill: Optional[float]) -> Union["numpy.typing.NDArray[numpy.float64]", "_array.array[float]"]:
+    """A writable buffer of doubles: a numpy array where numpy is installed, else an _array.array.
     With `fill` None the contents are left as they come (the caller writes every one)."""
     try:
         import numpy
     except ImportError:
-        return array.array("d", [math.nan if fill is None else fill]) * count
+        return _array.array("d", [_math.nan if fill is None else fill]) * count
     return numpy.empty(count) if fill is None else numpy.full(count, fill)
 
 
-def _run_engine(columns, orientations, skip: Dict[int, str], n: int, jobs: int, review: bool):
+def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, skip: Dict[int, str], n: int, jobs: int,
+                review: bool) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]]]:
     """The batch engine over the given keys' columns, (key, n contiguous doubles, NaN where a row
     gives nothing); returns results, orientation used, status codes, messages and the review's
     columns by name (None without the review)."""
@@ -514,9 +761,9 @@ def _run_engine(columns, orientations, skip: Dict[int, str], n: int, jobs: int, 
     return results, used, status, messages, reviewed
 
 
-def _size_mappings(pandas, rows: List[Any], jobs: int, review: bool):
+def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any:
     for position, row in enumerate(rows):
-        if not isinstance(row, Mapping):
+        if not isinstance(row, _abc.Mapping):
             raise TypeError(f"size_many(): row {position} is a {type(row).__name__}, not a mapping")
     n = len(rows)
     orientations = bytearray(n)
@@ -530,10 +777,11 @@ def _size_mappings(pandas, rows: List[Any], jobs: int, review: bool):
     return _assemble(pandas, columns, n, results, used, status, messages, reviewed)
 
 
-def _assemble(pandas, inputs: Dict[Any, Any], n: int, results, used, status, messages: Dict[int, str], reviewed, index=None):
+def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: bytearray, status: bytearray, messages: Dict[int, str],
+              reviewed: Optional[Dict[str, Any]], index: Any = None) -> Any:
     """The batch's rows: the input columns by name, then the results."""
     if pandas is None:
-        out = []
+        out: List[Dict[str, Any]] = []
         for r in range(n):
             row = {name: _none_for_nan(column[r]) for name, column in inputs.items()}
             row["orientation_used"] = _ORIENTATION_WORDS[(used[r] ^ 0x80) - 0x80]
@@ -560,16 +808,16 @@ def _assemble(pandas, inputs: Dict[Any, Any], n: int, results, used, status, mes
     columns = [numpy.asarray(c, dtype=object) if isinstance(c, list) else c for c in inputs.values()] + list(tail.values())
     # Keyed by position and not copied: each array stays a block of its own, where merging
     # them would copy every result. Every input column is already the batch's own.
-    out = pandas.DataFrame(dict(enumerate(columns)), index=index, copy=False)
-    out.columns = list(inputs) + list(tail)
-    return out
+    frame = pandas.DataFrame(dict(enumerate(columns)), index=index, copy=False)
+    frame.columns = list(inputs) + list(tail)
+    return frame
 
 
-def _none_for_nan(value):
-    return None if isinstance(value, float) and math.isnan(value) else value
+def _none_for_nan(value: Any) -> Any:
+    return None if isinstance(value, float) and _math.isnan(value) else value
 
 
-def _frame_column(pandas, column, key: str, n: int, problems: Dict[int, str]):
+def _frame_column(pandas: Any, column: Any, key: str, n: int, problems: Dict[int, str]) -> Tuple[Any, bool]:
     """One input column as contiguous doubles, NaN where not given, read as every route reads a
     value; returns them and whether every cell was read (else its refused cells are problems)."""
     import numpy
@@ -585,7 +833,7 @@ def _frame_column(pandas, column, key: str, n: int, problems: Dict[int, str]):
     return target, not refused
 
 
-def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[int, str]) -> None:
+def _frame_orientations(pandas: Any, column: Any, orientations: bytearray, problems: Dict[int, str]) -> None:
     """Orientation codes for the engine: each distinct word read once; a word it refuses makes its rows bad input."""
     import numpy
 
@@ -596,7 +844,7 @@ def _frame_orientations(pandas, column, orientations: bytearray, problems: Dict[
                 problems.setdefault(r, problem)
             return
     codes, words = pandas.factorize(column)  # -1 for missing: "auto"
-    meaning = []
+    meaning: List[Union[int, str]] = []
     for word in words:
         try:
             meaning.append(_kestrol.parse_orientation(str(word)))
@@ -618,7 +866,7 @@ def _column_key(name: Any) -> Optional[int]:
     return _kestrol.column_keys([name], "DataFrame")[0]
 
 
-def _frame_keys(columns) -> List[Optional[int]]:
+def _frame_keys(columns: List[Any]) -> List[Optional[int]]:
     if "design" in columns:  # carried through unread, it would size every row without its design
         raise CaseError('DataFrame: a "design" column is not read; give its keys as columns of their own, as a CSV batch does')
     keys = [_column_key(name) for name in columns]
@@ -627,7 +875,7 @@ def _frame_keys(columns) -> List[Optional[int]]:
         if key is None:
             nearest = _kestrol.nearest_key(name, list(_FRAME_COLUMNS)) if isinstance(name, str) else ""
             if nearest:
-                warnings.warn(f'size_many(): column "{name}" is not a case key and is carried through unread; '
+                _warnings.warn(f'size_many(): column "{name}" is not a case key and is carried through unread; '
                               f'did you mean "{nearest}"?', UserWarning, stacklevel=4)
         elif name in seen:
             raise CaseError(f'DataFrame: column "{name}" is given twice')
@@ -636,7 +884,7 @@ def _frame_keys(columns) -> List[Optional[int]]:
     return keys
 
 
-def _size_frame(pandas, frame, jobs: int, review: bool):
+def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
     import numpy
 
     keys = _frame_keys(list(frame.columns))
@@ -673,7 +921,7 @@ def _read_input(path: str) -> bytes:
         raise CaseError(f"{path}: cannot be read ({e.strerror})") from None
 
 
-def _size_csv(path: str, jobs: int, review: bool):
+def _size_csv(path: str, jobs: int, review: bool) -> Any:
     """The CSV batch through the command line's own reader and writer, its output read back."""
     import csv
     import io
@@ -698,11 +946,11 @@ def _size_csv(path: str, jobs: int, review: bool):
                 frame.isetitem(i, frame.iloc[:, i].astype(numpy.float64))
         frame.columns = header  # by position: a design input and a result may share a name
         return frame if review else frame.iloc[:, kept]
-    out = []
+    out: List[Dict[str, Any]] = []
     rows = csv.reader(io.StringIO(output.decode("utf-8"), newline=""))
     next(rows)  # the header
     for row in rows:
-        record = {}
+        record: Dict[str, Any] = {}
         for i in kept:
             name, cell = header[i], row[i]
             number = _kestrol.parse_number(cell) if i in numbers and cell != "" else None
@@ -713,9 +961,9 @@ def _size_csv(path: str, jobs: int, review: bool):
 
 def _script_value(value: Any) -> Any:
     """Script numbers as the script format writes what JSON cannot: "NaN", "Infinity"."""
-    if isinstance(value, float) and not math.isfinite(value):
-        return "NaN" if math.isnan(value) else ("Infinity" if value > 0 else "-Infinity")
-    if isinstance(value, Mapping):
+    if isinstance(value, float) and not _math.isfinite(value):
+        return "NaN" if _math.isnan(value) else ("Infinity" if value > 0 else "-Infinity")
+    if isinstance(value, _abc.Mapping):
         return {k: _script_value(v) for k, v in value.items()}
     if isinstance(value, (list, tuple)):
         return [_script_value(v) for v in value]
@@ -723,27 +971,59 @@ def _script_value(value: Any) -> Any:
 
 
 def _script_output(text: str) -> Dict[str, Any]:
-    output: Dict[str, Any] = json.loads(text)
+    output: Dict[str, Any] = _json.loads(text)
     return output
 
 
-def run_script(script: Union[Mapping[str, Any], str, "os.PathLike[str]"]) -> Dict[str, Any]:
-    """Plays a host script as ``kestrol run SCRIPT.json`` does and returns its output object.
+def run_script(script: Union[Mapping[str, Any], str, "_os.PathLike[str]"]) -> Dict[str, Any]:
+    """Plays a host script as ``kestrol run SCRIPT.json`` does.
 
-    ``script`` is a mapping in the script format (``inputs``, ``callback``, ``calls``), the
-    script's JSON text, or the path of a script file. Doubles the JSON cannot hold come back
-    as "NaN", "Infinity" and "-Infinity", as the command line prints them. A malformed script
-    raises ``CaseError`` with the command line's message.
+    Parameters
+    ----------
+    script : mapping, str or path-like
+        A mapping in the script format (``inputs``, ``callback``, ``calls``), the script's
+        JSON text, or the path of a script file.
+
+    Returns
+    -------
+    dict
+        The script's output object. Doubles JSON cannot hold come back as "NaN", "Infinity"
+        and "-Infinity", as the command line prints them.
+
+    Raises
+    ------
+    CaseError
+        For a malformed script or a file that cannot be read, with the command line's message.
+    TypeError
+        For a ``script`` that is none of the above.
+
+    Examples
+    --------
+    >>> sorted(kestrol.run_script({"calls": [["ClearValues"], ["GetValue", 1]]}))
+    ['inputs', 'results', 'vector']
     """
-    if isinstance(script, Mapping):
-        return _script_output(_kestrol.run_script(json.dumps(_script_value(script))))
+    if isinstance(script, _abc.Mapping):
+        return _script_output(_kestrol.run_script(_json.dumps(_script_value(script))))
     if isinstance(script, str) and script.lstrip().startswith("{"):
         return _script_output(_kestrol.run_script(script))
-    if isinstance(script, (str, os.PathLike)):
-        path = os.fspath(script)
+    if isinstance(script, (str, _os.PathLike)):
+        path = _os.fspath(script)
         text = _read_input(path)
         try:
             return _script_output(_kestrol.run_script(text))
         except CaseError as e:
             raise CaseError(f"{path}: {e}") from None
     raise TypeError(f"run_script() takes a mapping, JSON text or a path, not {type(script).__name__}")
+
+
+# What a user sees of the package: the API. `kestrol.dask` is imported on first use, so that
+# Dask is not unless it is asked for; hidden from the checker, which knows it as the submodule.
+if not _typing.TYPE_CHECKING:
+    def __getattr__(name):
+        if name == "dask":
+            import importlib
+
+            return importlib.import_module(".dask", __name__)
+        raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+
+del annotations

@@ -8,7 +8,7 @@ EMPTY_VALUE: float
 SLOT_COUNT: int
 SLOTS: List[Tuple[str, int, str]]
 HRESULTS: Dict[str, int]
-CASE_KEYS: List[Tuple[str, bool]]
+CASE_KEYS: List[Tuple[str, bool, str]]
 RESULT_COLUMNS: List[str]
 RESULT_NAMES: List[str]
 REVIEW_COLUMNS: List[str]
@@ -26,9 +26,11 @@ class Sizing:
     orientation: Optional[str]
     orientation_chosen: bool
     liquid_assumed: bool
-    vector: numpy.ndarray
+    vector: numpy.typing.NDArray[numpy.float64]
     reviewed: bool
-    findings: Optional[List[Dict[str, Any]]]
+    # Set on the class by the package, as the methods below.
+    @property
+    def findings(self) -> Optional[List[Dict[str, Any]]]: ...
     inside_diameter_m: Optional[float]
     overall_length_m: Optional[float]
     length_to_diameter_ratio: Optional[float]

@@ -112,6 +112,32 @@ Sizing FromPickleState(const py::tuple& state) {
     return s;
 }
 
+/// What a result attribute holds, from its name and the text report's label: its words, its SI
+/// unit (the end of its name) and the report's label where that reads differently.
+std::string AttributeDoc(const kestrol::host::ResultField& f) {
+    static constexpr std::pair<const char*, const char*> kEndings[] = {
+        {"_kg_m3", "kg/m3"}, {"_m_s", "m/s"}, {"_kPa", "kPa"}, {"_USD", "USD"}, {"_kg", "kg"}, {"_m", "m"}, {"_s", "s"}};
+    std::string words = kestrol::host::ResultName(f);
+    std::string unit;
+    for (const auto& [ending, name] : kEndings) {
+        const std::size_t length = std::strlen(ending);
+        if (words.size() > length && words.compare(words.size() - length, length, ending) == 0) {
+            words.erase(words.size() - length);
+            unit = name;
+            break;
+        }
+    }
+    for (char& ch : words)
+        if (ch == '_') ch = ' ';
+    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+    std::string doc = words + (unit.empty() ? "" : " [" + unit + "]");
+    std::string label = f.label, lower = words;
+    for (char& ch : label) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (label != lower) doc += std::string(", \"") + f.label + "\" in the text report";
+    return doc + "; None when not computed or not applicable.";
+}
+
 const char* OrientationUsed(int orientation) {
     return orientation == 0 ? "vertical" : orientation == 1 ? "horizontal" : nullptr;
 }
@@ -128,7 +154,35 @@ py::array_t<double> SlotArray(const double* slots) {
 }
 
 void BindCase(py::module_& m) {
-    py::class_<Sizing> sizing(m, "Sizing", "One sized case: its results, reports and drawing.");
+    py::class_<Sizing> sizing(m, "Sizing", R"(One sized case: its results, reports and drawing.
+
+Made by ``size`` (not constructed directly). A case the object could not size is a ``Sizing``
+too, with ``sized`` False and ``problem`` saying why. Picklable: the case and its vector travel,
+and the results are sized again on loading.
+
+Attributes
+----------
+name, source : str
+    The case's name, and the file or label it came from.
+sized : bool
+    Whether the object sized the vessel.
+status : str
+    ``"sized"`` or ``"not sized"``, as in a batch's ``status`` column.
+problem : str or None
+    Why the case was not sized and what to change; None when it was.
+inside_diameter_m, overall_length_m, ..., total_cost_USD : float or None
+    The results (``kestrol.RESULT_NAMES``), SI units in their names; None where not computed.
+vector : numpy.ndarray
+    The sizing vector, read-only, 40 long: slot X at ``vector[Slot.X]``, element 0 unused (NaN).
+findings : list of dict or None
+    The design review (see ``Sizing.findings``).
+
+Examples
+--------
+>>> s = kestrol.size("examples/cases/gas_scrubber_vertical.json")
+>>> s.sized, round(s.inside_diameter_m, 3)
+(True, 1.981)
+)");
     sizing.def_property_readonly("name", [](const Sizing& s) { return s.c.name; })
         .def_property_readonly("source", [](const Sizing& s) { return s.source; })
         .def_property_readonly("sized", [](const Sizing& s) { return s.outcome.Sized(); },
@@ -164,7 +218,7 @@ void BindCase(py::module_& m) {
     for (const auto& f : kestrol::host::ResultFields()) {
         const kestrol::host::ResultField* field = &f;
         sizing.def_property_readonly(kestrol::host::ResultName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
-                                     (std::string(f.label) + ", in the unit its name ends with; None when not computed or not applicable.").c_str());
+                                     AttributeDoc(f).c_str());
     }
 
     m.def("size_mapping",

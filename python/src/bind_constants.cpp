@@ -59,7 +59,7 @@ void BindConstants(py::module_& m) {
     m.attr("HRESULTS") = codes;
 
     py::list caseKeys;
-    for (const auto& key : kestrol::host::CaseKeys()) caseKeys.append(py::make_tuple(key.key, key.design));
+    for (const auto& key : kestrol::host::CaseKeys()) caseKeys.append(py::make_tuple(key.key, key.design, key.words));
     m.attr("CASE_KEYS") = caseKeys;
     py::list resultColumns, resultNames;
     for (const auto& f : kestrol::host::ResultFields()) {

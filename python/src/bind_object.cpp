@@ -94,7 +94,28 @@ void BindObject(py::module_& m) {
 
 Every interface method under its snake_case name. Slots are numbered 1 to 39 (kestrol.Slot).
 calculate() and alloc_values() answer the HRESULT (kestrol.check raises for a failure); the
-sizing paths answer the empty marker kestrol.EMPTY_VALUE when they fail.)");
+sizing paths answer the empty marker kestrol.EMPTY_VALUE when they fail.
+
+Attributes
+----------
+vector : numpy.ndarray
+    A copy of the sizing vector, 40 long: slot X at ``vector[Slot.X]``, element 0 unused.
+property_callback : callable or None
+    The host's property callback, ``code -> float``, asked for a feed that has no liquid.
+
+Examples
+--------
+>>> o = kestrol.SizingObject()
+>>> for set_value, value in [(o.set_pressure, 3500.0), (o.set_temperature, 35.0),
+...                          (o.set_vapour_mass_flow, 60000.0), (o.set_vapour_density, 28.0),
+...                          (o.set_light_liquid_mass_flow, 1500.0), (o.set_light_liquid_density, 720.0),
+...                          (o.set_auxiliary_value1, 1.0)]:
+...     set_value(value)
+>>> o.set_orientation(0)
+>>> kestrol.check(o.calculate())
+0
+>>> diameter = o.get_value(kestrol.Slot.Diameter)
+)");
     object.def(py::init<>());
 #define KESTROL_SETTER(python, Name)                                                                                      \
     object.def(python, [](PyObjectHandle& self, double value) { self.Invoke([&](ISeparatorSizing& o) { o.Set##Name(value); return 0; }); }, \

@@ -16,7 +16,7 @@ import kestrol
 from conftest import BATCH, REPO
 
 BASE = json.loads((REPO / "examples" / "cases" / "gas_scrubber_vertical.json").read_text())
-DESIGN = {key for key, design in kestrol._kestrol.CASE_KEYS if design}
+DESIGN = {key.name for key in kestrol.CASE_KEYS if key.design}
 
 
 def nested(flat):

@@ -2,7 +2,9 @@
 it through without a cast or an ignore. The tests also run it, so that it stays a real script."""
 from __future__ import annotations
 
+import json
 import pathlib
+import pickle
 from typing import Any, Dict, List, Optional
 
 import pandas as pd
@@ -26,6 +28,15 @@ def one_case() -> float:
     findings: Optional[List[Dict[str, Any]]] = s.findings
     text: str = s.report("us") + s.svg()
     assert diameter is not None and findings and document["sized"] and text and s.total_cost_USD is not None
+    from_text = kestrol.size(json.dumps(CASE))
+    again: kestrol.Sizing = pickle.loads(pickle.dumps(s))
+    row = s.to_series()
+    review = kestrol.findings_frame([s, from_text])
+    assert again.inside_diameter_m == from_text.inside_diameter_m == row["inside_diameter_m"] and len(review) > 0
+    try:
+        kestrol.size(EXAMPLES / "no_such_case.json")
+    except kestrol.CaseFileNotFoundError as e:
+        assert isinstance(e, FileNotFoundError) and e.filename
     return s.total_cost_USD + len(s.vector) + (s.vessel_weight_kg or 0.0)
 
 
@@ -35,6 +46,9 @@ def many_cases() -> int:
     rows = kestrol.size_many([CASE, CASE], review=False)
     batch = kestrol.size_many(EXAMPLES / "batch" / "cases.csv")
     columns: List[str] = kestrol.RESULT_COLUMNS + kestrol.REVIEW_COLUMNS
+    names: List[str] = kestrol.RESULT_NAMES
+    design: List[str] = [key.name for key in kestrol.CASE_KEYS if key.design]
+    assert len(names) == len(kestrol.RESULT_COLUMNS) and "cost_index" in design
     lazy = kestrol.dask.size_frame
     assert len(columns) > 0 and callable(lazy)
     return len(first) + len(rows) + len(batch)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows server, its tests and hosts with mingw-w64 and runs them under Wine in a
 # throwaway prefix: the cross-built GoogleTest suites, the export table, the end-to-end run
-# (regsvr32, reg query, a C host through COM compared with the native build, regsvr32 /u) and
-# the conformance corpus through kestrol.exe.
+# (regsvr32, reg query, a C host through COM compared with the native build, regsvr32 /u), the
+# release zip (tools/release_test.sh: its files, then the end-to-end run again from the unpacked
+# folder) and the conformance corpus through kestrol.exe.
 #   tools/wine_test.sh NATIVE_KESTROL [PRESET...]      presets default to windows-x86 windows-x64
 # The shipped 32-bit server gets every suite; the 64-bit build, whose sources are the same,
 # builds and checks only the server, the C host and kestrol.exe, to keep CI short. Both check the
@@ -122,6 +123,9 @@ for preset in "${presets[@]}"; do
     required "$preset: build" cmake --build --preset "$preset" --target Kestrol com_host kestrol
   fi
 
+  # The release zip, packed from what was built: it needs no Wine.
+  stage "$preset: release zip" tools/release_test.sh "build/$preset" "$native"
+
   if [ $bits = 32 ] && [ "$KESTROL_WIN32" != 1 ]; then
     # Everything that needs no Wine still runs; the rest is skipped, or failed on request.
     stage "$preset: export table and versions" check_exports "$preset"
@@ -144,6 +148,8 @@ for preset in "${presets[@]}"; do
     stage "$preset: export table and versions" check_exports "$preset"
   fi
   stage "$preset: end to end under Wine" python3 tools/wine/end_to_end.py "build/$preset" "$native" "$bits"
+  stage "$preset: end to end from the unpacked release zip under Wine" \
+    tools/release_test.sh "build/$preset" "$native" --wine "$bits"
   if [ "$preset" = "$conformance_preset" ] && [ ! -f ../shared/conformance/check ]; then
     skip "conformance corpus not found beside the repository; its run through kestrol.exe is skipped"
   elif [ "$preset" = "$conformance_preset" ]; then

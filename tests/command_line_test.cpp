@@ -536,8 +536,9 @@ struct ConventionRow {
 };
 
 const ConventionRow kConventionRows[] = {
-    {"Version", {"--version"}, 0, {"kestrol 1.", "-bit)"}, {}, {}},
-    {"VersionShort", {"-V"}, 0, {"kestrol 1.", "build"}, {}, {}},
+    // The version CMake's project() declares, the one the DLL's version resource carries too.
+    {"Version", {"--version"}, 0, {"kestrol " KESTROL_PROJECT_VERSION " (", "-bit)"}, {}, {}},
+    {"VersionShort", {"-V"}, 0, {"kestrol " KESTROL_PROJECT_VERSION " (", "build"}, {}, {}},
     {"UnknownCommandSuggestsNearest", {"sise", "CASE"}, 2, {}, {R"(unknown command "sise" (did you mean "size"?))"}, {}},
     {"LongUnknownCommandIsCut", {std::string(100000, 'x')}, 2, {}, {"unknown command \"" + CutName("x") + "\"; the commands are"}, {}},
     {"UnknownCommandNotUtf8", {"\xFF\xFEsize"}, 2, {}, {"unknown command \"\\xFF\\xFEsize\""}, {}},

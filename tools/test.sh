@@ -23,6 +23,8 @@ stage "layers: every include runs down" python3 tools/check_layers.py
 required "$preset: configure" quietly cmake --preset "$preset"
 required "$preset: build" cmake --build --preset "$preset"
 stage "native suites" ctest --preset "$preset" -j "$(nproc)"
+# The .tar.gz a release ships, unpacked and run.
+stage "release archive" tools/release_test.sh "build/$preset"
 
 corpus=../shared/conformance
 if [ -f "$corpus/check" ]; then

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Windows server, its tests and hosts with mingw-w64 and runs them under Wine in a
 # throwaway prefix: the cross-built GoogleTest suites, the export table, the end-to-end run
-# (regsvr32, reg query, a C host through COM compared with the native build, regsvr32 /u) and
-# the conformance corpus through kestrol.exe.
+# (regsvr32, reg query, a C host through COM compared with the native build, regsvr32 /u), the
+# release zip (tools/release_test.sh: its files, then the end-to-end run again from the unpacked
+# folder) and the conformance corpus through kestrol.exe.
 #   tools/wine_test.sh NATIVE_KESTROL [PRESET...]      presets default to windows-x86 windows-x64
 # The shipped 32-bit server gets every suite; the 64-bit build, whose sources are the same,
-# builds and checks only the server, the C host and kestrol.exe, to keep CI short. The corpus
+# builds and checks only the server, the C host and kestrol.exe, to keep CI short. Both check the
+# version resources of the server and kestrol.exe against the project version. The corpus
 # runs once, through the 32-bit kestrol.exe where this kernel runs 32-bit programs and through
 # the 64-bit one where it does not (tools/wine/loaders.sh).
 #
@@ -73,9 +75,13 @@ start_wine() {
   "$KESTROL_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || { echo "$KESTROL_WINE cmd /c exit failed"; return 1; }
 }
 
+# The export table, and the version resources of the server and kestrol.exe against the
+# project version and the native kestrol --version.
 check_exports() {
   python3 tools/wine/check_exports.py "$(grep -m1 '^CMAKE_OBJDUMP:' "build/$1/CMakeCache.txt" | cut -d= -f2)" \
-    "build/$1/Kestrol.dll"
+    "build/$1/Kestrol.dll" &&
+    python3 tools/wine/check_version.py "$(grep -m1 '^CMAKE_PROJECT_VERSION:' "build/$1/CMakeCache.txt" | cut -d= -f2)" \
+      "build/$1/Kestrol.dll" "build/$1/host/kestrol.exe" --native "$native"
 }
 
 # The corpus through kestrol.exe, with the checker that judges the native build. It prints the
@@ -117,9 +123,12 @@ for preset in "${presets[@]}"; do
     required "$preset: build" cmake --build --preset "$preset" --target Kestrol com_host kestrol
   fi
 
+  # The release zip, packed from what was built: it needs no Wine.
+  stage "$preset: release zip" tools/release_test.sh "build/$preset" "$native"
+
   if [ $bits = 32 ] && [ "$KESTROL_WIN32" != 1 ]; then
     # Everything that needs no Wine still runs; the rest is skipped, or failed on request.
-    stage "$preset: export table" check_exports "$preset"
+    stage "$preset: export table and versions" check_exports "$preset"
     if [ "$KESTROL_WIN32" = 0 ] && [ "${KESTROL_REQUIRE_WIN32:-0}" != 1 ]; then
       skip "$KESTROL_WIN32_SKIP_LINE"
     elif [ "$KESTROL_WIN32" = 3 ] && [ "${KESTROL_REQUIRE_WIN32:-0}" != 1 ]; then
@@ -134,11 +143,13 @@ for preset in "${presets[@]}"; do
 
   required "Wine prefix" start_wine
   if [ $suites -eq 1 ]; then
-    stage "$preset: GoogleTest suites and export table under Wine" ctest --preset "$preset"
+    stage "$preset: GoogleTest suites, export table and versions under Wine" ctest --preset "$preset"
   else
-    stage "$preset: export table" check_exports "$preset"
+    stage "$preset: export table and versions" check_exports "$preset"
   fi
   stage "$preset: end to end under Wine" python3 tools/wine/end_to_end.py "build/$preset" "$native" "$bits"
+  stage "$preset: end to end from the unpacked release zip under Wine" \
+    tools/release_test.sh "build/$preset" "$native" --wine "$bits"
   if [ "$preset" = "$conformance_preset" ] && [ ! -f ../shared/conformance/check ]; then
     skip "conformance corpus not found beside the repository; its run through kestrol.exe is skipped"
   elif [ "$preset" = "$conformance_preset" ]; then

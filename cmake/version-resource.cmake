@@ -1,0 +1,20 @@
+# Windows builds: a version resource for a program or DLL, configured from the project version.
+enable_language(RC)
+
+# kestrol_version_resource(TARGET TYPE DESCRIPTION): TYPE is VFT_APP or VFT_DLL.
+function(kestrol_version_resource target type description)
+  get_target_property(output_name ${target} OUTPUT_NAME)
+  if(NOT output_name)
+    set(output_name ${target})
+  endif()
+  set(KESTROL_RC_NAME ${output_name})
+  if(type STREQUAL VFT_DLL)
+    set(KESTROL_RC_FILE ${output_name}.dll)
+  else()
+    set(KESTROL_RC_FILE ${output_name}.exe)
+  endif()
+  set(KESTROL_RC_TYPE ${type})
+  set(KESTROL_RC_DESCRIPTION ${description})
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+endfunction()

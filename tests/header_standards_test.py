@@ -6,8 +6,9 @@ standards it promises (C89, C++98) and the project's own (C++17), with pedantic 
 
 Natively the header sits over the COM types of tests/header_check/platform/ (plain C89 and
 C++98) or, for C++17, over the project's stand-in. With mingw-w64 on PATH it is compiled over
-the real SDK too, a C++ host using IID_PPV_ARGS and __uuidof is linked, and the C host that
-runs under Wine is built as CMake builds it.
+the real SDK too, and the example hosts that run under Wine are built: examples/host/host.cpp,
+whose IID_PPV_ARGS links only when the header gives the interface its __uuidof, as C++98 and
+C++17, and examples/host/host.c as CMake builds it.
 """
 import pathlib
 import shutil
@@ -38,6 +39,7 @@ def cases(root, cc, cxx, out):
             print(f"skipped: {arch} mingw-w64 is not installed")
             continue
         sdk = ["-I", str(root / "include")]
+        examples = root / "examples" / "host"
         target = ["-msse2", "-mfpmath=sse"] if arch == "i686" else []  # as CMakeLists.txt builds 32-bit
         com = ["-lole32", "-luuid"]
         for std in ("c89", "c99"):
@@ -45,12 +47,13 @@ def cases(root, cc, cxx, out):
         for std in ("c++98", "c++17"):
             rows.append((f"{arch} mingw {std}", [mingw_cxx, f"-std={std}", *STRICT, *sdk, "-fsyntax-only", cxx_unit], True))
             exe = out / f"com_host_{arch}_{std}.exe"
-            rows.append((f"{arch} mingw {std}: IID_PPV_ARGS host links",
-                         [mingw_cxx, f"-std={std}", *STRICT, *sdk, str(here / "com_host.cpp"), "-o", str(exe), *com], True))
-        # tools/wine/com_host.c with the flags CMakeLists.txt gives it.
-        rows.append((f"{arch} mingw: tools/wine/com_host.c",
+            rows.append((f"{arch} mingw {std}: examples/host/host.cpp links through IID_PPV_ARGS",
+                         [mingw_cxx, f"-std={std}", *STRICT, "-Wshadow", *target, *sdk, str(examples / "host.cpp"),
+                          "-o", str(exe), *com], True))
+        # examples/host/host.c with the flags CMakeLists.txt gives it.
+        rows.append((f"{arch} mingw: examples/host/host.c",
                      [mingw_cc, "-std=c99", *target, "-Wall", "-Wextra", "-Wpedantic", "-Wshadow", "-Werror", *sdk,
-                      str(root / "tools" / "wine" / "com_host.c"), "-o", str(out / f"com_host_c_{arch}.exe"), *com], True))
+                      str(examples / "host.c"), "-o", str(out / f"com_host_c_{arch}.exe"), *com], True))
     return rows
 
 

@@ -6,8 +6,8 @@
 # sizes an example case as the built one does. A Windows build's .zip: the unpacked server and
 # kestrol.exe are stripped and keep their export table and version resources (compared with
 # NATIVE_KESTROL --version). With --wine, the end-to-end run of tools/wine/end_to_end.py then
-# registers the unpacked server and plays kestrol.exe from the unpacked folder, beside the C
-# host of the build (Wine set up by the caller, as for end_to_end.py).
+# registers the unpacked server and plays kestrol.exe from the unpacked folder, beside the example
+# hosts of the build (Wine set up by the caller, as for end_to_end.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1
@@ -40,8 +40,8 @@ if [ $system = windows ]; then
   python3 tools/wine/check_exports.py "$objdump" "$root/Kestrol.dll"
   python3 tools/wine/check_version.py "$version" "$root/Kestrol.dll" "$root/kestrol.exe" ${native:+--native "$native"}
   if [ -n "$wine_bits" ]; then
-    # The layout end_to_end.py reads a build folder by; the C host is no part of a release.
-    cp "$build/com_host.exe" "$root/"
+    # The layout end_to_end.py reads a build folder by; a release holds the hosts' sources only.
+    cp "$build/com_host.exe" "$build/com_host_cpp.exe" "$root/"
     mkdir "$root/host" && cp "$root/kestrol.exe" "$root/host/"
     python3 tools/wine/end_to_end.py "$root" "$native" "$wine_bits"
   fi

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Windows server, its tests and hosts with mingw-w64 and runs them under Wine in a
 # throwaway prefix: the cross-built GoogleTest suites, the export table, the end-to-end run
-# (regsvr32, reg query, a C host through COM compared with the native build, regsvr32 /u), the
-# release zip (tools/release_test.sh: its files, then the end-to-end run again from the unpacked
-# folder) and the conformance corpus through kestrol.exe.
+# (regsvr32, reg query, the example C and C++ hosts through COM compared with the native build,
+# regsvr32 /u), the release zip (tools/release_test.sh: its files, then the end-to-end run again
+# from the unpacked folder) and the conformance corpus through kestrol.exe.
 #   tools/wine_test.sh NATIVE_KESTROL [PRESET...]      presets default to windows-x86 windows-x64
 # The shipped 32-bit server gets every suite; the 64-bit build, whose sources are the same,
-# builds and checks only the server, the C host and kestrol.exe, to keep CI short. Both check the
-# version resources of the server and kestrol.exe against the project version. The corpus
-# runs once, through the 32-bit kestrol.exe where this kernel runs 32-bit programs and through
-# the 64-bit one where it does not (tools/wine/loaders.sh).
+# builds and checks only the server, the example hosts and kestrol.exe, to keep CI short. Both
+# check the version resources of the server and kestrol.exe against the project version. The
+# corpus runs once, through the 32-bit kestrol.exe where this kernel runs 32-bit programs and
+# through the 64-bit one where it does not (tools/wine/loaders.sh).
 #
 # Environment: KESTROL_REQUIRE_WIN32=1 fails where the 32-bit Wine stage would be skipped (a
 # kernel without 32-bit execution, or no 32-bit loader installed);
@@ -120,7 +120,7 @@ for preset in "${presets[@]}"; do
   if [ $suites -eq 1 ]; then
     required "$preset: build" cmake --build --preset "$preset"
   else
-    required "$preset: build" cmake --build --preset "$preset" --target Kestrol com_host kestrol
+    required "$preset: build" cmake --build --preset "$preset" --target Kestrol com_host com_host_cpp kestrol
   fi
 
   # The release zip, packed from what was built: it needs no Wine.

@@ -2,8 +2,8 @@
 """End-to-end check of the Windows server under Wine, the way a host meets it.
 
 Registers Kestrol.dll with regsvr32, reads the registry back with reg, drives the object from
-a C host through CLSIDFromProgID and CoCreateInstance, compares the vectors with the native
-build's for the same inputs, plays the example scripts through kestrol.exe, unregisters, and
+the example hosts of examples/host/ (C and C++) through CLSIDFromProgID and CoCreateInstance,
+compares the vectors with the native build's for the same inputs, plays the example scripts through kestrol.exe, unregisters, and
 registers a copy from a folder named outside the ANSI code page (non_ansi_path.py).
 Wine must be set up by the caller (WINEPREFIX pointing at a throwaway prefix); KESTROL_WINE
 names the loader to start programs with (default: Debian's wrapper, wine).
@@ -43,6 +43,9 @@ NO_LIQUID = {"VapourMassFlow": 1000.0, "VapourDensity": 10.0, "Pressure": 1000.0
 # A liquid density of 0 divides by zero inside Calculate: a trap if the host's mask were kept.
 ZERO_DENSITY = dict(TWO_PHASE, LightLiquidDensity=0.0)
 CALLBACK = {"0": 5.0, "1": 800.0}
+# What the C++ host sizes: the README's compressor suction scrubber, vertical.
+SCRUBBER = {"Pressure": 3500.0, "Temperature": 35.0, "VapourMassFlow": 60000.0, "VapourDensity": 28.0,
+            "LightLiquidMassFlow": 1500.0, "LightLiquidDensity": 720.0, "AuxiliaryValue1": 1.0}
 
 # name, inputs, orientation, unmask floating-point exceptions first
 CASES = [
@@ -138,19 +141,44 @@ def as_double(value):
     return {"NaN": math.nan, "Infinity": math.inf, "-Infinity": -math.inf}.get(value, value)
 
 
-def com_host_run(build, inputs, orientation, unmask):
-    args = [str(build / "com_host.exe")] + (["--unmask"] if unmask else []) + [str(orientation)]
-    args += [f"{name}={value!r}" for name, value in inputs.items()]
-    args += [f"callback{code}={value!r}" for code, value in CALLBACK.items()]
+def host_run(*args):
+    """Runs an example host; its facts by first word, its slots by number (the C host prints
+    them in hexadecimal, the C++ host in 17 significant digits)."""
     result = wine(*args)
     facts = {"slots": {}, "rc": result.returncode, "stdout": result.stdout}
     for line in result.stdout.splitlines():
         parts = line.split()
         if parts and parts[0] == "slot":
-            facts["slots"][int(parts[1])] = float.fromhex(parts[2])
+            text = parts[2]
+            facts["slots"][int(parts[1])] = float.fromhex(text) if "0x" in text.lower() else float(text)
         elif len(parts) >= 2:
             facts[parts[0]] = parts[1]
     return facts
+
+
+def com_host_run(build, inputs, orientation, unmask):
+    args = [str(build / "com_host.exe")] + (["--unmask"] if unmask else []) + [str(orientation)]
+    args += [f"{name}={value!r}" for name, value in inputs.items()]
+    args += [f"callback{code}={value!r}" for code, value in CALLBACK.items()]
+    return host_run(*args)
+
+
+def compare_slots(name, host, native):
+    """One check over the 39 slots; (compared, bit-identical)."""
+    vector = [as_double(v) for v in native["vector"]]
+    disagreements = []
+    compared = identical = 0
+    for slot in range(1, 40):
+        mine, theirs = host["slots"].get(slot), vector[slot - 1]
+        if mine is None or not agree(mine, theirs):
+            disagreements.append(f"slot {slot}: {mine!r} vs native {theirs!r}")
+        else:
+            compared += 1
+            identical += bits(mine) == bits(theirs)
+    filled = sum(1 for v in vector if v != EMPTY)
+    check(f"{name}: 39 slots agree with the native build ({filled} filled)", not disagreements,
+          "; ".join(disagreements[:5]))
+    return compared, identical
 
 
 def main():
@@ -198,19 +226,29 @@ def main():
         check(f"{name}: activation, unload answers and floating-point state", steps_ok, host["stdout"][-600:])
         native_hr = f"0x{native['results'][1]:08X}"
         check(f"{name}: Calculate result {native_hr}", host.get("calculate") == native_hr, host.get("calculate"))
-        vector = [as_double(v) for v in native["vector"]]
-        disagreements = []
-        for slot in range(1, 40):
-            mine, theirs = host["slots"].get(slot), vector[slot - 1]
-            if mine is None or not agree(mine, theirs):
-                disagreements.append(f"slot {slot}: {mine!r} vs native {theirs!r}")
-            else:
-                compared += 1
-                identical += bits(mine) == bits(theirs)
-        filled = sum(1 for v in vector if v != EMPTY)
-        check(f"{name}: 39 slots agree with the native build ({filled} filled)", not disagreements,
-              "; ".join(disagreements[:5]))
+        agreed, same = compare_slots(name, host, native)
+        compared += agreed
+        identical += same
     print(f"  slots compared: {compared}, bit-identical: {identical}")
+
+    print("wine: the C++ host, through IID_PPV_ARGS, on the README's scrubber")
+    native = native_run(kestrol, {"inputs": SCRUBBER, "calls": [["SetOrientation", 0], ["Calculate"]]})
+    host = host_run(str(build / "com_host_cpp.exe"))
+    check("C++ host: ProgID, creation and exit status",
+          host["rc"] == 0 and host.get("progid") == "0x00000000" and host.get("create") == "0x00000000",
+          host["stdout"][-600:])
+    native_hr = f"0x{native['results'][1]:08X}"
+    check(f"C++ host: Calculate result {native_hr}", host.get("calculate") == native_hr, host.get("calculate"))
+    compared, identical = compare_slots("C++ host", host, native)
+    print(f"  slots compared: {compared}, bit-identical: {identical}")
+    # The same server in the same kind of process: the two hosts' numbers must be the same bits,
+    # whatever the tolerance above lets through (a digit lost in printing, say).
+    c_host = host_run(str(build / "com_host.exe"), "0", *[f"{name}={value!r}" for name, value in SCRUBBER.items()])
+    differing = [slot for slot in range(1, 40)
+                 if slot not in host["slots"] or slot not in c_host["slots"]
+                 or bits(host["slots"][slot]) != bits(c_host["slots"][slot])]
+    check("C++ host: 39 slots bit-identical to the C host's", c_host["rc"] == 0 and not differing,
+          f"C host exit {c_host['rc']}; slots {differing[:10]}")
 
     print("wine: kestrol.exe plays the example scripts as the native host does")
     repo = pathlib.Path(__file__).resolve().parents[2]

@@ -241,7 +241,7 @@ def _check_review(review: bool) -> None:
 
 
 class CaseFileNotFoundError(CaseError, FileNotFoundError):
-    """A case file that does not exist: a ``CaseError`` with the command line's sentence, and a
+    """An input file (a case, a batch, a script) that does not exist: a ``CaseError`` with the command line's sentence, and a
     ``FileNotFoundError`` with its ``filename``."""
 
     def __init__(self, message: str, filename: str):
@@ -270,12 +270,12 @@ def _plain_value(key: str, value: Any) -> Any:
     except ImportError:
         raise CaseError(f"{key}: {value} is a quantity, and converting it to {unit} needs pint, which is not installed") from None
     try:
-        if unit != "percent":
-            return value.to(unit).magnitude
         try:
             return value.to(unit).magnitude
-        except pint.errors.UndefinedUnitError:  # older registries (pint 0.19 among them) have no percent
-            return value.to("dimensionless").magnitude * 100.0
+        except pint.errors.UndefinedUnitError:
+            if unit != "percent":
+                raise
+            return value.to("dimensionless").magnitude * 100.0  # older registries (pint 0.19 among them) have no percent
     except Exception as e:  # pint's error types differ between its versions
         raise CaseError(f"{key}: {value} cannot be given in {unit} ({e})") from None
 
@@ -371,7 +371,7 @@ def size(case: Union[Mapping[str, Any], _PathLike], *, review: bool = True) -> S
             raise
     pandas = _pandas()
     if pandas is not None and isinstance(case, pandas.Series):
-        return _kestrol.size_mapping(_series_case(case), "case", review)
+        return _kestrol.size_mapping(_plain_case(_series_case(case)), "case", review)
     raise TypeError(f"size() takes a mapping, JSON text or the path of a case file, not {type(case).__name__}")
 
 
@@ -917,6 +917,8 @@ def _read_input(path: str) -> bytes:
     try:
         with open(path, "rb") as file:
             return file.read()
+    except FileNotFoundError as e:
+        raise CaseFileNotFoundError(f"{path}: cannot be read ({e.strerror})", path) from None
     except OSError as e:
         raise CaseError(f"{path}: cannot be read ({e.strerror})") from None
 

@@ -225,6 +225,10 @@ def test_a_missing_case_file_is_file_not_found_with_the_command_lines_sentence(c
     with pytest.raises(kestrol.CaseError) as raised:
         kestrol.size(bad)
     assert not isinstance(raised.value, FileNotFoundError)
+    for read in (kestrol.size_many, kestrol.run_script):  # a batch and a script read their file the same way
+        with pytest.raises(kestrol.CaseFileNotFoundError) as raised:
+            read(tmp_path / "absent.csv")
+        assert raised.value.filename == str(tmp_path / "absent.csv")
 
 
 def test_json_text_sizes_as_the_mapping_and_is_read_as_a_case_file_is(cli, tmp_path):

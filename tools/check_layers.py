@@ -23,9 +23,12 @@ UNDER = {
     "sizing": ["vertical", "horizontal", "kestrol"],
     "module": ["sizing"],
     "model": ["module"],
-    "review": ["model"],
+    "process": ["model"],
+    "mechanical": ["process"],
+    "review": ["mechanical"],
     "host": ["review"],
     "python": ["host"],
+    "automation": ["host"],
 }
 FOLDER = {"kestrol": "include/kestrol"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)

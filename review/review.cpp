@@ -15,6 +15,7 @@
 #include "design/presets.h"
 #include "horizontal/geometry.h"
 #include "horizontal/holdup_times_sizing.h"
+#include "review/level_findings.h"
 #include "review/mechanical_findings.h"
 #include "review/outcome_slots.h"
 #include "vertical/vertical_sizing.h"
@@ -43,9 +44,6 @@ constexpr double kSpareHeightFactor = 2.0;
 /// and a warning [-].
 constexpr double kHoldupNoteShare = 0.01;
 constexpr double kHoldupWarningShare = 0.05;
-/// Full-precision circle constant: the exact volume is the review's own, not the sizing's
-/// ten-digit one.
-constexpr double kExactPi = 3.14159265358979323846;
 
 /// Lowest flow parameter (WL/WV) sqrt(rhoV/rhoL) of the gas-load chart that the allowable-
 /// velocity fit reproduces (Watkins, Hydrocarbon Processing 46(11), 1967, as fitted by
@@ -525,16 +523,6 @@ std::string ConstraintWords(Constraint c, const Governing& g, UnitSystem units) 
 
 }  // namespace
 
-double ExactLiquidVolume(double h, double D, double tangentLength) {
-    const double r = 0.5 * D;
-    const double headDepth = 0.25 * D;
-    const double level = std::clamp(h, 0.0, D);
-    const double segment = r * r * std::acos((r - level) / r) - (r - level) * std::sqrt(2.0 * r * level - level * level);
-    // Both heads together: each is half an ellipsoid of semi-axes r, r and D/4.
-    const double heads = kExactPi * headDepth * level * level * (1.0 - level / (3.0 * r));
-    return tangentLength * segment + heads;
-}
-
 const char* CodeName(Code code) {
     switch (code) {
         case Code::Governing: return "governing";
@@ -558,6 +546,9 @@ const char* CodeName(Code code) {
         case Code::WeightOutsideCorrelation: return "weight-outside-correlation";
         case Code::DesignPressure: return "design-pressure";
         case Code::WeightAndCost: return "weight-and-cost";
+        case Code::LevelsAboveVapourSpace: return "levels-above-vapour-space";
+        case Code::NormalLevelBelowLowLevel: return "normal-level-below-low-level";
+        case Code::LevelsTooClose: return "levels-too-close";
     }
     return "";
 }
@@ -630,6 +621,7 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     ShapeFinding(out, o, r.governing);
     RangeFindings(out, o);
     mechanical::AddFindings(r, c, o);
+    levels::AddFindings(r, c, o);
 
     // By rank, then in code order, so that a list of codes alone gives back its order; an
     // insertion sort, as a batch reviews every case and the list is short.
@@ -768,6 +760,9 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::WeightOutsideCorrelation:
         case Code::DesignPressure:
         case Code::WeightAndCost: return mechanical::Describe(f, show);
+        case Code::LevelsAboveVapourSpace:
+        case Code::NormalLevelBelowLowLevel:
+        case Code::LevelsTooClose: return levels::Describe(f, show);
     }
     return {};
 }

@@ -10,6 +10,7 @@
 #include "model/case_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
+#include "process/levels.h"
 
 namespace kestrol::review {
 
@@ -38,9 +39,12 @@ enum class Code {
     WeightOutsideCorrelation,
     DesignPressure,
     WeightAndCost,
+    LevelsAboveVapourSpace,
+    NormalLevelBelowLowLevel,
+    LevelsTooClose,
 };
-inline constexpr std::size_t kCodeCount = 21;
-static_assert(kCodeCount == static_cast<std::size_t>(Code::WeightAndCost) + 1, "every code has its place in a review");
+inline constexpr std::size_t kCodeCount = 24;
+static_assert(kCodeCount == static_cast<std::size_t>(Code::LevelsTooClose) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);
@@ -113,7 +117,7 @@ Review ReviewCase(const host::SizingCase& c, const host::SizingOutcome& outcome,
 std::string Describe(const Finding& f, const Governing& g, host::UnitSystem units);
 
 /// Exact liquid volume [m3] up to level h [m] of a cylinder of tangent length `tangentLength`
-/// and diameter D [m] with two 2:1 elliptical heads.
-double ExactLiquidVolume(double h, double D, double tangentLength);
+/// and diameter D [m] with two 2:1 elliptical heads: the level set points' rule, one for both.
+using process::ExactLiquidVolume;
 
 }  // namespace kestrol::review

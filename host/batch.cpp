@@ -18,6 +18,7 @@
 
 #include "model/case_file.h"
 #include "model/csv.h"
+#include "host/level_report.h"
 #include "host/output_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
@@ -26,11 +27,11 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number };
+enum class ColumnKind { Name, Orientation, Number, Level };
 
 struct Column {
     ColumnKind kind;
-    int key;  ///< CaseKeys() index for numbers
+    int key;  ///< CaseKeys() index for numbers, LevelKeys() index for levels
 };
 
 const char* CsvUnit(Quantity q) {
@@ -73,6 +74,11 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
+            if (const int level = FindLevelKey(name); key < 0 && level >= 0) {
+                columns.push_back({ColumnKind::Level, level});
+                names.push_back(name);
+                continue;
+            }
             if (key < 0) throw InputError(source, "header", UnknownNameMessage("column", name, known), lineNumber, 1);
             columns.push_back({ColumnKind::Number, key});
         }
@@ -118,6 +124,15 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
                 c.values[static_cast<std::size_t>(columns[i].key)] = *v;
                 break;
             }
+            case ColumnKind::Level: {
+                if (field.empty()) break;
+                const CaseKey& key = LevelKeys()[static_cast<std::size_t>(columns[i].key)];
+                const std::optional<double> v = ParseNumber(field);
+                if (!v) return {key.key, "\"" + Excerpt(field) + "\" is not a number"};
+                if (const std::string problem = CheckValue(key, *v); !problem.empty()) return {key.key, problem};
+                c.levels.values[static_cast<std::size_t>(columns[i].key)] = *v;
+                break;
+            }
         }
     }
     return CheckCase(c);
@@ -149,7 +164,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns) + kLevelColumnCount; ++i) out.push_back(',');
 }
 
 struct Record {
@@ -405,6 +420,7 @@ std::string ResultHeader() {
     std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
     for (const char* column : kReviewColumns) header += std::string(",") + column;
+    for (const char* column : LevelColumnNames()) header += std::string(",") + column;
     return header + ",status,message";
 }
 
@@ -417,6 +433,10 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     }
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);
+    for (const double cell : LevelCells(c, o)) {
+        out.push_back(',');
+        if (!std::isnan(cell)) AppendNumber(out, cell);
+    }
     if (sized) {
         out.append(",sized,");
     } else if (o.Refused()) {
@@ -558,7 +578,10 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
     std::vector<std::string> read;
     std::vector<int> keys;
     for (const Column& column : ReadHeader(line, 1, source, read))
-        keys.push_back(column.kind == ColumnKind::Name ? kNameColumn : column.kind == ColumnKind::Orientation ? kOrientationColumn : column.key);
+        keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
+                       : column.kind == ColumnKind::Orientation ? kOrientationColumn
+                       : column.kind == ColumnKind::Level       ? LevelColumn(column.key)
+                                                                : column.key);
     return keys;
 }
 

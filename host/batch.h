@@ -102,6 +102,9 @@ std::vector<std::string> ReviewColumnNames();
 /// What a CSV header name stands for: a CaseKeys() index, or one of these.
 inline constexpr int kNameColumn = -1;
 inline constexpr int kOrientationColumn = -2;
+/// A level key's column: LevelColumn(LevelKeys() index), below the two above.
+constexpr int LevelColumn(int levelKey) { return -3 - levelKey; }
+constexpr int LevelKeyOfColumn(int column) { return -3 - column; }
 
 /// The meaning of each column name; throws InputError naming `source` for an unknown or
 /// repeated name, as for a CSV header.

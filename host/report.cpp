@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/level_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
 
@@ -144,6 +145,10 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
         }
+        if (const std::vector<LevelRow> levels = LevelRows(c, o); !levels.empty()) {
+            w.Heading("Levels");
+            for (const LevelRow& row : levels) w.Quantity(row.label, row.si, row.quantity, row.note);
+        }
         WriteReview(w, r, units);
     }
     text += w.Text();
@@ -203,6 +208,8 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
             if (reported && IsDefaultValue(o, f.index)) group[f.key]["default"] = true;
         }
     }
+    report["levels"] = LevelsJson(c, o, units);
+    report["level_times"] = LevelTimesJson(c, o, units);
     // The review: what governed and the findings; null and empty when the case was not sized or
     // not reviewed.
     const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};

@@ -48,7 +48,7 @@ if _typing.TYPE_CHECKING:
     _T = _typing.TypeVar("_T")
 
 __all__ = [
-    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
+    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "LEVEL_COLUMNS", "LEVEL_KEYS", "LEVEL_NAMES", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
     "check", "findings_frame", "run_script", "size", "size_many",
 ]
 __version__ = "1.0"
@@ -68,6 +68,18 @@ repeats an input key carries ``_used`` (``cost_index_used``), so that no two col
 RESULT_NAMES: List[str] = list(_kestrol.RESULT_NAMES)
 """The ``Sizing`` attribute of each of ``RESULT_COLUMNS``, in the same order: the column's name
 without ``_used`` (``cost_index``)."""
+
+LEVEL_COLUMNS: List[str] = list(_kestrol.LEVEL_COLUMNS)
+"""The level set points' columns of a batch, after the review's: a height per set point (HHLL to
+LLLL, then the interface levels HIL, NIL, LIL) and the times between them."""
+
+LEVEL_NAMES: List[str] = list(_kestrol.LEVEL_NAMES)
+"""The ``Sizing`` attribute of each of ``LEVEL_COLUMNS``, in the same order (``hhll_m``, ...,
+``surge_time_s``)."""
+
+LEVEL_KEYS: List[str] = list(_kestrol.LEVEL_KEYS)
+"""The keys of a case's ``levels`` block (``surge_time_s``, ``alarm_time_s``, ``alarm_margin_m``
+and any set point, ``hhll_m`` to ``lil_m``); a frame or a CSV batch gives them as columns."""
 
 
 class Slot(_enum.IntEnum):
@@ -159,12 +171,15 @@ CASE_KEYS: List[CaseKey] = [
 _CASE_KEYS = [key.name for key in CASE_KEYS]
 _DESIGN_KEYS = frozenset(key.name for key in CASE_KEYS if key.design)
 # The names a frame's column may have to be read, design keys flat as in a CSV batch.
-_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS)
+_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + LEVEL_KEYS)
+# The batch engine takes a level key's column as len(_CASE_KEYS) + its place in LEVEL_KEYS;
+# the header reader names it by a code from -3 down.
+_FIRST_LEVEL_COLUMN = -3
 _ORIENTATION_COLUMN = -2
 REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 """The design review's columns of a batch, after the results; left out with review=False."""
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
-_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
+_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + REVIEW_COLUMNS + LEVEL_COLUMNS + ["status", "message"]
 # Positions in the tail that hold words, not numbers.
 _TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
 
@@ -491,7 +506,7 @@ def _to_series(self: Sizing) -> "pandas.Series":
     import pandas
 
     values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
-    for column, attribute in zip(RESULT_COLUMNS, RESULT_NAMES):
+    for column, attribute in zip(RESULT_COLUMNS + LEVEL_COLUMNS, RESULT_NAMES + LEVEL_NAMES):
         number = getattr(self, attribute)
         values[column] = _math.nan if number is None else number
     values["status"] = self.status
@@ -754,11 +769,12 @@ def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, skip: D
     gives nothing); returns results, orientation used, status codes, messages and the review's
     columns by name (None without the review)."""
     results = _doubles(n * len(RESULT_COLUMNS), None)
+    levels = _doubles(n * len(LEVEL_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
     messages, reviewed = _watched(lambda progress: _kestrol.size_columns(
-        columns, orientations, skip, results, used, status, jobs, review, progress))
-    return results, used, status, messages, reviewed
+        columns, orientations, skip, results, levels, used, status, jobs, review, progress))
+    return (results, levels), used, status, messages, reviewed
 
 
 def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any:
@@ -773,13 +789,14 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
     messages.update(problems)
     columns: Dict[str, Any] = {"name": names, "orientation": words}
     for k, column in engine_columns:
-        columns[_CASE_KEYS[k]] = column
+        columns[_CASE_KEYS[k] if k < len(_CASE_KEYS) else LEVEL_KEYS[k - len(_CASE_KEYS)]] = column
     return _assemble(pandas, columns, n, results, used, status, messages, reviewed)
 
 
 def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: bytearray, status: bytearray, messages: Dict[int, str],
               reviewed: Optional[Dict[str, Any]], index: Any = None) -> Any:
     """The batch's rows: the input columns by name, then the results."""
+    results, levels = results
     if pandas is None:
         out: List[Dict[str, Any]] = []
         for r in range(n):
@@ -789,6 +806,8 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
                 row[name] = _none_for_nan(results[c * n + r])
             for name, column in (reviewed or {}).items():
                 row[name] = column[r] if name in _REVIEW_WORDS else _none_for_nan(float(column[r]))
+            for c, name in enumerate(LEVEL_COLUMNS):
+                row[name] = _none_for_nan(levels[c * n + r])
             row["status"] = _STATUS_WORDS[status[r]]
             row["message"] = messages.get(r, "")
             out.append(row)
@@ -803,6 +822,9 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
     for c, name in enumerate(RESULT_COLUMNS):
         tail[name] = table[c]
     tail.update(reviewed or {})
+    level_table = numpy.asarray(levels).reshape(len(LEVEL_COLUMNS), n)
+    for c, name in enumerate(LEVEL_COLUMNS):
+        tail[name] = level_table[c]
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column
     columns = [numpy.asarray(c, dtype=object) if isinstance(c, list) else c for c in inputs.values()] + list(tail.values())
@@ -899,6 +921,11 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
             values, read = _frame_column(pandas, column, _CASE_KEYS[key], n, problems)
             columns.append((key, values))
             # The numbers as the batch read them; a column with a refused cell as it was given.
+            inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
+        elif key is not None and key <= _FIRST_LEVEL_COLUMN:
+            level = _FIRST_LEVEL_COLUMN - key
+            values, read = _frame_column(pandas, column, LEVEL_KEYS[level], n, problems)
+            columns.append((len(_CASE_KEYS) + level, values))
             inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
         elif key == _ORIENTATION_COLUMN:
             _frame_orientations(pandas, column, orientations, problems)

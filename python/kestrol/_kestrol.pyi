@@ -12,6 +12,9 @@ CASE_KEYS: List[Tuple[str, bool, str]]
 RESULT_COLUMNS: List[str]
 RESULT_NAMES: List[str]
 REVIEW_COLUMNS: List[str]
+LEVEL_COLUMNS: List[str]
+LEVEL_NAMES: List[str]
+LEVEL_KEYS: List[str]
 
 class CaseError(ValueError): ...
 
@@ -56,6 +59,18 @@ class Sizing:
     vessel_cost_USD: Optional[float]
     platforms_and_ladders_cost_USD: Optional[float]
     total_cost_USD: Optional[float]
+    hhll_m: Optional[float]
+    hll_m: Optional[float]
+    nll_m: Optional[float]
+    lll_m: Optional[float]
+    llll_m: Optional[float]
+    hil_m: Optional[float]
+    nil_m: Optional[float]
+    lil_m: Optional[float]
+    holdup_time_s: Optional[float]
+    surge_time_s: Optional[float]
+    high_alarm_time_s: Optional[float]
+    low_alarm_time_s: Optional[float]
     cost_index: Optional[float]
     def report(self, units: str = "si") -> str: ...
     def svg(self, units: str = "si") -> str: ...
@@ -112,7 +127,7 @@ def size_csv(text: bytes, source: str, jobs: int = 0, progress: Optional[Callabl
 def nearest_key(word: str, candidates: Sequence[str]) -> str: ...
 def read_cells(key: str, cells: Any, values: Any) -> Dict[int, str]: ...
 def read_mappings(rows: Sequence[Mapping[str, Any]], column: Callable[[int], Any], orientations: Any) -> Tuple[Dict[int, str], List[str], List[str], Dict[int, Any]]: ...
-def size_columns(columns: Sequence[Tuple[int, Any]], orientations: Any, skip: Dict[int, str], results: Any, used: Any, status: Any, jobs: int,
+def size_columns(columns: Sequence[Tuple[int, Any]], orientations: Any, skip: Dict[int, str], results: Any, level_results: Any, used: Any, status: Any, jobs: int,
                  reviewed: bool, progress: Optional[Callable[[int, int], None]]) -> Tuple[Dict[int, str], Optional[Dict[str, Any]]]: ...
 def run_script(text: Union[str, bytes]) -> str: ...
 def format_value(value: float, unit: str = "") -> str: ...

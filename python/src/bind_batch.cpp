@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "host/batch.h"
+#include "host/level_report.h"
 #include "model/case_file.h"
 #include "model/csv.h"
 #include "model/result_fields.h"
@@ -208,7 +209,8 @@ void BindBatch(py::module_& m) {
         py::list names(n), words(n);
         const py::object none = py::str("");
         std::vector<py::buffer_info> held;  // the columns made so far, written in place
-        std::array<double*, kestrol::host::kCaseKeyCount> out{};
+        // The case keys, then the level keys (a levels block of the mapping, or flat keys).
+        std::array<double*, kestrol::host::kCaseKeyCount + kestrol::host::kLevelKeyCount> out{};
         for (std::size_t row = 0; row < n; ++row) {
             if (row % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
                 if (PyErr_CheckSignals() != 0) throw py::error_already_set();
@@ -222,7 +224,9 @@ void BindBatch(py::module_& m) {
                 problems[py::int_(row)] = e.what();
             }
             for (std::size_t k = 0; k < out.size(); ++k) {
-                const bool has = c.Has(static_cast<int>(k));
+                const std::size_t level = k - kestrol::host::kCaseKeyCount;
+                const bool has = k < kestrol::host::kCaseKeyCount ? c.Has(static_cast<int>(k)) : c.levels.Has(static_cast<int>(level));
+                const double value = k < kestrol::host::kCaseKeyCount ? c.values[k] : c.levels.values[level];
                 if (has && out[k] == nullptr) {
                     py::object made = column(n);
                     py::buffer_info b = py::reinterpret_borrow<py::buffer>(made).request(true);
@@ -232,7 +236,7 @@ void BindBatch(py::module_& m) {
                     held.push_back(std::move(b));
                     columns[py::int_(k)] = made;
                 }
-                if (out[k] != nullptr) out[k][row] = has ? c.values[k] : std::nan("");
+                if (out[k] != nullptr) out[k][row] = has ? value : std::nan("");
             }
             orient[row] = static_cast<std::int8_t>(c.orientation);
             names[row] = py::str(c.name);
@@ -249,10 +253,11 @@ void BindBatch(py::module_& m) {
     // where they lie. Rows in `skip` are left as bad input. Fills the result columns
     // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
     // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
-    m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
-                             py::buffer status, unsigned jobs, bool reviewed, const py::object& progress) {
+    m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer levelResults,
+                             py::buffer used, py::buffer status, unsigned jobs, bool reviewed, const py::object& progress) {
         py::buffer_info o = orientations.request();
         py::buffer_info r = results.request(true);
+        py::buffer_info lv = levelResults.request(true);
         py::buffer_info u = used.request(true);
         py::buffer_info st = status.request(true);
         const std::size_t n = static_cast<std::size_t>(o.size);
@@ -260,14 +265,16 @@ void BindBatch(py::module_& m) {
         const std::size_t columns = kestrol::host::ResultFields().count;
         if (o.itemsize != 1 || r.itemsize != sizeof(double) ||
             static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
-            static_cast<std::size_t>(st.size) != n)
+            static_cast<std::size_t>(st.size) != n || lv.itemsize != sizeof(double) ||
+            static_cast<std::size_t>(lv.size) != n * kestrol::host::kLevelColumnCount)
             throw py::value_error("size_columns: buffers of the wrong size");
         std::vector<py::buffer_info> held;  // the columns stay readable until the rows are sized
         std::vector<std::pair<std::size_t, const double*>> given;
         for (auto item : keyColumns) {
             const auto pair = item.cast<std::pair<std::size_t, py::buffer>>();
             py::buffer_info column = pair.second.request();
-            if (pair.first >= keys || column.itemsize != sizeof(double) || column.format != py::format_descriptor<double>::format() ||
+            // Past the case keys, the level keys: keys + a LevelKeys() index.
+            if (pair.first >= keys + kestrol::host::kLevelKeyCount || column.itemsize != sizeof(double) || column.format != py::format_descriptor<double>::format() ||
                 column.ndim != 1 || static_cast<std::size_t>(column.size) != n || (n > 1 && column.strides[0] != sizeof(double)))
                 throw py::value_error("size_columns: a column that is not n contiguous doubles of a case key");
             given.emplace_back(pair.first, static_cast<const double*>(column.ptr));
@@ -280,6 +287,7 @@ void BindBatch(py::module_& m) {
         }
         const auto* orient = static_cast<const std::int8_t*>(o.ptr);
         auto* out = static_cast<double*>(r.ptr);
+        auto* levelOut = static_cast<double*>(lv.ptr);
         auto* usedOut = static_cast<std::int8_t*>(u.ptr);
         auto* statusOut = static_cast<std::int8_t*>(st.ptr);
         // Few rows have a message: kept apart, not as a string for every row.
@@ -305,8 +313,10 @@ void BindBatch(py::module_& m) {
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
             if (skipped[row] || stop.load(std::memory_order_relaxed) != 0) return "skipped";
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
-            for (const auto& [key, values] : given)
-                if (!std::isnan(values[row])) c.values[key] = values[row];
+            for (const auto& [key, values] : given) {
+                if (std::isnan(values[row])) continue;
+                (key < keys ? c.values[key] : c.levels.values[key - keys]) = values[row];
+            }
             return kestrol::host::CheckCase(c).Text();
         };
         kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,
@@ -317,6 +327,12 @@ void BindBatch(py::module_& m) {
             const bool sized = outcome && outcome->Sized();
             for (const auto& f : kestrol::host::ResultFields())
                 out[column++ * n + row] = outcome ? kestrol::host::ResultCell(f, c, *outcome, sized) : std::nan("");
+            if (outcome) {
+                const auto levelCells = kestrol::host::LevelCells(c, *outcome);
+                for (std::size_t k = 0; k < levelCells.size(); ++k) levelOut[k * n + row] = levelCells[k];
+            } else {
+                for (std::size_t k = 0; k < kestrol::host::kLevelColumnCount; ++k) levelOut[k * n + row] = std::nan("");
+            }
             usedOut[row] = static_cast<std::int8_t>(outcome ? outcome->orientation : -1);
             statusOut[row] = static_cast<std::int8_t>(rowStatus);
             if (!skipped[row] && !message.empty()) {

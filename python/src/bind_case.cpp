@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/batch.h"
+#include "host/level_report.h"
 #include "host/report.h"
 #include "host/svg.h"
 #include "model/case_file.h"
@@ -219,6 +220,15 @@ Examples
         const kestrol::host::ResultField* field = &f;
         sizing.def_property_readonly(kestrol::host::ResultName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
                                      AttributeDoc(f).c_str());
+    }
+    for (std::size_t i = 0; i < kestrol::host::kLevelColumnCount; ++i) {
+        const char* column = kestrol::host::LevelColumnNames()[i];
+        sizing.def_property_readonly(kestrol::host::LevelAttributeName(column).c_str(),
+                                     [i](const Sizing& s) -> py::object {
+                                         const double v = kestrol::host::LevelCells(s.c, s.outcome)[i];
+                                         return std::isnan(v) ? py::none() : py::object(py::float_(v));
+                                     },
+                                     kestrol::host::LevelAttributeDoc(column).c_str());
     }
 
     m.def("size_mapping",

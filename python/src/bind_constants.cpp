@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "host/batch.h"
+#include "host/level_report.h"
 #include "model/script_runner.h"
 #include "model/sizing_run.h"
 #include "python/src/bindings.h"
@@ -69,6 +70,14 @@ void BindConstants(py::module_& m) {
     m.attr("RESULT_COLUMNS") = resultColumns;
     m.attr("RESULT_NAMES") = resultNames;
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
+    py::list levelColumns, levelNames;
+    for (const char* column : kestrol::host::LevelColumnNames()) {
+        levelColumns.append(column);
+        levelNames.append(kestrol::host::LevelAttributeName(column));
+    }
+    m.attr("LEVEL_COLUMNS") = levelColumns;
+    m.attr("LEVEL_NAMES") = levelNames;
+    m.attr("LEVEL_KEYS") = kestrol::host::LevelKeyNames();
 
     m.def("explain_result", [](std::int32_t hr) { return kestrol::host::ExplainResult(hr, SizingCase()); },
           "The command line's sentence for an HRESULT of Calculate.");

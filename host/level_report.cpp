@@ -18,6 +18,7 @@ constexpr LevelTime kTimes[process::kLevelTimeCount] = {LevelTime::Holdup, Level
 /// The stretch of each time, as the report names it.
 constexpr const char* kStretches[process::kLevelTimeCount] = {"LLL-NLL", "NLL-HLL", "HLL-HHLL", "LLLL-LLL"};
 constexpr const char* kTimeWords[process::kLevelTimeCount] = {"Hold-up", "Surge", "High alarm", "Low alarm"};
+constexpr const char* kTimeLabels[process::kLevelTimeCount] = {"hold-up", "surge", "high alarm", "low alarm"};
 
 constexpr std::array<const char*, kLevelColumnCount> kColumns = {
     "hhll_m_used", "hll_m_used", "nll_m_used", "lll_m_used", "llll_m_used", "hil_m_used", "nil_m_used", "lil_m_used",
@@ -44,8 +45,8 @@ std::vector<LevelRow> LevelRows(const SizingCase& c, const SizingOutcome& o) {
         rows.push_back({process::SetPointName(p), l->Height(p), Quantity::Length, given ? "(given)" : ""});
     }
     for (std::size_t i = 0; i < process::kLevelTimeCount; ++i) {
-        const std::string stretch = std::string(kTimeWords[i]) + " " + kStretches[i];
-        rows.push_back({stretch + " volume", l->Volume(kTimes[i]), Quantity::Volume, l->Volume(kTimes[i]) < 0.0 ? "negative" : ""});
+        const std::string stretch = std::string(kStretches[i]) + " " + kTimeLabels[i];
+        rows.push_back({std::string(kStretches[i]) + " volume", l->Volume(kTimes[i]), Quantity::Volume, l->Volume(kTimes[i]) < 0.0 ? "negative" : ""});
         // The report prints magnitudes; a stretch that runs downward says so.
         rows.push_back({stretch, l->Time(kTimes[i]), Quantity::Time, l->Time(kTimes[i]) < 0.0 ? "negative: the upper level lies below the lower" : ""});
     }

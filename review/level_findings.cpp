@@ -152,7 +152,7 @@ std::string Describe(const Finding& f, const std::function<std::string(const cha
                                (inverted ? ", where it should stand at least the alarm margin of " + show("alarm_margin") + " above it"
                                          : ", closer than the alarm margin of " + show("alarm_margin"));
             const double pairs = f.Get("pairs_too_close");
-            if (pairs > 1.0) text += " (" + host::FormatNumber(pairs, 0) + " pairs of set points are)";
+            if (pairs > 1.0) text += " (the closest of " + host::FormatNumber(pairs, 0) + " pairs that close)";
             text += ": ";
             if (f.Has("least_surge_time")) return text + "give a surge_time_s of at least " + show("least_surge_time") + " (in a levels block), or a smaller alarm_margin_m.";
             if (f.Get("lower_point") < 0.0) return text + "raise " + upper + " (through the minimum liquid level or the levels block), or give a smaller alarm_margin_m.";

@@ -13,6 +13,7 @@
 #include "host/batch.h"
 #include "host/level_report.h"
 #include "host/report.h"
+#include "host/svg.h"
 #include "process/levels.h"
 #include "review/review.h"
 #include "row_name.h"
@@ -66,7 +67,8 @@ TEST(VolumeBelowTest, UprightHeadHoldsAnEllipsoidHalfAndLyingFullEqualsVessel) {
     // Half an ellipsoid of semi-axes 1, 1 and 0.5: (2/3) pi 0.5 = pi/3 (ten-digit pi upright).
     EXPECT_NEAR(VolumeBelow(VesselShape{true, d, 6.0}, d / 4.0), 3.141592654 / 3.0, 1e-9);
     // Lying full: pi r^2 L + (4/3) pi r^2 (D/4), the cylinder and both heads.
-    const double full = M_PI * 6.0 + 4.0 / 3.0 * M_PI * 0.5;
+    constexpr double kPi = 3.14159265358979323846;
+    const double full = kPi * 6.0 + 4.0 / 3.0 * kPi * 0.5;
     EXPECT_NEAR(VolumeBelow(VesselShape{false, d, 6.0}, d), full, 1e-12);
 }
 
@@ -209,6 +211,24 @@ TEST(LevelsOutputTest, JsonHasEveryKeyWithNullWhereNotApplicable) {
     for (const char* key : {"HIL", "NIL", "LIL"}) EXPECT_TRUE(doc["levels"][key].is_null()) << key;
     for (const char* key : {"holdup", "surge", "high_alarm", "low_alarm"}) EXPECT_EQ(doc["level_times"][key]["unit"], "s") << key;
     EXPECT_DOUBLE_EQ(doc["level_times"]["surge"]["value"].get<double>(), process::kDefaultSurgeTime);
+}
+
+TEST(LevelsOutputTest, DrawingLabelsEverySetPointTheVesselHoldsInterfacesInTheHeavyColour) {
+    const auto s = testing_support::SizeExample("production_separator_horizontal.json");
+    const std::string svg = host::VesselSvg(s.c, s.o, host::UnitSystem::SI);
+    for (SetPoint p : {SetPoint::HHLL, SetPoint::HLL, SetPoint::NLL, SetPoint::LLL, SetPoint::LLLL, SetPoint::HIL, SetPoint::NIL, SetPoint::LIL})
+        EXPECT_NE(svg.find(std::string(">") + process::SetPointName(p) + " "), std::string::npos) << process::SetPointName(p);
+    // The three interface lines, and nothing else, are stroked in the heavy liquid's colour.
+    const auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = svg.find(what); at != std::string::npos; at = svg.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("stroke=\"#3d6fb0\""), 3u);
+    // Upright, a set point above the shell is reported but not drawn.
+    const auto tall = SizeJson(Scrubber(kLifted, R"("surge_time_s": 100000)"));
+    EXPECT_GT(process::LevelsOf(tall.c, tall.o)->Height(SetPoint::HHLL), std::fabs(tall.o.At(Slot::OverallLength)));
+    EXPECT_EQ(host::VesselSvg(tall.c, tall.o, host::UnitSystem::SI).find(">HHLL "), std::string::npos);
 }
 
 TEST(LevelsInputTest, LevelsBlockIsCheckedLikeTheDesignBlock) {

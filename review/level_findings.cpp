@@ -37,15 +37,14 @@ double PointCode(SetPoint p) { return static_cast<double>(static_cast<int>(p)); 
 
 std::string PointName(double code) { return code < 0.0 ? "the bottom" : process::SetPointName(static_cast<SetPoint>(static_cast<int>(code))); }
 
-/// The neighbouring pairs of the ladder, bottom up: the liquid levels and, under a light
-/// liquid, the interface levels, which must lie below the low-low level.
+/// A pair of neighbouring set points. The ladder runs bottom up through the interface levels
+/// (under a light liquid), which must lie below the low-low level, and the liquid levels.
 struct Pair {
     double lower;  ///< a SetPoint as a number, or kBottom
     SetPoint upper;
 };
 
 void TooClose(Review& r, const host::SizingCase& c, const Ladder& l, const process::LevelBasis& b, bool assumed) {
-    static constexpr Pair kLiquid[] = {{kBottom, SetPoint::LLLL}, {0, SetPoint::LLL}, {0, SetPoint::NLL}, {0, SetPoint::HLL}, {0, SetPoint::HHLL}};
     std::optional<Pair> worst;
     double worstGap = 0.0;
     int count = 0;
@@ -61,7 +60,6 @@ void TooClose(Review& r, const host::SizingCase& c, const Ladder& l, const proce
         }
     };
     const SetPoint liquid[] = {SetPoint::LLLL, SetPoint::LLL, SetPoint::NLL, SetPoint::HLL, SetPoint::HHLL};
-    static_assert(std::size(kLiquid) == std::size(liquid), "one pair per liquid set point");
     double lowerCode = kBottom, lowerHeight = 0.0;
     if (l.threePhase) {
         for (SetPoint p : {SetPoint::LIL, SetPoint::NIL, SetPoint::HIL}) {

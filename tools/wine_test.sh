@@ -3,7 +3,7 @@
 # throwaway prefix: the cross-built GoogleTest suites, the export table, the end-to-end run
 # (regsvr32, reg query, the example C and C++ hosts through COM compared with the native build,
 # regsvr32 /u), the release zip (tools/release_test.sh: its files, then the end-to-end run again
-# from the unpacked folder) and the conformance corpus through kestrol.exe.
+# from the unpacked folder, in a fresh prefix of its own) and the conformance corpus through kestrol.exe.
 #   tools/wine_test.sh NATIVE_KESTROL [PRESET...]      presets default to windows-x86 windows-x64
 # The shipped 32-bit server gets every suite; the 64-bit build, whose sources are the same,
 # builds and checks only the server, the example hosts and kestrol.exe, to keep CI short. Both

@@ -81,7 +81,7 @@ check_exports() {
   python3 tools/wine/check_exports.py "$(grep -m1 '^CMAKE_OBJDUMP:' "build/$1/CMakeCache.txt" | cut -d= -f2)" \
     "build/$1/Kestrol.dll" &&
     python3 tools/wine/check_version.py "$(grep -m1 '^CMAKE_PROJECT_VERSION:' "build/$1/CMakeCache.txt" | cut -d= -f2)" \
-      "build/$1/Kestrol.dll" "build/$1/host/kestrol.exe" --native "$native"
+      "build/$1/Kestrol.dll" "build/$1/KestrolAutomation.dll" "build/$1/host/kestrol.exe" --native "$native"
 }
 
 # The corpus through kestrol.exe, with the checker that judges the native build. It prints the

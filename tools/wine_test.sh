@@ -2,7 +2,8 @@
 # Builds the Windows server, its tests and hosts with mingw-w64 and runs them under Wine in a
 # throwaway prefix: the cross-built GoogleTest suites, the export table, the end-to-end run
 # (regsvr32, reg query, the example C and C++ hosts through COM compared with the native build,
-# regsvr32 /u; then the automation server from VBScript, JScript and a C host through IDispatch), the release zip (tools/release_test.sh: its files, then the end-to-end run again
+# regsvr32 /u; then the automation server from VBScript, JScript and a C host through
+# IDispatch), the release zip (tools/release_test.sh: its files, then the end-to-end run again
 # from the unpacked folder) and the conformance corpus through kestrol.exe.
 #   tools/wine_test.sh NATIVE_KESTROL [PRESET...]      presets default to windows-x86 windows-x64
 # The shipped 32-bit server gets every suite; the 64-bit build, whose sources are the same,

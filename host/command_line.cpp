@@ -220,6 +220,8 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     return options.strict && summary.withReviewWarnings > 0 ? kExitNotSized : kExitSized;
 }
 
+}  // namespace
+
 std::string VersionText() {
 #if defined(_WIN32)
     const char* build = "Windows";
@@ -230,6 +232,8 @@ std::string VersionText() {
 #endif
     return std::string("kestrol ") + KESTROL_VERSION + " (" + build + " build, " + std::to_string(sizeof(void*) * 8) + "-bit)\n";
 }
+
+namespace {
 
 const char* const kExitStatuses =
     "Exit status:\n"

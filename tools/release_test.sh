@@ -3,7 +3,7 @@
 # source tree (tools/check_release.py), then what was unpacked.
 #   tools/release_test.sh BUILD_DIR [NATIVE_KESTROL [--wine BITS]]
 # A native build's .tar.gz: the unpacked kestrol answers --version with the project version and
-# sizes an example case as the built one does. A Windows build's .zip: the unpacked server and
+# sizes an example case as the built one does. A Windows build's .zip: the unpacked servers and
 # kestrol.exe are stripped and keep their export table and version resources (compared with
 # NATIVE_KESTROL --version). With --wine, the end-to-end run of tools/wine/end_to_end.py then
 # registers the unpacked server and plays kestrol.exe from the unpacked folder, beside the example
@@ -49,11 +49,12 @@ stripped() {
 if [ $system = windows ]; then
   stripped "$root/Kestrol.dll"
   stripped "$root/kestrol.exe"
+  stripped "$root/KestrolAutomation.dll"
   python3 tools/wine/check_exports.py "$objdump" "$root/Kestrol.dll"
   python3 tools/wine/check_version.py "$version" "$root/Kestrol.dll" "$root/kestrol.exe" ${native:+--native "$native"}
   if [ -n "$wine_bits" ]; then
     # The layout end_to_end.py reads a build folder by; a release holds the hosts' sources only.
-    cp "$build/com_host.exe" "$build/com_host_cpp.exe" "$root/"
+    cp "$build/com_host.exe" "$build/com_host_cpp.exe" "$build/dispatch_host.exe" "$root/"
     mkdir "$root/host" && cp "$root/kestrol.exe" "$root/host/"
     wait $boot || { echo "FAIL wineboot -i of the fresh prefix; its output:"; tail -n 20 "$work/wineboot.log"; exit 1; }
     echo "  a fresh Wine prefix, booted for the unpacked release: $WINEPREFIX"

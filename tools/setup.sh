@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine, only what is missing.
-# With --windows also the mingw-w64 cross compilers and Wine, for the Windows server, and
-# icoutils, whose wrestool reads its version resources back; with
+# With --windows also the mingw-w64 cross compilers and Wine, for the Windows server, widl
+# (mingw-w64-tools) with the IDL files it imports (libwine-dev), for the automation server's type
+# library, and icoutils, whose wrestool reads its version resources back; with
 # --fuzz clang and its fuzzer and sanitizer runtimes, and libxml2, which host_fuzz reads the
 # drawings with; with --measure valgrind, which tools/instructions.sh counts instructions with;
 # with --python the extension's build dependencies and what the package's tests, type check,
@@ -16,7 +17,7 @@ as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 for option in "$@"; do
   case $option in
     --windows)
-      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils)
+      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils mingw-w64-tools libwine-dev)
       # Wine's 32-bit half comes from the i386 architecture, installed on its own below.
       optional=(wine32:i386)
       if ! dpkg --print-foreign-architectures | grep -qx i386; then

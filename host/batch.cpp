@@ -156,7 +156,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {

@@ -157,3 +157,47 @@ void SettlingCells(const SizingCase& c, const SizingOutcome& o, double* cells) {
 }
 
 }  // namespace kestrol::host
+
+namespace kestrol::host {
+
+std::vector<NozzlePlace> NozzlePlaces(const SizingCase& c, const SizingOutcome& o) {
+    std::vector<NozzlePlace> places;
+    const process::Nozzles nozzles = process::SizeNozzles(c, o);
+    if (nozzles.count == 0) return places;
+    const double d = nozzles.vesselDiameter;
+    const double length = std::fabs(o.At(Slot::OverallLength));
+    const bool upright = o.orientation == 0;
+    const bool heavy = c.HasHeavyLiquid();
+    const double heavyLevel = heavy ? std::fabs(o.At(Slot::HeavyLevel)) : 0.0;
+    const double surface = heavyLevel + std::fabs(o.At(Slot::LightLayerThickness));
+    const double head = 0.25 * d;  // a 2:1 elliptical head's depth
+    for (const process::Nozzle& n : nozzles) {
+        if (!n.fits) continue;
+        const double size = n.insideDiameter;
+        NozzlePlace p{process::ServiceKey(n.service), 0.0, 0.0, size, 0};
+        switch (n.service) {
+            case process::Service::Inlet:
+                p = upright ? NozzlePlace{"inlet", 0.0, std::min(surface + 0.5 * std::fabs(o.At(Slot::VapourAllowance)), length - head), size, 0}
+                            : NozzlePlace{"inlet", head + size, d, size, 1};
+                break;
+            case process::Service::VapourOutlet:
+                p = upright ? NozzlePlace{"vapour outlet", 0.5 * d, length, size, 1} : NozzlePlace{"vapour outlet", length - head - size, d, size, 1};
+                break;
+            case process::Service::LightLiquidOutlet:
+                if (upright) {
+                    p = heavy ? NozzlePlace{"light liquid outlet", d, std::max(surface - size, heavyLevel + 0.5 * size), size, 2}
+                              : NozzlePlace{"liquid outlet", 0.5 * d, 0.0, size, 3};
+                } else {
+                    p = NozzlePlace{heavy ? "light liquid outlet" : "liquid outlet", length - head - size, 0.0, size, 3};
+                }
+                break;
+            case process::Service::HeavyLiquidOutlet:
+                p = upright ? NozzlePlace{"heavy liquid outlet", 0.5 * d, 0.0, size, 3} : NozzlePlace{"heavy liquid outlet", head + size, 0.0, size, 3};
+                break;
+        }
+        places.push_back(p);
+    }
+    return places;
+}
+
+}  // namespace kestrol::host

@@ -40,3 +40,24 @@ const std::vector<std::string>& SettlingColumnNames();
 void SettlingCells(const SizingCase& c, const SizingOutcome& o, double* cells);
 
 }  // namespace kestrol::host
+
+namespace kestrol::host {
+
+/// Where a drawing puts a nozzle: its service, the point on the shell it leaves from (`along`
+/// the span the drawing runs across, at `height` above the bottom) [m], its inside diameter [m]
+/// and which way it points (0 left, 1 up, 2 right, 3 down).
+struct NozzlePlace {
+    const char* label;
+    double along;
+    double height;
+    double diameter;
+    int direction;
+};
+
+/// The nozzles of a sized case as a drawing places them: upright, the inlet on the side above
+/// the liquid, the vapour outlet at the top, the liquid outlets at the bottom (a light liquid
+/// over a heavy one on the side, under its surface); lying down, the inlet and the vapour outlet
+/// on top near either head, the liquid outlets below them. Empty when nothing is sized.
+std::vector<NozzlePlace> NozzlePlaces(const SizingCase& c, const SizingOutcome& o);
+
+}  // namespace kestrol::host

@@ -715,7 +715,8 @@ def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], _Pat
         One row per case in input order, the input's index kept, sharing no memory with the
         input: the inputs (case keys as float64), ``orientation_used``, the result columns
         (``RESULT_COLUMNS``, SI units in their names, a result that repeats an input marked
-        ``_used``), the review's (``REVIEW_COLUMNS``) unless ``review=False``, then
+        ``_used``), the settling checks' and nozzles' (``SETTLING_COLUMNS``), the review's
+        (``REVIEW_COLUMNS``) unless ``review=False``, then
         ``status`` (``sized``, ``not sized``, ``bad input``) and ``message``. A list of dicts
         where pandas is not installed.
 

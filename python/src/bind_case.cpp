@@ -185,6 +185,9 @@ problem : str or None
     Why the case was not sized and what to change; None when it was.
 inside_diameter_m, overall_length_m, ..., total_cost_USD : float or None
     The results (``kestrol.RESULT_NAMES``), SI units in their names; None where not computed.
+vapour_cut_size_um, ..., heavy_liquid_outlet_nozzle_in : float or None
+    The settling checks' cut sizes and the nozzles' nominal sizes (``kestrol.SETTLING_COLUMNS``);
+    None where not checked or not applicable.
 vector : numpy.ndarray
     The sizing vector, read-only, 40 long: slot X at ``vector[Slot.X]``, element 0 unused (NaN).
 findings : list of dict or None

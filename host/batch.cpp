@@ -1,4 +1,5 @@
 #include "host/batch.h"
+#include "host/settling_report.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,7 +27,7 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number };
+enum class ColumnKind { Name, Orientation, Number, Settling };
 
 struct Column {
     ColumnKind kind;
@@ -70,6 +71,8 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
             columns.push_back({ColumnKind::Name, -1});
         } else if (name == "orientation") {
             columns.push_back({ColumnKind::Orientation, -1});
+        } else if (const int settling = FindSettlingKey(name); settling >= 0) {
+            columns.push_back({ColumnKind::Settling, settling});
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
@@ -107,6 +110,10 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
                 } catch (const InputError& e) {
                     return {"orientation", e.Reason()};
                 }
+                break;
+            case ColumnKind::Settling:
+                if (std::string why = ReadSettlingField(columns[i].key, field, c.process); !why.empty())
+                    return {SettlingKeyNames()[static_cast<std::size_t>(columns[i].key)], why};
                 break;
             case ColumnKind::Number: {
                 if (field.empty()) break;  // not given
@@ -149,7 +156,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -404,6 +411,7 @@ std::vector<std::string> ReviewColumnNames() { return {std::begin(kReviewColumns
 std::string ResultHeader() {
     std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
+    for (const std::string& column : SettlingColumnNames()) header += "," + column;
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
@@ -414,6 +422,12 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
         if (const double v = ResultCell(f, c, o, sized); !std::isnan(v)) AppendNumber(out, v);
+    }
+    double settling[kSettlingColumnCount];
+    SettlingCells(c, o, settling);
+    for (const double v : settling) {
+        out.push_back(',');
+        if (!std::isnan(v)) AppendNumber(out, v);
     }
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);
@@ -558,7 +572,10 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
     std::vector<std::string> read;
     std::vector<int> keys;
     for (const Column& column : ReadHeader(line, 1, source, read))
-        keys.push_back(column.kind == ColumnKind::Name ? kNameColumn : column.kind == ColumnKind::Orientation ? kOrientationColumn : column.key);
+        keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
+                       : column.kind == ColumnKind::Orientation ? kOrientationColumn
+                       : column.kind == ColumnKind::Settling    ? kFirstSettlingColumn - column.key
+                                                                : column.key);
     return keys;
 }
 

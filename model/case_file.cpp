@@ -91,6 +91,7 @@ std::vector<std::string> KeyNames(bool design) {
     if (!design) names = {"name", "orientation", "design"};
     for (const CaseKey& k : kKeys)
         if (k.design == design) names.emplace_back(k.key);
+    if (!design) names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
     return names;
 }
 
@@ -554,6 +555,7 @@ void RefuseNul(std::string_view text, const std::string& source) {
 std::vector<std::string> CsvColumnNames() {
     std::vector<std::string> names = {"name", "orientation"};
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
+    names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
     return names;
 }
 
@@ -582,6 +584,12 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
         } else if (key == "design") {
             if (!item.value().is_object()) Refuse(text, source, key, "must be an object of design keys");
             for (const auto& designItem : item.value().items()) ReadNumber(designItem.key(), designItem.value(), true, c, text, source);
+        } else if (const int settling = FindSettlingKey(key); settling >= 0) {
+            const json& v = item.value();
+            if (!v.is_number() && !v.is_string()) Refuse(text, source, key, "must be a number or a string, not " + std::string(v.type_name()));
+            const std::string why = ReadSettlingValue(settling, v.is_number(), v.is_number() ? v.get<double>() : 0.0,
+                                                      v.is_string() ? v.get_ref<const std::string&>() : std::string(), c.process);
+            if (!why.empty()) Refuse(text, source, key, why);
         } else {
             numbers.emplace_back(&key, &item.value());
         }

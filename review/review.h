@@ -38,9 +38,14 @@ enum class Code {
     WeightOutsideCorrelation,
     DesignPressure,
     WeightAndCost,
+    SettlingNotChecked,
+    CutSizeAboveTarget,
+    SettlingLawOutOfRange,
+    EliminatorLoadOutsideWindow,
+    NozzleTooLarge,
 };
-inline constexpr std::size_t kCodeCount = 21;
-static_assert(kCodeCount == static_cast<std::size_t>(Code::WeightAndCost) + 1, "every code has its place in a review");
+inline constexpr std::size_t kCodeCount = 26;
+static_assert(kCodeCount == static_cast<std::size_t>(Code::NozzleTooLarge) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);

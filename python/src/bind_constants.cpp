@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "host/batch.h"
+#include "host/settling_report.h"
 #include "model/script_runner.h"
 #include "model/sizing_run.h"
 #include "python/src/bindings.h"
@@ -69,6 +70,8 @@ void BindConstants(py::module_& m) {
     m.attr("RESULT_COLUMNS") = resultColumns;
     m.attr("RESULT_NAMES") = resultNames;
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
+    m.attr("SETTLING_COLUMNS") = kestrol::host::SettlingColumnNames();
+    m.attr("SETTLING_KEYS") = kestrol::host::SettlingKeyNames();
 
     m.def("explain_result", [](std::int32_t hr) { return kestrol::host::ExplainResult(hr, SizingCase()); },
           "The command line's sentence for an HRESULT of Calculate.");

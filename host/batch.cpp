@@ -26,7 +26,7 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number };
+enum class ColumnKind { Name, Orientation, Title, Number };
 
 struct Column {
     ColumnKind kind;
@@ -70,6 +70,8 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
             columns.push_back({ColumnKind::Name, -1});
         } else if (name == "orientation") {
             columns.push_back({ColumnKind::Orientation, -1});
+        } else if (IsTitleKey(name)) {
+            columns.push_back({ColumnKind::Title, -1});
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
@@ -101,6 +103,7 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
         const std::string_view field = fields[i];
         switch (columns[i].kind) {
             case ColumnKind::Name: break;  // the row echoes it from the record; sizing and review never read it
+            case ColumnKind::Title: break;  // for a datasheet, which a batch does not write
             case ColumnKind::Orientation:
                 try {
                     c.orientation = ParseOrientation(field);

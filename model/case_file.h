@@ -19,6 +19,7 @@
 #include "common/vessel_rules.h"
 #include "core/slots.h"
 #include "core/values.h"
+#include "model/title_block.h"
 
 namespace kestrol::host {
 
@@ -106,6 +107,7 @@ enum StreamKey : int {
 
 struct SizingCase {
     std::string name;
+    TitleBlock title;
     Orientation orientation = Orientation::Auto;
     /// By CaseKeys() position; kEmptyValue where the case gives nothing.
     std::array<double, kCaseKeyCount> values;

@@ -201,14 +201,18 @@ void ProcessData(Page& page, const json& feed) {
                                                         {"light_liquid_density", "Light liquid density"},
                                                         {"heavy_liquid_mass_flow", "Heavy liquid flow"},
                                                         {"heavy_liquid_density", "Heavy liquid density"},
-                                                        {"assumed_liquid_percent", "Assumed liquid (% of the vapour)"},
+                                                        {"assumed_liquid_percent", "Assumed liquid"},
                                                         {"assumed_liquid_density", "Assumed liquid density"},
                                                         {"pressure", "Operating pressure"},
                                                         {"temperature", "Operating temperature"}};
     std::set<std::string> done = {"liquid_assumed_by_sizing"};
     for (const auto& [key, label] : rows) {
         done.insert(key);
-        if (!Member(feed, key).is_null()) page.Row(label, {Cell(Member(feed, key))});
+        const json& value = Member(feed, key);
+        if (value.is_null()) continue;
+        // A share, written as the text report writes it.
+        const bool share = std::string_view(key) == "assumed_liquid_percent" && value.is_number();
+        page.Row(label, {share ? FormatNumber(value.get<double>(), 1) + " % of the vapour" : Cell(value)});
     }
     GroupRows(page, feed, "feed", -1, done);
     page.CloseRows();

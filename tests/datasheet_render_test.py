@@ -142,8 +142,8 @@ def expected_texts(report, digits):
             pass
         elif isinstance(value, int):
             out.append((where, [format_number(value, 0)]))
-        elif isinstance(value, float):
-            out.append((where, [format_number(value, 2)]))
+        elif isinstance(value, float):  # plain numbers have two digits, the assumed-liquid share one
+            out.append((where, [format_number(value, 2), format_number(value, 1)]))
         elif isinstance(value, str):
             out.append((where, [value]))
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/batch.h"
+#include "host/datasheet.h"
 #include "host/report.h"
 #include "host/svg.h"
 #include "model/case_file.h"
@@ -86,13 +87,16 @@ py::tuple PickleState(const Sizing& s) {
     for (const double v : s.c.values) values.append(v);
     py::list vector;
     for (const double v : s.outcome.values) vector.append(v);
-    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector);
+    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector,
+                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision));
 }
 
 Sizing FromPickleState(const py::tuple& state) {
-    if (state.size() != 6) throw py::value_error("not the pickled state of a Sizing");
+    if (state.size() != 7) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
+    const auto title = state[6].cast<std::tuple<std::string, std::string, std::string>>();
+    c.title = {std::get<0>(title), std::get<1>(title), std::get<2>(title)};
     const int orientation = state[1].cast<int>();
     if (orientation < 0 || orientation > 2) throw py::value_error("not the pickled state of a Sizing");
     c.orientation = static_cast<kestrol::host::Orientation>(orientation);
@@ -214,6 +218,13 @@ Examples
              py::arg("units") = "si", "The text report of `kestrol size`, in \"si\" or \"us\" units.")
         .def("svg", [](const Sizing& s, const std::string& units) { return kestrol::host::VesselSvg(s.c, s.outcome, Units(units)); },
              py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.")
+        .def("datasheet",
+             [](const Sizing& s, const std::string& units) {
+                 return kestrol::host::DatasheetHtml(s.c, s.outcome, Units(units), s.source, kestrol::host::DatasheetDate(), s.reviewed);
+             },
+             py::arg("units") = "si",
+             "The datasheet of `kestrol size --datasheet` as HTML text, dated as it is (SOURCE_DATE_EPOCH or today); CaseError "
+             "when the vessel was not sized.")
         .def(py::pickle(&PickleState, &FromPickleState));
     for (const auto& f : kestrol::host::ResultFields()) {
         const kestrol::host::ResultField* field = &f;

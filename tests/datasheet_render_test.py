@@ -216,7 +216,7 @@ def main():
             # The page measured in the browser, at A4's text width.
             measured_html = out_dir / f"{stem}.measure.html"
             measured_html.write_text(page.replace("</body>", MEASURE + "\n</body>"), encoding="utf-8")
-            dom = chromium(browser, ["--window-size=703,1200", "--dump-dom"], measured_html.as_uri())
+            dom = chromium(browser, ["--window-size=703,1200", "--hide-scrollbars", "--dump-dom"], measured_html.as_uri())
             measured_html.unlink()
             parser = Text()
             parser.feed(dom)

@@ -27,7 +27,7 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number, Settling };
+enum class ColumnKind { Name, Orientation, Title, Number, Settling };
 
 struct Column {
     ColumnKind kind;
@@ -73,6 +73,8 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
             columns.push_back({ColumnKind::Orientation, -1});
         } else if (const int settling = FindSettlingKey(name); settling >= 0) {
             columns.push_back({ColumnKind::Settling, settling});
+        } else if (IsTitleKey(name)) {
+            columns.push_back({ColumnKind::Title, -1});
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
@@ -104,6 +106,7 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
         const std::string_view field = fields[i];
         switch (columns[i].kind) {
             case ColumnKind::Name: break;  // the row echoes it from the record; sizing and review never read it
+            case ColumnKind::Title: break;  // for a datasheet, which a batch does not write
             case ColumnKind::Orientation:
                 try {
                     c.orientation = ParseOrientation(field);
@@ -574,6 +577,7 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
     for (const Column& column : ReadHeader(line, 1, source, read))
         keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
                        : column.kind == ColumnKind::Orientation ? kOrientationColumn
+                       : column.kind == ColumnKind::Title       ? kTitleColumn
                        : column.kind == ColumnKind::Settling    ? kFirstSettlingColumn - column.key
                                                                 : column.key);
     return keys;

@@ -102,6 +102,8 @@ std::vector<std::string> ReviewColumnNames();
 /// What a CSV header name stands for: a CaseKeys() index, or one of these.
 inline constexpr int kNameColumn = -1;
 inline constexpr int kOrientationColumn = -2;
+/// A title block key (tag, service, revision): read for a datasheet, not by the batch.
+inline constexpr int kTitleColumn = -4;
 /// A settling or nozzle key (model/process_inputs.h), its index counted down from here.
 inline constexpr int kFirstSettlingColumn = -10;
 

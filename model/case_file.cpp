@@ -89,6 +89,7 @@ constexpr double kLastMaterialCode = 5.0;
 std::vector<std::string> KeyNames(bool design) {
     std::vector<std::string> names;
     if (!design) names = {"name", "orientation", "design"};
+    if (!design) names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
     for (const CaseKey& k : kKeys)
         if (k.design == design) names.emplace_back(k.key);
     if (!design) names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
@@ -554,6 +555,7 @@ void RefuseNul(std::string_view text, const std::string& source) {
 
 std::vector<std::string> CsvColumnNames() {
     std::vector<std::string> names = {"name", "orientation"};
+    names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
     names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
     return names;
@@ -574,6 +576,9 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
         if (key == "name") {
             if (!item.value().is_string()) Refuse(text, source, key, "must be a string");
             c.name = item.value().get<std::string>();
+        } else if (std::string* field = TitleField(c.title, key)) {
+            if (!item.value().is_string()) Refuse(text, source, key, "must be a string");
+            *field = item.value().get<std::string>();
         } else if (key == "orientation") {
             if (!item.value().is_string()) Refuse(text, source, key, "must be a string: \"auto\", \"vertical\" or \"horizontal\"");
             try {

@@ -20,6 +20,7 @@
 #include "core/slots.h"
 #include "core/values.h"
 #include "model/process_inputs.h"
+#include "model/title_block.h"
 
 namespace kestrol::host {
 
@@ -107,6 +108,7 @@ enum StreamKey : int {
 
 struct SizingCase {
     std::string name;
+    TitleBlock title;
     Orientation orientation = Orientation::Auto;
     /// By CaseKeys() position; kEmptyValue where the case gives nothing.
     std::array<double, kCaseKeyCount> values;

@@ -6,7 +6,8 @@
 # --fuzz clang and its fuzzer and sanitizer runtimes, and libxml2, which host_fuzz reads the
 # drawings with; with --measure valgrind, which tools/instructions.sh counts instructions with;
 # with --python the extension's build dependencies and what the package's tests, type check,
-# notebook and Dask run use, for Debian's own /usr/bin/python3.
+# notebook and Dask run use, for Debian's own /usr/bin/python3; with --datasheet Chromium and
+# poppler-utils, which the datasheet render test prints and reads the examples' datasheets with.
 set -euo pipefail
 
 optional=()
@@ -26,6 +27,7 @@ for option in "$@"; do
       ;;
     --fuzz) packages+=(clang libclang-rt-dev libxml2-dev) ;;  # libFuzzer, the sanitizer runtimes, an XML parser
     --measure) packages+=(valgrind) ;;
+    --datasheet) packages+=(chromium poppler-utils) ;;
     --python)
       packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
                  python3-dask python3-distributed python3-nbclient python3-nbformat python3-ipykernel

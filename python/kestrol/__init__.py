@@ -312,9 +312,10 @@ def size(case: Union[Mapping[str, Any], _PathLike], *, review: bool = True) -> S
         of a ``size_many`` frame, a pandas Series, with the design keys flat), a case file's
         JSON text, or the path of a case file. ``name`` and ``orientation`` (``"vertical"``,
         ``"horizontal"``, or none for the sizing to choose) stand beside the numeric keys
-        below. NaN or None is a key not given. A value of a mapping may be a pint quantity: it
-        is converted to the key's unit (``pressure_kPa=35 * ureg.bar`` is 3500 kPa absolute;
-        ``temperature_C`` takes any temperature, kelvin included).
+        below, as do the datasheet's title block strings ``tag``, ``service`` and
+        ``revision``. NaN or None is a key not given. A value of a mapping may be a pint
+        quantity: it is converted to the key's unit (``pressure_kPa=35 * ureg.bar`` is 3500
+        kPa absolute; ``temperature_C`` takes any temperature, kelvin included).
     review : bool, default True
         Whether to run the design review. Without it ``findings`` is None, the report has no
         Review section and the document keeps the review's keys as for an unreviewed case
@@ -327,8 +328,8 @@ def size(case: Union[Mapping[str, Any], _PathLike], *, review: bool = True) -> S
         The results as attributes with their SI units in the names (``inside_diameter_m``,
         ``total_cost_USD``, None where not computed), ``sized`` and ``problem``,
         ``to_dict()`` (the ``--format json`` document), ``to_series()``, ``report(units)``,
-        ``svg(units)`` and ``findings``. A case the object cannot size is returned with
-        ``sized == False`` and ``problem`` saying why.
+        ``svg(units)``, ``datasheet(units)`` and ``findings``. A case the object cannot size
+        is returned with ``sized == False`` and ``problem`` saying why.
 
     Raises
     ------

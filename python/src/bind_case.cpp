@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/batch.h"
+#include "host/datasheet.h"
 #include "host/report.h"
 #include "host/settling_report.h"
 #include "host/svg.h"
@@ -91,12 +92,14 @@ py::tuple PickleState(const Sizing& s) {
     const kestrol::host::ProcessInputs& p = s.c.process;
     return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector,
                           py::make_tuple(p.vapourViscosity, p.lightLiquidViscosity, p.heavyLiquidViscosity, static_cast<int>(p.mistEliminator),
-                                         static_cast<int>(p.inletDevice)));
+                                         static_cast<int>(p.inletDevice)),
+                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision));
 }
 
 Sizing FromPickleState(const py::tuple& state) {
-    // Six items from a kestrol before the settling inputs, seven since.
-    if (state.size() != 6 && state.size() != 7) throw py::value_error("not the pickled state of a Sizing");
+    // Six items from kestrol 1.0, which had neither the settling inputs nor the title block.
+    const bool before = state.size() == 6;
+    if (!before && state.size() != 8) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
     const int orientation = state[1].cast<int>();
@@ -107,7 +110,9 @@ Sizing FromPickleState(const py::tuple& state) {
     if (values.size() != c.values.size() || vector.size() != SizingOutcome().values.size())
         throw py::value_error("not the pickled state of a Sizing");
     std::copy(values.begin(), values.end(), c.values.begin());
-    if (state.size() == 7) {
+    if (!before) {
+        const auto title = state[7].cast<std::tuple<std::string, std::string, std::string>>();
+        c.title = {std::get<0>(title), std::get<1>(title), std::get<2>(title)};
         const auto p = state[6].cast<std::tuple<double, double, double, int, int>>();
         const int mist = std::get<3>(p), inlet = std::get<4>(p);
         if (mist < 0 || mist > 4 || inlet < 0 || inlet > 4) throw py::value_error("not the pickled state of a Sizing");
@@ -230,6 +235,13 @@ Examples
              py::arg("units") = "si", "The text report of `kestrol size`, in \"si\" or \"us\" units.")
         .def("svg", [](const Sizing& s, const std::string& units) { return kestrol::host::VesselSvg(s.c, s.outcome, Units(units)); },
              py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.")
+        .def("datasheet",
+             [](const Sizing& s, const std::string& units) {
+                 return kestrol::host::DatasheetHtml(s.c, s.outcome, Units(units), s.source, kestrol::host::DatasheetDate(), s.reviewed);
+             },
+             py::arg("units") = "si",
+             "The datasheet of `kestrol size --datasheet` as HTML text, dated as it is (SOURCE_DATE_EPOCH or today); CaseError "
+             "when the vessel was not sized.")
         .def(py::pickle(&PickleState, &FromPickleState));
     for (const auto& f : kestrol::host::ResultFields()) {
         const kestrol::host::ResultField* field = &f;

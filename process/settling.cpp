@@ -40,9 +40,10 @@ constexpr double kGravityTargetBare = 100e-6;
 constexpr double kGravityTargetMesh = 120e-6;
 
 /// Water droplets from oil and oil droplets from water that a three-phase separator's liquid
-/// sections are commonly designed to remove [m]: 500 um and 200 um (Arnold and Stewart,
-/// Surface Production Operations, Vol. 1, 3rd ed., Gulf Professional Publishing 2008, three-
-/// phase separator sizing).
+/// sections are commonly designed to remove [m]: 500 um and 200 um, the two ends of the
+/// "Target: 200-500 um removal" of Midstream Calculator, "Three-Phase Separator Design",
+/// section 2, Separation Physics, table of key factors (droplet size), read as the larger
+/// water droplet settling from oil and the smaller oil droplet rising through water.
 constexpr double kHeavyInLightTarget = 500e-6;
 constexpr double kLightInHeavyTarget = 200e-6;
 

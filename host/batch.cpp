@@ -1,4 +1,5 @@
 #include "host/batch.h"
+#include "host/settling_report.h"
 
 #include <algorithm>
 #include <atomic>
@@ -27,7 +28,7 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number, Level };
+enum class ColumnKind { Name, Orientation, Title, Number, Settling, Level };
 
 struct Column {
     ColumnKind kind;
@@ -71,6 +72,10 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
             columns.push_back({ColumnKind::Name, -1});
         } else if (name == "orientation") {
             columns.push_back({ColumnKind::Orientation, -1});
+        } else if (const int settling = FindSettlingKey(name); settling >= 0) {
+            columns.push_back({ColumnKind::Settling, settling});
+        } else if (IsTitleKey(name)) {
+            columns.push_back({ColumnKind::Title, -1});
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
@@ -107,12 +112,17 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
         const std::string_view field = fields[i];
         switch (columns[i].kind) {
             case ColumnKind::Name: break;  // the row echoes it from the record; sizing and review never read it
+            case ColumnKind::Title: break;  // for a datasheet, which a batch does not write
             case ColumnKind::Orientation:
                 try {
                     c.orientation = ParseOrientation(field);
                 } catch (const InputError& e) {
                     return {"orientation", e.Reason()};
                 }
+                break;
+            case ColumnKind::Settling:
+                if (std::string why = ReadSettlingField(columns[i].key, field, c.process); !why.empty())
+                    return {SettlingKeyNames()[static_cast<std::size_t>(columns[i].key)], why};
                 break;
             case ColumnKind::Number: {
                 if (field.empty()) break;  // not given
@@ -164,7 +174,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns) + kLevelColumnCount; ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + kLevelColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -419,8 +429,9 @@ std::vector<std::string> ReviewColumnNames() { return {std::begin(kReviewColumns
 std::string ResultHeader() {
     std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
-    for (const char* column : kReviewColumns) header += std::string(",") + column;
+    for (const std::string& column : SettlingColumnNames()) header += "," + column;
     for (const char* column : LevelColumnNames()) header += std::string(",") + column;
+    for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
 
@@ -431,12 +442,18 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
         out.push_back(',');
         if (const double v = ResultCell(f, c, o, sized); !std::isnan(v)) AppendNumber(out, v);
     }
-    const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
-    AppendReview(out, r);
+    double settling[kSettlingColumnCount];
+    SettlingCells(c, o, settling);
+    for (const double v : settling) {
+        out.push_back(',');
+        if (!std::isnan(v)) AppendNumber(out, v);
+    }
     for (const double cell : LevelCells(c, o)) {
         out.push_back(',');
         if (!std::isnan(cell)) AppendNumber(out, cell);
     }
+    const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
+    AppendReview(out, r);
     if (sized) {
         out.append(",sized,");
     } else if (o.Refused()) {
@@ -580,6 +597,8 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
     for (const Column& column : ReadHeader(line, 1, source, read))
         keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
                        : column.kind == ColumnKind::Orientation ? kOrientationColumn
+                       : column.kind == ColumnKind::Title       ? kTitleColumn
+                       : column.kind == ColumnKind::Settling    ? kFirstSettlingColumn - column.key
                        : column.kind == ColumnKind::Level       ? LevelColumn(column.key)
                                                                 : column.key);
     return keys;

@@ -96,15 +96,21 @@ ReviewCells ReviewCellsOf(const review::Review& r);
 /// The warnings' codes joined by ';', as the `warnings` cell holds them.
 void AppendWarningCodes(std::string& out, const ReviewCells& cells);
 
-/// The review's column names, in the order the batch writes them after the results.
+/// The review's column names, in the order the batch writes them after the results, settling and levels.
 std::vector<std::string> ReviewColumnNames();
 
 /// What a CSV header name stands for: a CaseKeys() index, or one of these.
 inline constexpr int kNameColumn = -1;
 inline constexpr int kOrientationColumn = -2;
-/// A level key's column: LevelColumn(LevelKeys() index), below the two above.
-constexpr int LevelColumn(int levelKey) { return -3 - levelKey; }
-constexpr int LevelKeyOfColumn(int column) { return -3 - column; }
+/// A title block key (tag, service, revision): read for a datasheet, not by the batch.
+inline constexpr int kTitleColumn = -4;
+/// A settling or nozzle key (model/process_inputs.h), its index counted down from here.
+inline constexpr int kFirstSettlingColumn = -10;
+/// A level key's column: LevelColumn(LevelKeys() index), counted down from -40, clear of the
+/// codes above and of those the other input blocks take.
+inline constexpr int kFirstLevelColumn = -40;
+constexpr int LevelColumn(int levelKey) { return kFirstLevelColumn - levelKey; }
+constexpr int LevelKeyOfColumn(int column) { return kFirstLevelColumn - column; }
 
 /// The meaning of each column name; throws InputError naming `source` for an unknown or
 /// repeated name, as for a CSV header.

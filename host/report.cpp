@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/level_report.h"
+#include "host/settling_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
 
@@ -145,6 +146,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
         }
+        if (const std::string settling = SettlingText(c, o, units); !settling.empty()) w.Text(settling.substr(0, settling.size() - 1));
         if (const std::vector<LevelRow> levels = LevelRows(c, o); !levels.empty()) {
             w.Heading("Levels");
             for (const LevelRow& row : levels) w.Quantity(row.label, row.si, row.quantity, row.note);
@@ -208,6 +210,8 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
             if (reported && IsDefaultValue(o, f.index)) group[f.key]["default"] = true;
         }
     }
+    report["settling"] = SettlingJson(c, o);
+    report["nozzles"] = NozzlesJson(c, o, units);
     report["levels"] = LevelsJson(c, o, units);
     report["level_times"] = LevelTimesJson(c, o, units);
     // The review: what governed and the findings; null and empty when the case was not sized or

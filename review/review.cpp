@@ -18,6 +18,7 @@
 #include "review/level_findings.h"
 #include "review/mechanical_findings.h"
 #include "review/outcome_slots.h"
+#include "review/settling_findings.h"
 #include "vertical/vertical_sizing.h"
 
 namespace kestrol::review {
@@ -546,6 +547,11 @@ const char* CodeName(Code code) {
         case Code::WeightOutsideCorrelation: return "weight-outside-correlation";
         case Code::DesignPressure: return "design-pressure";
         case Code::WeightAndCost: return "weight-and-cost";
+        case Code::SettlingNotChecked: return "settling-not-checked";
+        case Code::CutSizeAboveTarget: return "cut-size-above-target";
+        case Code::SettlingLawOutOfRange: return "settling-law-out-of-range";
+        case Code::EliminatorLoadOutsideWindow: return "eliminator-load-outside-window";
+        case Code::NozzleTooLarge: return "nozzle-too-large";
         case Code::LevelsAboveVapourSpace: return "levels-above-vapour-space";
         case Code::NormalLevelBelowLowLevel: return "normal-level-below-low-level";
         case Code::LevelsTooClose: return "levels-too-close";
@@ -621,6 +627,7 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     ShapeFinding(out, o, r.governing);
     RangeFindings(out, o);
     mechanical::AddFindings(r, c, o);
+    settling::AddFindings(r, c, o);
     levels::AddFindings(r, c, o);
 
     // By rank, then in code order, so that a list of codes alone gives back its order; an
@@ -760,6 +767,11 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::WeightOutsideCorrelation:
         case Code::DesignPressure:
         case Code::WeightAndCost: return mechanical::Describe(f, show);
+        case Code::SettlingNotChecked:
+        case Code::CutSizeAboveTarget:
+        case Code::SettlingLawOutOfRange:
+        case Code::EliminatorLoadOutsideWindow:
+        case Code::NozzleTooLarge: return settling::Describe(f, show);
         case Code::LevelsAboveVapourSpace:
         case Code::NormalLevelBelowLowLevel:
         case Code::LevelsTooClose: return levels::Describe(f, show);

@@ -39,11 +39,16 @@ enum class Code {
     WeightOutsideCorrelation,
     DesignPressure,
     WeightAndCost,
+    SettlingNotChecked,
+    CutSizeAboveTarget,
+    SettlingLawOutOfRange,
+    EliminatorLoadOutsideWindow,
+    NozzleTooLarge,
     LevelsAboveVapourSpace,
     NormalLevelBelowLowLevel,
     LevelsTooClose,
 };
-inline constexpr std::size_t kCodeCount = 24;
+inline constexpr std::size_t kCodeCount = 29;
 static_assert(kCodeCount == static_cast<std::size_t>(Code::LevelsTooClose) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.

@@ -6,6 +6,7 @@
 
 #include "host/batch.h"
 #include "host/level_report.h"
+#include "host/settling_report.h"
 #include "model/script_runner.h"
 #include "model/sizing_run.h"
 #include "python/src/bindings.h"
@@ -70,6 +71,8 @@ void BindConstants(py::module_& m) {
     m.attr("RESULT_COLUMNS") = resultColumns;
     m.attr("RESULT_NAMES") = resultNames;
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
+    m.attr("SETTLING_COLUMNS") = kestrol::host::SettlingColumnNames();
+    m.attr("SETTLING_KEYS") = kestrol::host::SettlingKeyNames();
     py::list levelColumns, levelNames;
     for (const char* column : kestrol::host::LevelColumnNames()) {
         levelColumns.append(column);

@@ -28,7 +28,7 @@ def one_case() -> float:
     assert high is not None and s.holdup_time_s is not None
     document: Dict[str, Any] = s.to_dict("us")
     findings: Optional[List[Dict[str, Any]]] = s.findings
-    text: str = s.report("us") + s.svg()
+    text: str = s.report("us") + s.svg() + s.datasheet()
     assert diameter is not None and findings and document["sized"] and text and s.total_cost_USD is not None
     from_text = kestrol.size(json.dumps(CASE))
     again: kestrol.Sizing = pickle.loads(pickle.dumps(s))
@@ -47,7 +47,7 @@ def many_cases() -> int:
     first = frame.head(1)
     rows = kestrol.size_many([CASE, CASE], review=False)
     batch = kestrol.size_many(EXAMPLES / "batch" / "cases.csv")
-    columns: List[str] = kestrol.RESULT_COLUMNS + kestrol.REVIEW_COLUMNS + kestrol.LEVEL_COLUMNS
+    columns: List[str] = kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.LEVEL_COLUMNS + kestrol.REVIEW_COLUMNS
     levels: List[str] = kestrol.LEVEL_NAMES + kestrol.LEVEL_KEYS
     assert len(levels) > 0
     names: List[str] = kestrol.RESULT_NAMES

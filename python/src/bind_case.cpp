@@ -91,16 +91,19 @@ py::tuple PickleState(const Sizing& s) {
     py::list vector;
     for (const double v : s.outcome.values) vector.append(v);
     const kestrol::host::ProcessInputs& p = s.c.process;
+    py::tuple levels(s.c.levels.values.size());
+    for (std::size_t i = 0; i < s.c.levels.values.size(); ++i) levels[i] = s.c.levels.values[i];
     return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector,
                           py::make_tuple(p.vapourViscosity, p.lightLiquidViscosity, p.heavyLiquidViscosity, static_cast<int>(p.mistEliminator),
                                          static_cast<int>(p.inletDevice)),
-                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision));
+                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision), levels);
 }
 
 Sizing FromPickleState(const py::tuple& state) {
-    // Six items from kestrol 1.0, which had neither the settling inputs nor the title block.
+    // Six items from kestrol 1.0, which had neither the settling inputs nor the title block; eight
+    // before the levels block.
     const bool before = state.size() == 6;
-    if (!before && state.size() != 8) throw py::value_error("not the pickled state of a Sizing");
+    if (!before && state.size() != 8 && state.size() != 9) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
     const int orientation = state[1].cast<int>();
@@ -119,6 +122,11 @@ Sizing FromPickleState(const py::tuple& state) {
         if (mist < 0 || mist > 4 || inlet < 0 || inlet > 4) throw py::value_error("not the pickled state of a Sizing");
         c.process = {std::get<0>(p), std::get<1>(p), std::get<2>(p), static_cast<kestrol::host::MistEliminator>(mist),
                      static_cast<kestrol::host::InletDevice>(inlet)};
+    }
+    if (state.size() == 9) {
+        const auto levels = state[8].cast<std::vector<double>>();
+        if (levels.size() != c.levels.values.size()) throw py::value_error("not the pickled state of a Sizing");
+        std::copy(levels.begin(), levels.end(), c.levels.values.begin());
     }
     Sizing s{std::move(c), SizingOutcome(), state[3].cast<std::string>(), state[4].cast<bool>(), {}, py::dict()};
     {

@@ -2,6 +2,7 @@
 import json
 import re
 import math
+import pickle
 
 import numpy
 import pandas as pd
@@ -262,6 +263,10 @@ def test_level_set_points_are_the_documents_on_every_route(tmp_path):
             assert (pd.isna(row[column]) if expected is None else row[column] == pytest.approx(expected, rel=1e-12)), column
     series = sizing.to_series()
     assert series["hhll_m_used"] == sizing.hhll_m
+    # A pickled Sizing keeps its levels block, not the defaults' ladder.
+    back = pickle.loads(pickle.dumps(sizing))
+    assert [getattr(back, name) for name in kestrol.LEVEL_NAMES] == [getattr(sizing, name) for name in kestrol.LEVEL_NAMES]
+    assert back.surge_time_s == pytest.approx(90.0)
 
 
 def test_a_levels_block_is_checked_as_the_command_line_checks_it():

@@ -90,12 +90,15 @@ json WithLayers(json report) {
 struct LayerRow {
     const char* name;
     const char* fragment;  ///< on the page only when the layers' keys are in the report
+    /// What a sized report of its own brings to the page already (the level set points are in
+    /// every report now), or null for a layer still to come.
+    const char* sized = nullptr;
 };
 
 const LayerRow kLayerRows[] = {
-    {"LevelSetPoint", "HHLL High-high liquid level</th><td class=\"n\">1.613 m"},
+    {"LevelSetPoint", "HHLL High-high liquid level</th><td class=\"n\">1.613 m", "HHLL High-high liquid level</th>"},
     {"InterfaceLevelLeftOutWhenNull", nullptr},
-    {"SurgeTime", "Surge, NLL to HLL</th><td class=\"n\">151 s"},
+    {"SurgeTime", "Surge, NLL to HLL</th><td class=\"n\">151 s", "Surge, NLL to HLL</th>"},
     {"CutSizeInAUnitTheReportHasNot", "152 um"},
     {"DragRegime", "intermediate"},
     {"NozzleService", "Vapour outlet"},
@@ -111,18 +114,23 @@ const LayerRow kLayerRows[] = {
 
 class DatasheetLayerTest : public testing::TestWithParam<LayerRow> {};
 
-// Each section another layer adds appears when its keys are in the report, and only then.
+// Each section another layer adds appears when its keys are in the report, and only then; the
+// page shows the numbers the report gives, not its own.
 TEST_P(DatasheetLayerTest, ShowsALayersKeysOnlyWhenTheReportHasThem) {
     static const testing_support::Sized s = SizeExample("gas_scrubber_vertical.json");
     const std::string plain = Sheet(s, Report(s));
     const std::string layered = Sheet(s, WithLayers(Report(s)));
     if (GetParam().fragment == nullptr) {
         EXPECT_FALSE(Has(layered, "HIL")) << "a null set point has no row";
+        EXPECT_FALSE(Has(plain, "HIL")) << "a two-phase vessel has no interface levels";
         return;
     }
     EXPECT_TRUE(Has(layered, GetParam().fragment)) << layered;
     if (std::string(GetParam().name) != "PricedWeightStays") {
         EXPECT_FALSE(Has(plain, GetParam().fragment));
+    }
+    if (GetParam().sized != nullptr) {
+        EXPECT_TRUE(Has(plain, GetParam().sized)) << plain;
     }
 }
 

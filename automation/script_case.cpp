@@ -5,6 +5,7 @@
 
 #include "host/batch.h"
 #include "host/command_line.h"
+#include "host/level_report.h"
 #include "host/report.h"
 #include "host/svg.h"
 #include "model/csv.h"
@@ -79,6 +80,10 @@ void ScriptCase::SetValue(const std::string& key, const ScriptValue& value) {
             }
         }
         case_.orientation = o;
+    } else if (const int level = host::FindLevelKey(key); level >= 0 && NumericKey(key) < 0) {
+        // A levels block's key, flat as a batch column.
+        const host::CaseKey& k = host::LevelKeys()[static_cast<std::size_t>(level)];
+        case_.levels.values[static_cast<std::size_t>(level)] = missing ? kEmptyValue : NumberFrom(k, value);
     } else {
         const int index = NumericKey(key);
         if (index < 0) UnknownKey(key);
@@ -92,6 +97,8 @@ ScriptResult ScriptCase::Value(const std::string& key) const {
     if (key == kNameKey) return case_.name.empty() ? Null() : Text(case_.name);
     if (key == kOrientationKey) return Text(host::OrientationWord(case_.orientation));
     const int index = NumericKey(key);
+    if (const int level = host::FindLevelKey(key); index < 0 && level >= 0)
+        return case_.levels.Has(level) ? Number(case_.levels.Get(level)) : Null();
     if (index < 0) UnknownKey(key);
     return case_.Has(index) ? Number(case_.Get(index)) : Null();
 }
@@ -162,6 +169,12 @@ ScriptResult ScriptCase::Result(const std::string& name) const {
     for (const host::ResultField& f : host::ResultFields()) {
         if (host::ResultColumnName(f) != name) continue;
         const double v = host::ResultCell(f, s.sized, o, sized);
+        return std::isnan(v) ? Null() : Number(v);
+    }
+    const auto& levels = host::LevelColumnNames();
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        if (name != levels[i]) continue;
+        const double v = host::LevelCells(s.sized, o)[i];
         return std::isnan(v) ? Null() : Number(v);
     }
     const host::ReviewCells cells = host::ReviewCellsOf(s.review);

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/batch.h"
+#include "host/level_report.h"
 #include "model/case_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
@@ -140,6 +141,32 @@ TEST(ScriptCaseTest, AnUnsetRequiredKeyIsBadInputWithTheCheckersSentence) {
     EXPECT_EQ(s.Result("status").text, "bad input");
     EXPECT_THROW(s.Svg(), host::InputError);
     EXPECT_NE(s.Json().find("\"error\""), std::string::npos);
+}
+
+// A levels block's key set on its own reaches the ladder, and each level column is the batch's.
+TEST(ScriptCaseTest, ALevelKeyGivesTheBatchsLevelColumns) {
+    const std::string file = (kCases / "gas_scrubber_vertical.json").string();
+    ScriptCase s;
+    s.LoadCase(file);
+    s.SetValue("surge_time_s", Number(90.0));
+    s.SetValue("alarm_margin_m", Text("0.05"));
+    EXPECT_EQ(s.Value("surge_time_s").number, 90.0);
+    ASSERT_TRUE(s.Size());
+    host::SizingCase c = host::LoadCaseFile(file);
+    c.levels.values[host::kSurgeTime] = 90.0;
+    c.levels.values[host::kAlarmMargin] = 0.05;
+    const auto cells = host::LevelCells(c, host::SizeCase(c));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const char* column = host::LevelColumnNames()[i];
+        const ScriptResult r = s.Result(column);
+        if (std::isnan(cells[i])) {
+            EXPECT_EQ(r.kind, ScriptResult::Kind::Null) << column;
+        } else {
+            ASSERT_EQ(r.kind, ScriptResult::Kind::Number) << column;
+            EXPECT_EQ(r.number, cells[i]) << column;
+        }
+    }
+    EXPECT_NEAR(s.Result("surge_time_s_used").number, 90.0, 1e-9);
 }
 
 }  // namespace

@@ -16,8 +16,6 @@ namespace {
 
 using host::InputError;
 
-constexpr const char* kNameKey = "name";
-constexpr const char* kOrientationKey = "orientation";
 constexpr const char* kOrientationUsed = "orientation_used";
 constexpr const char* kStatusColumn = "status";
 constexpr const char* kMessageColumn = "message";
@@ -26,28 +24,11 @@ ScriptResult Null() { return {}; }
 ScriptResult Number(double v) { return {ScriptResult::Kind::Number, v, {}}; }
 ScriptResult Text(std::string text) { return {ScriptResult::Kind::Text, 0.0, std::move(text)}; }
 
-/// The CaseKeys() index of a numeric key of the batch format, or -1.
-int NumericKey(const std::string& key) {
-    const int stream = host::FindCaseKey(key, false);
-    return stream >= 0 ? stream : host::FindCaseKey(key, true);
-}
-
-[[noreturn]] void UnknownKey(const std::string& key) {
-    throw InputError("", key, host::UnknownNameMessage("key", key, host::CsvColumnNames()));
-}
-
-/// The number a value stands for, read as a batch cell is; throws naming the key.
-double NumberFrom(const host::CaseKey& key, const ScriptValue& value) {
-    double v = value.number;
-    if (value.kind == ScriptValue::Kind::Text) {
-        const std::optional<double> parsed = host::ParseNumber(value.text);
-        if (!parsed) throw InputError("", key.key, "\"" + host::Echo(value.text) + "\" is not a number");
-        v = *parsed;
-    } else if (value.kind == ScriptValue::Kind::Other) {
-        throw InputError("", key.key, value.text + " is not a number; give a number or numeric text");
-    }
-    if (const std::string problem = host::CheckValue(key, v); !problem.empty()) throw InputError("", key.key, problem);
-    return v;
+/// The batch column a key names; throws with the batch's names as the candidates.
+int Column(const std::string& key) {
+    const int column = host::FindColumn(key);
+    if (column == host::kUnknownColumn) throw InputError("", key, host::UnknownNameMessage("key", key, host::CsvColumnNames()));
+    return column;
 }
 
 const char* StatusWord(const host::SizingOutcome& o) {
@@ -64,43 +45,30 @@ void ScriptCase::Clear() {
 }
 
 void ScriptCase::SetValue(const std::string& key, const ScriptValue& value) {
-    const bool missing = value.kind == ScriptValue::Kind::Missing;
-    if (key == kNameKey) {
-        if (!missing && value.kind != ScriptValue::Kind::Text) throw InputError("", key, "a name is text");
-        case_.name = missing ? std::string() : value.text;
-    } else if (key == kOrientationKey) {
-        host::Orientation o = host::Orientation::Auto;
-        if (!missing && value.kind != ScriptValue::Kind::Text)
-            throw InputError("", key, "an orientation is text: auto, vertical or horizontal");
-        if (!missing) {
-            try {
-                o = host::ParseOrientation(value.text);
-            } catch (const InputError& e) {
-                throw InputError("", key, e.Reason());
-            }
-        }
-        case_.orientation = o;
-    } else if (const int level = host::FindLevelKey(key); level >= 0 && NumericKey(key) < 0) {
-        // A levels block's key, flat as a batch column.
-        const host::CaseKey& k = host::LevelKeys()[static_cast<std::size_t>(level)];
-        case_.levels.values[static_cast<std::size_t>(level)] = missing ? kEmptyValue : NumberFrom(k, value);
-    } else {
-        const int index = NumericKey(key);
-        if (index < 0) UnknownKey(key);
-        const host::CaseKey& k = host::CaseKeys()[static_cast<std::size_t>(index)];
-        case_.values[static_cast<std::size_t>(index)] = missing ? kEmptyValue : NumberFrom(k, value);
+    const int column = Column(key);
+    host::SizingCase changed = case_;
+    host::InputProblem problem;
+    switch (value.kind) {
+        case ScriptValue::Kind::Missing: problem = host::SetCaseCell(column, {}, changed); break;  // an empty cell: not given
+        case ScriptValue::Kind::Number: problem = host::SetCaseNumber(column, value.number, changed); break;
+        case ScriptValue::Kind::Text: problem = host::SetCaseCell(column, value.text, changed); break;
+        case ScriptValue::Kind::Other:
+            problem = {key, value.text + (host::ColumnTakesNumber(column) ? " is not a number; give a number or numeric text" : " is not text")};
+            break;
     }
+    if (problem) throw InputError("", problem.key, problem.reason);
+    case_ = std::move(changed);
     last_.reset();
 }
 
 ScriptResult ScriptCase::Value(const std::string& key) const {
-    if (key == kNameKey) return case_.name.empty() ? Null() : Text(case_.name);
-    if (key == kOrientationKey) return Text(host::OrientationWord(case_.orientation));
-    const int index = NumericKey(key);
-    if (const int level = host::FindLevelKey(key); index < 0 && level >= 0)
-        return case_.levels.Has(level) ? Number(case_.levels.Get(level)) : Null();
-    if (index < 0) UnknownKey(key);
-    return case_.Has(index) ? Number(case_.Get(index)) : Null();
+    host::CaseValue v = host::CaseValueOf(Column(key), case_);
+    switch (v.kind) {
+        case host::CaseValue::Kind::Number: return Number(v.number);
+        case host::CaseValue::Kind::Text: return Text(std::move(v.text));
+        case host::CaseValue::Kind::Unset: break;
+    }
+    return Null();
 }
 
 void ScriptCase::LoadCase(const std::string& path) {

@@ -1,11 +1,10 @@
 #include "automation/script_case.h"
 
-#include <cmath>
+#include <algorithm>
 #include <utility>
 
 #include "host/batch.h"
 #include "host/command_line.h"
-#include "host/level_report.h"
 #include "host/report.h"
 #include "host/svg.h"
 #include "model/csv.h"
@@ -19,6 +18,10 @@ using host::InputError;
 constexpr const char* kOrientationUsed = "orientation_used";
 constexpr const char* kStatusColumn = "status";
 constexpr const char* kMessageColumn = "message";
+// The batch's text columns besides the status and message.
+constexpr const char* kWarningsColumn = "warnings";
+constexpr const char* kGoverningDiameterColumn = "governing_diameter";
+constexpr const char* kGoverningLengthColumn = "governing_length";
 
 ScriptResult Null() { return {}; }
 ScriptResult Number(double v) { return {ScriptResult::Kind::Number, v, {}}; }
@@ -128,37 +131,22 @@ const std::vector<std::string>& ScriptCase::ResultNames() {
 
 ScriptResult ScriptCase::Result(const std::string& name) const {
     const Sizing& s = Last();
-    const host::SizingOutcome& o = s.outcome;
-    if (name == kOrientationUsed) {
-        if (o.Refused() || (o.orientation != 0 && o.orientation != 1)) return Null();
-        return Text(o.orientation == 0 ? "vertical" : "horizontal");
-    }
-    const bool sized = o.Sized();
-    for (const host::ResultField& f : host::ResultFields()) {
-        if (host::ResultColumnName(f) != name) continue;
-        const double v = host::ResultCell(f, s.sized, o, sized);
-        return std::isnan(v) ? Null() : Number(v);
-    }
-    const auto& levels = host::LevelColumnNames();
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        if (name != levels[i]) continue;
-        const double v = host::LevelCells(s.sized, o)[i];
-        return std::isnan(v) ? Null() : Number(v);
-    }
-    const host::ReviewCells cells = host::ReviewCellsOf(s.review);
-    const std::vector<std::string> review = host::ReviewColumnNames();
-    // The review's columns in the batch's order: governing diameter and length, warnings, load.
-    if (name == review[0]) return *cells.governingDiameter ? Text(cells.governingDiameter) : Null();
-    if (name == review[1]) return *cells.governingLength ? Text(cells.governingLength) : Null();
-    if (name == review[2]) {
-        std::string codes;
-        host::AppendWarningCodes(codes, cells);
-        return Text(codes);
-    }
-    if (name == review[3]) return cells.vapourLoadPercent ? Number(*cells.vapourLoadPercent) : Null();
-    if (name == kStatusColumn) return Text(StatusWord(o));
-    if (name == kMessageColumn) return Text(Message());
-    throw InputError("", "", host::UnknownNameMessage("result", name, ResultNames()));
+    const std::vector<std::string>& names = ResultNames();
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) throw InputError("", "", host::UnknownNameMessage("result", name, names));
+    // The batch's own row for the case, so that every column, those of layers added later too,
+    // reads as a batch writes it; its numbers are written shortest-exact and read back bit for bit.
+    std::string row;
+    host::AppendResultColumns(row, s.sized, s.outcome);
+    std::vector<std::string_view> cells;
+    std::string scratch;
+    host::SplitCsvLine(row, cells, scratch);
+    const std::string_view cell = cells[static_cast<std::size_t>(at - names.begin())];
+    if (name == kWarningsColumn || name == kStatusColumn || name == kMessageColumn) return Text(std::string(cell));
+    if (cell.empty()) return Null();
+    if (name == kOrientationUsed || name == kGoverningDiameterColumn || name == kGoverningLengthColumn)
+        return Text(std::string(cell));
+    return Number(*host::ParseNumber(cell));
 }
 
 std::string ScriptCase::Json() const {

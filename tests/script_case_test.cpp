@@ -11,6 +11,7 @@
 
 #include "host/batch.h"
 #include "host/level_report.h"
+#include "host/settling_report.h"
 #include "host/report.h"
 #include "model/case_file.h"
 #include "model/result_fields.h"
@@ -72,6 +73,18 @@ TEST(ScriptCaseTest, KeyByKeyGivesTheCaseFilesDocumentAndColumns) {
             } else {
                 ASSERT_EQ(r.kind, ScriptResult::Kind::Number) << host::ResultColumnName(f);
                 EXPECT_EQ(r.number, cell) << host::ResultColumnName(f);
+            }
+        }
+        double settling[host::kSettlingColumnCount];
+        host::SettlingCells(c, o, settling);
+        for (std::size_t i = 0; i < host::kSettlingColumnCount; ++i) {
+            const std::string& column = host::SettlingColumnNames()[i];
+            const ScriptResult r = byKey.Result(column);
+            if (std::isnan(settling[i])) {
+                EXPECT_EQ(r.kind, ScriptResult::Kind::Null) << column;
+            } else {
+                ASSERT_EQ(r.kind, ScriptResult::Kind::Number) << column;
+                EXPECT_EQ(r.number, settling[i]) << column;
             }
         }
         EXPECT_EQ(byKey.Result("status").text, o.Sized() ? "sized" : "not sized");

@@ -25,10 +25,7 @@ constexpr double kBottom = -1.0;
 // normal level (the vapour space starts there) and does not raise the level to the minimum, so
 // nearly every vessel it builds would warn, and a batch's --strict gate would stop on each.
 Finding& Add(Review& r, Code code, const host::SizingCase& c, bool assumed) {
-    Finding& f = r.items[r.count++];
-    f = Finding{};
-    f.code = code;
-    f.severity = c.levels.Any() && !assumed ? Severity::Warning : Severity::Note;
+    Finding& f = r.Add(code, c.levels.Any() && !assumed ? Severity::Warning : Severity::Note);
     f.assumedLiquid = assumed;
     return f;
 }

@@ -248,14 +248,7 @@ Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows
 class Collector {
 public:
     explicit Collector(Review& r) : r_(r) {}
-    Finding& Add(Code code, Severity severity, Mark mark = Mark::None) {
-        Finding& f = r_.items[r_.count++];
-        f = Finding{};
-        f.code = code;
-        f.severity = severity;
-        f.mark = mark;
-        return f;
-    }
+    Finding& Add(Code code, Severity severity, Mark mark = Mark::None) { return r_.Add(code, severity, mark); }
 
 private:
     Review& r_;
@@ -592,6 +585,15 @@ bool Finding::Has(const char* name) const {
     for (std::size_t i = 0; i < count; ++i)
         if (std::strcmp(values[i].name, name) == 0) return true;
     return false;
+}
+
+Finding& Review::Add(Code code, Severity severity, Mark mark) {
+    Finding& f = items[count++];
+    f = Finding{};
+    f.code = code;
+    f.severity = severity;
+    f.mark = mark;
+    return f;
 }
 
 bool Review::HasWarning() const {

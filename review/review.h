@@ -106,6 +106,8 @@ struct Review {
     const Finding* begin() const { return items.data(); }
     const Finding* end() const { return items.data() + count; }
     bool HasWarning() const;
+    /// A new, empty finding of this code at the end of the list.
+    Finding& Add(Code code, Severity severity, Mark mark = Mark::None);
     const Finding* Find(Code code) const&;
     /// A finding points into its review, which must outlive it.
     const Finding* Find(Code code) const&& = delete;

@@ -80,9 +80,9 @@ std::string LevelAttributeDoc(const std::string& column) {
     for (std::size_t i = 0; i < process::kSetPointCount; ++i) {
         if (column != kColumns[i]) continue;
         const auto p = static_cast<SetPoint>(static_cast<int>(i));
-        const bool interface = p == SetPoint::HIL || p == SetPoint::NIL || p == SetPoint::LIL;
+        const bool interfaceLevel = p == SetPoint::HIL || p == SetPoint::NIL || p == SetPoint::LIL;
         return std::string(process::SetPointName(p)) + " [m] above the vessel's lowest point, as the Levels section shows it; None when not sized" +
-               (interface ? " or without a heavy liquid." : ".");
+               (interfaceLevel ? " or without a heavy liquid." : ".");
     }
     for (std::size_t i = 0; i < process::kLevelTimeCount; ++i)
         if (column == kColumns[process::kSetPointCount + i])
@@ -108,8 +108,8 @@ std::vector<LevelLine> LevelLines(const SizingCase& c, const SizingOutcome& o) {
     if (!l) return lines;
     for (SetPoint p : kTopDown) {
         if (!IsSetAndFinite(l->Height(p))) continue;
-        const bool interface = p == SetPoint::HIL || p == SetPoint::NIL || p == SetPoint::LIL;
-        lines.push_back({l->Height(p), process::SetPointName(p), interface});
+        const bool interfaceLevel = p == SetPoint::HIL || p == SetPoint::NIL || p == SetPoint::LIL;
+        lines.push_back({l->Height(p), process::SetPointName(p), interfaceLevel});
     }
     return lines;
 }

@@ -49,7 +49,7 @@ std::array<double, kLevelColumnCount> LevelCells(const SizingCase& c, const Sizi
 struct LevelLine {
     double height;  ///< [m]
     std::string label;
-    bool interface;  ///< drawn in the heavy liquid's colour
+    bool interfaceLevel;  ///< drawn in the heavy liquid's colour
 };
 std::vector<LevelLine> LevelLines(const SizingCase& c, const SizingOutcome& o);
 

@@ -284,7 +284,7 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
     // A set point the vessel cannot hold (above an upright shell) is in the report, not the drawing.
     for (const LevelLine& line : LevelLines(c, o))
         if (line.height <= (vertical ? length - diameter / 4.0 : diameter))
-            marks.push_back({line.height, line.label + " " + s.Length(line.height), line.interface ? kHeavyColour : "#6b4f1d", true});
+            marks.push_back({line.height, line.label + " " + s.Length(line.height), line.interfaceLevel ? kHeavyColour : "#6b4f1d", true});
     std::stable_sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.height > b.height; });
     s.LabelsFromTop();
     for (const Mark& m : marks) s.Level(m.height, m.label, m.colour, m.dashed);

@@ -365,9 +365,9 @@ InputProblem CheckCase(const SizingCase& c) {
             if (c.Gives(heavyOnly))
                 return {KeyName(DesignKey(heavyOnly)),
                         "the feed has no heavy liquid: give heavy_liquid_mass_flow_kg_h and heavy_liquid_density_kg_m3, or leave this key out"};
-        for (int interface : {kGivenHIL, kGivenNIL, kGivenLIL})
-            if (c.levels.Has(interface))
-                return {LevelKeys()[static_cast<std::size_t>(interface)].key,
+        for (int interfaceKey : {kGivenHIL, kGivenNIL, kGivenLIL})
+            if (c.levels.Has(interfaceKey))
+                return {LevelKeys()[static_cast<std::size_t>(interfaceKey)].key,
                         "the feed has no heavy liquid, so no interface: give heavy_liquid_mass_flow_kg_h and heavy_liquid_density_kg_m3, or leave this key out"};
     }
     return CheckGeometry(c);

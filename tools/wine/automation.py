@@ -22,7 +22,6 @@ TREES = ["CLSID\\" + CLASS_ID, PROGID, PROGID + ".1", "Interface\\" + INTERFACE_
 RELATIVE_TOLERANCE = 1e-12
 REPO = pathlib.Path(__file__).resolve().parents[2]
 # Keys whose values are words; the rest are numbers.
-TEXT_KEYS = {"name", "orientation"}
 # The case the scripts cannot size: a flow parameter below the gas-load correlation's range.
 NOT_SIZED = {"name": "Dry gas, too little liquid", "pressure_kPa": 3500, "temperature_C": 35,
              "vapour_mass_flow_kg_h": 100000, "vapour_density_kg_m3": 1,

@@ -3,7 +3,7 @@
 //   cscript //nologo automation_test.js --errors                  each refusal with its description
 var s = new ActiveXObject("Kestrol.Sizing");
 var args = WScript.Arguments;
-var TEXT_KEYS = { name: true, orientation: true };
+var TEXT_KEYS = { name: true, orientation: true, mist_eliminator: true, inlet_device: true, tag: true, service: true, revision: true };
 
 function show(route) {
     WScript.Echo("route " + route);

@@ -26,11 +26,11 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number };
+enum class ColumnKind { Name, Orientation, Number, Mechanical };
 
 struct Column {
     ColumnKind kind;
-    int key;  ///< CaseKeys() index for numbers
+    int key;  ///< CaseKeys() index for numbers, MechanicalKeyNames() index for the mechanical keys
 };
 
 const char* CsvUnit(Quantity q) {
@@ -70,6 +70,9 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
             columns.push_back({ColumnKind::Name, -1});
         } else if (name == "orientation") {
             columns.push_back({ColumnKind::Orientation, -1});
+        } else if (IsMechanicalKey(name)) {
+            const auto& mechanical = MechanicalKeyNames();
+            columns.push_back({ColumnKind::Mechanical, static_cast<int>(std::find(mechanical.begin(), mechanical.end(), name) - mechanical.begin())});
         } else {
             int key = FindCaseKey(name, false);
             if (key < 0) key = FindCaseKey(name, true);
@@ -108,6 +111,12 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
                     return {"orientation", e.Reason()};
                 }
                 break;
+            case ColumnKind::Mechanical: {
+                const std::string& key = MechanicalKeyNames()[static_cast<std::size_t>(columns[i].key)];
+                const std::string problem = ReadMechanicalField(key, field, c.mechanical);
+                if (!problem.empty()) return {key, problem};
+                break;
+            }
             case ColumnKind::Number: {
                 if (field.empty()) break;  // not given
                 const CaseKey& key = keys[static_cast<std::size_t>(columns[i].key)];
@@ -558,7 +567,10 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
     std::vector<std::string> read;
     std::vector<int> keys;
     for (const Column& column : ReadHeader(line, 1, source, read))
-        keys.push_back(column.kind == ColumnKind::Name ? kNameColumn : column.kind == ColumnKind::Orientation ? kOrientationColumn : column.key);
+        keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
+                       : column.kind == ColumnKind::Orientation ? kOrientationColumn
+                       : column.kind == ColumnKind::Mechanical  ? kMechanicalColumn
+                                                                : column.key);
     return keys;
 }
 

@@ -102,6 +102,8 @@ std::vector<std::string> ReviewColumnNames();
 /// What a CSV header name stands for: a CaseKeys() index, or one of these.
 inline constexpr int kNameColumn = -1;
 inline constexpr int kOrientationColumn = -2;
+/// A key of the mechanical design at design conditions (a word or a number a frame does not carry yet).
+inline constexpr int kMechanicalColumn = -3;
 
 /// The meaning of each column name; throws InputError naming `source` for an unknown or
 /// repeated name, as for a CSV header.

@@ -88,7 +88,10 @@ constexpr double kLastMaterialCode = 5.0;
 
 std::vector<std::string> KeyNames(bool design) {
     std::vector<std::string> names;
-    if (!design) names = {"name", "orientation", "design"};
+    if (!design) {
+        names = {"name", "orientation", "design"};
+        names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
+    }
     for (const CaseKey& k : kKeys)
         if (k.design == design) names.emplace_back(k.key);
     return names;
@@ -554,6 +557,7 @@ void RefuseNul(std::string_view text, const std::string& source) {
 std::vector<std::string> CsvColumnNames() {
     std::vector<std::string> names = {"name", "orientation"};
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
+    names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
     return names;
 }
 
@@ -582,6 +586,9 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
         } else if (key == "design") {
             if (!item.value().is_object()) Refuse(text, source, key, "must be an object of design keys");
             for (const auto& designItem : item.value().items()) ReadNumber(designItem.key(), designItem.value(), true, c, text, source);
+        } else if (IsMechanicalKey(key)) {
+            const std::string problem = ReadMechanicalJson(key, item.value(), c.mechanical);
+            if (!problem.empty()) Refuse(text, source, key, problem);
         } else {
             numbers.emplace_back(&key, &item.value());
         }

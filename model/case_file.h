@@ -19,6 +19,7 @@
 #include "common/vessel_rules.h"
 #include "core/slots.h"
 #include "core/values.h"
+#include "model/mechanical_inputs.h"
 
 namespace kestrol::host {
 
@@ -109,6 +110,8 @@ struct SizingCase {
     Orientation orientation = Orientation::Auto;
     /// By CaseKeys() position; kEmptyValue where the case gives nothing.
     std::array<double, kCaseKeyCount> values;
+    /// The top-level keys of the mechanical design at design conditions.
+    MechanicalInputs mechanical;
 
     SizingCase() { values.fill(kEmptyValue); }
     double Get(int key) const { return values[static_cast<std::size_t>(key)]; }

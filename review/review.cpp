@@ -558,6 +558,9 @@ const char* CodeName(Code code) {
         case Code::WeightOutsideCorrelation: return "weight-outside-correlation";
         case Code::DesignPressure: return "design-pressure";
         case Code::WeightAndCost: return "weight-and-cost";
+        case Code::WallThinnerThanDesign: return "wall-thinner-than-design";
+        case Code::DesignWallBeyondRange: return "design-wall-beyond-range";
+        case Code::BelowMinimumMetalTemperature: return "below-minimum-metal-temperature";
     }
     return "";
 }
@@ -767,7 +770,10 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::TemperatureOutsideMaterial:
         case Code::WeightOutsideCorrelation:
         case Code::DesignPressure:
-        case Code::WeightAndCost: return mechanical::Describe(f, show);
+        case Code::WeightAndCost:
+        case Code::WallThinnerThanDesign:
+        case Code::DesignWallBeyondRange:
+        case Code::BelowMinimumMetalTemperature: return mechanical::Describe(f, show);
     }
     return {};
 }

@@ -38,9 +38,12 @@ enum class Code {
     WeightOutsideCorrelation,
     DesignPressure,
     WeightAndCost,
+    WallThinnerThanDesign,
+    DesignWallBeyondRange,
+    BelowMinimumMetalTemperature,
 };
-inline constexpr std::size_t kCodeCount = 21;
-static_assert(kCodeCount == static_cast<std::size_t>(Code::WeightAndCost) + 1, "every code has its place in a review");
+inline constexpr std::size_t kCodeCount = 24;
+static_assert(kCodeCount == static_cast<std::size_t>(Code::BelowMinimumMetalTemperature) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/mechanical_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
 
@@ -144,6 +145,8 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
         }
+        if (const std::string mechanical = MechanicalDesignText(c, o, units); !mechanical.empty())
+            w.Text(mechanical.substr(0, mechanical.size() - 1));
         WriteReview(w, r, units);
     }
     text += w.Text();
@@ -234,6 +237,7 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
         findings.push_back(item);
     }
     report["review"] = findings;
+    report["mechanical_design"] = MechanicalDesignJson(c, o, units);
     return report;
 }
 std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source, bool withReview) {

@@ -145,7 +145,7 @@ struct FindingRow {
     bool fires;
 };
 const FindingRow kFindingRows[] = {
-    {"OperatedWallThinnerThanDesign", R"(,"temperature_C":35)", "wall-thinner-than-design", true},
+    {"OperatedWallThinnerThanDesign", R"(,"temperature_C":35,"design_pressure_kPa":6000)", "wall-thinner-than-design", true},
     {"DesignAtOperatingPressureNeedsLess", R"(,"temperature_C":35,"design_pressure_kPa":3500)", "wall-thinner-than-design", false},
     {"ColdCarbonSteel", R"(,"temperature_C":-40)", "below-minimum-metal-temperature", true},
     {"ColdImpactTested", R"(,"temperature_C":-40,"material":"SA-516-70-LT")", "below-minimum-metal-temperature", false},
@@ -165,7 +165,7 @@ TEST_P(DesignFindingTest, FiresOnlyWhereItShould) {
 INSTANTIATE_TEST_SUITE_P(Rows, DesignFindingTest, testing::ValuesIn(kFindingRows), testing_support::RowName());
 
 TEST(DesignFindingTest, SaysByHowMuchTheWallIsThinner) {
-    const auto [c, o] = SizeJson(Scrubber(R"(,"temperature_C":35)"));
+    const auto [c, o] = SizeJson(Scrubber(R"(,"temperature_C":35,"design_pressure_kPa":6000)"));
     const review::Review r = review::ReviewCase(c, o);
     const review::Finding* f = Find(r, "wall-thinner-than-design");
     ASSERT_NE(f, nullptr);

@@ -160,7 +160,9 @@ TEST_P(DesignFindingTest, FiresOnlyWhereItShould) {
     const review::Review r = review::ReviewCase(c, o);
     const review::Finding* f = Find(r, GetParam().code);
     EXPECT_EQ(f != nullptr, GetParam().fires);
-    if (f) EXPECT_FALSE(review::Describe(*f, r.governing, host::UnitSystem::SI).empty());
+    if (f) {
+        EXPECT_FALSE(review::Describe(*f, r.governing, host::UnitSystem::SI).empty());
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Rows, DesignFindingTest, testing::ValuesIn(kFindingRows), testing_support::RowName());
 

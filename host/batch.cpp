@@ -1,6 +1,7 @@
 #include "host/batch.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -21,6 +22,7 @@
 #include "host/output_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
+#include "host/mechanical_report.h"
 #include "review/review.h"
 
 namespace kestrol::host {
@@ -158,7 +160,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + MechanicalColumnNames().size() + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -413,6 +415,7 @@ std::vector<std::string> ReviewColumnNames() { return {std::begin(kReviewColumns
 std::string ResultHeader() {
     std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
+    for (const std::string& column : MechanicalColumnNames()) header += "," + column;
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
@@ -423,6 +426,12 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
         if (const double v = ResultCell(f, c, o, sized); !std::isnan(v)) AppendNumber(out, v);
+    }
+    std::array<double, kMechanicalColumnCount> mechanical{};
+    MechanicalCells(c, o, mechanical.data());
+    for (const double v : mechanical) {
+        out.push_back(',');
+        if (!std::isnan(v)) AppendNumber(out, v);
     }
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);

@@ -1,6 +1,7 @@
 #include "host/mechanical_report.h"
 
 #include <cmath>
+#include <iterator>
 #include <sstream>
 
 #include "mechanical/design_conditions.h"
@@ -37,7 +38,59 @@ std::string ShownNumber(double si, Quantity q, UnitSystem units) {
     return FormatNumber(Convert(si, q, units), UnitOf(q, units).digits);
 }
 
+/// One batch column: its name and its value in the column's SI unit.
+struct Column {
+    const char* name;
+    double (*value)(const conditions::Design& d);
+};
+const Column kColumns[] = {
+    {"design_pressure_kPa_used", [](const conditions::Design& d) { return d.designPressureKpa; }},
+    {"design_temperature_C_used", [](const conditions::Design& d) { return d.designTemperatureC; }},
+    {"design_shell_thickness_m", [](const conditions::Design& d) { return d.shellThickness; }},
+    {"design_head_thickness_m", [](const conditions::Design& d) { return d.headThickness; }},
+    {"mawp_kPa", [](const conditions::Design& d) { return d.mawpKpa; }},
+    {"hydrotest_pressure_kPa", [](const conditions::Design& d) { return d.hydrotestKpa; }},
+    {"design_empty_weight_kg", [](const conditions::Design& d) { return d.weights.empty; }},
+    {"design_operating_weight_kg", [](const conditions::Design& d) { return d.weights.operating; }},
+    {"design_water_full_weight_kg", [](const conditions::Design& d) { return d.weights.waterFull; }},
+    {"design_vessel_cost_USD", [](const conditions::Design& d) { return d.vesselCost; }},
+};
+
+static_assert(std::size(kColumns) == kMechanicalColumnCount, "the count the batch reserves");
+
 }  // namespace
+
+const std::vector<std::string>& MechanicalColumnNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v;
+        for (const Column& column : kColumns) v.emplace_back(column.name);
+        return v;
+    }();
+    return names;
+}
+
+const std::vector<std::string>& MechanicalAttributeNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v;
+        for (const std::string& name : MechanicalColumnNames()) {
+            const std::string used = "_used";
+            const bool repeats = name.size() > used.size() && name.compare(name.size() - used.size(), used.size(), used) == 0;
+            v.push_back(repeats ? name.substr(0, name.size() - used.size()) : name);
+        }
+        return v;
+    }();
+    return names;
+}
+
+void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells) {
+    // A case that was not sized shows nothing at design conditions either, as its results do.
+    const conditions::Design d = o.Sized() ? conditions::DesignAtConditions(c, o) : conditions::Design{};
+    std::size_t i = 0;
+    for (const Column& column : kColumns) {
+        const double v = d.computed ? column.value(d) : kEmptyValue;
+        cells[i++] = IsSetAndFinite(v) ? v : std::nan("");
+    }
+}
 
 json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSystem units) {
     const conditions::Design d = conditions::DesignAtConditions(c, o);

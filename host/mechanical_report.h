@@ -2,7 +2,9 @@
 // object and the text report's section that sets it beside the design as operated.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +13,15 @@
 #include "model/sizing_run.h"
 
 namespace kestrol::host {
+
+/// The batch's columns of the design at design conditions, after the results: SI units in their
+/// names, "_used" where a column repeats an input key.
+const std::vector<std::string>& MechanicalColumnNames();
+inline constexpr std::size_t kMechanicalColumnCount = 10;
+/// The `Sizing` attribute of each column: its name without "_used".
+const std::vector<std::string>& MechanicalAttributeNames();
+/// The cells of those columns, NaN where not computed; `cells` holds MechanicalColumnNames().size().
+void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells);
 
 /// Every key always there: {"value", "unit"} or null, words or null.
 nlohmann::ordered_json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSystem units);

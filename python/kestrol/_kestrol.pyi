@@ -57,6 +57,17 @@ class Sizing:
     platforms_and_ladders_cost_USD: Optional[float]
     total_cost_USD: Optional[float]
     cost_index: Optional[float]
+    # The design at design conditions, after the results as in a batch.
+    design_pressure_kPa: Optional[float]
+    design_temperature_C: Optional[float]
+    design_shell_thickness_m: Optional[float]
+    design_head_thickness_m: Optional[float]
+    mawp_kPa: Optional[float]
+    hydrotest_pressure_kPa: Optional[float]
+    design_empty_weight_kg: Optional[float]
+    design_operating_weight_kg: Optional[float]
+    design_water_full_weight_kg: Optional[float]
+    design_vessel_cost_USD: Optional[float]
     def report(self, units: str = "si") -> str: ...
     def svg(self, units: str = "si") -> str: ...
     def to_dict(self, units: str = "si") -> Dict[str, Any]: ...

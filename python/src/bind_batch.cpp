@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "host/batch.h"
+#include "host/mechanical_report.h"
 #include "model/case_file.h"
 #include "model/csv.h"
 #include "model/result_fields.h"
@@ -257,7 +258,7 @@ void BindBatch(py::module_& m) {
         py::buffer_info st = status.request(true);
         const std::size_t n = static_cast<std::size_t>(o.size);
         const std::size_t keys = kestrol::host::kCaseKeyCount;
-        const std::size_t columns = kestrol::host::ResultFields().count;
+        const std::size_t columns = kestrol::host::ResultFields().count + kestrol::host::kMechanicalColumnCount;
         if (o.itemsize != 1 || r.itemsize != sizeof(double) ||
             static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
             static_cast<std::size_t>(st.size) != n)
@@ -317,6 +318,10 @@ void BindBatch(py::module_& m) {
             const bool sized = outcome && outcome->Sized();
             for (const auto& f : kestrol::host::ResultFields())
                 out[column++ * n + row] = outcome ? kestrol::host::ResultCell(f, c, *outcome, sized) : std::nan("");
+            std::array<double, kestrol::host::kMechanicalColumnCount> mechanical;
+            mechanical.fill(std::nan(""));
+            if (outcome) kestrol::host::MechanicalCells(c, *outcome, mechanical.data());
+            for (const double v : mechanical) out[column++ * n + row] = v;
             usedOut[row] = static_cast<std::int8_t>(outcome ? outcome->orientation : -1);
             statusOut[row] = static_cast<std::int8_t>(rowStatus);
             if (!skipped[row] && !message.empty()) {

@@ -8,10 +8,12 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "host/batch.h"
+#include "host/mechanical_report.h"
 #include "host/report.h"
 #include "host/svg.h"
 #include "model/case_file.h"
@@ -86,11 +88,14 @@ py::tuple PickleState(const Sizing& s) {
     for (const double v : s.c.values) values.append(v);
     py::list vector;
     for (const double v : s.outcome.values) vector.append(v);
-    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector);
+    const kestrol::host::MechanicalInputs& m = s.c.mechanical;
+    const py::tuple mechanical = py::make_tuple(m.designPressureKpa, m.designTemperatureC, static_cast<int>(m.material),
+                                                static_cast<int>(m.radiography), m.corrosionAllowanceMm);
+    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector, mechanical);
 }
 
 Sizing FromPickleState(const py::tuple& state) {
-    if (state.size() != 6) throw py::value_error("not the pickled state of a Sizing");
+    if (state.size() != 7) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
     const int orientation = state[1].cast<int>();
@@ -101,6 +106,12 @@ Sizing FromPickleState(const py::tuple& state) {
     if (values.size() != c.values.size() || vector.size() != SizingOutcome().values.size())
         throw py::value_error("not the pickled state of a Sizing");
     std::copy(values.begin(), values.end(), c.values.begin());
+    const auto mechanical = state[6].cast<std::tuple<double, double, int, int, double>>();
+    const int grade = std::get<2>(mechanical), radiography = std::get<3>(mechanical);
+    if (grade < 0 || grade > kestrol::host::kPlateGradeCount || radiography < 0 || radiography > 3)
+        throw py::value_error("not the pickled state of a Sizing");
+    c.mechanical = {std::get<0>(mechanical), std::get<1>(mechanical), static_cast<kestrol::host::PlateGrade>(grade),
+                    static_cast<kestrol::host::Radiography>(radiography), std::get<4>(mechanical)};
     Sizing s{std::move(c), SizingOutcome(), state[3].cast<std::string>(), state[4].cast<bool>(), {}, py::dict()};
     {
         py::gil_scoped_release release;
@@ -219,6 +230,17 @@ Examples
         const kestrol::host::ResultField* field = &f;
         sizing.def_property_readonly(kestrol::host::ResultName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
                                      AttributeDoc(f).c_str());
+    }
+    const auto& mechanicalNames = kestrol::host::MechanicalAttributeNames();
+    for (std::size_t i = 0; i < mechanicalNames.size(); ++i) {
+        sizing.def_property_readonly(
+            mechanicalNames[i].c_str(),
+            [i](const Sizing& s) -> py::object {
+                std::array<double, kestrol::host::kMechanicalColumnCount> cells{};
+                kestrol::host::MechanicalCells(s.c, s.outcome, cells.data());
+                return std::isnan(cells[i]) ? py::none() : py::object(py::float_(cells[i]));
+            },
+            "At design conditions, SI units in the name (the batch's column of the same name); None where not computed.");
     }
 
     m.def("size_mapping",

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "host/batch.h"
+#include "host/mechanical_report.h"
 #include "model/script_runner.h"
 #include "model/sizing_run.h"
 #include "python/src/bindings.h"
@@ -66,6 +67,9 @@ void BindConstants(py::module_& m) {
         resultColumns.append(kestrol::host::ResultColumnName(f));
         resultNames.append(kestrol::host::ResultName(f));
     }
+    // The design at design conditions follows the results, as in the batch.
+    for (const std::string& name : kestrol::host::MechanicalColumnNames()) resultColumns.append(name);
+    for (const std::string& name : kestrol::host::MechanicalAttributeNames()) resultNames.append(name);
     m.attr("RESULT_COLUMNS") = resultColumns;
     m.attr("RESULT_NAMES") = resultNames;
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();

@@ -41,19 +41,20 @@ std::string ShownNumber(double si, Quantity q, UnitSystem units) {
 /// One batch column: its name and its value in the column's SI unit.
 struct Column {
     const char* name;
+    const char* doc;
     double (*value)(const conditions::Design& d);
 };
 const Column kColumns[] = {
-    {"design_pressure_kPa_used", [](const conditions::Design& d) { return d.designPressureKpa; }},
-    {"design_temperature_C_used", [](const conditions::Design& d) { return d.designTemperatureC; }},
-    {"design_shell_thickness_m", [](const conditions::Design& d) { return d.shellThickness; }},
-    {"design_head_thickness_m", [](const conditions::Design& d) { return d.headThickness; }},
-    {"mawp_kPa", [](const conditions::Design& d) { return d.mawpKpa; }},
-    {"hydrotest_pressure_kPa", [](const conditions::Design& d) { return d.hydrotestKpa; }},
-    {"design_empty_weight_kg", [](const conditions::Design& d) { return d.weights.empty; }},
-    {"design_operating_weight_kg", [](const conditions::Design& d) { return d.weights.operating; }},
-    {"design_water_full_weight_kg", [](const conditions::Design& d) { return d.weights.waterFull; }},
-    {"design_vessel_cost_USD", [](const conditions::Design& d) { return d.vesselCost; }},
+    {"design_pressure_kPa_used", "Design pressure, absolute [kPa]", [](const conditions::Design& d) { return d.designPressureKpa; }},
+    {"design_temperature_C_used", "Design temperature (deg C)", [](const conditions::Design& d) { return d.designTemperatureC; }},
+    {"design_shell_thickness_m", "Shell plate at design conditions [m]", [](const conditions::Design& d) { return d.shellThickness; }},
+    {"design_head_thickness_m", "Head plate at design conditions [m]", [](const conditions::Design& d) { return d.headThickness; }},
+    {"mawp_kPa", "MAWP of the plates at design conditions, absolute [kPa]", [](const conditions::Design& d) { return d.mawpKpa; }},
+    {"hydrotest_pressure_kPa", "Hydrotest pressure, absolute [kPa]", [](const conditions::Design& d) { return d.hydrotestKpa; }},
+    {"design_empty_weight_kg", "Empty weight at design conditions, shell and heads [kg]", [](const conditions::Design& d) { return d.weights.empty; }},
+    {"design_operating_weight_kg", "Operating weight at design conditions, liquid to the normal level [kg]", [](const conditions::Design& d) { return d.weights.operating; }},
+    {"design_water_full_weight_kg", "Weight full of water at design conditions [kg]", [](const conditions::Design& d) { return d.weights.waterFull; }},
+    {"design_vessel_cost_USD", "Vessel cost at design conditions, by the design's correlation [USD]", [](const conditions::Design& d) { return d.vesselCost; }},
 };
 
 static_assert(std::size(kColumns) == kMechanicalColumnCount, "the count the batch reserves");
@@ -67,6 +68,15 @@ const std::vector<std::string>& MechanicalColumnNames() {
         return v;
     }();
     return names;
+}
+
+const std::vector<std::string>& MechanicalAttributeDocs() {
+    static const std::vector<std::string> docs = [] {
+        std::vector<std::string> v;
+        for (const Column& column : kColumns) v.push_back(std::string(column.doc) + "; None when not computed or not applicable.");
+        return v;
+    }();
+    return docs;
 }
 
 const std::vector<std::string>& MechanicalAttributeNames() {
@@ -147,14 +157,15 @@ std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, Un
         row(label, ShownNumber(operated, q, units), ShownNumber(atDesign, q, units), UnitOf(q, units).symbol);
     };
     out << "\nMechanical design, as operated and at design conditions\n";
+    // Labels of their own: the sections above already have a "Pressure" and a "Joint efficiency".
     row("", "as operated", "at design", "");
-    quantity("Pressure", c.Get(kPressure), d.designPressureKpa, Quantity::Pressure);
-    quantity("Temperature", c.Get(kTemperature), d.designTemperatureC, Quantity::Temperature);
-    row("Material", MaterialName(o.At(Slot::MaterialCode)), d.grade != PlateGrade::Unset ? GradeWords(d) : "-", "");
-    quantity("Allowable stress", std::fabs(o.At(Slot::AllowableStress)), d.stressKpa, Quantity::Stress);
-    row("Joint efficiency", FormatNumber(std::fabs(o.At(Slot::JointEfficiency)), 2),
+    quantity("Pressure for the wall", c.Get(kPressure), d.designPressureKpa, Quantity::Pressure);
+    quantity("Temperature for the wall", c.Get(kTemperature), d.designTemperatureC, Quantity::Temperature);
+    row("Plate material", MaterialName(o.At(Slot::MaterialCode)), d.grade != PlateGrade::Unset ? GradeWords(d) : "-", "");
+    quantity("Allowable stress S", std::fabs(o.At(Slot::AllowableStress)), d.stressKpa, Quantity::Stress);
+    row("Joint efficiency E", FormatNumber(std::fabs(o.At(Slot::JointEfficiency)), 2),
         IsSetAndFinite(d.jointEfficiency) ? FormatNumber(d.jointEfficiency, 2) + " (" + RadiographyKey(d.radiography) + ")" : "-", "");
-    quantity("Corrosion allowance", std::fabs(o.At(Slot::CorrosionAllowance)), d.corrosionAllowance, Quantity::Thickness);
+    quantity("Corrosion allowance CA", std::fabs(o.At(Slot::CorrosionAllowance)), d.corrosionAllowance, Quantity::Thickness);
     quantity("Shell wall", d.operatedWall, d.shellThickness, Quantity::Thickness);
     quantity("Head wall", d.operatedWall, d.headThickness, Quantity::Thickness);
     quantity("MAWP", kEmptyValue, d.mawpKpa, Quantity::Pressure);

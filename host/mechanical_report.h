@@ -20,6 +20,8 @@ const std::vector<std::string>& MechanicalColumnNames();
 inline constexpr std::size_t kMechanicalColumnCount = 10;
 /// The `Sizing` attribute of each column: its name without "_used".
 const std::vector<std::string>& MechanicalAttributeNames();
+/// What each attribute holds, its unit in brackets.
+const std::vector<std::string>& MechanicalAttributeDocs();
 /// The cells of those columns, NaN where not computed; `cells` holds MechanicalColumnNames().size().
 void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells);
 

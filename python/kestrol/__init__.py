@@ -575,9 +575,11 @@ def _repr_html(self: Sizing) -> str:
 def _html(self: Sizing, units: str) -> str:
     document = self.to_dict(units)
     rows = []
-    # The review is listed after the table, the governing line first, not as its rows.
+    # The review is listed after the table, the governing line first, not as its rows. The design
+    # at design conditions is the report's side-by-side section: its keys repeat the mechanical
+    # group's, and its weights nest.
     for group, content in document.items():
-        if not isinstance(content, dict) or group == "governing":
+        if not isinstance(content, dict) or group in ("governing", "mechanical_design"):
             continue
         rows.append(f'<tr><th colspan="2" style="text-align:left">{_markup.escape(group.capitalize())}</th></tr>')
         for key, value in content.items():

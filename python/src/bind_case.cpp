@@ -240,7 +240,7 @@ Examples
                 kestrol::host::MechanicalCells(s.c, s.outcome, cells.data());
                 return std::isnan(cells[i]) ? py::none() : py::object(py::float_(cells[i]));
             },
-            "At design conditions, SI units in the name (the batch's column of the same name); None where not computed.");
+            kestrol::host::MechanicalAttributeDocs()[i].c_str());
     }
 
     m.def("size_mapping",

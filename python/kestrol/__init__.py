@@ -159,8 +159,10 @@ CASE_KEYS: List[CaseKey] = [
 _CASE_KEYS = [key.name for key in CASE_KEYS]
 _DESIGN_KEYS = frozenset(key.name for key in CASE_KEYS if key.design)
 # The names a frame's column may have to be read, design keys flat as in a CSV batch.
-_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS)
+_MECHANICAL_KEYS: List[str] = list(_kestrol.MECHANICAL_KEYS)
+_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _MECHANICAL_KEYS)
 _ORIENTATION_COLUMN = -2
+_MECHANICAL_COLUMN = -3
 REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 """The design review's columns of a batch, after the results; left out with review=False."""
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
@@ -751,7 +753,8 @@ def _doubles(count: int, fill: Optional[float]) -> Union["numpy.typing.NDArray[n
 
 
 def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, skip: Dict[int, str], n: int, jobs: int,
-                review: bool) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]]]:
+                review: bool, mechanical: Optional[List[Tuple[str, Any]]] = None
+                ) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]]]:
     """The batch engine over the given keys' columns, (key, n contiguous doubles, NaN where a row
     gives nothing); returns results, orientation used, status codes, messages and the review's
     columns by name (None without the review)."""
@@ -759,7 +762,7 @@ def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, skip: D
     used = bytearray(n)
     status = bytearray(n)
     messages, reviewed = _watched(lambda progress: _kestrol.size_columns(
-        columns, orientations, skip, results, used, status, jobs, review, progress))
+        columns, orientations, skip, results, used, status, jobs, review, progress, mechanical or []))
     return results, used, status, messages, reviewed
 
 
@@ -769,13 +772,15 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
             raise TypeError(f"size_many(): row {position} is a {type(row).__name__}, not a mapping")
     n = len(rows)
     orientations = bytearray(n)
-    problems, names, words, given = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations)
+    problems, names, words, given, mechanical = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations)
     engine_columns = sorted(given.items())
-    results, used, status, messages, reviewed = _run_engine(engine_columns, orientations, problems, n, jobs, review)
+    results, used, status, messages, reviewed = _run_engine(engine_columns, orientations, problems, n, jobs, review,
+                                                            list(mechanical.items()))
     messages.update(problems)
     columns: Dict[str, Any] = {"name": names, "orientation": words}
     for k, column in engine_columns:
         columns[_CASE_KEYS[k]] = column
+    columns.update(mechanical)
     return _assemble(pandas, columns, n, results, used, status, messages, reviewed)
 
 
@@ -892,6 +897,7 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
     keys = _frame_keys(list(frame.columns))
     n = len(frame)
     columns = []
+    mechanical: List[Tuple[str, Any]] = []
     orientations = bytearray(n)
     problems: Dict[int, str] = {}
     inputs: Dict[int, Any] = {}
@@ -904,7 +910,9 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
             inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
         elif key == _ORIENTATION_COLUMN:
             _frame_orientations(pandas, column, orientations, problems)
-    results, used, status, messages, reviewed = _run_engine(columns, orientations, problems, n, jobs, review)
+        elif key == _MECHANICAL_COLUMN:
+            mechanical.append((frame.columns[position], column.to_numpy(dtype=object)))
+    results, used, status, messages, reviewed = _run_engine(columns, orientations, problems, n, jobs, review, mechanical)
     messages.update(problems)
     labels = frame.index
     messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}

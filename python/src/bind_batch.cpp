@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/batch.h"
 #include "host/mechanical_report.h"
 #include "model/case_file.h"
@@ -210,6 +212,10 @@ void BindBatch(py::module_& m) {
         const py::object none = py::str("");
         std::vector<py::buffer_info> held;  // the columns made so far, written in place
         std::array<double*, kestrol::host::kCaseKeyCount> out{};
+        // The mechanical keys as each row gave them, None where it did not: read again by size_columns.
+        const auto& mechanicalKeys = kestrol::host::MechanicalKeyNames();
+        std::vector<py::list> mechanical;
+        for (std::size_t k = 0; k < mechanicalKeys.size(); ++k) mechanical.emplace_back(n);
         for (std::size_t row = 0; row < n; ++row) {
             if (row % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
                 if (PyErr_CheckSignals() != 0) throw py::error_already_set();
@@ -237,12 +243,23 @@ void BindBatch(py::module_& m) {
             }
             orient[row] = static_cast<std::int8_t>(c.orientation);
             names[row] = py::str(c.name);
+            const kestrol::host::MechanicalInputs& inputs = c.mechanical;
+            const auto number = [](double v) -> py::object { return kestrol::IsEmpty(v) ? py::none() : py::object(py::float_(v)); };
+            const auto text = [](const char* w) -> py::object { return *w == '\0' ? py::none() : py::object(py::str(w)); };
+            const py::object gave[] = {number(inputs.designPressureKpa), number(inputs.designTemperatureC),
+                                       text(kestrol::host::PlateGradeKey(inputs.material)), text(kestrol::host::RadiographyKey(inputs.radiography)),
+                                       number(inputs.corrosionAllowanceMm)};
+            for (std::size_t k = 0; k < mechanical.size(); ++k) mechanical[k][row] = gave[k];
             // The word the row gave, as it gave it; the case holds only its meaning.
             py::object word = PyDict_Check(mapping.ptr()) ? py::reinterpret_borrow<py::object>(PyDict_GetItemString(mapping.ptr(), "orientation"))
                                                           : mapping.attr("get")("orientation");
             words[row] = word && PyUnicode_Check(word.ptr()) ? word : none;
         }
-        return py::make_tuple(problems, names, words, columns);
+        py::dict mechanicalColumns;
+        for (std::size_t k = 0; k < mechanical.size(); ++k)
+            if (std::any_of(mechanical[k].begin(), mechanical[k].end(), [](py::handle v) { return !v.is_none(); }))
+                mechanicalColumns[py::str(mechanicalKeys[k])] = mechanical[k];
+        return py::make_tuple(problems, names, words, columns, mechanicalColumns);
     });
 
     // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
@@ -251,7 +268,7 @@ void BindBatch(py::module_& m) {
     // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
     // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
     m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
-                             py::buffer status, unsigned jobs, bool reviewed, const py::object& progress) {
+                             py::buffer status, unsigned jobs, bool reviewed, const py::object& progress, py::sequence mechanicalColumns) {
         py::buffer_info o = orientations.request();
         py::buffer_info r = results.request(true);
         py::buffer_info u = used.request(true);
@@ -279,6 +296,30 @@ void BindBatch(py::module_& m) {
             const auto row = item.first.cast<std::size_t>();
             if (row < n) skipped[row] = 1;
         }
+        // The mechanical keys' cells, [(key, n cells)], read here while the interpreter is held.
+        std::vector<kestrol::host::MechanicalInputs> mechanicalRows(n);
+        std::vector<std::string> mechanicalProblems(n);
+        for (auto item : mechanicalColumns) {
+            const auto pair = item.cast<std::pair<std::string, py::sequence>>();
+            if (!kestrol::host::IsMechanicalKey(pair.first) || static_cast<std::size_t>(py::len(pair.second)) != n)
+                throw py::value_error("size_columns: a column that is not n cells of a mechanical key");
+            for (std::size_t row = 0; row < n; ++row) {
+                const py::object cell = pair.second[row];
+                if (NotGiven(cell) || !mechanicalProblems[row].empty()) continue;
+                std::string problem;
+                if (PyUnicode_Check(cell.ptr())) {
+                    problem = kestrol::host::ReadMechanicalField(pair.first, cell.cast<std::string>(), mechanicalRows[row]);
+                } else {
+                    try {
+                        const std::optional<double> v = CellNumber(cell);
+                        if (v) problem = kestrol::host::ReadMechanicalJson(pair.first, nlohmann::json(*v), mechanicalRows[row]);
+                    } catch (const InputError& e) {
+                        problem = e.what();
+                    }
+                }
+                if (!problem.empty()) mechanicalProblems[row] = pair.first + ": " + problem;
+            }
+        }
         const auto* orient = static_cast<const std::int8_t*>(o.ptr);
         auto* out = static_cast<double*>(r.ptr);
         auto* usedOut = static_cast<std::int8_t*>(u.ptr);
@@ -305,7 +346,9 @@ void BindBatch(py::module_& m) {
         constexpr std::size_t kRowsCounted = 64;  // rows counted at a time: one shared count per row would cost
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
             if (skipped[row] || stop.load(std::memory_order_relaxed) != 0) return "skipped";
+            if (!mechanicalProblems[row].empty()) return mechanicalProblems[row];
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
+            c.mechanical = mechanicalRows[row];
             for (const auto& [key, values] : given)
                 if (!std::isnan(values[row])) c.values[key] = values[row];
             return kestrol::host::CheckCase(c).Text();

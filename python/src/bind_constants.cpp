@@ -62,6 +62,7 @@ void BindConstants(py::module_& m) {
     py::list caseKeys;
     for (const auto& key : kestrol::host::CaseKeys()) caseKeys.append(py::make_tuple(key.key, key.design, key.words));
     m.attr("CASE_KEYS") = caseKeys;
+    m.attr("MECHANICAL_KEYS") = kestrol::host::MechanicalKeyNames();
     py::list resultColumns, resultNames;
     for (const auto& f : kestrol::host::ResultFields()) {
         resultColumns.append(kestrol::host::ResultColumnName(f));

@@ -16,6 +16,9 @@ namespace conditions = ::kestrol::mechanical;
 constexpr const char* kNozzlesNote =
     "nozzle weights are not included: the nozzle sizes come from the process design basis, which this build does not have";
 constexpr const char* kInternalsNote = "no internals allowance is included: none is established for it here";
+constexpr const char* kNoGradeNote =
+    "no plate grade applies to the material code (aluminium has none here): give material for the design at design conditions";
+constexpr const char* kPastTableNote = "the design temperature lies above the plate grade's stress table: no wall at design conditions";
 constexpr const char* kVacuumNote =
     "the vessel runs below atmospheric pressure and is designed for full vacuum (101.325 kPa external); the external-pressure "
     "calculation (ASME VIII-1 UG-28) is not done here";
@@ -135,6 +138,8 @@ json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSyste
         notes.push_back(kNozzlesNote);
         notes.push_back(kInternalsNote);
     }
+    if (sized && d.grade == PlateGrade::Unset) notes.push_back(kNoGradeNote);
+    if (sized && d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) notes.push_back(kPastTableNote);
     if (sized && d.fullVacuum) notes.push_back(kVacuumNote);
     m["notes"] = notes;
     return m;
@@ -175,6 +180,8 @@ std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, Un
     quantity("Full of water", kEmptyValue, d.weights.waterFull, Quantity::Mass);
     quantity("Vessel cost", std::fabs(o.At(Slot::VesselCost)), d.vesselCost, Quantity::Money);
     if (d.computed) out << "  Weights leave out nozzles and internals; the cost at design conditions uses the design's correlation.\n";
+    if (d.grade == PlateGrade::Unset) out << "  No plate grade for this material code: give material for the design at design conditions.\n";
+    if (d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) out << "  The design temperature lies above the grade's stress table.\n";
     if (d.fullVacuum) out << "  Also designed for full vacuum: the external-pressure calculation is not done here.\n";
     return out.str();
 }

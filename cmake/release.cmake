@@ -1,6 +1,6 @@
 # What a release installs and packs: the command line (and on Windows the server), the public
 # header, the documents and the example inputs. Linux takes the usual prefix layout and a
-# .tar.gz; a Windows build puts the two programs at the top of a .zip, where a host finds the
+# .tar.gz; a Windows build puts the programs and servers at the top of a .zip, where a host finds the
 # server to register.
 include(GNUInstallDirs)
 if(WIN32)
@@ -19,10 +19,15 @@ if(TARGET Kestrol)
   install(TARGETS Kestrol RUNTIME DESTINATION ${kestrol_bin_dir}
                           ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT import EXCLUDE_FROM_ALL)
 endif()
+if(TARGET KestrolAutomation)
+  # Beside the server: scripts and spreadsheets register it as they register Kestrol.dll.
+  install(TARGETS KestrolAutomation RUNTIME DESTINATION ${kestrol_bin_dir}
+                                    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT import EXCLUDE_FROM_ALL)
+endif()
 install(FILES include/kestrol/kestrol.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kestrol)
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${kestrol_doc_dir})
 install(DIRECTORY docs/ DESTINATION ${kestrol_doc_dir}/docs)
-foreach(folder cases batch scripts host)
+foreach(folder cases batch scripts host automation)
   if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/examples/${folder})
     install(DIRECTORY examples/${folder} DESTINATION ${kestrol_doc_dir}/examples)
   endif()

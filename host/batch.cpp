@@ -1,4 +1,5 @@
 #include "host/batch.h"
+#include "host/settling_report.h"
 
 #include <algorithm>
 #include <array>
@@ -28,7 +29,7 @@
 namespace kestrol::host {
 namespace {
 
-enum class ColumnKind { Name, Orientation, Number, Mechanical };
+enum class ColumnKind { Name, Orientation, Title, Number, Settling, Mechanical };
 
 struct Column {
     ColumnKind kind;
@@ -72,6 +73,10 @@ std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, co
             columns.push_back({ColumnKind::Name, -1});
         } else if (name == "orientation") {
             columns.push_back({ColumnKind::Orientation, -1});
+        } else if (const int settling = FindSettlingKey(name); settling >= 0) {
+            columns.push_back({ColumnKind::Settling, settling});
+        } else if (IsTitleKey(name)) {
+            columns.push_back({ColumnKind::Title, -1});
         } else if (IsMechanicalKey(name)) {
             const auto& mechanical = MechanicalKeyNames();
             columns.push_back({ColumnKind::Mechanical, static_cast<int>(std::find(mechanical.begin(), mechanical.end(), name) - mechanical.begin())});
@@ -106,12 +111,17 @@ InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::
         const std::string_view field = fields[i];
         switch (columns[i].kind) {
             case ColumnKind::Name: break;  // the row echoes it from the record; sizing and review never read it
+            case ColumnKind::Title: break;  // for a datasheet, which a batch does not write
             case ColumnKind::Orientation:
                 try {
                     c.orientation = ParseOrientation(field);
                 } catch (const InputError& e) {
                     return {"orientation", e.Reason()};
                 }
+                break;
+            case ColumnKind::Settling:
+                if (std::string why = ReadSettlingField(columns[i].key, field, c.process); !why.empty())
+                    return {SettlingKeyNames()[static_cast<std::size_t>(columns[i].key)], why};
                 break;
             case ColumnKind::Mechanical: {
                 const std::string& key = MechanicalKeyNames()[static_cast<std::size_t>(columns[i].key)];
@@ -160,7 +170,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + MechanicalColumnNames().size() + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + MechanicalColumnNames().size() + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -415,6 +425,7 @@ std::vector<std::string> ReviewColumnNames() { return {std::begin(kReviewColumns
 std::string ResultHeader() {
     std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
+    for (const std::string& column : SettlingColumnNames()) header += "," + column;
     for (const std::string& column : MechanicalColumnNames()) header += "," + column;
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
@@ -426,6 +437,12 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     for (const ResultField& f : ResultFields()) {
         out.push_back(',');
         if (const double v = ResultCell(f, c, o, sized); !std::isnan(v)) AppendNumber(out, v);
+    }
+    double settling[kSettlingColumnCount];
+    SettlingCells(c, o, settling);
+    for (const double v : settling) {
+        out.push_back(',');
+        if (!std::isnan(v)) AppendNumber(out, v);
     }
     std::array<double, kMechanicalColumnCount> mechanical{};
     MechanicalCells(c, o, mechanical.data());
@@ -578,6 +595,8 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
     for (const Column& column : ReadHeader(line, 1, source, read))
         keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
                        : column.kind == ColumnKind::Orientation ? kOrientationColumn
+                       : column.kind == ColumnKind::Title       ? kTitleColumn
+                       : column.kind == ColumnKind::Settling    ? kFirstSettlingColumn - column.key
                        : column.kind == ColumnKind::Mechanical  ? kMechanicalColumn
                                                                 : column.key);
     return keys;

@@ -104,6 +104,10 @@ inline constexpr int kNameColumn = -1;
 inline constexpr int kOrientationColumn = -2;
 /// A key of the mechanical design at design conditions (a word or a number a frame does not carry yet).
 inline constexpr int kMechanicalColumn = -3;
+/// A title block key (tag, service, revision): read for a datasheet, not by the batch.
+inline constexpr int kTitleColumn = -4;
+/// A settling or nozzle key (model/process_inputs.h), its index counted down from here.
+inline constexpr int kFirstSettlingColumn = -10;
 
 /// The meaning of each column name; throws InputError naming `source` for an unknown or
 /// repeated name, as for a CSV header.

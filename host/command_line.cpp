@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "host/batch.h"
+#include "host/datasheet.h"
 #include "model/case_file.h"
 #include "host/output_file.h"
 #include "host/progress_bar.h"
@@ -30,6 +31,7 @@ struct SizeOptions {
     std::string input;
     std::string output;
     std::string svg;
+    std::string datasheet;
     std::string format = "text";
     std::string units = "si";
     unsigned jobs = 0;
@@ -87,7 +89,12 @@ void RefuseSameFiles(const SizeOptions& o) {
         const std::string& other;
         const char* what;
     };
-    const Pair pairs[] = {{o.output, "-o", o.input, "the input"}, {o.svg, "--svg", o.input, "the input"}, {o.svg, "--svg", o.output, "the -o output"}};
+    const Pair pairs[] = {{o.output, "-o", o.input, "the input"},
+                          {o.svg, "--svg", o.input, "the input"},
+                          {o.svg, "--svg", o.output, "the -o output"},
+                          {o.datasheet, "--datasheet", o.input, "the input"},
+                          {o.datasheet, "--datasheet", o.output, "the -o output"},
+                          {o.datasheet, "--datasheet", o.svg, "the --svg output"}};
     for (const Pair& p : pairs) {
         if (ToStandardOutput(p.output) || ToStandardOutput(p.other)) continue;
         if (SameFile(p.output, p.other) || p.output == p.other)
@@ -132,7 +139,7 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
         options.format == "json" ? JsonReport(c, outcome, units, source) : TextReport(c, outcome, units, source);
 
     // Both outputs complete before either replaces a file.
-    std::optional<OutputFile> reportFile, svgFile;
+    std::optional<OutputFile> reportFile, svgFile, datasheetFile;
     if (!ToStandardOutput(options.output)) {
         reportFile.emplace(options.output);
         reportFile->Write(report);
@@ -141,19 +148,25 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
         svgFile.emplace(options.svg);
         svgFile->Write(VesselSvg(c, outcome, units));
     }
+    if (!options.datasheet.empty() && outcome.Sized()) {
+        datasheetFile.emplace(options.datasheet);
+        datasheetFile->Write(DatasheetHtml(c, outcome, units, source, DatasheetDate()));
+    }
     if (StopRequest().load() != 0) {
-        const bool partial = (reportFile && reportFile->InPlace()) || (svgFile && svgFile->InPlace());
+        const bool partial =
+            (reportFile && reportFile->InPlace()) || (svgFile && svgFile->InPlace()) || (datasheetFile && datasheetFile->InPlace());
         return Interrupted(options.output.empty() ? options.svg : options.output, partial, err);
     }
     // An output written in place fails, if at all, at its last write, a rename hardly ever:
     // those first, so that their failure leaves the renamed file as it was.
     for (const bool inPlace : {true, false})
-        for (std::optional<OutputFile>* file : {&reportFile, &svgFile})
+        for (std::optional<OutputFile>* file : {&reportFile, &svgFile, &datasheetFile})
             if (*file && (*file)->InPlace() == inPlace) (*file)->Commit();
     if (!reportFile) Print(out, report);
 
     if (!outcome.Sized()) {
-        if (!options.svg.empty()) err << VisibleText(options.svg) << ": not written: the vessel was not sized\n";
+        for (const std::string* drawn : {&options.svg, &options.datasheet})
+            if (!drawn->empty()) err << VisibleText(*drawn) << ": not written: the vessel was not sized\n";
         if (!reportFile) {
             err << VisibleText(source) << ": not sized (the report says why)\n";
         } else {
@@ -170,6 +183,7 @@ int SizeOneCase(const SizeOptions& options, const std::string& text, std::ostrea
 
 int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     if (!options.svg.empty()) throw InputError("--svg draws one case; it cannot be used with a CSV batch");
+    if (!options.datasheet.empty()) throw InputError("--datasheet describes one case; it cannot be used with a CSV batch");
     if (options.format != "text") throw InputError("--format applies to one case; a CSV batch always writes CSV");
     if (options.units != "si") throw InputError("--units us applies to one case; a CSV batch writes SI units (see the column names)");
     const std::string source = DisplayName(options.input);
@@ -220,6 +234,8 @@ int SizeBatch(const SizeOptions& options, const std::string& text, std::ostream&
     return options.strict && summary.withReviewWarnings > 0 ? kExitNotSized : kExitSized;
 }
 
+}  // namespace
+
 std::string VersionText() {
 #if defined(_WIN32)
     const char* build = "Windows";
@@ -230,6 +246,8 @@ std::string VersionText() {
 #endif
     return std::string("kestrol ") + KESTROL_VERSION + " (" + build + " build, " + std::to_string(sizeof(void*) * 8) + "-bit)\n";
 }
+
+namespace {
 
 const char* const kExitStatuses =
     "Exit status:\n"
@@ -276,6 +294,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         ->check(CLI::IsMember({"si", "us"}).description(""))
         ->type_name("UNITS");
     size->add_option("--svg", options.svg, "draw the sized vessel to scale into FILE")->type_name("FILE");
+    size->add_option("--datasheet", options.datasheet, "write the sized vessel's datasheet (HTML, prints on A4 or Letter) into FILE")
+        ->type_name("FILE");
     size->add_flag("--strict", options.strict, "exit 1 when the design review has any warning (for batch gates)");
     CLI::Option* jobs = size->add_option("-j,--jobs", options.jobs, "batch worker threads, 1 to 1024 (default: one per core)")
                             ->check(CLI::Range(1u, 1024u).description(""))

@@ -15,6 +15,9 @@ enum ExitStatus : int {
     kExitBadInput = 2,  ///< the command line or an input file is unusable; nothing was sized
 };
 
+/// What `kestrol --version` prints, e.g. "kestrol 1.1.0 (native Linux build, 64-bit)\n".
+std::string VersionText();
+
 /// Runs the command with its arguments (the program name first). `errIsTerminal` enables the
 /// batch progress bar on `err`.
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal = false);

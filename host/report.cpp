@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/mechanical_report.h"
+#include "host/settling_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
 
@@ -145,6 +146,7 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
                 w.Quantity(Label(f, o.orientation), v, f.quantity, note);
             }
         }
+        if (const std::string settling = SettlingText(c, o, units); !settling.empty()) w.Text(settling.substr(0, settling.size() - 1));
         if (const std::string mechanical = MechanicalDesignText(c, o, units); !mechanical.empty())
             w.Text(mechanical.substr(0, mechanical.size() - 1));
         WriteReview(w, r, units);
@@ -208,6 +210,8 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
     }
     // The review: what governed and the findings; null and empty when the case was not sized or
     // not reviewed.
+    report["settling"] = SettlingJson(c, o);
+    report["nozzles"] = NozzlesJson(c, o, units);
     const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};
     report["governing"] = nullptr;
     if (r.count > 0) {

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "host/settling_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
 
@@ -203,6 +204,22 @@ private:
     std::ostringstream out_;
 };
 
+/// How far a nozzle stub stands off the shell in the drawing [m]; a drawing's choice only.
+constexpr double kNozzleProjection = 0.25;
+
+/// A nozzle as a stub of its inside diameter standing off the shell, named in its tooltip.
+std::string NozzleStub(const Sketch& s, const NozzlePlace& n, const std::string& size) {
+    const double half = 0.5 * n.diameter;
+    double x0 = n.along - half, x1 = n.along + half, y0 = n.height - half, y1 = n.height + half;
+    if (n.direction == 0) x0 = n.along - kNozzleProjection, x1 = n.along;
+    if (n.direction == 2) x0 = n.along, x1 = n.along + kNozzleProjection;
+    if (n.direction == 1) y0 = n.height, y1 = n.height + kNozzleProjection;
+    if (n.direction == 3) y0 = n.height - kNozzleProjection, y1 = n.height;
+    return "  <rect x=\"" + Px(s.X(x0)) + "\" y=\"" + Px(s.Y(y1)) + "\" width=\"" + Px(s.X(x1) - s.X(x0)) + "\" height=\"" +
+           Px(s.Y(y0) - s.Y(y1)) + "\" fill=\"#cfd8e3\" stroke=\"#222\" stroke-width=\"1.5\"><title>" + Escape(std::string(n.label) + " " + size) +
+           "</title></rect>\n";
+}
+
 }  // namespace
 
 std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem units) {
@@ -267,6 +284,7 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
     s.LabelsFromTop();
     for (const Mark& m : marks) s.Level(m.height, m.label, m.colour, m.dashed);
 
+    for (const NozzlePlace& n : NozzlePlaces(c, o)) s.Raw(NozzleStub(s, n, FormatNumber(n.diameter * 1000.0, 1) + " mm inside"));
     s.Raw("  <path d=\"" + s.Outline() + "\" fill=\"none\" stroke=\"#222\" stroke-width=\"2.5\"/>\n");
     if (vertical) {
         s.Dimension(s.X(0), s.Y(0) + 40, s.X(diameter), s.Y(0) + 40, "D = " + s.Length(diameter));

@@ -90,10 +90,12 @@ std::vector<std::string> KeyNames(bool design) {
     std::vector<std::string> names;
     if (!design) {
         names = {"name", "orientation", "design"};
+        names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
         names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
     }
     for (const CaseKey& k : kKeys)
         if (k.design == design) names.emplace_back(k.key);
+    if (!design) names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
     return names;
 }
 
@@ -556,7 +558,9 @@ void RefuseNul(std::string_view text, const std::string& source) {
 
 std::vector<std::string> CsvColumnNames() {
     std::vector<std::string> names = {"name", "orientation"};
+    names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
+    names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
     names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
     return names;
 }
@@ -576,6 +580,9 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
         if (key == "name") {
             if (!item.value().is_string()) Refuse(text, source, key, "must be a string");
             c.name = item.value().get<std::string>();
+        } else if (std::string* field = TitleField(c.title, key)) {
+            if (!item.value().is_string()) Refuse(text, source, key, "must be a string");
+            *field = item.value().get<std::string>();
         } else if (key == "orientation") {
             if (!item.value().is_string()) Refuse(text, source, key, "must be a string: \"auto\", \"vertical\" or \"horizontal\"");
             try {
@@ -589,6 +596,12 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
         } else if (IsMechanicalKey(key)) {
             const std::string problem = ReadMechanicalJson(key, item.value(), c.mechanical);
             if (!problem.empty()) Refuse(text, source, key, problem);
+        } else if (const int settling = FindSettlingKey(key); settling >= 0) {
+            const json& v = item.value();
+            if (!v.is_number() && !v.is_string()) Refuse(text, source, key, "must be a number or a string, not " + std::string(v.type_name()));
+            const std::string why = ReadSettlingValue(settling, v.is_number(), v.is_number() ? v.get<double>() : 0.0,
+                                                      v.is_string() ? v.get_ref<const std::string&>() : std::string(), c.process);
+            if (!why.empty()) Refuse(text, source, key, why);
         } else {
             numbers.emplace_back(&key, &item.value());
         }

@@ -20,6 +20,8 @@
 #include "core/slots.h"
 #include "core/values.h"
 #include "model/mechanical_inputs.h"
+#include "model/process_inputs.h"
+#include "model/title_block.h"
 
 namespace kestrol::host {
 
@@ -107,9 +109,12 @@ enum StreamKey : int {
 
 struct SizingCase {
     std::string name;
+    TitleBlock title;
     Orientation orientation = Orientation::Auto;
     /// By CaseKeys() position; kEmptyValue where the case gives nothing.
     std::array<double, kCaseKeyCount> values;
+    /// The process design basis: fluid properties and internals the sizing does not read.
+    ProcessInputs process;
     /// The top-level keys of the mechanical design at design conditions.
     MechanicalInputs mechanical;
 

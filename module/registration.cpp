@@ -126,25 +126,25 @@ struct Change {
     BYTE saved[kSavedValueBytes];
 };
 
-// One row: create or open the key, keep what its default value was, set it, close it.
-bool WriteEntry(const wchar_t* path, const wchar_t* value, Change& change) {
+// One row: create or open the key, keep what the value was, set it, close it.
+bool WriteEntry(const RegistryWrite& row, Change& change) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, row.path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                         &disposition) != ERROR_SUCCESS)
         return false;
     change.keyCreated = disposition == REG_CREATED_NEW_KEY;
     bool written = true;
-    if (value != nullptr) {
+    if (row.text != nullptr) {
         if (!change.keyCreated) {
             change.savedBytes = kSavedValueBytes;
-            const LONG found = RegQueryValueExW(key, nullptr, nullptr, &change.savedType, change.saved, &change.savedBytes);
+            const LONG found = RegQueryValueExW(key, row.name, nullptr, &change.savedType, change.saved, &change.savedBytes);
             change.hadValue = found == ERROR_SUCCESS;
             // A value too large to keep is not overwritten: it could not be put back.
             written = found == ERROR_SUCCESS || found == ERROR_FILE_NOT_FOUND;
         }
-        written = written && RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                                            static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t))) ==
+        written = written && RegSetValueExW(key, row.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(row.text),
+                                            static_cast<DWORD>((std::wcslen(row.text) + 1) * sizeof(wchar_t))) ==
                                  ERROR_SUCCESS;
         change.valueWritten = written;
     }
@@ -153,16 +153,16 @@ bool WriteEntry(const wchar_t* path, const wchar_t* value, Change& change) {
 }
 
 // Takes one row back: a key it created goes, a value it overwrote is restored.
-void UndoEntry(const wchar_t* path, const Change& change) {
+void UndoEntry(const RegistryWrite& row, const Change& change) {
     if (change.keyCreated) {
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, path);
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, row.path);
         return;
     }
     if (!change.valueWritten) return;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    if (change.hadValue) RegSetValueExW(key, nullptr, 0, change.savedType, change.saved, change.savedBytes);
-    else RegDeleteValueW(key, nullptr);
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, row.path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    if (change.hadValue) RegSetValueExW(key, row.name, 0, change.savedType, change.saved, change.savedBytes);
+    else RegDeleteValueW(key, row.name);
     RegCloseKey(key);
 }
 
@@ -192,6 +192,18 @@ LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth) {
 
 LONG DeleteKeyTree(HKEY parent, const wchar_t* name) noexcept { return DeleteKeyTreeAt(parent, name, 1); }
 
+HRESULT WriteAllOrNothing(const RegistryWrite* rows, std::size_t count) noexcept {
+    const std::unique_ptr<Change[]> changes(new (std::nothrow) Change[count]);
+    if (!changes) return E_OUTOFMEMORY;
+    std::size_t done = 0;
+    bool failed = false;
+    for (; done < count && !failed; ++done) failed = !WriteEntry(rows[done], changes[done]);
+    if (!failed) return S_OK;
+    // Newest first, so that a key's subkeys are gone before the key itself.
+    while (done-- > 0) UndoEntry(rows[done], changes[done]);
+    return SELFREG_E_CLASS;
+}
+
 HRESULT RegisterServer() noexcept {
     Texts texts{};
     const HINSTANCE instance = Instance();
@@ -203,23 +215,17 @@ HRESULT RegisterServer() noexcept {
 
     struct Journal {
         wchar_t paths[kEntryCount][kKeyPathChars];
-        Change changes[kEntryCount];
+        RegistryWrite rows[kEntryCount];
     };
     const std::unique_ptr<Journal> journal(new (std::nothrow) Journal);
     if (!journal) return E_OUTOFMEMORY;
-    std::size_t done = 0;
-    bool failed = false;
-    for (; done < kEntryCount && !failed; ++done) {
-        const RegistryEntry& entry = kRegistryEntries[done];
-        Change& change = journal->changes[done];
-        change = Change{};
-        failed = !KeyPath(journal->paths[done], BaseText(entry.base, texts), entry.subkey) ||
-                 !WriteEntry(journal->paths[done], ValueText(entry.value, texts), change);
+    for (std::size_t i = 0; i < kEntryCount; ++i) {
+        const RegistryEntry& entry = kRegistryEntries[i];
+        // Every path is built before the first write: one that does not fit writes nothing.
+        if (!KeyPath(journal->paths[i], BaseText(entry.base, texts), entry.subkey)) return SELFREG_E_CLASS;
+        journal->rows[i] = {journal->paths[i], nullptr, ValueText(entry.value, texts)};
     }
-    if (!failed) return S_OK;
-    // Newest first, so that a key's subkeys are gone before the key itself.
-    while (done-- > 0) UndoEntry(journal->paths[done], journal->changes[done]);
-    return SELFREG_E_CLASS;
+    return WriteAllOrNothing(journal->rows, kEntryCount);
 }
 
 HRESULT UnregisterServer() noexcept {

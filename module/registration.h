@@ -26,6 +26,18 @@ inline constexpr const wchar_t* kDescription = L"Quorvanix Separator Sizing COM 
 /// Deeper trees are not removed: the registry itself nests no deeper.
 inline constexpr int kMaxKeyDepth = 512;
 
+/// One value a registration writes below HKEY_CLASSES_ROOT.
+struct RegistryWrite {
+    const wchar_t* path;  ///< the key, created where it is missing
+    const wchar_t* name;  ///< the value's name; null: the key's default value
+    const wchar_t* text;  ///< written as REG_SZ; null: the key alone
+};
+
+/// Writes the rows in order through the wide registry calls. All or nothing: when a key cannot
+/// be created or a value cannot be set, the keys this call created are removed (newest first)
+/// and the values it overwrote are put back, and the result is SELFREG_E_CLASS.
+HRESULT WriteAllOrNothing(const RegistryWrite* rows, std::size_t count) noexcept;
+
 /// Writes every row, all through the wide registry calls so that a module path outside the
 /// ANSI code page is registered as it is. All or nothing: when a key cannot be created or a
 /// value cannot be set, the keys this call created are removed, the values it overwrote are

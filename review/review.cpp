@@ -17,6 +17,7 @@
 #include "horizontal/holdup_times_sizing.h"
 #include "review/mechanical_findings.h"
 #include "review/outcome_slots.h"
+#include "review/settling_findings.h"
 #include "vertical/vertical_sizing.h"
 
 namespace kestrol::review {
@@ -558,6 +559,11 @@ const char* CodeName(Code code) {
         case Code::WeightOutsideCorrelation: return "weight-outside-correlation";
         case Code::DesignPressure: return "design-pressure";
         case Code::WeightAndCost: return "weight-and-cost";
+        case Code::SettlingNotChecked: return "settling-not-checked";
+        case Code::CutSizeAboveTarget: return "cut-size-above-target";
+        case Code::SettlingLawOutOfRange: return "settling-law-out-of-range";
+        case Code::EliminatorLoadOutsideWindow: return "eliminator-load-outside-window";
+        case Code::NozzleTooLarge: return "nozzle-too-large";
         case Code::WallThinnerThanDesign: return "wall-thinner-than-design";
         case Code::DesignWallBeyondRange: return "design-wall-beyond-range";
         case Code::BelowMinimumMetalTemperature: return "below-minimum-metal-temperature";
@@ -633,6 +639,7 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     ShapeFinding(out, o, r.governing);
     RangeFindings(out, o);
     mechanical::AddFindings(r, c, o);
+    settling::AddFindings(r, c, o);
 
     // By rank, then in code order, so that a list of codes alone gives back its order; an
     // insertion sort, as a batch reviews every case and the list is short.
@@ -774,6 +781,11 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::WallThinnerThanDesign:
         case Code::DesignWallBeyondRange:
         case Code::BelowMinimumMetalTemperature: return mechanical::Describe(f, show);
+        case Code::SettlingNotChecked:
+        case Code::CutSizeAboveTarget:
+        case Code::SettlingLawOutOfRange:
+        case Code::EliminatorLoadOutsideWindow:
+        case Code::NozzleTooLarge: return settling::Describe(f, show);
     }
     return {};
 }

@@ -38,11 +38,16 @@ enum class Code {
     WeightOutsideCorrelation,
     DesignPressure,
     WeightAndCost,
+    SettlingNotChecked,
+    CutSizeAboveTarget,
+    SettlingLawOutOfRange,
+    EliminatorLoadOutsideWindow,
+    NozzleTooLarge,
     WallThinnerThanDesign,
     DesignWallBeyondRange,
     BelowMinimumMetalTemperature,
 };
-inline constexpr std::size_t kCodeCount = 24;
+inline constexpr std::size_t kCodeCount = 29;
 static_assert(kCodeCount == static_cast<std::size_t>(Code::BelowMinimumMetalTemperature) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.

@@ -96,6 +96,23 @@ TEST_P(ExampleCaseTest, TextReportEndsSized) {
     EXPECT_EQ(r.out.find("not computed"), std::string::npos) << r.out;
 }
 
+// Every example gives the viscosities its checks need, so that it shows them all.
+TEST_P(ExampleCaseTest, ShowsItsSettlingChecksAndNozzles) {
+    const json report = Report();
+    const json& settling = report.at("settling");
+    EXPECT_FALSE(settling.at("vapour_cut_size").is_null()) << settling.dump();
+    EXPECT_FALSE(settling.at("drag_regime").is_null());
+    const bool heavy = !report.at("feed").at("heavy_liquid_mass_flow").is_null();
+    EXPECT_EQ(settling.at("heavy_in_light_cut_size").is_null(), !heavy);
+    EXPECT_EQ(settling.at("light_in_heavy_cut_size").is_null(), !heavy);
+    EXPECT_EQ(report.at("nozzles").size(), heavy ? 4u : 3u);
+    for (const json& n : report.at("nozzles")) EXPECT_FALSE(n.at("nominal_size").is_null()) << n.dump();
+    for (const json& f : report.at("review")) EXPECT_NE(f.at("code"), "settling-not-checked");
+    const CommandResult r = Kestrol({"size", (kExamples / "cases" / GetParam().file).string()});
+    EXPECT_NE(r.out.find("\nSettling\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nNozzles\n"), std::string::npos) << r.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, ExampleCaseTest, testing::ValuesIn(kExamples_), testing_support::RowName());
 
 TEST(RatingExampleTest, KeepsTheGivenDiameterAndLevels) {

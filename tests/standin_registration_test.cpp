@@ -1,6 +1,7 @@
 // Registration where the platform misbehaves: faults steered through the stand-in's fakes,
 // which only a native build has.
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -219,6 +220,34 @@ TEST_P(KeyDepthTest, DeletionStopsPastTheRegistrysOwnDepth) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, KeyDepthTest, testing::ValuesIn(kDepths),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// A nested library key as a second server writes it: parents as rows of their own (no value),
+// so that taking the rows back removes the keys that a deeper row would create on its way.
+const module::RegistryWrite kNestedRows[] = {
+    {L"TypeLib\\{1FC6D383-78D8-4608-95C7-2B7A80B338E6}", nullptr, nullptr},
+    {L"TypeLib\\{1FC6D383-78D8-4608-95C7-2B7A80B338E6}\\1.0", nullptr, L"library"},
+    {L"TypeLib\\{1FC6D383-78D8-4608-95C7-2B7A80B338E6}\\1.0\\0", nullptr, nullptr},
+    {L"TypeLib\\{1FC6D383-78D8-4608-95C7-2B7A80B338E6}\\1.0\\0\\win64", nullptr, L"C:\\Server.dll"},
+    {L"TypeLib\\{1FC6D383-78D8-4608-95C7-2B7A80B338E6}\\1.0\\FLAGS", nullptr, L"0"},
+};
+
+TEST_F(StandinRegistrationTest, EveryRefusedWriteOfNestedRowsLeavesTheRegistryAsItWas) {
+    standin::AddKey(L"TypeLib");
+    const auto before = standin::RegistryKeys();
+    const int writesBefore = standin::RegistryWrites();
+    ASSERT_EQ(module::WriteAllOrNothing(kNestedRows, std::size(kNestedRows)), S_OK);
+    EXPECT_EQ(standin::RegistryKeys().size(), before.size() + std::size(kNestedRows));
+    const int writes = standin::RegistryWrites() - writesBefore;
+    for (int refused = 1; refused <= writes; ++refused) {
+        SCOPED_TRACE(testing::Message() << "write " << refused << " refused");
+        standin::Reset();
+        standin::AddKey(L"TypeLib");
+        standin::RefuseWriteNumber(standin::RegistryWrites() + refused);
+        EXPECT_EQ(module::WriteAllOrNothing(kNestedRows, std::size(kNestedRows)), SELFREG_E_CLASS);
+        EXPECT_EQ(standin::RegistryKeys(), before);
+        EXPECT_EQ(standin::OpenKeyHandles(), 0);
+    }
+}
 
 }  // namespace
 }  // namespace kestrol

@@ -13,6 +13,7 @@
 
 #include "drawn_vessels.h"
 #include "file_text.h"
+#include "host/settling_report.h"
 #include "host/svg.h"
 #include "row_name.h"
 
@@ -78,6 +79,32 @@ TEST_P(VesselSvgTest, OutlineIsToScale) {
     const double across = row.diameter, along = row.length - row.diameter / 2.0;
     const double expected = row.orientation == 0 ? along / across : across / along;
     EXPECT_NEAR(height / width, expected, 0.01 * expected) << d;  // coordinates are printed to 0.01 px
+}
+
+// Each nozzle is a stub of its inside diameter at the drawing's scale, named in its tooltip.
+TEST_P(VesselSvgTest, DrawsEachNozzleAtItsSize) {
+    const DrawingRow& row = GetParam();
+    const auto c = ThreePhaseCase();
+    const auto o = DrawnOutcome(row.orientation, row.diameter, row.length);
+    const std::string svg = host::VesselSvg(c, o, host::UnitSystem::SI);
+    std::smatch outline;
+    ASSERT_TRUE(std::regex_search(svg, outline, std::regex("<clipPath id=\"shell\"><path d=\"([^\"]+)\"")));
+    const std::string d = outline[1];
+    std::vector<double> xs;
+    const std::regex point("([ML]|0 0 1) ([-0-9.]+) ([-0-9.]+)");
+    for (auto it = std::sregex_iterator(d.begin(), d.end(), point); it != std::sregex_iterator(); ++it) xs.push_back(std::stod((*it)[2]));
+    const double span = *std::max_element(xs.begin(), xs.end()) - *std::min_element(xs.begin(), xs.end());
+    const double scale = span / (row.orientation == 0 ? row.diameter : row.length - row.diameter / 2.0);  // px per m
+    const std::vector<host::NozzlePlace> places = host::NozzlePlaces(c, o);
+    ASSERT_EQ(places.size(), 4u);  // three-phase: inlet, vapour outlet and both liquid outlets
+    for (const host::NozzlePlace& n : places) {
+        std::smatch rect;
+        const std::regex drawn("<rect x=\"[-0-9.]+\" y=\"[-0-9.]+\" width=\"([-0-9.]+)\" height=\"([-0-9.]+)\"[^>]*><title>" +
+                               std::string(n.label) + " ");
+        ASSERT_TRUE(std::regex_search(svg, rect, drawn)) << n.label;
+        const double across = n.direction == 0 || n.direction == 2 ? std::stod(rect[2]) : std::stod(rect[1]);
+        EXPECT_NEAR(across, n.diameter * scale, 0.02) << n.label;  // coordinates are printed to 0.01 px
+    }
 }
 
 TEST_P(VesselSvgTest, NamesItsDimensionsAndLevels) {

@@ -12,13 +12,13 @@ import zipfile
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parent.parent
-EXAMPLE_FOLDERS = ("cases", "batch", "scripts", "host")
+EXAMPLE_FOLDERS = ("cases", "batch", "scripts", "host", "automation")
 
 
 def expected_members(system):
     doc = "" if system == "windows" else "share/doc/kestrol/"
     names = {f"{doc}README.md", f"{doc}LICENSE", f"{doc}CHANGELOG.md", "include/kestrol/kestrol.h"}
-    names |= {"Kestrol.dll", "kestrol.exe"} if system == "windows" else {"bin/kestrol"}
+    names |= {"Kestrol.dll", "KestrolAutomation.dll", "kestrol.exe"} if system == "windows" else {"bin/kestrol"}
     for path in (SOURCE / "docs").rglob("*"):
         if path.is_file():
             names.add(f"{doc}docs/{path.relative_to(SOURCE / 'docs').as_posix()}")

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the main job: sizes every bundled example case, draws each vessel,
-# and sizes the CSV batch.
+# Sets up, builds and runs the main job: sizes every bundled example case, draws each vessel and
+# writes its datasheet, and sizes the CSV batch.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,8 +14,8 @@ mkdir -p "$out"
 failed=0
 for case in examples/cases/*.json; do
   stem=$(basename "$case" .json)
-  echo "== kestrol size $case --svg $out/$stem.svg"
-  "$kestrol" size "$case" --svg "$out/$stem.svg" || failed=$((failed + 1))
+  echo "== kestrol size $case --svg $out/$stem.svg --datasheet $out/$stem.html"
+  "$kestrol" size "$case" --svg "$out/$stem.svg" --datasheet "$out/$stem.html" || failed=$((failed + 1))
   echo
 done
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine, only what is missing.
-# With --windows also the mingw-w64 cross compilers and Wine, for the Windows server, and
-# icoutils, whose wrestool reads its version resources back; with
+# With --windows also the mingw-w64 cross compilers and Wine, for the Windows server, widl
+# (mingw-w64-tools) with the IDL files it imports (libwine-dev), for the automation server's type
+# library, and icoutils, whose wrestool reads its version resources back; with
 # --fuzz clang and its fuzzer and sanitizer runtimes, and libxml2, which host_fuzz reads the
 # drawings with; with --measure valgrind, which tools/instructions.sh counts instructions with;
 # with --python the extension's build dependencies and what the package's tests, type check,
-# notebook and Dask run use, for Debian's own /usr/bin/python3.
+# notebook and Dask run use, for Debian's own /usr/bin/python3; with --datasheet Chromium and
+# poppler-utils, which the datasheet render test prints and reads the examples' datasheets with.
 set -euo pipefail
 
 optional=()
@@ -16,7 +18,7 @@ as_root=(); [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 for option in "$@"; do
   case $option in
     --windows)
-      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils)
+      packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils mingw-w64-tools libwine-dev)
       # Wine's 32-bit half comes from the i386 architecture, installed on its own below.
       optional=(wine32:i386)
       if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -25,6 +27,7 @@ for option in "$@"; do
       ;;
     --fuzz) packages+=(clang libclang-rt-dev libxml2-dev) ;;  # libFuzzer, the sanitizer runtimes, an XML parser
     --measure) packages+=(valgrind) ;;
+    --datasheet) packages+=(chromium poppler-utils) ;;
     --python)
       packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
                  python3-dask python3-distributed python3-nbclient python3-nbformat python3-ipykernel

@@ -11,7 +11,7 @@ preset=${1:-default}
 
 source tools/stages.sh
 
-required "set-up" tools/setup.sh --windows
+required "set-up" tools/setup.sh --windows --datasheet
 # Once, up front: whether this kernel runs 32-bit programs decides how the Wine stage runs.
 source tools/wine/loaders.sh
 kestrol_probe_win32

@@ -2,8 +2,10 @@
 # Builds the Windows server, its tests and hosts with mingw-w64 and runs them under Wine in a
 # throwaway prefix: the cross-built GoogleTest suites, the export table, the end-to-end run
 # (regsvr32, reg query, the example C and C++ hosts through COM compared with the native build,
-# regsvr32 /u), the release zip (tools/release_test.sh: its files, then the end-to-end run again
-# from the unpacked folder) and the conformance corpus through kestrol.exe.
+# regsvr32 /u; then the automation server from VBScript, JScript and a C host through
+# IDispatch), the release zip (tools/release_test.sh: its files, then the end-to-end run again
+# from the unpacked folder, in a fresh prefix of its own) and the conformance corpus through
+# kestrol.exe.
 #   tools/wine_test.sh NATIVE_KESTROL [PRESET...]      presets default to windows-x86 windows-x64
 # The shipped 32-bit server gets every suite; the 64-bit build, whose sources are the same,
 # builds and checks only the server, the example hosts and kestrol.exe, to keep CI short. Both
@@ -81,7 +83,7 @@ check_exports() {
   python3 tools/wine/check_exports.py "$(grep -m1 '^CMAKE_OBJDUMP:' "build/$1/CMakeCache.txt" | cut -d= -f2)" \
     "build/$1/Kestrol.dll" &&
     python3 tools/wine/check_version.py "$(grep -m1 '^CMAKE_PROJECT_VERSION:' "build/$1/CMakeCache.txt" | cut -d= -f2)" \
-      "build/$1/Kestrol.dll" "build/$1/host/kestrol.exe" --native "$native"
+      "build/$1/Kestrol.dll" "build/$1/KestrolAutomation.dll" "build/$1/host/kestrol.exe" --native "$native"
 }
 
 # The corpus through kestrol.exe, with the checker that judges the native build. It prints the
@@ -120,7 +122,7 @@ for preset in "${presets[@]}"; do
   if [ $suites -eq 1 ]; then
     required "$preset: build" cmake --build --preset "$preset"
   else
-    required "$preset: build" cmake --build --preset "$preset" --target Kestrol com_host com_host_cpp kestrol
+    required "$preset: build" cmake --build --preset "$preset" --target Kestrol KestrolAutomation com_host com_host_cpp dispatch_host kestrol
   fi
 
   # The release zip, packed from what was built: it needs no Wine.

@@ -48,7 +48,7 @@ if _typing.TYPE_CHECKING:
     _T = _typing.TypeVar("_T")
 
 __all__ = [
-    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
+    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "SETTLING_COLUMNS", "MECHANICAL_COLUMNS", "MECHANICAL_NAMES", "Sizing", "SizingError", "SizingObject", "Slot",
     "check", "findings_frame", "run_script", "size", "size_many",
 ]
 __version__ = "1.0"
@@ -68,6 +68,16 @@ repeats an input key carries ``_used`` (``cost_index_used``), so that no two col
 RESULT_NAMES: List[str] = list(_kestrol.RESULT_NAMES)
 """The ``Sizing`` attribute of each of ``RESULT_COLUMNS``, in the same order: the column's name
 without ``_used`` (``cost_index``)."""
+
+SETTLING_COLUMNS: List[str] = list(_kestrol.SETTLING_COLUMNS)
+"""The settling and nozzle columns of a batch, after the results: each cut size in um and each
+nozzle's nominal pipe size in inches; each is also a ``Sizing`` attribute of the same name."""
+
+MECHANICAL_COLUMNS: List[str] = list(_kestrol.MECHANICAL_COLUMNS)
+"""The columns of the design at design conditions, after the settling columns, pressures absolute."""
+
+MECHANICAL_NAMES: List[str] = list(_kestrol.MECHANICAL_NAMES)
+"""The ``Sizing`` attribute of each of ``MECHANICAL_COLUMNS``, in the same order."""
 
 
 class Slot(_enum.IntEnum):
@@ -159,14 +169,20 @@ CASE_KEYS: List[CaseKey] = [
 _CASE_KEYS = [key.name for key in CASE_KEYS]
 _DESIGN_KEYS = frozenset(key.name for key in CASE_KEYS if key.design)
 # The names a frame's column may have to be read, design keys flat as in a CSV batch.
+_SETTLING_KEYS: List[str] = list(_kestrol.SETTLING_KEYS)
+_SETTLING_WORDS = {"mist_eliminator", "inlet_device"}
 _MECHANICAL_KEYS: List[str] = list(_kestrol.MECHANICAL_KEYS)
-_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _MECHANICAL_KEYS)
+_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _SETTLING_KEYS + _MECHANICAL_KEYS)
 _ORIENTATION_COLUMN = -2
 _MECHANICAL_COLUMN = -3
+_FIRST_SETTLING_COLUMN = -10
 REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 """The design review's columns of a batch, after the results; left out with review=False."""
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
-_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
+# The engine writes the results and the design at design conditions into one table; the
+# settling columns come back apart and go between them.
+_ENGINE_COLUMNS = RESULT_COLUMNS + MECHANICAL_COLUMNS
+_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + SETTLING_COLUMNS + MECHANICAL_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
 # Positions in the tail that hold words, not numbers.
 _TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
 
@@ -307,9 +323,10 @@ def size(case: Union[Mapping[str, Any], _PathLike], *, review: bool = True) -> S
         of a ``size_many`` frame, a pandas Series, with the design keys flat), a case file's
         JSON text, or the path of a case file. ``name`` and ``orientation`` (``"vertical"``,
         ``"horizontal"``, or none for the sizing to choose) stand beside the numeric keys
-        below. NaN or None is a key not given. A value of a mapping may be a pint quantity: it
-        is converted to the key's unit (``pressure_kPa=35 * ureg.bar`` is 3500 kPa absolute;
-        ``temperature_C`` takes any temperature, kelvin included).
+        below, as do the datasheet's title block strings ``tag``, ``service`` and
+        ``revision``. NaN or None is a key not given. A value of a mapping may be a pint
+        quantity: it is converted to the key's unit (``pressure_kPa=35 * ureg.bar`` is 3500
+        kPa absolute; ``temperature_C`` takes any temperature, kelvin included).
     review : bool, default True
         Whether to run the design review. Without it ``findings`` is None, the report has no
         Review section and the document keeps the review's keys as for an unreviewed case
@@ -322,8 +339,8 @@ def size(case: Union[Mapping[str, Any], _PathLike], *, review: bool = True) -> S
         The results as attributes with their SI units in the names (``inside_diameter_m``,
         ``total_cost_USD``, None where not computed), ``sized`` and ``problem``,
         ``to_dict()`` (the ``--format json`` document), ``to_series()``, ``report(units)``,
-        ``svg(units)`` and ``findings``. A case the object cannot size is returned with
-        ``sized == False`` and ``problem`` saying why.
+        ``svg(units)``, ``datasheet(units)`` and ``findings``. A case the object cannot size
+        is returned with ``sized == False`` and ``problem`` saying why.
 
     Raises
     ------
@@ -493,7 +510,7 @@ def _to_series(self: Sizing) -> "pandas.Series":
     import pandas
 
     values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
-    for column, attribute in zip(RESULT_COLUMNS, RESULT_NAMES):
+    for column, attribute in zip(RESULT_COLUMNS + SETTLING_COLUMNS + MECHANICAL_COLUMNS, RESULT_NAMES + SETTLING_COLUMNS + MECHANICAL_NAMES):
         number = getattr(self, attribute)
         values[column] = _math.nan if number is None else number
     values["status"] = self.status
@@ -586,8 +603,13 @@ def _html(self: Sizing, units: str) -> str:
         rows.append(f'<tr><th colspan="2" style="text-align:left">{_markup.escape(group.capitalize())}</th></tr>')
         for key, value in content.items():
             rows.append(f"<tr><td>{_markup.escape(key.replace('_', ' '))}</td><td>{_markup.escape(_cell(value))}</td></tr>")
+    if document["nozzles"]:
+        rows.append('<tr><th colspan="2" style="text-align:left">Nozzles</th></tr>')
+        for nozzle in document["nozzles"]:
+            size = f'NPS {_cell(nozzle["nominal_size"])}, {_cell(nozzle["inside_diameter"])}' if nozzle["nominal_size"] else "beyond NPS 36"
+            rows.append(f"<tr><td>{_markup.escape(nozzle['service'].replace('_', ' '))}</td><td>{_markup.escape(size)}</td></tr>")
     for key, value in document.items():
-        if key not in ("name", "source", "units", "review") and not isinstance(value, dict):
+        if key not in ("name", "source", "units", "review", "nozzles") and not isinstance(value, dict):
             rows.append(f"<tr><td>{_markup.escape(key.replace('_', ' '))}</td><td>{_markup.escape(_cell(value))}</td></tr>")
     table = f"<table>{''.join(rows)}</table>"
     findings = _findings_of(document) if self.reviewed else []
@@ -707,7 +729,9 @@ def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], _Pat
         One row per case in input order, the input's index kept, sharing no memory with the
         input: the inputs (case keys as float64), ``orientation_used``, the result columns
         (``RESULT_COLUMNS``, SI units in their names, a result that repeats an input marked
-        ``_used``), the review's (``REVIEW_COLUMNS``) unless ``review=False``, then
+        ``_used``), the settling checks' and nozzles' (``SETTLING_COLUMNS``), the design at design
+        conditions (``MECHANICAL_COLUMNS``), the review's
+        (``REVIEW_COLUMNS``) unless ``review=False``, then
         ``status`` (``sized``, ``not sized``, ``bad input``) and ``message``. A list of dicts
         where pandas is not installed.
 
@@ -752,18 +776,19 @@ def _doubles(count: int, fill: Optional[float]) -> Union["numpy.typing.NDArray[n
     return numpy.empty(count) if fill is None else numpy.full(count, fill)
 
 
-def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, skip: Dict[int, str], n: int, jobs: int,
+def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, process: bytearray, skip: Dict[int, str], n: int, jobs: int,
                 review: bool, mechanical: Optional[List[Tuple[str, Any]]] = None
-                ) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]]]:
+                ) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]], Dict[str, Any]]:
     """The batch engine over the given keys' columns, (key, n contiguous doubles, NaN where a row
-    gives nothing); returns results, orientation used, status codes, messages and the review's
-    columns by name (None without the review)."""
-    results = _doubles(n * len(RESULT_COLUMNS), None)
+    gives nothing), and the rows' settling inputs; returns results, orientation used, status
+    codes, messages, the review's columns by name (None without the review) and the settling
+    columns by name."""
+    results = _doubles(n * len(_ENGINE_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
-    messages, reviewed = _watched(lambda progress: _kestrol.size_columns(
-        columns, orientations, skip, results, used, status, jobs, review, progress, mechanical or []))
-    return results, used, status, messages, reviewed
+    messages, reviewed, settling = _watched(lambda progress: _kestrol.size_columns(
+        columns, orientations, process, skip, results, used, status, jobs, review, progress, mechanical or []))
+    return results, used, status, messages, reviewed, settling
 
 
 def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any:
@@ -772,20 +797,21 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
             raise TypeError(f"size_many(): row {position} is a {type(row).__name__}, not a mapping")
     n = len(rows)
     orientations = bytearray(n)
-    problems, names, words, given, mechanical = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations)
+    process = _kestrol.process_inputs(n)
+    problems, names, words, given, mechanical = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations, process)
     engine_columns = sorted(given.items())
-    results, used, status, messages, reviewed = _run_engine(engine_columns, orientations, problems, n, jobs, review,
-                                                            list(mechanical.items()))
+    results, used, status, messages, reviewed, settling = _run_engine(engine_columns, orientations, process, problems, n, jobs, review,
+                                                                      list(mechanical.items()))
     messages.update(problems)
     columns: Dict[str, Any] = {"name": names, "orientation": words}
     for k, column in engine_columns:
         columns[_CASE_KEYS[k]] = column
     columns.update(mechanical)
-    return _assemble(pandas, columns, n, results, used, status, messages, reviewed)
+    return _assemble(pandas, columns, n, results, used, status, messages, reviewed, settling)
 
 
 def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: bytearray, status: bytearray, messages: Dict[int, str],
-              reviewed: Optional[Dict[str, Any]], index: Any = None) -> Any:
+              reviewed: Optional[Dict[str, Any]], settling: Dict[str, Any], index: Any = None) -> Any:
     """The batch's rows: the input columns by name, then the results."""
     if pandas is None:
         out: List[Dict[str, Any]] = []
@@ -793,6 +819,10 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
             row = {name: _none_for_nan(column[r]) for name, column in inputs.items()}
             row["orientation_used"] = _ORIENTATION_WORDS[(used[r] ^ 0x80) - 0x80]
             for c, name in enumerate(RESULT_COLUMNS):
+                row[name] = _none_for_nan(results[c * n + r])
+            for name, column in settling.items():
+                row[name] = _none_for_nan(float(column[r]))
+            for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
                 row[name] = _none_for_nan(results[c * n + r])
             for name, column in (reviewed or {}).items():
                 row[name] = column[r] if name in _REVIEW_WORDS else _none_for_nan(float(column[r]))
@@ -802,12 +832,15 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
         return out
     import numpy
 
-    table = numpy.asarray(results).reshape(len(RESULT_COLUMNS), n)
+    table = numpy.asarray(results).reshape(len(_ENGINE_COLUMNS), n)
     message_column = numpy.full(n, "", dtype=object)
     for r, message in messages.items():
         message_column[r] = message
     tail = {"orientation_used": numpy.array(["", "vertical", "horizontal"], dtype=object)[numpy.frombuffer(used, dtype=numpy.int8) + 1]}
     for c, name in enumerate(RESULT_COLUMNS):
+        tail[name] = table[c]
+    tail.update(settling)
+    for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
         tail[name] = table[c]
     tail.update(reviewed or {})
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
@@ -899,11 +932,15 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
     columns = []
     mechanical: List[Tuple[str, Any]] = []
     orientations = bytearray(n)
+    process = _kestrol.process_inputs(n)
     problems: Dict[int, str] = {}
     inputs: Dict[int, Any] = {}
     for position, key in enumerate(keys):
         column = frame.iloc[:, position]
-        if key is not None and key >= 0:
+        if key is not None and key <= _FIRST_SETTLING_COLUMN:
+            for r, problem in _kestrol.read_settling_cells(_FIRST_SETTLING_COLUMN - key, column.to_numpy(dtype=object), process).items():
+                problems.setdefault(r, problem)
+        elif key is not None and key >= 0:
             values, read = _frame_column(pandas, column, _CASE_KEYS[key], n, problems)
             columns.append((key, values))
             # The numbers as the batch read them; a column with a refused cell as it was given.
@@ -912,13 +949,13 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
             _frame_orientations(pandas, column, orientations, problems)
         elif key == _MECHANICAL_COLUMN:
             mechanical.append((frame.columns[position], column.to_numpy(dtype=object)))
-    results, used, status, messages, reviewed = _run_engine(columns, orientations, problems, n, jobs, review, mechanical)
+    results, used, status, messages, reviewed, settling = _run_engine(columns, orientations, process, problems, n, jobs, review, mechanical)
     messages.update(problems)
     labels = frame.index
     messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}
     given = {position: inputs.get(position) if inputs.get(position) is not None else frame.iloc[:, position].array.copy()
              for position in range(frame.shape[1])}
-    out = _assemble(pandas, given, n, results, used, status, messages, reviewed, index=frame.index.copy())
+    out = _assemble(pandas, given, n, results, used, status, messages, reviewed, settling, index=frame.index.copy())
     out.columns = list(frame.columns) + list(out.columns[frame.shape[1]:])
     return out
 
@@ -942,7 +979,7 @@ def _size_csv(path: str, jobs: int, review: bool) -> Any:
     output = _watched(lambda progress: _kestrol.size_csv(text, path, jobs, progress))
     header = next(csv.reader(io.StringIO(output[:output.index(b"\n")].decode("utf-8"))))
     tail = len(header) - len(_BATCH_TAIL)
-    words = {i for i, name in enumerate(header[:tail]) if name in ("name", "orientation")} | {tail + i for i in _TAIL_WORDS}
+    words = {i for i, name in enumerate(header[:tail]) if name in ("name", "orientation") or name in _SETTLING_WORDS} | {tail + i for i in _TAIL_WORDS}
     numbers = [i for i in range(len(header)) if i not in words]
     # The command line always reviews; without the review its columns are left out.
     kept = [i for i in range(len(header)) if review or i < tail or header[i] not in REVIEW_COLUMNS]

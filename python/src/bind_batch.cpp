@@ -22,6 +22,7 @@
 
 #include "host/batch.h"
 #include "host/mechanical_report.h"
+#include "host/settling_report.h"
 #include "model/case_file.h"
 #include "model/csv.h"
 #include "model/result_fields.h"
@@ -177,6 +178,45 @@ void BindBatch(py::module_& m) {
     m.def("nearest_key", [](const std::string& word, const std::vector<std::string>& candidates) { return kestrol::host::NearestKey(word, candidates); },
           "The candidate the command line would suggest for a mistyped name, or an empty string.");
 
+    // The settling inputs of n rows, as a buffer of ProcessInputs that the readers below fill and
+    // size_columns reads: nothing given in any row yet.
+    m.def("process_inputs", [](std::size_t n) {
+        const std::vector<kestrol::host::ProcessInputs> rows(n);
+        return py::bytearray(reinterpret_cast<const char*>(rows.data()), n * sizeof(kestrol::host::ProcessInputs));
+    });
+
+    // Reads an object column of a settling key (SETTLING_KEYS[index]) into the rows' settling
+    // inputs by the rule every route follows; returns {row: problem} for the cells refused.
+    m.def("read_settling_cells", [](int index, py::array cells, py::buffer process) {
+        py::buffer_info b = process.request(true);
+        if (cells.dtype().kind() != 'O' || cells.ndim() != 1 || index < 0 ||
+            static_cast<std::size_t>(index) >= kestrol::host::SettlingKeyNames().size() ||
+            static_cast<std::size_t>(b.size * b.itemsize) != static_cast<std::size_t>(cells.shape(0)) * sizeof(kestrol::host::ProcessInputs))
+            throw py::value_error("read_settling_cells: buffers of the wrong size");
+        auto* rows = static_cast<kestrol::host::ProcessInputs*>(b.ptr);
+        const std::string& key = kestrol::host::SettlingKeyNames()[static_cast<std::size_t>(index)];
+        const bool word = key == "mist_eliminator" || key == "inlet_device";
+        const auto* base = static_cast<const char*>(cells.data());
+        py::dict problems;
+        for (py::ssize_t row = 0; row < cells.shape(0); ++row) {
+            py::handle cell(*reinterpret_cast<PyObject* const*>(base + row * cells.strides(0)));
+            if (NotGiven(cell)) continue;
+            std::string why;
+            if (word) {
+                why = PyUnicode_Check(cell.ptr()) ? kestrol::host::ReadSettlingValue(index, false, 0.0, cell.cast<std::string>(), rows[row])
+                                                  : "must be a string, not " + std::string(py::str(py::type::handle_of(cell).attr("__name__")));
+            } else {
+                try {
+                    why = kestrol::host::ReadSettlingValue(index, true, CellNumber(cell).value_or(0.0), {}, rows[row]);
+                } catch (const InputError& e) {
+                    why = e.what();
+                }
+            }
+            if (!why.empty()) problems[py::int_(row)] = key + ": " + why;
+        }
+        return problems;
+    });
+
     // Reads an object column of a numeric key into doubles (NaN where not given) by the rule every
     // route follows; returns {row: problem} for the cells that are not numbers.
     m.def("read_cells", [](const std::string& key, py::array cells, py::buffer values) {
@@ -202,10 +242,14 @@ void BindBatch(py::module_& m) {
     // not), made by column(n) when the key is first met, and orientation codes; returns
     // {row: problem} for the rows the case reader refuses, the names, the orientation words as
     // given ("" where none) and {key: column}.
-    m.def("read_mappings", [](py::sequence rows, py::function column, py::buffer orientations) {
+    m.def("read_mappings", [](py::sequence rows, py::function column, py::buffer orientations, py::buffer process) {
         py::buffer_info o = orientations.request(true);
+        py::buffer_info pb = process.request(true);
         const std::size_t n = py::len(rows);
-        if (o.itemsize != 1 || static_cast<std::size_t>(o.size) != n) throw py::value_error("read_mappings: buffers of the wrong size");
+        if (o.itemsize != 1 || static_cast<std::size_t>(o.size) != n ||
+            static_cast<std::size_t>(pb.size * pb.itemsize) != n * sizeof(kestrol::host::ProcessInputs))
+            throw py::value_error("read_mappings: buffers of the wrong size");
+        auto* settling = static_cast<kestrol::host::ProcessInputs*>(pb.ptr);
         auto* orient = static_cast<std::int8_t*>(o.ptr);
         py::dict problems, columns;
         py::list names(n), words(n);
@@ -242,6 +286,7 @@ void BindBatch(py::module_& m) {
                 if (out[k] != nullptr) out[k][row] = has ? c.values[k] : std::nan("");
             }
             orient[row] = static_cast<std::int8_t>(c.orientation);
+            settling[row] = c.process;
             names[row] = py::str(c.name);
             const kestrol::host::MechanicalInputs& inputs = c.mechanical;
             const auto number = [](double v) -> py::object { return kestrol::IsEmpty(v) ? py::none() : py::object(py::float_(v)); };
@@ -263,13 +308,17 @@ void BindBatch(py::module_& m) {
     });
 
     // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
-    // row gives nothing, on the batch engine without the interpreter lock; the columns are read
-    // where they lie. Rows in `skip` are left as bad input. Fills the result columns
-    // (column-major, NaN where the CSV leaves a cell empty), the orientation used (-1 none,
-    // 0 vertical, 1 horizontal) and the status codes; returns {row: message}.
-    m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::dict skip, py::buffer results, py::buffer used,
-                             py::buffer status, unsigned jobs, bool reviewed, const py::object& progress, py::sequence mechanicalColumns) {
+    // row gives nothing, with each row's settling inputs (`process`, from process_inputs) and
+    // the mechanical keys' cells, on the batch engine without the interpreter lock; the columns
+    // are read where they lie. Rows in `skip` are left as bad input. Fills the result columns
+    // and the mechanical ones after them (column-major, NaN where the CSV leaves a cell empty),
+    // the orientation used (-1 none, 0 vertical, 1 horizontal) and the status codes; returns
+    // {row: message}, the review's columns and the settling columns.
+    m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::buffer process, py::dict skip, py::buffer results,
+                             py::buffer used, py::buffer status, unsigned jobs, bool reviewed, const py::object& progress,
+                             py::sequence mechanicalColumns) {
         py::buffer_info o = orientations.request();
+        py::buffer_info pb = process.request();
         py::buffer_info r = results.request(true);
         py::buffer_info u = used.request(true);
         py::buffer_info st = status.request(true);
@@ -280,6 +329,17 @@ void BindBatch(py::module_& m) {
             static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
             static_cast<std::size_t>(st.size) != n)
             throw py::value_error("size_columns: buffers of the wrong size");
+        if (static_cast<std::size_t>(pb.size * pb.itemsize) != n * sizeof(kestrol::host::ProcessInputs))
+            throw py::value_error("size_columns: settling inputs of the wrong size");
+        const auto* settlingIn = static_cast<const kestrol::host::ProcessInputs*>(pb.ptr);
+        // The settling and nozzle cells go straight into their columns, as the results do.
+        constexpr std::size_t kSettling = kestrol::host::kSettlingColumnCount;
+        std::vector<py::array_t<double>> settlingColumns;
+        std::vector<double*> settlingOut;
+        for (std::size_t i = 0; i < kSettling; ++i) {
+            settlingColumns.emplace_back(static_cast<py::ssize_t>(n));
+            settlingOut.push_back(settlingColumns.back().mutable_data());
+        }
         std::vector<py::buffer_info> held;  // the columns stay readable until the rows are sized
         std::vector<std::pair<std::size_t, const double*>> given;
         for (auto item : keyColumns) {
@@ -348,6 +408,7 @@ void BindBatch(py::module_& m) {
             if (skipped[row] || stop.load(std::memory_order_relaxed) != 0) return "skipped";
             if (!mechanicalProblems[row].empty()) return mechanicalProblems[row];
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
+            c.process = settlingIn[row];
             c.mechanical = mechanicalRows[row];
             for (const auto& [key, values] : given)
                 if (!std::isnan(values[row])) c.values[key] = values[row];
@@ -361,6 +422,13 @@ void BindBatch(py::module_& m) {
             const bool sized = outcome && outcome->Sized();
             for (const auto& f : kestrol::host::ResultFields())
                 out[column++ * n + row] = outcome ? kestrol::host::ResultCell(f, c, *outcome, sized) : std::nan("");
+            double settlingCells[kSettling];
+            if (outcome) {
+                kestrol::host::SettlingCells(c, *outcome, settlingCells);
+            } else {
+                std::fill(std::begin(settlingCells), std::end(settlingCells), std::nan(""));
+            }
+            for (std::size_t i = 0; i < kSettling; ++i) settlingOut[i][row] = settlingCells[i];
             std::array<double, kestrol::host::kMechanicalColumnCount> mechanical;
             mechanical.fill(std::nan(""));
             if (outcome) kestrol::host::MechanicalCells(c, *outcome, mechanical.data());
@@ -383,7 +451,9 @@ void BindBatch(py::module_& m) {
         RunWatched([&] { kestrol::host::SizeRows(n, read, write, options); }, stop, done, total, progress);
         py::dict found;
         for (const auto& [row, message] : messages) found[py::int_(row)] = message;
-        if (!reviewed) return py::make_tuple(found, py::none());
+        py::dict settling;
+        for (std::size_t i = 0; i < kSettling; ++i) settling[py::str(kestrol::host::SettlingColumnNames()[i])] = settlingColumns[i];
+        if (!reviewed) return py::make_tuple(found, py::none(), settling);
         // The words into object arrays, each distinct word made once: the governing constraints'
         // keys found by address, the warnings by their packed codes.
         py::array diameter(py::dtype("O"), rows), length(py::dtype("O"), rows), warned(py::dtype("O"), rows);
@@ -415,7 +485,7 @@ void BindBatch(py::module_& m) {
         if (names.size() != std::size(cells)) throw std::logic_error("the review's columns and cells disagree");
         py::dict review;
         for (std::size_t i = 0; i < names.size(); ++i) review[py::str(names[i])] = cells[i];
-        return py::make_tuple(found, review);
+        return py::make_tuple(found, review, settling);
     });
 }
 

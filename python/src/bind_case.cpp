@@ -14,7 +14,9 @@
 
 #include "host/batch.h"
 #include "host/mechanical_report.h"
+#include "host/datasheet.h"
 #include "host/report.h"
+#include "host/settling_report.h"
 #include "host/svg.h"
 #include "model/case_file.h"
 #include "model/result_fields.h"
@@ -88,14 +90,20 @@ py::tuple PickleState(const Sizing& s) {
     for (const double v : s.c.values) values.append(v);
     py::list vector;
     for (const double v : s.outcome.values) vector.append(v);
+    const kestrol::host::ProcessInputs& p = s.c.process;
     const kestrol::host::MechanicalInputs& m = s.c.mechanical;
-    const py::tuple mechanical = py::make_tuple(m.designPressureKpa, m.designTemperatureC, static_cast<int>(m.material),
-                                                static_cast<int>(m.radiography), m.corrosionAllowanceMm);
-    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector, mechanical);
+    return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector,
+                          py::make_tuple(p.vapourViscosity, p.lightLiquidViscosity, p.heavyLiquidViscosity, static_cast<int>(p.mistEliminator),
+                                         static_cast<int>(p.inletDevice)),
+                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision),
+                          py::make_tuple(m.designPressureKpa, m.designTemperatureC, static_cast<int>(m.material),
+                                         static_cast<int>(m.radiography), m.corrosionAllowanceMm));
 }
 
 Sizing FromPickleState(const py::tuple& state) {
-    if (state.size() != 7) throw py::value_error("not the pickled state of a Sizing");
+    // Six items from kestrol 1.0, which had neither the settling inputs, the title block nor the mechanical keys.
+    const bool before = state.size() == 6;
+    if (!before && state.size() != 9) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
     const int orientation = state[1].cast<int>();
@@ -106,12 +114,21 @@ Sizing FromPickleState(const py::tuple& state) {
     if (values.size() != c.values.size() || vector.size() != SizingOutcome().values.size())
         throw py::value_error("not the pickled state of a Sizing");
     std::copy(values.begin(), values.end(), c.values.begin());
-    const auto mechanical = state[6].cast<std::tuple<double, double, int, int, double>>();
-    const int grade = std::get<2>(mechanical), radiography = std::get<3>(mechanical);
-    if (grade < 0 || grade > kestrol::host::kPlateGradeCount || radiography < 0 || radiography > 3)
-        throw py::value_error("not the pickled state of a Sizing");
-    c.mechanical = {std::get<0>(mechanical), std::get<1>(mechanical), static_cast<kestrol::host::PlateGrade>(grade),
-                    static_cast<kestrol::host::Radiography>(radiography), std::get<4>(mechanical)};
+    if (!before) {
+        const auto title = state[7].cast<std::tuple<std::string, std::string, std::string>>();
+        c.title = {std::get<0>(title), std::get<1>(title), std::get<2>(title)};
+        const auto p = state[6].cast<std::tuple<double, double, double, int, int>>();
+        const int mist = std::get<3>(p), inlet = std::get<4>(p);
+        if (mist < 0 || mist > 4 || inlet < 0 || inlet > 4) throw py::value_error("not the pickled state of a Sizing");
+        c.process = {std::get<0>(p), std::get<1>(p), std::get<2>(p), static_cast<kestrol::host::MistEliminator>(mist),
+                     static_cast<kestrol::host::InletDevice>(inlet)};
+        const auto mechanical = state[8].cast<std::tuple<double, double, int, int, double>>();
+        const int grade = std::get<2>(mechanical), radiography = std::get<3>(mechanical);
+        if (grade < 0 || grade > kestrol::host::kPlateGradeCount || radiography < 0 || radiography > 3)
+            throw py::value_error("not the pickled state of a Sizing");
+        c.mechanical = {std::get<0>(mechanical), std::get<1>(mechanical), static_cast<kestrol::host::PlateGrade>(grade),
+                        static_cast<kestrol::host::Radiography>(radiography), std::get<4>(mechanical)};
+    }
     Sizing s{std::move(c), SizingOutcome(), state[3].cast<std::string>(), state[4].cast<bool>(), {}, py::dict()};
     {
         py::gil_scoped_release release;
@@ -183,6 +200,9 @@ problem : str or None
     Why the case was not sized and what to change; None when it was.
 inside_diameter_m, overall_length_m, ..., total_cost_USD : float or None
     The results (``kestrol.RESULT_NAMES``), SI units in their names; None where not computed.
+vapour_cut_size_um, ..., heavy_liquid_outlet_nozzle_in : float or None
+    The settling checks' cut sizes and the nozzles' nominal sizes (``kestrol.SETTLING_COLUMNS``);
+    None where not checked or not applicable.
 vector : numpy.ndarray
     The sizing vector, read-only, 40 long: slot X at ``vector[Slot.X]``, element 0 unused (NaN).
 findings : list of dict or None
@@ -225,11 +245,26 @@ Examples
              py::arg("units") = "si", "The text report of `kestrol size`, in \"si\" or \"us\" units.")
         .def("svg", [](const Sizing& s, const std::string& units) { return kestrol::host::VesselSvg(s.c, s.outcome, Units(units)); },
              py::arg("units") = "si", "The drawing of `kestrol size --svg` as SVG text; CaseError when the vessel was not sized.")
+        .def("datasheet",
+             [](const Sizing& s, const std::string& units) {
+                 return kestrol::host::DatasheetHtml(s.c, s.outcome, Units(units), s.source, kestrol::host::DatasheetDate(), s.reviewed);
+             },
+             py::arg("units") = "si",
+             "The datasheet of `kestrol size --datasheet` as HTML text, dated as it is (SOURCE_DATE_EPOCH or today); CaseError "
+             "when the vessel was not sized.")
         .def(py::pickle(&PickleState, &FromPickleState));
     for (const auto& f : kestrol::host::ResultFields()) {
         const kestrol::host::ResultField* field = &f;
         sizing.def_property_readonly(kestrol::host::ResultName(f).c_str(), [field](const Sizing& s) { return Cell(s, *field); },
                                      AttributeDoc(f).c_str());
+    }
+    const std::vector<std::string>& settling = kestrol::host::SettlingColumnNames();
+    for (std::size_t i = 0; i < settling.size(); ++i) {
+        sizing.def_property_readonly(settling[i].c_str(), [i](const Sizing& s) -> py::object {
+            double cells[kestrol::host::kSettlingColumnCount];
+            kestrol::host::SettlingCells(s.c, s.outcome, cells);
+            return std::isnan(cells[i]) ? py::object(py::none()) : py::object(py::float_(cells[i]));
+        }, i < 3 ? "A cut size of the settling checks [um]; None where not checked." : "A nozzle's nominal pipe size [in]; None where none fits.");
     }
     const auto& mechanicalNames = kestrol::host::MechanicalAttributeNames();
     for (std::size_t i = 0; i < mechanicalNames.size(); ++i) {

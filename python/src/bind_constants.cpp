@@ -6,6 +6,7 @@
 
 #include "host/batch.h"
 #include "host/mechanical_report.h"
+#include "host/settling_report.h"
 #include "model/script_runner.h"
 #include "model/sizing_run.h"
 #include "python/src/bindings.h"
@@ -68,12 +69,13 @@ void BindConstants(py::module_& m) {
         resultColumns.append(kestrol::host::ResultColumnName(f));
         resultNames.append(kestrol::host::ResultName(f));
     }
-    // The design at design conditions follows the results, as in the batch.
-    for (const std::string& name : kestrol::host::MechanicalColumnNames()) resultColumns.append(name);
-    for (const std::string& name : kestrol::host::MechanicalAttributeNames()) resultNames.append(name);
     m.attr("RESULT_COLUMNS") = resultColumns;
     m.attr("RESULT_NAMES") = resultNames;
+    m.attr("MECHANICAL_COLUMNS") = kestrol::host::MechanicalColumnNames();
+    m.attr("MECHANICAL_NAMES") = kestrol::host::MechanicalAttributeNames();
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
+    m.attr("SETTLING_COLUMNS") = kestrol::host::SettlingColumnNames();
+    m.attr("SETTLING_KEYS") = kestrol::host::SettlingKeyNames();
 
     m.def("explain_result", [](std::int32_t hr) { return kestrol::host::ExplainResult(hr, SizingCase()); },
           "The command line's sentence for an HRESULT of Calculate.");

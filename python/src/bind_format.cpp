@@ -17,6 +17,8 @@ namespace {
 /// (no unit) has a plain quantity's, not the material code's.
 int DigitsOf(const std::string& symbol) {
     if (symbol.empty()) return kestrol::host::UnitOf(Quantity::Plain, UnitSystem::SI).digits;
+    // Cut sizes and nozzle momenta, as the report's Settling and Nozzles sections write them.
+    if (symbol == "um" || symbol == "Pa") return 0;
     const Quantity quantities[] = {Quantity::Length,   Quantity::Thickness, Quantity::Time,        Quantity::Velocity, Quantity::Stress,
                                    Quantity::Density,  Quantity::Money,     Quantity::Pressure,    Quantity::Temperature,
                                    Quantity::MassFlow, Quantity::Mass,      Quantity::Volume};

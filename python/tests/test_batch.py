@@ -66,7 +66,8 @@ def test_every_column_has_a_name_of_its_own(tmp_path, route):
     out = {"path": lambda: kestrol.size_many(path), "frame": lambda: kestrol.size_many(pd.DataFrame([case])),
            "mappings": lambda: pd.DataFrame(kestrol.size_many([nested]))}[route]()
     assert out.columns.is_unique
-    assert list(out.columns[-len(kestrol.RESULT_COLUMNS) - len(kestrol.REVIEW_COLUMNS) - 2:-len(kestrol.REVIEW_COLUMNS) - 2]) == kestrol.RESULT_COLUMNS
+    after = len(kestrol.SETTLING_COLUMNS) + len(kestrol.MECHANICAL_COLUMNS) + len(kestrol.REVIEW_COLUMNS) + 2
+    assert list(out.columns[-len(kestrol.RESULT_COLUMNS) - after:-after]) == kestrol.RESULT_COLUMNS
     assert (out.loc[0, "cost_index"], out.loc[0, "cost_index_used"]) == (500.0, 500.0)
     assert (out.loc[0, "material_code"], out.loc[0, "material_code_used"]) == (2.0, 2.0)
     # What pandas writes it reads back under the same names.
@@ -199,7 +200,7 @@ def test_an_empty_frame_gives_the_columns_and_no_rows():
     frame = frame_of_csv(BAD_ROWS).iloc[:0]
     got = kestrol.size_many(frame, review=False)
     assert len(got) == 0
-    assert list(got.columns) == list(frame.columns) + ["orientation_used"] + kestrol.RESULT_COLUMNS + ["status", "message"]
+    assert list(got.columns) == list(frame.columns) + ["orientation_used"] + kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.MECHANICAL_COLUMNS + ["status", "message"]
 
 
 def test_mappings_size_as_size_does_and_without_pandas_too(monkeypatch, bundled):

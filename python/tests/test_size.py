@@ -28,6 +28,15 @@ def test_document_report_and_drawing_equal_the_command_line(cli, tmp_path, case,
 
 
 @pytest.mark.parametrize("case", EXAMPLE_CASES, ids=lambda p: p.stem)
+def test_datasheet_equals_the_command_lines(cli, tmp_path, monkeypatch, case):
+    monkeypatch.setenv("SOURCE_DATE_EPOCH", "1767312000")  # both read it: the same day on both sides
+    sheet = tmp_path / "sheet.html"
+    cli("size", case, "--units", "us", "--datasheet", sheet, check_status=0)
+    assert kestrol.size(case).datasheet("us") == sheet.read_text(encoding="utf-8")
+    assert "2026-01-02" in sheet.read_text(encoding="utf-8")
+
+
+@pytest.mark.parametrize("case", EXAMPLE_CASES, ids=lambda p: p.stem)
 def test_mapping_sizes_as_the_file_and_attributes_carry_the_document(case):
     by_path = kestrol.size(case)
     by_mapping = kestrol.size(json.loads(case.read_text()))
@@ -62,6 +71,8 @@ def test_a_case_the_object_cannot_size_is_a_result_not_an_exception(cli, tmp_pat
     assert sizing.overall_length_m is None and sizing._repr_svg_() is None
     with pytest.raises(kestrol.CaseError, match="not sized"):
         sizing.svg()
+    with pytest.raises(kestrol.CaseError, match="not sized"):
+        sizing.datasheet()
 
 
 DRY_GAS = {

@@ -16,7 +16,8 @@ SCRUBBER = {
     "vapour_mass_flow_kg_h": 60000, "vapour_density_kg_m3": 28,
     "light_liquid_mass_flow_kg_h": 1500, "light_liquid_density_kg_m3": 720,
 }
-HORIZONTAL = {**SCRUBBER, "name": "drum", "orientation": "horizontal", "heavy_liquid_mass_flow_kg_h": 800,
+HORIZONTAL = {**SCRUBBER, "name": "drum", "tag": "V-201", "service": "Test drum", "revision": "C",
+              "orientation": "horizontal", "heavy_liquid_mass_flow_kg_h": 800,
               "heavy_liquid_density_kg_m3": 1000, "design": {"cost_index": 600}}
 NOT_SIZED = {"orientation": "horizontal", "pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 1e14,
              "vapour_density_kg_m3": 28, "light_liquid_mass_flow_kg_h": 1e12, "light_liquid_density_kg_m3": 720}
@@ -31,7 +32,8 @@ def same_sizing(a, b):
         (b.name, b.source, b.sized, b.status, b.problem, b.hresult, b.orientation, b.reviewed)
     assert numpy.array_equal(a.vector, b.vector, equal_nan=True)
     assert a.to_dict() == b.to_dict() and a.report("us") == b.report("us")
-    assert all(getattr(a, name) == getattr(b, name) for name in kestrol.RESULT_NAMES)
+    assert all(getattr(a, name) == getattr(b, name) for name in kestrol.RESULT_NAMES + kestrol.MECHANICAL_NAMES)
+    assert not a.sized or a.datasheet() == b.datasheet()  # the title block comes along
 
 
 @pytest.mark.parametrize("review", [True, False])
@@ -268,7 +270,8 @@ def test_json_text_sizes_as_the_mapping_and_is_read_as_a_case_file_is(cli, tmp_p
 
 @pytest.mark.parametrize("call", [
     lambda s, word: s.report(word), lambda s, word: s.svg(word), lambda s, word: s.to_dict(word),
-], ids=["report", "svg", "to_dict"])
+    lambda s, word: s.datasheet(word),
+], ids=["report", "svg", "to_dict", "datasheet"])
 def test_units_are_read_in_any_case_as_the_orientation_is(call):
     sizing = kestrol.size(SCRUBBER)
     assert call(sizing, "US") == call(sizing, "us") and call(sizing, "Si") == call(sizing, "si")

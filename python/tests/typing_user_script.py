@@ -26,7 +26,7 @@ def one_case() -> float:
     diameter: Optional[float] = s.inside_diameter_m
     document: Dict[str, Any] = s.to_dict("us")
     findings: Optional[List[Dict[str, Any]]] = s.findings
-    text: str = s.report("us") + s.svg()
+    text: str = s.report("us") + s.svg() + s.datasheet()
     assert diameter is not None and findings and document["sized"] and text and s.total_cost_USD is not None
     from_text = kestrol.size(json.dumps(CASE))
     again: kestrol.Sizing = pickle.loads(pickle.dumps(s))

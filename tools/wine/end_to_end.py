@@ -4,7 +4,9 @@
 Registers Kestrol.dll with regsvr32, reads the registry back with reg, drives the object from
 the example hosts of examples/host/ (C and C++) through CLSIDFromProgID and CoCreateInstance,
 compares the vectors with the native build's for the same inputs, plays the example scripts through kestrol.exe, unregisters, and
-registers a copy from a folder named outside the ANSI code page (non_ansi_path.py).
+registers a copy from a folder named outside the ANSI code page (non_ansi_path.py), then the
+automation server KestrolAutomation.dll from VBScript, JScript and a C host through IDispatch
+(automation.py).
 Wine must be set up by the caller (WINEPREFIX pointing at a throwaway prefix); KESTROL_WINE
 names the loader to start programs with (default: Debian's wrapper, wine).
 
@@ -22,6 +24,7 @@ import subprocess
 import sys
 import tempfile
 
+from automation import check_automation
 from non_ansi_path import check_non_ansi_path
 
 CLASS_ID = "{81768304-E824-4BA0-82EC-74FD36246BC7}"
@@ -277,6 +280,8 @@ def main():
 
     print("wine: registered from a folder named outside the ANSI code page")
     check_non_ansi_path(build, registry_view, check)
+
+    check_automation(build, kestrol, registry_view, check, wine, windows_path, read_tree)
 
     print(f"wine: {passed} passed, {failed} failed")
     return 0 if failed == 0 else 1

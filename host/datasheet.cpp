@@ -350,7 +350,7 @@ void Mechanical(Page& page, const json& report) {
                             {"MAWP", operated, "mawp", "mawp"},
                             {"Hydrotest pressure", operated, "hydrotest_pressure", "hydrotest_pressure"}};
     // The code is in the material's words; the weight has a section of its own.
-    std::set<std::string> doneLeft = {"material_code", "vessel_weight"}, doneRight = {"weights"};
+    std::set<std::string> doneLeft = {"material_code", "vessel_weight"}, doneRight = {"weights", "notes"};
     for (const PairRow& row : rows) {
         doneLeft.insert(row.leftKey);
         doneRight.insert(row.rightKey);
@@ -380,6 +380,9 @@ void Mechanical(Page& page, const json& report) {
             if (!item.value().is_null() && doneRight.count(item.key()) == 0) page.Row(Words(item.key()), {"-", Cell(item.value())});
     page.CloseRows();
     if (!both) page.Note("The wall at the operating point, as the sizing computes it.");
+    const json& notes = Member(design, "notes");
+    for (const json& note : notes.is_array() ? notes : json::array())
+        if (note.is_string()) page.Note("At design conditions: " + Escape(note.get<std::string>()));
     page.Close();
 }
 

@@ -380,9 +380,6 @@ void Mechanical(Page& page, const json& report) {
             if (!item.value().is_null() && doneRight.count(item.key()) == 0) page.Row(Words(item.key()), {"-", Cell(item.value())});
     page.CloseRows();
     if (!both) page.Note("The wall at the operating point, as the sizing computes it.");
-    const json& notes = Member(design, "notes");
-    for (const json& note : notes.is_array() ? notes : json::array())
-        if (note.is_string()) page.Note("At design conditions: " + Escape(note.get<std::string>()));
     page.Close();
 }
 
@@ -411,6 +408,12 @@ void Weights(Page& page, const json& report) {
                 page.Row(Words(item.key()) + ", at design conditions", {Cell(item.value())});
     }
     page.CloseRows();
+    // The design's notes say what its weights leave out; one paragraph, so that the page keeps its length.
+    std::string said;
+    const json& notes = Member(Member(report, "mechanical_design"), "notes");
+    for (const json& note : notes.is_array() ? notes : json::array())
+        if (note.is_string()) said += (said.empty() ? "" : "; ") + Escape(note.get<std::string>());
+    if (!said.empty()) page.Note(said + ".");
     page.Close();
 }
 

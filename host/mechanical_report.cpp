@@ -14,7 +14,7 @@ using json = nlohmann::ordered_json;
 namespace conditions = ::kestrol::mechanical;
 
 constexpr const char* kNozzlesNote =
-    "nozzle weights are not included: the nozzles are sized, but no weight of a nozzle by its size is established here";
+    "nozzle weights are not included: no weight of a nozzle by its size is established here";
 constexpr const char* kInternalsNote = "no internals allowance is included: none is established for it here";
 constexpr const char* kNoGradeNote =
     "no plate grade applies to the material code (aluminium has none here): give material for the design at design conditions";

@@ -1,6 +1,6 @@
 #include "automation/script_case.h"
 
-#include <cmath>
+#include <algorithm>
 #include <utility>
 
 #include "host/batch.h"
@@ -15,38 +15,23 @@ namespace {
 
 using host::InputError;
 
-constexpr const char* kNameKey = "name";
-constexpr const char* kOrientationKey = "orientation";
 constexpr const char* kOrientationUsed = "orientation_used";
 constexpr const char* kStatusColumn = "status";
 constexpr const char* kMessageColumn = "message";
+// The batch's text columns besides the status and message.
+constexpr const char* kWarningsColumn = "warnings";
+constexpr const char* kGoverningDiameterColumn = "governing_diameter";
+constexpr const char* kGoverningLengthColumn = "governing_length";
 
 ScriptResult Null() { return {}; }
 ScriptResult Number(double v) { return {ScriptResult::Kind::Number, v, {}}; }
 ScriptResult Text(std::string text) { return {ScriptResult::Kind::Text, 0.0, std::move(text)}; }
 
-/// The CaseKeys() index of a numeric key of the batch format, or -1.
-int NumericKey(const std::string& key) {
-    const int stream = host::FindCaseKey(key, false);
-    return stream >= 0 ? stream : host::FindCaseKey(key, true);
-}
-
-[[noreturn]] void UnknownKey(const std::string& key) {
-    throw InputError("", key, host::UnknownNameMessage("key", key, host::CsvColumnNames()));
-}
-
-/// The number a value stands for, read as a batch cell is; throws naming the key.
-double NumberFrom(const host::CaseKey& key, const ScriptValue& value) {
-    double v = value.number;
-    if (value.kind == ScriptValue::Kind::Text) {
-        const std::optional<double> parsed = host::ParseNumber(value.text);
-        if (!parsed) throw InputError("", key.key, "\"" + host::Echo(value.text) + "\" is not a number");
-        v = *parsed;
-    } else if (value.kind == ScriptValue::Kind::Other) {
-        throw InputError("", key.key, value.text + " is not a number; give a number or numeric text");
-    }
-    if (const std::string problem = host::CheckValue(key, v); !problem.empty()) throw InputError("", key.key, problem);
-    return v;
+/// The batch column a key names; throws with the batch's names as the candidates.
+int Column(const std::string& key) {
+    const int column = host::FindColumn(key);
+    if (column == host::kUnknownColumn) throw InputError("", key, host::UnknownNameMessage("key", key, host::CsvColumnNames()));
+    return column;
 }
 
 const char* StatusWord(const host::SizingOutcome& o) {
@@ -63,37 +48,30 @@ void ScriptCase::Clear() {
 }
 
 void ScriptCase::SetValue(const std::string& key, const ScriptValue& value) {
-    const bool missing = value.kind == ScriptValue::Kind::Missing;
-    if (key == kNameKey) {
-        if (!missing && value.kind != ScriptValue::Kind::Text) throw InputError("", key, "a name is text");
-        case_.name = missing ? std::string() : value.text;
-    } else if (key == kOrientationKey) {
-        host::Orientation o = host::Orientation::Auto;
-        if (!missing && value.kind != ScriptValue::Kind::Text)
-            throw InputError("", key, "an orientation is text: auto, vertical or horizontal");
-        if (!missing) {
-            try {
-                o = host::ParseOrientation(value.text);
-            } catch (const InputError& e) {
-                throw InputError("", key, e.Reason());
-            }
-        }
-        case_.orientation = o;
-    } else {
-        const int index = NumericKey(key);
-        if (index < 0) UnknownKey(key);
-        const host::CaseKey& k = host::CaseKeys()[static_cast<std::size_t>(index)];
-        case_.values[static_cast<std::size_t>(index)] = missing ? kEmptyValue : NumberFrom(k, value);
+    const int column = Column(key);
+    host::SizingCase changed = case_;
+    host::InputProblem problem;
+    switch (value.kind) {
+        case ScriptValue::Kind::Missing: problem = host::SetCaseCell(column, {}, changed); break;  // an empty cell: not given
+        case ScriptValue::Kind::Number: problem = host::SetCaseNumber(column, value.number, changed); break;
+        case ScriptValue::Kind::Text: problem = host::SetCaseCell(column, value.text, changed); break;
+        case ScriptValue::Kind::Other:
+            problem = {key, value.text + (host::ColumnTakesNumber(column) ? " is not a number; give a number or numeric text" : " is not text")};
+            break;
     }
+    if (problem) throw InputError("", problem.key, problem.reason);
+    case_ = std::move(changed);
     last_.reset();
 }
 
 ScriptResult ScriptCase::Value(const std::string& key) const {
-    if (key == kNameKey) return case_.name.empty() ? Null() : Text(case_.name);
-    if (key == kOrientationKey) return Text(host::OrientationWord(case_.orientation));
-    const int index = NumericKey(key);
-    if (index < 0) UnknownKey(key);
-    return case_.Has(index) ? Number(case_.Get(index)) : Null();
+    host::CaseValue v = host::CaseValueOf(Column(key), case_);
+    switch (v.kind) {
+        case host::CaseValue::Kind::Number: return Number(v.number);
+        case host::CaseValue::Kind::Text: return Text(std::move(v.text));
+        case host::CaseValue::Kind::Unset: break;
+    }
+    return Null();
 }
 
 void ScriptCase::LoadCase(const std::string& path) {
@@ -153,31 +131,22 @@ const std::vector<std::string>& ScriptCase::ResultNames() {
 
 ScriptResult ScriptCase::Result(const std::string& name) const {
     const Sizing& s = Last();
-    const host::SizingOutcome& o = s.outcome;
-    if (name == kOrientationUsed) {
-        if (o.Refused() || (o.orientation != 0 && o.orientation != 1)) return Null();
-        return Text(o.orientation == 0 ? "vertical" : "horizontal");
-    }
-    const bool sized = o.Sized();
-    for (const host::ResultField& f : host::ResultFields()) {
-        if (host::ResultColumnName(f) != name) continue;
-        const double v = host::ResultCell(f, s.sized, o, sized);
-        return std::isnan(v) ? Null() : Number(v);
-    }
-    const host::ReviewCells cells = host::ReviewCellsOf(s.review);
-    const std::vector<std::string> review = host::ReviewColumnNames();
-    // The review's columns in the batch's order: governing diameter and length, warnings, load.
-    if (name == review[0]) return *cells.governingDiameter ? Text(cells.governingDiameter) : Null();
-    if (name == review[1]) return *cells.governingLength ? Text(cells.governingLength) : Null();
-    if (name == review[2]) {
-        std::string codes;
-        host::AppendWarningCodes(codes, cells);
-        return Text(codes);
-    }
-    if (name == review[3]) return cells.vapourLoadPercent ? Number(*cells.vapourLoadPercent) : Null();
-    if (name == kStatusColumn) return Text(StatusWord(o));
-    if (name == kMessageColumn) return Text(Message());
-    throw InputError("", "", host::UnknownNameMessage("result", name, ResultNames()));
+    const std::vector<std::string>& names = ResultNames();
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) throw InputError("", "", host::UnknownNameMessage("result", name, names));
+    // The batch's own row for the case, so that every column, those of layers added later too,
+    // reads as a batch writes it; its numbers are written shortest-exact and read back bit for bit.
+    std::string row;
+    host::AppendResultColumns(row, s.sized, s.outcome);
+    std::vector<std::string_view> cells;
+    std::string scratch;
+    host::SplitCsvLine(row, cells, scratch);
+    const std::string_view cell = cells[static_cast<std::size_t>(at - names.begin())];
+    if (name == kWarningsColumn || name == kStatusColumn || name == kMessageColumn) return Text(std::string(cell));
+    if (cell.empty()) return Null();
+    if (name == kOrientationUsed || name == kGoverningDiameterColumn || name == kGoverningLengthColumn)
+        return Text(std::string(cell));
+    return Number(*host::ParseNumber(cell));
 }
 
 std::string ScriptCase::Json() const {

@@ -37,12 +37,13 @@ class ScriptCase {
 public:
     /// A new, empty case: every key unset, the orientation "auto".
     void Clear();
-    /// Sets a key of the CSV batch format (the case file's keys, design keys flat). Numbers
-    /// and numeric text are read as a batch cell is; Missing unsets the key. Throws
+    /// Sets a key of the CSV batch format (the case file's keys, design keys flat). Text is
+    /// read as a batch cell is, a number as that cell's number; Missing unsets the key. Throws
     /// host::InputError with the command line's sentence for an unknown key or a bad value, and
     /// then leaves the case as it was. Any change forgets the last sizing.
     void SetValue(const std::string& key, const ScriptValue& value);
-    /// What the case holds for the key; throws host::InputError for an unknown key.
+    /// What the case holds for the key (Null where nothing is given); throws host::InputError
+    /// for an unknown key.
     ScriptResult Value(const std::string& key) const;
     /// Replaces the case by a case file's; throws host::InputError naming the file, and then
     /// leaves the case as it was.

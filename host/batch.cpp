@@ -20,6 +20,7 @@
 
 #include "model/case_file.h"
 #include "model/csv.h"
+#include "host/level_report.h"
 #include "host/output_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
@@ -28,13 +29,6 @@
 
 namespace kestrol::host {
 namespace {
-
-enum class ColumnKind { Name, Orientation, Title, Number, Settling, Mechanical };
-
-struct Column {
-    ColumnKind kind;
-    int key;  ///< CaseKeys() index for numbers, MechanicalKeyNames() index for the mechanical keys
-};
 
 const char* CsvUnit(Quantity q) {
     switch (q) {
@@ -56,36 +50,22 @@ std::pair<std::size_t, std::size_t> FaultPlace(std::string_view record, std::siz
     return {firstLine + lineInRecord - 1, column};
 }
 
-std::vector<Column> ReadHeader(std::string_view line, std::size_t lineNumber, const std::string& source, std::vector<std::string>& names) {
+/// The FindColumn() value of each column the header names.
+std::vector<int> ReadHeader(std::string_view line, std::size_t lineNumber, const std::string& source, std::vector<std::string>& names) {
     std::vector<std::string_view> fields;
     std::string scratch;
     if (CsvFault fault; !SplitCsvLine(line, fields, scratch, &fault)) {
         const auto [faultLine, column] = FaultPlace(line, lineNumber, fault);
         throw InputError(source, "header", fault.reason, faultLine, column);
     }
-    std::vector<Column> columns;
-    const std::vector<std::string> known = CsvColumnNames();
+    std::vector<int> columns;
     for (std::string_view field : fields) {
         const std::string name(field);
         if (std::find(names.begin(), names.end(), name) != names.end())
             throw InputError(source, "header", "column \"" + name + "\" is named twice", lineNumber, 1);
-        if (name == "name") {
-            columns.push_back({ColumnKind::Name, -1});
-        } else if (name == "orientation") {
-            columns.push_back({ColumnKind::Orientation, -1});
-        } else if (const int settling = FindSettlingKey(name); settling >= 0) {
-            columns.push_back({ColumnKind::Settling, settling});
-        } else if (IsTitleKey(name)) {
-            columns.push_back({ColumnKind::Title, -1});
-        } else if (IsMechanicalKey(name)) {
-            const auto& mechanical = MechanicalKeyNames();
-            columns.push_back({ColumnKind::Mechanical, static_cast<int>(std::find(mechanical.begin(), mechanical.end(), name) - mechanical.begin())});
-        } else {
-            int key = FindCaseKey(name, false);
-            if (key < 0) key = FindCaseKey(name, true);
-            if (key < 0) throw InputError(source, "header", UnknownNameMessage("column", name, known), lineNumber, 1);
-            columns.push_back({ColumnKind::Number, key});
-        }
+        const int column = FindColumn(name);
+        if (column == kUnknownColumn) throw InputError(source, "header", UnknownNameMessage("column", name, CsvColumnNames()), lineNumber, 1);
+        columns.push_back(column);
         names.push_back(name);
     }
     return columns;
@@ -102,44 +82,28 @@ std::string Excerpt(std::string_view field) {
     return std::string(field.substr(0, cut)) + "...";
 }
 
+bool IsTitleColumn(int column) {
+    return column <= kFirstTitleColumn && column > kFirstTitleColumn - static_cast<int>(std::size(kTitleBlockKeys));
+}
+
+int SettlingIndex(int column) { return kFirstSettlingColumn - column; }
+
+bool IsMechanicalColumn(int column) {
+    return column <= kFirstMechanicalColumn && column > kFirstMechanicalColumn - static_cast<int>(MechanicalKeyNames().size());
+}
+
+std::string* TitleOf(int column, TitleBlock& title) {
+    return TitleField(title, kTitleBlockKeys[static_cast<std::size_t>(kFirstTitleColumn - column)]);
+}
+
 /// Reads one row into a case; no problem, or what is wrong with the row.
-InputProblem ReadRow(const std::vector<Column>& columns, const std::vector<std::string_view>& fields, SizingCase& c) {
+InputProblem ReadRow(const std::vector<int>& columns, const std::vector<std::string_view>& fields, SizingCase& c) {
     if (fields.size() != columns.size())
         return {"", "the row has " + std::to_string(fields.size()) + " fields, the header names " + std::to_string(columns.size())};
-    const auto& keys = CaseKeys();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const std::string_view field = fields[i];
-        switch (columns[i].kind) {
-            case ColumnKind::Name: break;  // the row echoes it from the record; sizing and review never read it
-            case ColumnKind::Title: break;  // for a datasheet, which a batch does not write
-            case ColumnKind::Orientation:
-                try {
-                    c.orientation = ParseOrientation(field);
-                } catch (const InputError& e) {
-                    return {"orientation", e.Reason()};
-                }
-                break;
-            case ColumnKind::Settling:
-                if (std::string why = ReadSettlingField(columns[i].key, field, c.process); !why.empty())
-                    return {SettlingKeyNames()[static_cast<std::size_t>(columns[i].key)], why};
-                break;
-            case ColumnKind::Mechanical: {
-                const std::string& key = MechanicalKeyNames()[static_cast<std::size_t>(columns[i].key)];
-                const std::string problem = ReadMechanicalField(key, field, c.mechanical);
-                if (!problem.empty()) return {key, problem};
-                break;
-            }
-            case ColumnKind::Number: {
-                if (field.empty()) break;  // not given
-                const CaseKey& key = keys[static_cast<std::size_t>(columns[i].key)];
-                const std::optional<double> v = ParseNumber(field);
-                if (!v) return {key.key, "\"" + Excerpt(field) + "\" is not a number"};
-                const std::string problem = CheckValue(key, *v);
-                if (!problem.empty()) return {key.key, problem};
-                c.values[static_cast<std::size_t>(columns[i].key)] = *v;
-                break;
-            }
-        }
+        // The row echoes its name from the record; sizing and review never read it.
+        if (columns[i] == kNameColumn) continue;
+        if (InputProblem problem = SetCaseCell(columns[i], fields[i], c)) return problem;
     }
     return CheckCase(c);
 }
@@ -170,7 +134,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + MechanicalColumnNames().size() + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + kLevelColumnCount + kMechanicalColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -219,7 +183,7 @@ private:
 
 /// Chunks flow from the splitter (the calling thread) to the workers and on to the writer.
 struct Pipeline {
-    const std::vector<Column>* columns = nullptr;
+    const std::vector<int>* columns = nullptr;
     const std::atomic<int>* stop = nullptr;
     Failure failure;
     std::deque<Chunk> chunks;  // a deque keeps the chunks in place while it grows
@@ -251,7 +215,7 @@ struct Pipeline {
 /// copied to grow, and a row the machine has no memory for fits in that row's place.
 constexpr std::size_t kRowResultBytes = 1024;
 
-void AppendRow(std::string& out, const Record& record, const std::vector<Column>& columns, std::vector<std::string_view>& fields,
+void AppendRow(std::string& out, const Record& record, const std::vector<int>& columns, std::vector<std::string_view>& fields,
                std::string& scratch, BatchSummary& counts) {
     if (const std::size_t needed = record.text.size() + kRowResultBytes; out.capacity() - out.size() < needed) out.reserve(out.size() + needed);
     SizingCase c;
@@ -426,6 +390,7 @@ std::string ResultHeader() {
     std::string header = std::string("orientation") + kUsedSuffix;
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
     for (const std::string& column : SettlingColumnNames()) header += "," + column;
+    for (const char* column : LevelColumnNames()) header += std::string(",") + column;
     for (const std::string& column : MechanicalColumnNames()) header += "," + column;
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
@@ -443,6 +408,10 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     for (const double v : settling) {
         out.push_back(',');
         if (!std::isnan(v)) AppendNumber(out, v);
+    }
+    for (const double cell : LevelCells(c, o)) {
+        out.push_back(',');
+        if (!std::isnan(cell)) AppendNumber(out, cell);
     }
     std::array<double, kMechanicalColumnCount> mechanical{};
     MechanicalCells(c, o, mechanical.data());
@@ -487,7 +456,7 @@ BatchSummary SizeCsv(const std::string& text, const std::string& source, std::os
     }
     if (header.empty()) throw InputError(source, "", "the file is empty; the first line must name the columns");
     std::vector<std::string> names;
-    const std::vector<Column> columns = ReadHeader(header, headerLine, source, names);
+    const std::vector<int> columns = ReadHeader(header, headerLine, source, names);
 
     std::string headerOut;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -591,15 +560,144 @@ std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::st
         AppendCsvField(line, names[i]);
     }
     std::vector<std::string> read;
-    std::vector<int> keys;
-    for (const Column& column : ReadHeader(line, 1, source, read))
-        keys.push_back(column.kind == ColumnKind::Name          ? kNameColumn
-                       : column.kind == ColumnKind::Orientation ? kOrientationColumn
-                       : column.kind == ColumnKind::Title       ? kTitleColumn
-                       : column.kind == ColumnKind::Settling    ? kFirstSettlingColumn - column.key
-                       : column.kind == ColumnKind::Mechanical  ? kMechanicalColumn
-                                                                : column.key);
-    return keys;
+    return ReadHeader(line, 1, source, read);
+}
+
+int FindColumn(std::string_view name) {
+    if (name == "name") return kNameColumn;
+    if (name == "orientation") return kOrientationColumn;
+    if (const int settling = FindSettlingKey(name); settling >= 0) return kFirstSettlingColumn - settling;
+    for (std::size_t i = 0; i < std::size(kTitleBlockKeys); ++i)
+        if (name == kTitleBlockKeys[i]) return kFirstTitleColumn - static_cast<int>(i);
+    int key = FindCaseKey(name, false);
+    if (key < 0) key = FindCaseKey(name, true);
+    if (key >= 0) return key;
+    if (const int level = FindLevelKey(name); level >= 0) return LevelColumn(level);
+    const std::vector<std::string>& mechanical = MechanicalKeyNames();
+    for (std::size_t i = 0; i < mechanical.size(); ++i)
+        if (name == mechanical[i]) return MechanicalColumn(static_cast<int>(i));
+    return kUnknownColumn;
+}
+
+InputProblem SetCaseCell(int column, std::string_view cell, SizingCase& c) {
+    if (column >= 0) {
+        if (cell.empty()) {
+            c.values[static_cast<std::size_t>(column)] = kEmptyValue;
+            return {};
+        }
+        const std::optional<double> v = ParseNumber(cell);
+        if (!v) return {CaseKeys()[static_cast<std::size_t>(column)].key, "\"" + Excerpt(cell) + "\" is not a number"};
+        return SetCaseNumber(column, *v, c);
+    }
+    if (column <= kFirstLevelColumn) {
+        const auto key = static_cast<std::size_t>(LevelKeyOfColumn(column));
+        if (cell.empty()) {
+            c.levels.values[key] = kEmptyValue;
+            return {};
+        }
+        const std::optional<double> v = ParseNumber(cell);
+        if (!v) return {LevelKeys()[key].key, "\"" + Excerpt(cell) + "\" is not a number"};
+        return SetCaseNumber(column, *v, c);
+    }
+    if (IsMechanicalColumn(column)) {
+        const int key = MechanicalKeyOfColumn(column);
+        if (cell.empty()) {
+            ClearMechanicalValue(key, c.mechanical);
+            return {};
+        }
+        if (std::string why = ReadMechanicalField(MechanicalKeyNames()[static_cast<std::size_t>(key)], cell, c.mechanical); !why.empty())
+            return {MechanicalKeyNames()[static_cast<std::size_t>(key)], std::move(why)};
+        return {};
+    }
+    if (column <= kFirstSettlingColumn) {
+        const int key = SettlingIndex(column);
+        if (cell.empty()) {
+            ClearSettlingValue(key, c.process);
+            return {};
+        }
+        if (std::string why = ReadSettlingField(key, cell, c.process); !why.empty())
+            return {SettlingKeyNames()[static_cast<std::size_t>(key)], std::move(why)};
+        return {};
+    }
+    if (column == kOrientationColumn) {
+        try {
+            c.orientation = ParseOrientation(cell);
+        } catch (const InputError& e) {
+            return {"orientation", e.Reason()};
+        }
+        return {};
+    }
+    if (column == kNameColumn) {
+        c.name = std::string(cell);
+        return {};
+    }
+    if (IsTitleColumn(column)) {
+        *TitleOf(column, c.title) = std::string(cell);
+        return {};
+    }
+    return {"", "no such column"};
+}
+
+InputProblem SetCaseNumber(int column, double number, SizingCase& c) {
+    if (column >= 0) {
+        const CaseKey& key = CaseKeys()[static_cast<std::size_t>(column)];
+        if (std::string problem = CheckValue(key, number); !problem.empty()) return {key.key, std::move(problem)};
+        c.values[static_cast<std::size_t>(column)] = number;
+        return {};
+    }
+    if (column <= kFirstLevelColumn) {
+        const auto index = static_cast<std::size_t>(LevelKeyOfColumn(column));
+        const CaseKey& key = LevelKeys()[index];
+        if (std::string problem = CheckValue(key, number); !problem.empty()) return {key.key, std::move(problem)};
+        c.levels.values[index] = number;
+        return {};
+    }
+    if (IsMechanicalColumn(column)) {
+        const int key = MechanicalKeyOfColumn(column);
+        if (std::string why = ReadMechanicalNumber(key, number, c.mechanical); !why.empty())
+            return {MechanicalKeyNames()[static_cast<std::size_t>(key)], std::move(why)};
+        return {};
+    }
+    if (column <= kFirstSettlingColumn) {
+        const int key = SettlingIndex(column);
+        if (std::string why = ReadSettlingValue(key, true, number, {}, c.process); !why.empty())
+            return {SettlingKeyNames()[static_cast<std::size_t>(key)], std::move(why)};
+        return {};
+    }
+    // The words of a case file's string keys, as it refuses a number for them.
+    if (column == kOrientationColumn) return {"orientation", "must be a string: \"auto\", \"vertical\" or \"horizontal\""};
+    if (column == kNameColumn) return {"name", "must be a string"};
+    if (IsTitleColumn(column)) return {kTitleBlockKeys[static_cast<std::size_t>(kFirstTitleColumn - column)], "must be a string"};
+    return {"", "no such column"};
+}
+
+bool ColumnTakesNumber(int column) {
+    if (IsMechanicalColumn(column)) return !IsMechanicalWordKey(MechanicalKeyOfColumn(column));
+    return column >= 0 || column <= kFirstLevelColumn || (column <= kFirstSettlingColumn && !IsSettlingWordKey(SettlingIndex(column)));
+}
+
+CaseValue CaseValueOf(int column, const SizingCase& c) {
+    const auto number = [](double v) { return IsEmpty(v) ? CaseValue{} : CaseValue{CaseValue::Kind::Number, v, {}}; };
+    const auto text = [](std::string words) {
+        return words.empty() ? CaseValue{} : CaseValue{CaseValue::Kind::Text, 0.0, std::move(words)};
+    };
+    if (column >= 0) return number(c.Get(column));
+    if (column <= kFirstLevelColumn) return number(c.levels.Get(LevelKeyOfColumn(column)));
+    if (IsMechanicalColumn(column)) {
+        const MechanicalValue v = GetMechanicalValue(MechanicalKeyOfColumn(column), c.mechanical);
+        return IsMechanicalWordKey(MechanicalKeyOfColumn(column)) ? text(v.word) : number(v.number);
+    }
+    if (column <= kFirstSettlingColumn) {
+        const SettlingValue v = GetSettlingValue(SettlingIndex(column), c.process);
+        return IsSettlingWordKey(SettlingIndex(column)) ? text(v.word) : number(v.number);
+    }
+    if (column == kOrientationColumn) return {CaseValue::Kind::Text, 0.0, OrientationWord(c.orientation)};
+    if (column == kNameColumn) return text(c.name);
+    if (IsTitleColumn(column)) {
+        TitleBlock title = c.title;  // TitleField hands out a member to write
+        return text(*TitleOf(column, title));
+    }
+    return {};
 }
 
 BatchSummary SizeRows(std::size_t rows, const RowReader& read, const RowWriter& write, const BatchOptions& options) {

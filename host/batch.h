@@ -7,9 +7,11 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/case_file.h"
@@ -96,22 +98,57 @@ ReviewCells ReviewCellsOf(const review::Review& r);
 /// The warnings' codes joined by ';', as the `warnings` cell holds them.
 void AppendWarningCodes(std::string& out, const ReviewCells& cells);
 
-/// The review's column names, in the order the batch writes them after the results.
+/// The review's column names, in the order the batch writes them after the results, settling and levels.
 std::vector<std::string> ReviewColumnNames();
 
 /// What a CSV header name stands for: a CaseKeys() index, or one of these.
 inline constexpr int kNameColumn = -1;
 inline constexpr int kOrientationColumn = -2;
-/// A key of the mechanical design at design conditions (a word or a number a frame does not carry yet).
-inline constexpr int kMechanicalColumn = -3;
-/// A title block key (tag, service, revision): read for a datasheet, not by the batch.
-inline constexpr int kTitleColumn = -4;
+/// A name the batch does not know.
+inline constexpr int kUnknownColumn = std::numeric_limits<int>::min();
+/// A title block key (kTitleBlockKeys: tag, service, revision), its index counted down from
+/// here: for a datasheet; no sizing reads it.
+inline constexpr int kFirstTitleColumn = -4;
 /// A settling or nozzle key (model/process_inputs.h), its index counted down from here.
 inline constexpr int kFirstSettlingColumn = -10;
+/// A level key's column: LevelColumn(LevelKeys() index), counted down from -40, clear of the
+/// codes above and of those the other input blocks take.
+inline constexpr int kFirstLevelColumn = -40;
+/// A key of the mechanical design at design conditions (MechanicalKeyNames() index), counted
+/// down from -20, between the settling and the level codes.
+inline constexpr int kFirstMechanicalColumn = -20;
+constexpr int MechanicalColumn(int mechanicalKey) { return kFirstMechanicalColumn - mechanicalKey; }
+constexpr int MechanicalKeyOfColumn(int column) { return kFirstMechanicalColumn - column; }
+constexpr int LevelColumn(int levelKey) { return kFirstLevelColumn - levelKey; }
+constexpr int LevelKeyOfColumn(int column) { return kFirstLevelColumn - column; }
 
 /// The meaning of each column name; throws InputError naming `source` for an unknown or
 /// repeated name, as for a CSV header.
 std::vector<int> ColumnKeys(const std::vector<std::string>& names, const std::string& source);
+
+/// What one column name stands for (as ColumnKeys), or kUnknownColumn; CsvColumnNames() are
+/// the names it knows, and the candidates of the did-you-mean sentence for any other.
+int FindColumn(std::string_view name);
+
+// Every host that sets a case key by key (a CSV row, a script) goes through these, so that a
+// key the batch reads is read the same way everywhere. `column` is a FindColumn() value.
+
+/// Sets the key from a cell as a batch row reads it; an empty cell leaves the key not given
+/// (the orientation "auto"). No problem, or why the cell is refused; the case is then as it was.
+InputProblem SetCaseCell(int column, std::string_view cell, SizingCase& c);
+/// The same for a number a host already holds: refused for a key that takes words.
+InputProblem SetCaseNumber(int column, double number, SizingCase& c);
+/// Whether the key takes a number (a cell of a number) rather than words.
+bool ColumnTakesNumber(int column);
+
+/// What the case holds for a key: a number, words, or nothing given.
+struct CaseValue {
+    enum class Kind { Unset, Number, Text };
+    Kind kind = Kind::Unset;
+    double number = 0.0;
+    std::string text;
+};
+CaseValue CaseValueOf(int column, const SizingCase& c);
 
 enum class RowStatus : unsigned char { Sized, NotSized, BadInput };
 

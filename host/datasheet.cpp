@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "host/report.h"
+#include "host/settling_report.h"
 #include "host/svg.h"
 #include "host/visible_text.h"
 
@@ -71,9 +72,11 @@ std::string Escape(std::string_view text) {
 
 /// The digits the text report gives a number in this unit symbol (either unit system), so that
 /// the sheet and the report agree. A symbol no reported quantity has (a unit another layer
-/// brings, e.g. "um") gets three significant figures, between none and three decimals.
+/// brings) gets three significant figures, between none and three decimals.
 int DigitsOf(const std::string& symbol, double value) {
     if (symbol.empty()) return UnitOf(Quantity::Plain, UnitSystem::SI).digits;
+    if (symbol == kCutSizeUnit) return kCutSizeDigits;
+    if (symbol == kMomentumUnit) return kMomentumDigits;
     for (int q = 0; q <= static_cast<int>(Quantity::Volume); ++q) {
         const auto quantity = static_cast<Quantity>(q);
         if (quantity == Quantity::Plain || quantity == Quantity::Material) continue;

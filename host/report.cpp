@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/level_report.h"
 #include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "host/visible_text.h"
@@ -147,6 +148,10 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
             }
         }
         if (const std::string settling = SettlingText(c, o, units); !settling.empty()) w.Text(settling.substr(0, settling.size() - 1));
+        if (const std::vector<LevelRow> levels = LevelRows(c, o); !levels.empty()) {
+            w.Heading("Levels");
+            for (const LevelRow& row : levels) w.Quantity(row.label, row.si, row.quantity, row.note);
+        }
         if (const std::string mechanical = MechanicalDesignText(c, o, units); !mechanical.empty())
             w.Text(mechanical.substr(0, mechanical.size() - 1));
         WriteReview(w, r, units);
@@ -208,10 +213,12 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
             if (reported && IsDefaultValue(o, f.index)) group[f.key]["default"] = true;
         }
     }
-    // The review: what governed and the findings; null and empty when the case was not sized or
-    // not reviewed.
     report["settling"] = SettlingJson(c, o);
     report["nozzles"] = NozzlesJson(c, o, units);
+    report["levels"] = LevelsJson(c, o, units);
+    report["level_times"] = LevelTimesJson(c, o, units);
+    // The review: what governed and the findings; null and empty when the case was not sized or
+    // not reviewed.
     const review::Review r = withReview ? review::ReviewCase(c, o) : review::Review{};
     report["governing"] = nullptr;
     if (r.count > 0) {

@@ -28,7 +28,9 @@ std::string WithUnits(double si, Quantity q, UnitSystem units) {
     return text;
 }
 
-std::string Micrometres(double metres) { return FormatNumber(metres * kMicrometresPerMetre, 0) + " um"; }
+std::string Micrometres(double metres) { return FormatNumber(metres * kMicrometresPerMetre, kCutSizeDigits) + " " + kCutSizeUnit; }
+
+std::string Pascals(double pa) { return FormatNumber(pa, kMomentumDigits) + " " + kMomentumUnit; }
 
 std::string Nominal(double inches) {
     const double whole = std::floor(inches);
@@ -43,7 +45,7 @@ json Micro(const process::DropletCheck& d, double value) {
     if (!d.made) return nullptr;
     json v = json::object();
     v["value"] = value * kMicrometresPerMetre;
-    v["unit"] = "um";
+    v["unit"] = kCutSizeUnit;
     return v;
 }
 
@@ -99,8 +101,8 @@ std::string SettlingText(const SizingCase& c, const SizingOutcome& o, UnitSystem
         const bool momentum = n.kind == process::LimitKind::Momentum;
         std::string value = n.fits ? Nominal(n.nominalInches) + ", " + WithUnits(n.insideDiameter, Quantity::Thickness, units) + " inside"
                                    : "beyond NPS 36";
-        value += ", " + WithUnits(n.velocity, Quantity::Velocity, units) + ", " + FormatNumber(n.momentum, 0) + " Pa (limit " +
-                 (momentum ? FormatNumber(n.limit, 0) + " Pa" : WithUnits(n.limit, Quantity::Velocity, units)) + ")";
+        value += ", " + WithUnits(n.velocity, Quantity::Velocity, units) + ", " + Pascals(n.momentum) + " (limit " +
+                 (momentum ? Pascals(n.limit) : WithUnits(n.limit, Quantity::Velocity, units)) + ")";
         text += Row(words[static_cast<int>(n.service)], value);
     }
     return text;
@@ -125,8 +127,8 @@ json NozzlesJson(const SizingCase& c, const SizingOutcome& o, UnitSystem units) 
         item["nominal_size"] = n.fits ? WithUnit(n.nominalInches, "in") : json(nullptr);
         item["inside_diameter"] = n.fits ? InUnits(n.insideDiameter, Quantity::Thickness, units) : json(nullptr);
         item["velocity"] = n.fits ? InUnits(n.velocity, Quantity::Velocity, units) : json(nullptr);
-        item["momentum"] = n.fits ? WithUnit(n.momentum, "Pa") : json(nullptr);
-        item["limit"] = n.kind == process::LimitKind::Momentum ? WithUnit(n.limit, "Pa") : InUnits(n.limit, Quantity::Velocity, units);
+        item["momentum"] = n.fits ? WithUnit(n.momentum, kMomentumUnit) : json(nullptr);
+        item["limit"] = n.kind == process::LimitKind::Momentum ? WithUnit(n.limit, kMomentumUnit) : InUnits(n.limit, Quantity::Velocity, units);
         out.push_back(item);
     }
     return out;

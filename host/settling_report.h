@@ -14,6 +14,13 @@
 
 namespace kestrol::host {
 
+/// The unit of the cut sizes, which the text report writes in whole micrometres.
+inline constexpr const char* kCutSizeUnit = "um";
+inline constexpr int kCutSizeDigits = 0;
+/// The unit of a nozzle's momentum and its limit, which the text report writes in whole pascals.
+inline constexpr const char* kMomentumUnit = "Pa";
+inline constexpr int kMomentumDigits = 0;
+
 /// The "Settling" and "Nozzles" sections of the text report; empty for a case not sized.
 std::string SettlingText(const SizingCase& c, const SizingOutcome& o, UnitSystem units);
 

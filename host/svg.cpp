@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "host/level_report.h"
 #include "host/settling_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
@@ -280,6 +281,10 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
                      levelWarning.empty() ? "#8a5d00" : kWarningColour, false});
     if (heavy) marks.push_back({heavyLevel, "heavy liquid level " + s.Length(heavyLevel), "#1d3f70", false});
     if (minimum > 0.0) marks.push_back({minimum, "minimum level " + s.Length(minimum), "#c0392b", true});
+    // A set point the vessel cannot hold (above an upright shell) is in the report, not the drawing.
+    for (const LevelLine& line : LevelLines(c, o))
+        if (line.height <= (vertical ? length - diameter / 4.0 : diameter))
+            marks.push_back({line.height, line.label + " " + s.Length(line.height), line.interface ? kHeavyColour : "#6b4f1d", true});
     std::stable_sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.height > b.height; });
     s.LabelsFromTop();
     for (const Mark& m : marks) s.Level(m.height, m.label, m.colour, m.dashed);

@@ -89,7 +89,7 @@ constexpr double kLastMaterialCode = 5.0;
 std::vector<std::string> KeyNames(bool design) {
     std::vector<std::string> names;
     if (!design) {
-        names = {"name", "orientation", "design"};
+        names = {"name", "orientation", "design", "levels"};
         names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
         names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
     }
@@ -113,10 +113,12 @@ static_assert(std::string_view("design.").size() + LongestKey() <= kEchoedCharac
 std::size_t KeyOffset(std::string_view text, const std::string& path) {
     std::size_t from = 0;
     std::string key = path;
-    if (path.rfind("design.", 0) == 0) {
-        from = text.find("\"design\"");
+    for (const char* block : {"design", "levels"}) {
+        const std::string prefix = std::string(block) + ".";
+        if (path.rfind(prefix, 0) != 0) continue;
+        from = text.find("\"" + std::string(block) + "\"");
         if (from == std::string_view::npos) from = 0;
-        key = path.substr(7);
+        key = path.substr(prefix.size());
     }
     return text.find("\"" + key + "\"", from);
 }
@@ -138,6 +140,16 @@ void ReadNumber(const std::string& key, const json& value, bool design, SizingCa
     const std::string problem = CheckValue(kKeys[static_cast<std::size_t>(index)], v);
     if (!problem.empty()) Refuse(text, source, path, problem);
     c.values[static_cast<std::size_t>(index)] = v;
+}
+
+void ReadLevel(const std::string& key, const json& value, SizingCase& c, std::string_view text, const std::string& source) {
+    const std::string path = "levels." + key;
+    const int index = FindLevelKey(key);
+    if (index < 0) Refuse(text, source, path, UnknownNameMessage("key", key, LevelKeyNames()));
+    const double v = NumberAt(value, text, source, path);
+    const std::string problem = CheckValue(LevelKeys()[static_cast<std::size_t>(index)], v);
+    if (!problem.empty()) Refuse(text, source, path, problem);
+    c.levels.values[static_cast<std::size_t>(index)] = v;
 }
 
 /// The key whose value starts at `offset` ("key": value), or an empty string.
@@ -314,6 +326,11 @@ InputProblem CheckCase(const SizingCase& c) {
         const std::string problem = CheckValue(kKeys[i], c.values[i]);
         if (!problem.empty()) return {kKeys[i].key, problem};
     }
+    for (std::size_t i = 0; i < LevelKeys().size(); ++i) {
+        if (IsEmpty(c.levels.values[i])) continue;
+        const std::string problem = CheckValue(LevelKeys()[i], c.levels.values[i]);
+        if (!problem.empty()) return {LevelKeys()[i].key, problem};
+    }
     for (int key : {kPressure, kTemperature, kVapourMassFlow, kVapourDensity})
         if (!c.Has(key)) return {KeyName(key), std::string("is required: the ") + kKeys[static_cast<std::size_t>(key)].words + " is missing"};
     // A flow without its density (or the reverse) would reach the object as a division by
@@ -351,6 +368,10 @@ InputProblem CheckCase(const SizingCase& c) {
             if (c.Gives(heavyOnly))
                 return {KeyName(DesignKey(heavyOnly)),
                         "the feed has no heavy liquid: give heavy_liquid_mass_flow_kg_h and heavy_liquid_density_kg_m3, or leave this key out"};
+        for (int interface : {kGivenHIL, kGivenNIL, kGivenLIL})
+            if (c.levels.Has(interface))
+                return {LevelKeys()[static_cast<std::size_t>(interface)].key,
+                        "the feed has no heavy liquid, so no interface: give heavy_liquid_mass_flow_kg_h and heavy_liquid_density_kg_m3, or leave this key out"};
     }
     return CheckGeometry(c);
 }
@@ -403,7 +424,8 @@ std::vector<std::string> CaseWarnings(const SizingCase& c) {
 
 InputError RefusalAt(std::string_view text, const std::string& source, const std::string& key, const std::string& reason) {
     const bool design = key.find('.') == std::string::npos && FindCaseKey(key, true) >= 0;
-    const std::string path = design ? "design." + key : key;
+    const bool level = key.find('.') == std::string::npos && FindLevelKey(key) >= 0;
+    const std::string path = design ? "design." + key : level ? "levels." + key : key;
     const std::size_t offset = KeyOffset(text, path);
     // A missing key has no place in the file.
     if (offset == std::string::npos) return InputError(source, Echo(path), reason);
@@ -561,6 +583,7 @@ std::vector<std::string> CsvColumnNames() {
     names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
     names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
+    for (const CaseKey& k : LevelKeys()) names.emplace_back(k.key);
     names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
     return names;
 }
@@ -602,6 +625,9 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
             const std::string why = ReadSettlingValue(settling, v.is_number(), v.is_number() ? v.get<double>() : 0.0,
                                                       v.is_string() ? v.get_ref<const std::string&>() : std::string(), c.process);
             if (!why.empty()) Refuse(text, source, key, why);
+        } else if (key == "levels") {
+            if (!item.value().is_object()) Refuse(text, source, key, "must be an object of level keys");
+            for (const auto& levelItem : item.value().items()) ReadLevel(levelItem.key(), levelItem.value(), c, text, source);
         } else {
             numbers.emplace_back(&key, &item.value());
         }

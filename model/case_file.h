@@ -22,6 +22,7 @@
 #include "model/mechanical_inputs.h"
 #include "model/process_inputs.h"
 #include "model/title_block.h"
+#include "model/level_inputs.h"
 
 namespace kestrol::host {
 
@@ -115,6 +116,8 @@ struct SizingCase {
     std::array<double, kCaseKeyCount> values;
     /// The process design basis: fluid properties and internals the sizing does not read.
     ProcessInputs process;
+    /// The "levels" block: what places the level set points.
+    LevelInputs levels;
     /// The top-level keys of the mechanical design at design conditions.
     MechanicalInputs mechanical;
 

@@ -116,4 +116,30 @@ std::string ReadMechanicalField(std::string_view key, std::string_view field, Me
     return ReadNumber(key, v, m);
 }
 
+bool IsMechanicalWordKey(int key) { return IsWordKey(MechanicalKeyNames()[static_cast<std::size_t>(key)]); }
+
+std::string ReadMechanicalNumber(int key, double v, MechanicalInputs& m) {
+    const std::string& name = MechanicalKeyNames()[static_cast<std::size_t>(key)];
+    if (IsWordKey(name)) return "must be a string, not number";
+    return ReadNumber(name, v, m);
+}
+
+void ClearMechanicalValue(int key, MechanicalInputs& m) {
+    const std::string& name = MechanicalKeyNames()[static_cast<std::size_t>(key)];
+    if (name == kDesignPressure) m.designPressureKpa = kEmptyValue;
+    else if (name == kDesignTemperature) m.designTemperatureC = kEmptyValue;
+    else if (name == kMaterial) m.material = PlateGrade::Unset;
+    else if (name == kRadiography) m.radiography = Radiography::Unset;
+    else m.corrosionAllowanceMm = kEmptyValue;
+}
+
+MechanicalValue GetMechanicalValue(int key, const MechanicalInputs& m) {
+    const std::string& name = MechanicalKeyNames()[static_cast<std::size_t>(key)];
+    if (name == kDesignPressure) return {m.designPressureKpa, {}};
+    if (name == kDesignTemperature) return {m.designTemperatureC, {}};
+    if (name == kMaterial) return {kEmptyValue, PlateGradeKey(m.material)};
+    if (name == kRadiography) return {kEmptyValue, RadiographyKey(m.radiography)};
+    return {m.corrosionAllowanceMm, {}};
+}
+
 }  // namespace kestrol::host

@@ -42,4 +42,19 @@ std::string ReadMechanicalJson(std::string_view key, const nlohmann::json& value
 /// The same for one CSV field (empty means not given).
 std::string ReadMechanicalField(std::string_view key, std::string_view field, MechanicalInputs& m);
 
+// By MechanicalKeyNames() index, for a host that sets keys one by one.
+/// Whether the key takes words (material, radiography) rather than a number.
+bool IsMechanicalWordKey(int key);
+/// Reads a number a host already holds; refused for a word key.
+std::string ReadMechanicalNumber(int key, double v, MechanicalInputs& m);
+/// Leaves the key not given.
+void ClearMechanicalValue(int key, MechanicalInputs& m);
+/// What the case holds for the key: a number (kEmptyValue when not given) or words (empty
+/// when not given).
+struct MechanicalValue {
+    double number = kEmptyValue;
+    std::string word;
+};
+MechanicalValue GetMechanicalValue(int key, const MechanicalInputs& m);
+
 }  // namespace kestrol::host

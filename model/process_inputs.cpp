@@ -18,7 +18,6 @@ constexpr std::array<const char*, kSettlingKeyCount> kSettlingKeys = {
 constexpr const char* kMistWords[] = {"none", "mesh", "vane", "cyclone"};
 constexpr const char* kInletWords[] = {"none", "half_pipe", "vane", "cyclone"};
 
-bool IsWordKey(int key) { return key == kMistEliminator || key == kInletDevice; }
 
 std::string Quoted(const char* const* words, std::size_t n) {
     std::string text;
@@ -35,6 +34,8 @@ int WordIndex(std::string_view word, const char* const* words, std::size_t n) {
 
 }  // namespace
 
+bool IsSettlingWordKey(int key) { return key == kMistEliminator || key == kInletDevice; }
+
 const std::vector<std::string>& SettlingKeyNames() {
     static const std::vector<std::string> names(kSettlingKeys.begin(), kSettlingKeys.end());
     return names;
@@ -47,7 +48,7 @@ int FindSettlingKey(std::string_view key) {
 }
 
 std::string ReadSettlingValue(int key, bool isNumber, double number, std::string_view word, ProcessInputs& p) {
-    if (IsWordKey(key)) {
+    if (IsSettlingWordKey(key)) {
         const bool mist = key == kMistEliminator;
         const char* const* words = mist ? kMistWords : kInletWords;
         const std::size_t n = mist ? std::size(kMistWords) : std::size(kInletWords);
@@ -70,11 +71,38 @@ std::string ReadSettlingValue(int key, bool isNumber, double number, std::string
 
 std::string ReadSettlingField(int key, std::string_view field, ProcessInputs& p) {
     if (field.empty()) return {};
-    if (IsWordKey(key)) return ReadSettlingValue(key, false, 0.0, field, p);
+    if (IsSettlingWordKey(key)) return ReadSettlingValue(key, false, 0.0, field, p);
     double v = 0.0;
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), v);
     if (error != std::errc() || end != field.data() + field.size()) return "\"" + Echo(field) + "\" is not a number";
     return ReadSettlingValue(key, true, v, {}, p);
+}
+
+namespace {
+
+template <typename Inputs>
+auto* SettlingNumber(int key, Inputs& p) {
+    switch (key) {
+        case kVapourViscosity: return &p.vapourViscosity;
+        case kLightViscosity: return &p.lightLiquidViscosity;
+        case kHeavyViscosity: return &p.heavyLiquidViscosity;
+        default: return static_cast<decltype(&p.vapourViscosity)>(nullptr);
+    }
+}
+
+}  // namespace
+
+SettlingValue GetSettlingValue(int key, const ProcessInputs& p) {
+    if (key == kMistEliminator) return {kEmptyValue, MistEliminatorWord(p.mistEliminator)};
+    if (key == kInletDevice) return {kEmptyValue, InletDeviceWord(p.inletDevice)};
+    const double* number = SettlingNumber(key, p);
+    return {number != nullptr ? *number : kEmptyValue, ""};
+}
+
+void ClearSettlingValue(int key, ProcessInputs& p) {
+    if (key == kMistEliminator) p.mistEliminator = MistEliminator::Unset;
+    if (key == kInletDevice) p.inletDevice = InletDevice::Unset;
+    if (double* number = SettlingNumber(key, p)) *number = kEmptyValue;
 }
 
 const char* MistEliminatorWord(MistEliminator m) { return m == MistEliminator::Unset ? "" : kMistWords[static_cast<int>(m) - 1]; }

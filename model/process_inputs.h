@@ -42,6 +42,20 @@ std::string ReadSettlingValue(int key, bool isNumber, double number, std::string
 /// Reads a CSV field (empty: not given) for the key; the reason it is refused, or empty.
 std::string ReadSettlingField(int key, std::string_view field, ProcessInputs& p);
 
+/// Whether the key takes a word (mist_eliminator, inlet_device) rather than a number.
+bool IsSettlingWordKey(int key);
+
+/// What `p` holds for the key: its number (kEmptyValue when not given) for a numeric key, or
+/// its word (empty when not given) for a word key.
+struct SettlingValue {
+    double number = kEmptyValue;
+    const char* word = "";
+};
+SettlingValue GetSettlingValue(int key, const ProcessInputs& p);
+
+/// Forgets what `p` holds for the key.
+void ClearSettlingValue(int key, ProcessInputs& p);
+
 const char* MistEliminatorWord(MistEliminator m);
 const char* InletDeviceWord(InletDevice d);
 

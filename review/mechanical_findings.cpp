@@ -34,14 +34,6 @@ using conditions::kCarbonSteelLeastF;
 /// prolonged service (ASME B31.1 124.2.A, as 46 CFR 56.60-5(a) reproduces it) [deg F].
 constexpr double kCarbonSteelGraphitizationF = 800.0;
 
-Finding& Add(Review& r, Code code, Severity severity) {
-    Finding& f = r.items[r.count++];
-    f = Finding{};
-    f.code = code;
-    f.severity = severity;
-    return f;
-}
-
 /// What the wall formulas of the cost step take for this case.
 struct WallBasis {
     double diameter = 0.0;    ///< [m]
@@ -76,14 +68,14 @@ void WallFindings(Review& r, const WallBasis& b) {
     const bool pastRadius = b.wall > halfRadius;
     const bool pastStress = b.stress > 0.0 && psig > limitPsig;
     if (pastRadius || pastStress) {
-        Finding& w = Add(r, Code::WallBeyondRange, Severity::Warning);
+        Finding& w = r.Add(Code::WallBeyondRange, Severity::Warning);
         w.Add("wall_thickness", b.wall, Quantity::Thickness);
         w.Add("half_inside_radius", halfRadius, Quantity::Thickness);
         w.Add("operating_pressure", b.pressure, Quantity::Pressure);
         if (b.stress > 0.0) w.Add("thin_wall_pressure_limit", design::AbsolutePressureKpa(limitPsig), Quantity::Pressure);
     }
     if (b.wall > kThickestPlate) {
-        Finding& w = Add(r, Code::WallThickerThanPlate, Severity::Warning);
+        Finding& w = r.Add(Code::WallThickerThanPlate, Severity::Warning);
         w.Add("wall_thickness", b.wall, Quantity::Thickness);
         w.Add("thickest_plate", kThickestPlate, Quantity::Thickness);
     }
@@ -91,7 +83,7 @@ void WallFindings(Review& r, const WallBasis& b) {
 
 void ExternalPressureFinding(Review& r, const WallBasis& b) {
     if (!(b.pressure < kAtmosphereKpa)) return;
-    Finding& w = Add(r, Code::ExternalPressure, Severity::Warning);
+    Finding& w = r.Add(Code::ExternalPressure, Severity::Warning);
     w.Add("pressure", b.pressure, Quantity::Pressure);
     w.Add("atmosphere", kAtmosphereKpa, Quantity::Pressure);
 }
@@ -99,7 +91,7 @@ void ExternalPressureFinding(Review& r, const WallBasis& b) {
 void RigidityFinding(Review& r, const WallBasis& b) {
     const double least = conditions::RigidityMinimum(b.diameter);
     if (!(b.wall > 0.0) || !(b.wall < least)) return;
-    Finding& w = Add(r, Code::WallBelowRigidity, Severity::Warning);
+    Finding& w = r.Add(Code::WallBelowRigidity, Severity::Warning);
     w.Add("wall_thickness", b.wall, Quantity::Thickness);
     w.Add("least_wall_for_rigidity", least, Quantity::Thickness);
     w.Add("inside_diameter", b.diameter, Quantity::Length);
@@ -112,7 +104,7 @@ void GivenWallFinding(Review& r, const SizingCase& c, const WallBasis& b) {
     const double psig = design::GaugePressurePsig(b.pressure);
     const double required = design::RequiredWallThickness(psig, b.diameter, b.efficiency, b.stress, b.allowance, b.formulas);
     if (!IsSetAndFinite(required) || !(b.wall < required)) return;
-    Finding& w = Add(r, Code::WallThinnerThanRequired, Severity::Warning);
+    Finding& w = r.Add(Code::WallThinnerThanRequired, Severity::Warning);
     w.Add("wall_thickness", b.wall, Quantity::Thickness);
     w.Add("required_wall_thickness", required, Quantity::Thickness);
     w.Add("corrosion_allowance", b.allowance, Quantity::Thickness);
@@ -129,7 +121,7 @@ void TemperatureFinding(Review& r, const SizingCase& c, OutcomeSlots& slots) {
     const bool graphitizing = carbonSteel && f > kCarbonSteelGraphitizationF;
     const bool pastTable = !IsEmpty(top) && f > top;
     if (!cold && !graphitizing && !pastTable) return;
-    Finding& w = Add(r, Code::TemperatureOutsideMaterial, Severity::Warning);
+    Finding& w = r.Add(Code::TemperatureOutsideMaterial, Severity::Warning);
     w.Add("temperature", temperature, Quantity::Temperature);
     if (cold) w.Add("least_temperature_without_impact_test", design::CelsiusOf(kCarbonSteelLeastF), Quantity::Temperature);
     if (graphitizing) w.Add("graphitization_temperature", design::CelsiusOf(kCarbonSteelGraphitizationF), Quantity::Temperature);
@@ -141,7 +133,7 @@ void TemperatureFinding(Review& r, const SizingCase& c, OutcomeSlots& slots) {
 
 void DesignPressureFinding(Review& r, const SizingCase& c, const WallBasis& b) {
     if (b.pressure < kAtmosphereKpa) {
-        Finding& n = Add(r, Code::DesignPressure, Severity::Note);
+        Finding& n = r.Add(Code::DesignPressure, Severity::Note);
         n.Add("operating_pressure", b.pressure, Quantity::Pressure);
         n.Add("external_design_pressure", kFullVacuumKpa, Quantity::Stress);
         n.Add("wall_thickness", b.wall, Quantity::Thickness);
@@ -152,7 +144,7 @@ void DesignPressureFinding(Review& r, const SizingCase& c, const WallBasis& b) {
     const double designPsig = conditions::DesignPressurePsig(operatingPsig);
     const double atDesign = b.FormedAt(designPsig);
     if (!IsSetAndFinite(atDesign)) return;
-    Finding& n = Add(r, Code::DesignPressure, Severity::Note);
+    Finding& n = r.Add(Code::DesignPressure, Severity::Note);
     n.Add("operating_pressure", b.pressure, Quantity::Pressure);
     n.Add("design_pressure", design::AbsolutePressureKpa(designPsig), Quantity::Pressure);
     n.Add("wall_thickness", b.wall, Quantity::Thickness);
@@ -163,7 +155,7 @@ void DesignPressureFinding(Review& r, const SizingCase& c, const WallBasis& b) {
 void WeightFindings(Review& r, const SizingOutcome& o) {
     const double weight = host::VesselWeight(o);
     if (IsEmpty(weight)) return;
-    Finding& n = Add(r, Code::WeightAndCost, Severity::Note);
+    Finding& n = r.Add(Code::WeightAndCost, Severity::Note);
     n.Add("vessel_weight", weight, Quantity::Mass);
     n.Add("cost_index", Magnitude(o, Slot::CostIndex), Quantity::Plain);
     n.Add("vessel_cost", Magnitude(o, Slot::VesselCost), Quantity::Money);
@@ -172,7 +164,7 @@ void WeightFindings(Review& r, const SizingOutcome& o) {
     // the fit took, so a pound fit is held against that number as it stands.
     const design::CostFitRange fit = design::VesselCostFitRange(o.orientation == 0);
     if (!(weight < fit.least || weight > fit.most)) return;
-    Finding& w = Add(r, Code::WeightOutsideCorrelation, Severity::Warning);
+    Finding& w = r.Add(Code::WeightOutsideCorrelation, Severity::Warning);
     w.Add("weight_fed_to_correlation", weight, Quantity::Plain);
     w.Add(fit.pounds ? "least_fitted_weight_lb" : "least_fitted_weight_kg", fit.least, Quantity::Plain);
     w.Add(fit.pounds ? "most_fitted_weight_lb" : "most_fitted_weight_kg", fit.most, Quantity::Plain);
@@ -182,14 +174,14 @@ void WeightFindings(Review& r, const SizingOutcome& o) {
 void DesignConditionFindings(Review& r, const SizingCase& c, const SizingOutcome& o) {
     const conditions::Design d = conditions::DesignAtConditions(c, o);
     if (!IsEmpty(d.leastMetalTemperatureC) && d.coldestMetalC < d.leastMetalTemperatureC) {
-        Finding& w = Add(r, Code::BelowMinimumMetalTemperature, Severity::Warning);
+        Finding& w = r.Add(Code::BelowMinimumMetalTemperature, Severity::Warning);
         w.Add("coldest_metal_temperature", d.coldestMetalC, Quantity::Temperature);
         w.Add("minimum_design_metal_temperature", d.leastMetalTemperatureC, Quantity::Temperature);
     }
     if (!d.computed) return;
     const double wall = std::max(d.shellThickness, d.headThickness);
     if (d.operatedWall > 0.0 && d.operatedWall < wall) {
-        Finding& w = Add(r, Code::WallThinnerThanDesign, Severity::Warning);
+        Finding& w = r.Add(Code::WallThinnerThanDesign, Severity::Warning);
         w.Add("wall_thickness", d.operatedWall, Quantity::Thickness);
         w.Add("wall_thickness_at_design_conditions", wall, Quantity::Thickness);
         w.Add("thinner_by", wall - d.operatedWall, Quantity::Thickness);
@@ -197,7 +189,7 @@ void DesignConditionFindings(Review& r, const SizingCase& c, const SizingOutcome
         w.Add("design_temperature", d.designTemperatureC, Quantity::Temperature);
     }
     if (d.pastRadius || d.pastStress) {
-        Finding& w = Add(r, Code::DesignWallBeyondRange, Severity::Warning);
+        Finding& w = r.Add(Code::DesignWallBeyondRange, Severity::Warning);
         w.Add("shell_thickness", d.shellThickness - d.corrosionAllowance, Quantity::Thickness);
         w.Add("half_inside_radius", kThinWallRadiusShare * 0.5 * Magnitude(o, Slot::Diameter), Quantity::Thickness);
         w.Add("design_pressure", d.designPressureKpa, Quantity::Pressure);

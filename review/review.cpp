@@ -15,6 +15,7 @@
 #include "design/presets.h"
 #include "horizontal/geometry.h"
 #include "horizontal/holdup_times_sizing.h"
+#include "review/level_findings.h"
 #include "review/mechanical_findings.h"
 #include "review/outcome_slots.h"
 #include "review/settling_findings.h"
@@ -44,9 +45,6 @@ constexpr double kSpareHeightFactor = 2.0;
 /// and a warning [-].
 constexpr double kHoldupNoteShare = 0.01;
 constexpr double kHoldupWarningShare = 0.05;
-/// Full-precision circle constant: the exact volume is the review's own, not the sizing's
-/// ten-digit one.
-constexpr double kExactPi = 3.14159265358979323846;
 
 /// Lowest flow parameter (WL/WV) sqrt(rhoV/rhoL) of the gas-load chart that the allowable-
 /// velocity fit reproduces (Watkins, Hydrocarbon Processing 46(11), 1967, as fitted by
@@ -250,14 +248,7 @@ Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows
 class Collector {
 public:
     explicit Collector(Review& r) : r_(r) {}
-    Finding& Add(Code code, Severity severity, Mark mark = Mark::None) {
-        Finding& f = r_.items[r_.count++];
-        f = Finding{};
-        f.code = code;
-        f.severity = severity;
-        f.mark = mark;
-        return f;
-    }
+    Finding& Add(Code code, Severity severity, Mark mark = Mark::None) { return r_.Add(code, severity, mark); }
 
 private:
     Review& r_;
@@ -526,16 +517,6 @@ std::string ConstraintWords(Constraint c, const Governing& g, UnitSystem units) 
 
 }  // namespace
 
-double ExactLiquidVolume(double h, double D, double tangentLength) {
-    const double r = 0.5 * D;
-    const double headDepth = 0.25 * D;
-    const double level = std::clamp(h, 0.0, D);
-    const double segment = r * r * std::acos((r - level) / r) - (r - level) * std::sqrt(2.0 * r * level - level * level);
-    // Both heads together: each is half an ellipsoid of semi-axes r, r and D/4.
-    const double heads = kExactPi * headDepth * level * level * (1.0 - level / (3.0 * r));
-    return tangentLength * segment + heads;
-}
-
 const char* CodeName(Code code) {
     switch (code) {
         case Code::Governing: return "governing";
@@ -564,6 +545,9 @@ const char* CodeName(Code code) {
         case Code::SettlingLawOutOfRange: return "settling-law-out-of-range";
         case Code::EliminatorLoadOutsideWindow: return "eliminator-load-outside-window";
         case Code::NozzleTooLarge: return "nozzle-too-large";
+        case Code::LevelsAboveVapourSpace: return "levels-above-vapour-space";
+        case Code::NormalLevelBelowLowLevel: return "normal-level-below-low-level";
+        case Code::LevelsTooClose: return "levels-too-close";
         case Code::WallThinnerThanDesign: return "wall-thinner-than-design";
         case Code::DesignWallBeyondRange: return "design-wall-beyond-range";
         case Code::BelowMinimumMetalTemperature: return "below-minimum-metal-temperature";
@@ -606,6 +590,15 @@ bool Finding::Has(const char* name) const {
     return false;
 }
 
+Finding& Review::Add(Code code, Severity severity, Mark mark) {
+    Finding& f = items[count++];
+    f = Finding{};
+    f.code = code;
+    f.severity = severity;
+    f.mark = mark;
+    return f;
+}
+
 bool Review::HasWarning() const {
     for (const Finding& f : *this)
         if (f.severity == Severity::Warning) return true;
@@ -640,6 +633,7 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     RangeFindings(out, o);
     mechanical::AddFindings(r, c, o);
     settling::AddFindings(r, c, o);
+    levels::AddFindings(r, c, o);
 
     // By rank, then in code order, so that a list of codes alone gives back its order; an
     // insertion sort, as a batch reviews every case and the list is short.
@@ -786,6 +780,9 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::SettlingLawOutOfRange:
         case Code::EliminatorLoadOutsideWindow:
         case Code::NozzleTooLarge: return settling::Describe(f, show);
+        case Code::LevelsAboveVapourSpace:
+        case Code::NormalLevelBelowLowLevel:
+        case Code::LevelsTooClose: return levels::Describe(f, show);
     }
     return {};
 }

@@ -10,6 +10,7 @@
 #include "model/case_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
+#include "process/levels.h"
 
 namespace kestrol::review {
 
@@ -43,11 +44,14 @@ enum class Code {
     SettlingLawOutOfRange,
     EliminatorLoadOutsideWindow,
     NozzleTooLarge,
+    LevelsAboveVapourSpace,
+    NormalLevelBelowLowLevel,
+    LevelsTooClose,
     WallThinnerThanDesign,
     DesignWallBeyondRange,
     BelowMinimumMetalTemperature,
 };
-inline constexpr std::size_t kCodeCount = 29;
+inline constexpr std::size_t kCodeCount = 32;
 static_assert(kCodeCount == static_cast<std::size_t>(Code::BelowMinimumMetalTemperature) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
@@ -105,6 +109,8 @@ struct Review {
     const Finding* begin() const { return items.data(); }
     const Finding* end() const { return items.data() + count; }
     bool HasWarning() const;
+    /// A new, empty finding of this code at the end of the list.
+    Finding& Add(Code code, Severity severity, Mark mark = Mark::None);
     const Finding* Find(Code code) const&;
     /// A finding points into its review, which must outlive it.
     const Finding* Find(Code code) const&& = delete;
@@ -121,7 +127,7 @@ Review ReviewCase(const host::SizingCase& c, const host::SizingOutcome& outcome,
 std::string Describe(const Finding& f, const Governing& g, host::UnitSystem units);
 
 /// Exact liquid volume [m3] up to level h [m] of a cylinder of tangent length `tangentLength`
-/// and diameter D [m] with two 2:1 elliptical heads.
-double ExactLiquidVolume(double h, double D, double tangentLength);
+/// and diameter D [m] with two 2:1 elliptical heads: the level set points' rule, one for both.
+using process::ExactLiquidVolume;
 
 }  // namespace kestrol::review

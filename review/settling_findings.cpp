@@ -12,14 +12,6 @@ namespace {
 using host::Quantity;
 using process::Service;
 
-Finding& Add(Review& r, Code code, Severity severity) {
-    Finding& f = r.items[r.count++];
-    f = Finding{};
-    f.code = code;
-    f.severity = severity;
-    return f;
-}
-
 /// Highest Reynolds numbers of the two laws [-], as process/settling.cpp cites them.
 constexpr double kMostDragReynolds = 2e5;
 constexpr double kMostStokesReynolds = 0.3;
@@ -44,7 +36,7 @@ const ServiceNames& NamesOf(Service s) { return kServiceNames[static_cast<int>(s
 void AddFindings(Review& r, const host::SizingCase& c, const host::SizingOutcome& o) {
     const process::Settling s = process::SettleCase(c, o);
     if (s.missing[0] != nullptr) {
-        Finding& n = Add(r, Code::SettlingNotChecked, Severity::Note);
+        Finding& n = r.Add(Code::SettlingNotChecked, Severity::Note);
         for (const char* key : s.missing)
             if (key != nullptr) n.Add(key, 0.0, Quantity::Plain);
     }
@@ -61,12 +53,12 @@ void AddFindings(Review& r, const host::SizingCase& c, const host::SizingOutcome
     Finding* law = nullptr;
     for (const Check& k : checks) {
         if (k.check.AboveTarget()) {
-            if (above == nullptr) above = &Add(r, Code::CutSizeAboveTarget, Severity::Warning);
+            if (above == nullptr) above = &r.Add(Code::CutSizeAboveTarget, Severity::Warning);
             above->Add(k.cut, k.check.cutSize * kMicrometresPerMetre, Quantity::Plain);
             above->Add(k.target, k.check.target * kMicrometresPerMetre, Quantity::Plain);
         }
         if (k.check.made && k.check.lawOutOfRange) {
-            if (law == nullptr) law = &Add(r, Code::SettlingLawOutOfRange, Severity::Warning);
+            if (law == nullptr) law = &r.Add(Code::SettlingLawOutOfRange, Severity::Warning);
             law->Add(k.reynolds, k.check.reynolds, Quantity::Plain);
         }
     }
@@ -76,7 +68,7 @@ void AddFindings(Review& r, const host::SizingCase& c, const host::SizingOutcome
             law->Add("most_stokes_reynolds", kMostStokesReynolds, Quantity::Plain);
     }
     if (s.KOutsideWindow()) {
-        Finding& w = Add(r, Code::EliminatorLoadOutsideWindow, Severity::Warning);
+        Finding& w = r.Add(Code::EliminatorLoadOutsideWindow, Severity::Warning);
         w.Add("element_k", s.elementK, Quantity::Velocity);
         w.Add("least_k", s.elementKLeast, Quantity::Velocity);
         w.Add("most_k", s.elementKMost, Quantity::Velocity);
@@ -87,7 +79,7 @@ void AddFindings(Review& r, const host::SizingCase& c, const host::SizingOutcome
     const double most = process::kLargestNozzleShare * nozzles.vesselDiameter;
     for (const process::Nozzle& n : nozzles) {
         if (n.fits && !(n.insideDiameter > most)) continue;
-        if (large == nullptr) large = &Add(r, Code::NozzleTooLarge, Severity::Warning);
+        if (large == nullptr) large = &r.Add(Code::NozzleTooLarge, Severity::Warning);
         large->Add(NamesOf(n.service).diameter, n.insideDiameter, Quantity::Thickness);
         if (!n.fits) large->Add(NamesOf(n.service).beyond, 1.0, Quantity::Plain);
     }

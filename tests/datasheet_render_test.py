@@ -118,6 +118,11 @@ def report_digits(text_report):
     return digits
 
 
+def service_words(key):
+    words = key.replace("_", " ")
+    return words[:1].upper() + words[1:]
+
+
 def expected_texts(report, digits):
     """What the page must show of a report: (where, text) pairs."""
     out = []
@@ -159,6 +164,9 @@ def expected_texts(report, digits):
             value = {k: v for k, v in value.items() if k not in ("diameter", "length")}  # keys of what its text says
         if key == "feed":
             value = {k: v for k, v in value.items() if k != "liquid_assumed_by_sizing"}
+        if key == "nozzles":
+            # A service is named in words, as the text report names it: "vapour_outlet" as "Vapour outlet".
+            value = [dict(n, service=service_words(n["service"])) for n in value]
         walk(value, key)
     return out
 

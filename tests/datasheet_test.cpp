@@ -45,7 +45,8 @@ json Report(const testing_support::Sized& s, host::UnitSystem units = host::Unit
 bool Has(const std::string& page, const std::string& text) { return page.find(text) != std::string::npos; }
 
 // Test fixture: the keys the process and mechanical layers add to the report, in the shapes
-// their issues give, with numbers chosen to be recognisable on the page. They are not sized.
+// their issues give, with numbers and words chosen to be recognisable on the page and unlike
+// the sized case's own settling and nozzles, which a real report always has. They are not sized.
 json WithLayers(json report) {
     const auto m = [](double value, const char* unit) { return json{{"value", value}, {"unit", unit}}; };
     report["levels"] = {{"HHLL", m(1.6126, "m")}, {"HLL", m(1.4375, "m")}, {"NLL", m(1.2, "m")}, {"LLL", m(0.9144, "m")},
@@ -56,14 +57,14 @@ json WithLayers(json report) {
                           {"vapour_target", m(150.0, "um")},
                           {"heavy_in_light_cut_size", nullptr},
                           {"light_in_heavy_cut_size", nullptr},
-                          {"drag_regime", "intermediate"}};
+                          {"drag_regime", "newton"}};
     report["nozzles"] = json::array({{{"service", "inlet"},
                                       {"nominal_size", m(8.0, "in")},
                                       {"inside_diameter", m(0.2027, "m")},
                                       {"velocity", m(12.345, "m/s")},
                                       {"momentum", m(4321.0, "Pa")},
                                       {"limit", m(6000.0, "Pa")}},
-                                     {{"service", "vapour_outlet"},
+                                     {{"service", "heavy_liquid_outlet"},
                                       {"nominal_size", m(6.0, "in")},
                                       {"inside_diameter", m(0.1541, "m")},
                                       {"velocity", m(15.5, "m/s")},
@@ -90,15 +91,18 @@ json WithLayers(json report) {
 struct LayerRow {
     const char* name;
     const char* fragment;  ///< on the page only when the layers' keys are in the report
+    /// What a sized report of its own brings to the page already (the level set points are in
+    /// every report now), or null for a layer still to come.
+    const char* sized = nullptr;
 };
 
 const LayerRow kLayerRows[] = {
-    {"LevelSetPoint", "HHLL High-high liquid level</th><td class=\"n\">1.613 m"},
+    {"LevelSetPoint", "HHLL High-high liquid level</th><td class=\"n\">1.613 m", "HHLL High-high liquid level</th>"},
     {"InterfaceLevelLeftOutWhenNull", nullptr},
-    {"SurgeTime", "Surge, NLL to HLL</th><td class=\"n\">151 s"},
+    {"SurgeTime", "Surge, NLL to HLL</th><td class=\"n\">151 s", "Surge, NLL to HLL</th>"},
     {"CutSizeInAUnitTheReportHasNot", "152 um"},
-    {"DragRegime", "intermediate"},
-    {"NozzleService", "Vapour outlet"},
+    {"DragRegime", "Drag regime</th><td class=\"n\">newton"},
+    {"NozzleService", "Heavy liquid outlet"},
     {"NozzleMomentum", "4,321 Pa"},
     {"DesignColumn", "At design conditions"},
     {"DesignBesideOperated", "3,500 kPa abs <span class=\"mark\">(given)</span></td><td class=\"n\">4,036 kPa abs"},
@@ -111,7 +115,9 @@ const LayerRow kLayerRows[] = {
 
 class DatasheetLayerTest : public testing::TestWithParam<LayerRow> {};
 
-// Each section another layer adds appears when its keys are in the report, and only then.
+// Each section another layer adds appears when its keys are in the report, and only then; the
+// page shows the numbers the report gives, not its own: settling, nozzles and levels, which
+// every sized report has, with the fixture's values where the case has others.
 TEST_P(DatasheetLayerTest, ShowsALayersKeysOnlyWhenTheReportHasThem) {
     static const testing_support::Sized s = SizeExample("gas_scrubber_vertical.json");
     json bare = Report(s);
@@ -120,11 +126,15 @@ TEST_P(DatasheetLayerTest, ShowsALayersKeysOnlyWhenTheReportHasThem) {
     const std::string layered = Sheet(s, WithLayers(Report(s)));
     if (GetParam().fragment == nullptr) {
         EXPECT_FALSE(Has(layered, "HIL")) << "a null set point has no row";
+        EXPECT_FALSE(Has(plain, "HIL")) << "a two-phase vessel has no interface levels";
         return;
     }
     EXPECT_TRUE(Has(layered, GetParam().fragment)) << layered;
     if (std::string(GetParam().name) != "PricedWeightStays") {
         EXPECT_FALSE(Has(plain, GetParam().fragment));
+    }
+    if (GetParam().sized != nullptr) {
+        EXPECT_TRUE(Has(plain, GetParam().sized)) << plain;
     }
 }
 
@@ -137,8 +147,13 @@ TEST(DatasheetTest, WithoutTheDesignConditionsShowsTheOperatedColumnAlone) {
     const std::string page = Sheet(s, report);
     EXPECT_FALSE(Has(page, "As operated"));
     EXPECT_TRUE(Has(page, "Shell thickness</th><td class=\"n\">39.7 mm</td></tr>")) << page;
-    EXPECT_FALSE(Has(page, "Droplet settling"));
-    EXPECT_FALSE(Has(page, ">Nozzles<"));
+    // Settling, nozzles and levels are in every sized report; the mechanical design not yet.
+    EXPECT_TRUE(Has(page, "Largest droplet the vapour carries out</th><td class=\"n\">165 um")) << page;
+    EXPECT_TRUE(Has(page, "Drag regime</th><td class=\"n\">intermediate"));
+    EXPECT_TRUE(Has(page, ">Nozzles<"));
+    EXPECT_TRUE(Has(page, "Vapour outlet"));
+    EXPECT_TRUE(Has(page, "Hold-up, LLL to NLL"));
+    EXPECT_FALSE(Has(page, "At design conditions"));
 }
 
 // A group the sheet does not know yet still gets a section, so that no key of the report is left off.

@@ -10,6 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #include "host/batch.h"
+#include "host/level_report.h"
+#include "host/settling_report.h"
+#include "host/report.h"
 #include "model/case_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
@@ -23,18 +26,25 @@ const fs::path kCases = fs::path(__FILE__).parent_path().parent_path() / "exampl
 ScriptValue Number(double v) { return {ScriptValue::Kind::Number, v, {}}; }
 ScriptValue Text(const std::string& t) { return {ScriptValue::Kind::Text, 0.0, t}; }
 
-// Spells a case file out as a script would: every key set on its own, design keys flat.
-void SetFromFile(ScriptCase& s, const fs::path& file) {
+// A case file's keys as a script sets them, design keys flat.
+nlohmann::json FlatKeys(const fs::path& file) {
     const nlohmann::json root = nlohmann::json::parse(host::ReadInputFile(file.string()));
+    nlohmann::json flat = nlohmann::json::object();
     for (const auto& [key, value] : root.items()) {
         if (key == "design") {
-            for (const auto& [designKey, designValue] : value.items()) s.SetValue(designKey, Number(designValue.get<double>()));
-        } else if (value.is_string()) {
-            s.SetValue(key, Text(value.get<std::string>()));
+            for (const auto& [designKey, designValue] : value.items()) flat[designKey] = designValue;
         } else {
-            s.SetValue(key, Number(value.get<double>()));
+            flat[key] = value;
         }
     }
+    return flat;
+}
+
+// Spells a case file out as a script would: every key set on its own.
+void SetFromFile(ScriptCase& s, const fs::path& file) {
+    const nlohmann::json keys = FlatKeys(file);
+    for (const auto& [key, value] : keys.items())
+        s.SetValue(key, value.is_string() ? Text(value.get<std::string>()) : Number(value.get<double>()));
 }
 
 TEST(ScriptCaseTest, KeyByKeyGivesTheCaseFilesDocumentAndColumns) {
@@ -65,10 +75,66 @@ TEST(ScriptCaseTest, KeyByKeyGivesTheCaseFilesDocumentAndColumns) {
                 EXPECT_EQ(r.number, cell) << host::ResultColumnName(f);
             }
         }
+        double settling[host::kSettlingColumnCount];
+        host::SettlingCells(c, o, settling);
+        for (std::size_t i = 0; i < host::kSettlingColumnCount; ++i) {
+            const std::string& column = host::SettlingColumnNames()[i];
+            const ScriptResult r = byKey.Result(column);
+            if (std::isnan(settling[i])) {
+                EXPECT_EQ(r.kind, ScriptResult::Kind::Null) << column;
+            } else {
+                ASSERT_EQ(r.kind, ScriptResult::Kind::Number) << column;
+                EXPECT_EQ(r.number, settling[i]) << column;
+            }
+        }
         EXPECT_EQ(byKey.Result("status").text, o.Sized() ? "sized" : "not sized");
         EXPECT_EQ(byKey.GetValue(1), o.At(Slot::Diameter));
+
+        // Every key reads back as it was set, words as words.
+        const nlohmann::json keys = FlatKeys(entry.path());
+        for (const auto& [key, value] : keys.items()) {
+            const ScriptResult r = byKey.Value(key);
+            if (value.is_string()) {
+                ASSERT_EQ(r.kind, ScriptResult::Kind::Text) << key;
+                EXPECT_EQ(r.text, value.get<std::string>()) << key;
+            } else {
+                ASSERT_EQ(r.kind, ScriptResult::Kind::Number) << key;
+                EXPECT_EQ(r.number, value.get<double>()) << key;
+            }
+        }
     }
     EXPECT_EQ(files, 4);
+}
+
+// Every key a batch header names is a key of the object; unset, it reads back as Null and the
+// case is the file's without it.
+TEST(ScriptCaseTest, EveryBatchColumnIsAKeyThatUnsets) {
+    const fs::path file = kCases / "rating_existing_vessel.json";
+    for (const std::string& key : host::CsvColumnNames()) {
+        ScriptCase s;
+        s.LoadCase(file.string());
+        ASSERT_NO_THROW(s.Value(key)) << key;
+        s.SetValue(key, ScriptValue{});
+        const ScriptResult r = s.Value(key);
+        if (key == "orientation") {
+            EXPECT_EQ(r.text, "auto");
+        } else {
+            EXPECT_EQ(r.kind, ScriptResult::Kind::Null) << key;
+        }
+    }
+    ScriptCase s;
+    s.LoadCase(file.string());
+    s.SetValue("tag", ScriptValue{});
+    s.SetValue("light_liquid_viscosity_Pa_s", ScriptValue{});
+    s.Size();
+    host::SizingCase c = host::LoadCaseFile(file.string());
+    c.title.tag.clear();
+    c.process.lightLiquidViscosity = kEmptyValue;
+    const host::SizingOutcome o = host::SizeCase(c);
+    nlohmann::json a = nlohmann::json::parse(s.Json()), b = nlohmann::json::parse(host::JsonReport(c, o, host::UnitSystem::SI, "x"));
+    a.erase("source");
+    b.erase("source");
+    EXPECT_EQ(a, b);
 }
 
 struct RefusalRow {
@@ -84,7 +150,16 @@ const RefusalRow kRefusals[] = {
     {"TextThatIsNoNumber", "pressure_kPa", {ScriptValue::Kind::Text, 0.0, "35 bar"}, "pressure_kPa: \"35 bar\" is not a number"},
     {"BooleanForANumber", "pressure_kPa", {ScriptValue::Kind::Other, 0.0, "a Boolean"},
      "pressure_kPa: a Boolean is not a number; give a number or numeric text"},
-    {"NumberForAName", "name", {ScriptValue::Kind::Number, 3.0, {}}, "name: a name is text"},
+    {"NumberForAName", "name", {ScriptValue::Kind::Number, 3.0, {}}, "name: must be a string"},
+    {"NumberForATitle", "revision", {ScriptValue::Kind::Number, 2.0, {}}, "revision: must be a string"},
+    {"UnknownMistEliminator", "mist_eliminator", {ScriptValue::Kind::Text, 0.0, "wire"},
+     "mist_eliminator: \"wire\" is not one of \"none\", \"mesh\", \"vane\" or \"cyclone\""},
+    {"NumberForAWordKey", "inlet_device", {ScriptValue::Kind::Number, 1.0, {}},
+     "inlet_device: must be a string: \"none\", \"half_pipe\", \"vane\" or \"cyclone\""},
+    {"NegativeViscosity", "vapour_viscosity_Pa_s", {ScriptValue::Kind::Text, 0.0, "-1e-5"},
+     "vapour_viscosity_Pa_s: must be a positive number (a dynamic viscosity in Pa s)"},
+    {"UnknownSettlingKeyWithSuggestion", "vapor_viscosity_Pa_s", {ScriptValue::Kind::Number, 1e-5, {}},
+     "vapor_viscosity_Pa_s: unknown key \"vapor_viscosity_Pa_s\" (did you mean \"vapour_viscosity_Pa_s\"?)"},
     {"PercentOutOfRange", "assumed_liquid_percent", {ScriptValue::Kind::Number, 20.0, {}}, nullptr},
     {"NegativeDensity", "vapour_density_kg_m3", {ScriptValue::Kind::Text, 0.0, "-1"}, nullptr},
 };
@@ -140,6 +215,32 @@ TEST(ScriptCaseTest, AnUnsetRequiredKeyIsBadInputWithTheCheckersSentence) {
     EXPECT_EQ(s.Result("status").text, "bad input");
     EXPECT_THROW(s.Svg(), host::InputError);
     EXPECT_NE(s.Json().find("\"error\""), std::string::npos);
+}
+
+// A levels block's key set on its own reaches the ladder, and each level column is the batch's.
+TEST(ScriptCaseTest, ALevelKeyGivesTheBatchsLevelColumns) {
+    const std::string file = (kCases / "gas_scrubber_vertical.json").string();
+    ScriptCase s;
+    s.LoadCase(file);
+    s.SetValue("surge_time_s", Number(90.0));
+    s.SetValue("alarm_margin_m", Text("0.05"));
+    EXPECT_EQ(s.Value("surge_time_s").number, 90.0);
+    ASSERT_TRUE(s.Size());
+    host::SizingCase c = host::LoadCaseFile(file);
+    c.levels.values[host::kSurgeTime] = 90.0;
+    c.levels.values[host::kAlarmMargin] = 0.05;
+    const auto cells = host::LevelCells(c, host::SizeCase(c));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const char* column = host::LevelColumnNames()[i];
+        const ScriptResult r = s.Result(column);
+        if (std::isnan(cells[i])) {
+            EXPECT_EQ(r.kind, ScriptResult::Kind::Null) << column;
+        } else {
+            ASSERT_EQ(r.kind, ScriptResult::Kind::Number) << column;
+            EXPECT_EQ(r.number, cells[i]) << column;
+        }
+    }
+    EXPECT_NEAR(s.Result("surge_time_s_used").number, 90.0, 1e-9);
 }
 
 }  // namespace

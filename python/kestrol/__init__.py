@@ -48,7 +48,7 @@ if _typing.TYPE_CHECKING:
     _T = _typing.TypeVar("_T")
 
 __all__ = [
-    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "SETTLING_COLUMNS", "MECHANICAL_COLUMNS", "MECHANICAL_NAMES", "Sizing", "SizingError", "SizingObject", "Slot",
+    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "LEVEL_COLUMNS", "LEVEL_KEYS", "LEVEL_NAMES", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "SETTLING_COLUMNS", "MECHANICAL_COLUMNS", "MECHANICAL_NAMES", "Sizing", "SizingError", "SizingObject", "Slot",
     "check", "findings_frame", "run_script", "size", "size_many",
 ]
 __version__ = "1.0"
@@ -73,8 +73,20 @@ SETTLING_COLUMNS: List[str] = list(_kestrol.SETTLING_COLUMNS)
 """The settling and nozzle columns of a batch, after the results: each cut size in um and each
 nozzle's nominal pipe size in inches; each is also a ``Sizing`` attribute of the same name."""
 
+LEVEL_COLUMNS: List[str] = list(_kestrol.LEVEL_COLUMNS)
+"""The level set points' columns of a batch, after the settling columns and before the review's: a height per set point (HHLL to
+LLLL, then the interface levels HIL, NIL, LIL) and the times between them."""
+
+LEVEL_NAMES: List[str] = list(_kestrol.LEVEL_NAMES)
+"""The ``Sizing`` attribute of each of ``LEVEL_COLUMNS``, in the same order (``hhll_m``, ...,
+``surge_time_s``)."""
+
+LEVEL_KEYS: List[str] = list(_kestrol.LEVEL_KEYS)
+"""The keys of a case's ``levels`` block (``surge_time_s``, ``alarm_time_s``, ``alarm_margin_m``
+and any set point, ``hhll_m`` to ``lil_m``); a frame or a CSV batch gives them as columns."""
+
 MECHANICAL_COLUMNS: List[str] = list(_kestrol.MECHANICAL_COLUMNS)
-"""The columns of the design at design conditions, after the settling columns, pressures absolute."""
+"""The columns of the design at design conditions, after the level columns, pressures absolute."""
 
 MECHANICAL_NAMES: List[str] = list(_kestrol.MECHANICAL_NAMES)
 """The ``Sizing`` attribute of each of ``MECHANICAL_COLUMNS``, in the same order."""
@@ -172,17 +184,20 @@ _DESIGN_KEYS = frozenset(key.name for key in CASE_KEYS if key.design)
 _SETTLING_KEYS: List[str] = list(_kestrol.SETTLING_KEYS)
 _SETTLING_WORDS = {"mist_eliminator", "inlet_device"}
 _MECHANICAL_KEYS: List[str] = list(_kestrol.MECHANICAL_KEYS)
-_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _SETTLING_KEYS + _MECHANICAL_KEYS)
+_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _SETTLING_KEYS + LEVEL_KEYS + _MECHANICAL_KEYS)
+# The batch engine takes a level key's column as len(_CASE_KEYS) + its place in LEVEL_KEYS;
+# the header reader names it by a code from -40 down, and a mechanical key by one from -20 down.
+_FIRST_LEVEL_COLUMN = -40
+_FIRST_MECHANICAL_COLUMN = -20
 _ORIENTATION_COLUMN = -2
-_MECHANICAL_COLUMN = -3
 _FIRST_SETTLING_COLUMN = -10
 REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 """The design review's columns of a batch, after the results; left out with review=False."""
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
 # The engine writes the results and the design at design conditions into one table; the
-# settling columns come back apart and go between them.
+# settling and level columns come back apart and go between them.
 _ENGINE_COLUMNS = RESULT_COLUMNS + MECHANICAL_COLUMNS
-_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + SETTLING_COLUMNS + MECHANICAL_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
+_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + MECHANICAL_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
 # Positions in the tail that hold words, not numbers.
 _TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
 
@@ -510,7 +525,7 @@ def _to_series(self: Sizing) -> "pandas.Series":
     import pandas
 
     values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
-    for column, attribute in zip(RESULT_COLUMNS + SETTLING_COLUMNS + MECHANICAL_COLUMNS, RESULT_NAMES + SETTLING_COLUMNS + MECHANICAL_NAMES):
+    for column, attribute in zip(RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + MECHANICAL_COLUMNS, RESULT_NAMES + SETTLING_COLUMNS + LEVEL_NAMES + MECHANICAL_NAMES):
         number = getattr(self, attribute)
         values[column] = _math.nan if number is None else number
     values["status"] = self.status
@@ -784,11 +799,12 @@ def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, process
     codes, messages, the review's columns by name (None without the review) and the settling
     columns by name."""
     results = _doubles(n * len(_ENGINE_COLUMNS), None)
+    levels = _doubles(n * len(LEVEL_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
     messages, reviewed, settling = _watched(lambda progress: _kestrol.size_columns(
-        columns, orientations, process, skip, results, used, status, jobs, review, progress, mechanical or []))
-    return results, used, status, messages, reviewed, settling
+        columns, orientations, process, skip, results, levels, used, status, jobs, review, progress, mechanical or []))
+    return (results, levels), used, status, messages, reviewed, settling
 
 
 def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any:
@@ -805,7 +821,7 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
     messages.update(problems)
     columns: Dict[str, Any] = {"name": names, "orientation": words}
     for k, column in engine_columns:
-        columns[_CASE_KEYS[k]] = column
+        columns[_CASE_KEYS[k] if k < len(_CASE_KEYS) else LEVEL_KEYS[k - len(_CASE_KEYS)]] = column
     columns.update(mechanical)
     return _assemble(pandas, columns, n, results, used, status, messages, reviewed, settling)
 
@@ -813,6 +829,7 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
 def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: bytearray, status: bytearray, messages: Dict[int, str],
               reviewed: Optional[Dict[str, Any]], settling: Dict[str, Any], index: Any = None) -> Any:
     """The batch's rows: the input columns by name, then the results."""
+    results, levels = results
     if pandas is None:
         out: List[Dict[str, Any]] = []
         for r in range(n):
@@ -822,6 +839,8 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
                 row[name] = _none_for_nan(results[c * n + r])
             for name, column in settling.items():
                 row[name] = _none_for_nan(float(column[r]))
+            for c, name in enumerate(LEVEL_COLUMNS):
+                row[name] = _none_for_nan(levels[c * n + r])
             for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
                 row[name] = _none_for_nan(results[c * n + r])
             for name, column in (reviewed or {}).items():
@@ -840,6 +859,9 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
     for c, name in enumerate(RESULT_COLUMNS):
         tail[name] = table[c]
     tail.update(settling)
+    level_table = numpy.asarray(levels).reshape(len(LEVEL_COLUMNS), n)
+    for c, name in enumerate(LEVEL_COLUMNS):
+        tail[name] = level_table[c]
     for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
         tail[name] = table[c]
     tail.update(reviewed or {})
@@ -937,7 +959,9 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
     inputs: Dict[int, Any] = {}
     for position, key in enumerate(keys):
         column = frame.iloc[:, position]
-        if key is not None and key <= _FIRST_SETTLING_COLUMN:
+        if key is not None and _FIRST_MECHANICAL_COLUMN - len(_MECHANICAL_KEYS) < key <= _FIRST_MECHANICAL_COLUMN:
+            mechanical.append((frame.columns[position], column.to_numpy(dtype=object)))
+        elif key is not None and _FIRST_LEVEL_COLUMN < key <= _FIRST_SETTLING_COLUMN:
             for r, problem in _kestrol.read_settling_cells(_FIRST_SETTLING_COLUMN - key, column.to_numpy(dtype=object), process).items():
                 problems.setdefault(r, problem)
         elif key is not None and key >= 0:
@@ -945,10 +969,13 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
             columns.append((key, values))
             # The numbers as the batch read them; a column with a refused cell as it was given.
             inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
+        elif key is not None and key <= _FIRST_LEVEL_COLUMN:
+            level = _FIRST_LEVEL_COLUMN - key
+            values, read = _frame_column(pandas, column, LEVEL_KEYS[level], n, problems)
+            columns.append((len(_CASE_KEYS) + level, values))
+            inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
         elif key == _ORIENTATION_COLUMN:
             _frame_orientations(pandas, column, orientations, problems)
-        elif key == _MECHANICAL_COLUMN:
-            mechanical.append((frame.columns[position], column.to_numpy(dtype=object)))
     results, used, status, messages, reviewed, settling = _run_engine(columns, orientations, process, problems, n, jobs, review, mechanical)
     messages.update(problems)
     labels = frame.index

@@ -17,6 +17,9 @@ RESULT_NAMES: List[str]
 REVIEW_COLUMNS: List[str]
 SETTLING_COLUMNS: List[str]
 SETTLING_KEYS: List[str]
+LEVEL_COLUMNS: List[str]
+LEVEL_NAMES: List[str]
+LEVEL_KEYS: List[str]
 
 class CaseError(ValueError): ...
 
@@ -61,6 +64,18 @@ class Sizing:
     vessel_cost_USD: Optional[float]
     platforms_and_ladders_cost_USD: Optional[float]
     total_cost_USD: Optional[float]
+    hhll_m: Optional[float]
+    hll_m: Optional[float]
+    nll_m: Optional[float]
+    lll_m: Optional[float]
+    llll_m: Optional[float]
+    hil_m: Optional[float]
+    nil_m: Optional[float]
+    lil_m: Optional[float]
+    holdup_time_s: Optional[float]
+    surge_time_s: Optional[float]
+    high_alarm_time_s: Optional[float]
+    low_alarm_time_s: Optional[float]
     cost_index: Optional[float]
     vapour_cut_size_um: Optional[float]
     heavy_in_light_cut_size_um: Optional[float]
@@ -139,8 +154,8 @@ def process_inputs(n: int) -> bytearray: ...
 def read_settling_cells(index: int, cells: Any, process: bytearray) -> Dict[int, str]: ...
 def read_mappings(rows: Sequence[Mapping[str, Any]], column: Callable[[int], Any], orientations: Any,
                   process: bytearray) -> Tuple[Dict[int, str], List[str], List[str], Dict[int, Any], Dict[str, List[Any]]]: ...
-def size_columns(columns: Sequence[Tuple[int, Any]], orientations: Any, process: bytearray, skip: Dict[int, str], results: Any, used: Any, status: Any,
-                 jobs: int, reviewed: bool, progress: Optional[Callable[[int, int], None]],
+def size_columns(columns: Sequence[Tuple[int, Any]], orientations: Any, process: bytearray, skip: Dict[int, str], results: Any, level_results: Any, used: Any,
+                 status: Any, jobs: int, reviewed: bool, progress: Optional[Callable[[int, int], None]],
                  mechanical: Sequence[Tuple[str, Any]]) -> Tuple[Dict[int, str], Optional[Dict[str, Any]], Dict[str, Any]]: ...
 def run_script(text: Union[str, bytes]) -> str: ...
 def format_value(value: float, unit: str = "") -> str: ...

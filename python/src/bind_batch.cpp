@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/batch.h"
+#include "host/level_report.h"
 #include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "model/case_file.h"
@@ -255,7 +256,8 @@ void BindBatch(py::module_& m) {
         py::list names(n), words(n);
         const py::object none = py::str("");
         std::vector<py::buffer_info> held;  // the columns made so far, written in place
-        std::array<double*, kestrol::host::kCaseKeyCount> out{};
+        // The case keys, then the level keys (a levels block of the mapping, or flat keys).
+        std::array<double*, kestrol::host::kCaseKeyCount + kestrol::host::kLevelKeyCount> out{};
         // The mechanical keys as each row gave them, None where it did not: read again by size_columns.
         const auto& mechanicalKeys = kestrol::host::MechanicalKeyNames();
         std::vector<py::list> mechanical;
@@ -273,7 +275,9 @@ void BindBatch(py::module_& m) {
                 problems[py::int_(row)] = e.what();
             }
             for (std::size_t k = 0; k < out.size(); ++k) {
-                const bool has = c.Has(static_cast<int>(k));
+                const std::size_t level = k - kestrol::host::kCaseKeyCount;
+                const bool has = k < kestrol::host::kCaseKeyCount ? c.Has(static_cast<int>(k)) : c.levels.Has(static_cast<int>(level));
+                const double value = k < kestrol::host::kCaseKeyCount ? c.values[k] : c.levels.values[level];
                 if (has && out[k] == nullptr) {
                     py::object made = column(n);
                     py::buffer_info b = py::reinterpret_borrow<py::buffer>(made).request(true);
@@ -283,7 +287,7 @@ void BindBatch(py::module_& m) {
                     held.push_back(std::move(b));
                     columns[py::int_(k)] = made;
                 }
-                if (out[k] != nullptr) out[k][row] = has ? c.values[k] : std::nan("");
+                if (out[k] != nullptr) out[k][row] = has ? value : std::nan("");
             }
             orient[row] = static_cast<std::int8_t>(c.orientation);
             settling[row] = c.process;
@@ -310,16 +314,18 @@ void BindBatch(py::module_& m) {
     // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
     // row gives nothing, with each row's settling inputs (`process`, from process_inputs) and
     // the mechanical keys' cells, on the batch engine without the interpreter lock; the columns
-    // are read where they lie. Rows in `skip` are left as bad input. Fills the result columns
-    // and the mechanical ones after them (column-major, NaN where the CSV leaves a cell empty),
-    // the orientation used (-1 none, 0 vertical, 1 horizontal) and the status codes; returns
-    // {row: message}, the review's columns and the settling columns.
+    // are read where they lie; a key past CaseKeys() is a level key. Rows in `skip` are left as
+    // bad input. Fills the result columns and the mechanical ones after them (column-major, NaN
+    // where the CSV leaves a cell empty), the level columns likewise, the orientation used (-1
+    // none, 0 vertical, 1 horizontal) and the status codes; returns {row: message}, the review's
+    // columns and the settling columns.
     m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::buffer process, py::dict skip, py::buffer results,
-                             py::buffer used, py::buffer status, unsigned jobs, bool reviewed, const py::object& progress,
-                             py::sequence mechanicalColumns) {
+                             py::buffer levelResults, py::buffer used, py::buffer status, unsigned jobs, bool reviewed,
+                             const py::object& progress, py::sequence mechanicalColumns) {
         py::buffer_info o = orientations.request();
         py::buffer_info pb = process.request();
         py::buffer_info r = results.request(true);
+        py::buffer_info lv = levelResults.request(true);
         py::buffer_info u = used.request(true);
         py::buffer_info st = status.request(true);
         const std::size_t n = static_cast<std::size_t>(o.size);
@@ -327,7 +333,8 @@ void BindBatch(py::module_& m) {
         const std::size_t columns = kestrol::host::ResultFields().count + kestrol::host::kMechanicalColumnCount;
         if (o.itemsize != 1 || r.itemsize != sizeof(double) ||
             static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
-            static_cast<std::size_t>(st.size) != n)
+            static_cast<std::size_t>(st.size) != n || lv.itemsize != sizeof(double) ||
+            static_cast<std::size_t>(lv.size) != n * kestrol::host::kLevelColumnCount)
             throw py::value_error("size_columns: buffers of the wrong size");
         if (static_cast<std::size_t>(pb.size * pb.itemsize) != n * sizeof(kestrol::host::ProcessInputs))
             throw py::value_error("size_columns: settling inputs of the wrong size");
@@ -345,7 +352,8 @@ void BindBatch(py::module_& m) {
         for (auto item : keyColumns) {
             const auto pair = item.cast<std::pair<std::size_t, py::buffer>>();
             py::buffer_info column = pair.second.request();
-            if (pair.first >= keys || column.itemsize != sizeof(double) || column.format != py::format_descriptor<double>::format() ||
+            // Past the case keys, the level keys: keys + a LevelKeys() index.
+            if (pair.first >= keys + kestrol::host::kLevelKeyCount || column.itemsize != sizeof(double) || column.format != py::format_descriptor<double>::format() ||
                 column.ndim != 1 || static_cast<std::size_t>(column.size) != n || (n > 1 && column.strides[0] != sizeof(double)))
                 throw py::value_error("size_columns: a column that is not n contiguous doubles of a case key");
             given.emplace_back(pair.first, static_cast<const double*>(column.ptr));
@@ -382,6 +390,7 @@ void BindBatch(py::module_& m) {
         }
         const auto* orient = static_cast<const std::int8_t*>(o.ptr);
         auto* out = static_cast<double*>(r.ptr);
+        auto* levelOut = static_cast<double*>(lv.ptr);
         auto* usedOut = static_cast<std::int8_t*>(u.ptr);
         auto* statusOut = static_cast<std::int8_t*>(st.ptr);
         // Few rows have a message: kept apart, not as a string for every row.
@@ -410,8 +419,10 @@ void BindBatch(py::module_& m) {
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
             c.process = settlingIn[row];
             c.mechanical = mechanicalRows[row];
-            for (const auto& [key, values] : given)
-                if (!std::isnan(values[row])) c.values[key] = values[row];
+            for (const auto& [key, values] : given) {
+                if (std::isnan(values[row])) continue;
+                (key < keys ? c.values[key] : c.levels.values[key - keys]) = values[row];
+            }
             return kestrol::host::CheckCase(c).Text();
         };
         kestrol::host::RowWriter write = [&](std::size_t row, const SizingCase& c, const SizingOutcome* outcome,
@@ -433,6 +444,12 @@ void BindBatch(py::module_& m) {
             mechanical.fill(std::nan(""));
             if (outcome) kestrol::host::MechanicalCells(c, *outcome, mechanical.data());
             for (const double v : mechanical) out[column++ * n + row] = v;
+            if (outcome) {
+                const auto levelCells = kestrol::host::LevelCells(c, *outcome);
+                for (std::size_t k = 0; k < levelCells.size(); ++k) levelOut[k * n + row] = levelCells[k];
+            } else {
+                for (std::size_t k = 0; k < kestrol::host::kLevelColumnCount; ++k) levelOut[k * n + row] = std::nan("");
+            }
             usedOut[row] = static_cast<std::int8_t>(outcome ? outcome->orientation : -1);
             statusOut[row] = static_cast<std::int8_t>(rowStatus);
             if (!skipped[row] && !message.empty()) {

@@ -15,6 +15,7 @@
 #include "host/batch.h"
 #include "host/mechanical_report.h"
 #include "host/datasheet.h"
+#include "host/level_report.h"
 #include "host/report.h"
 #include "host/settling_report.h"
 #include "host/svg.h"
@@ -91,19 +92,22 @@ py::tuple PickleState(const Sizing& s) {
     py::list vector;
     for (const double v : s.outcome.values) vector.append(v);
     const kestrol::host::ProcessInputs& p = s.c.process;
+    py::tuple levels(s.c.levels.values.size());
+    for (std::size_t i = 0; i < s.c.levels.values.size(); ++i) levels[i] = s.c.levels.values[i];
     const kestrol::host::MechanicalInputs& m = s.c.mechanical;
     return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector,
                           py::make_tuple(p.vapourViscosity, p.lightLiquidViscosity, p.heavyLiquidViscosity, static_cast<int>(p.mistEliminator),
                                          static_cast<int>(p.inletDevice)),
-                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision),
+                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision), levels,
                           py::make_tuple(m.designPressureKpa, m.designTemperatureC, static_cast<int>(m.material),
                                          static_cast<int>(m.radiography), m.corrosionAllowanceMm));
 }
 
 Sizing FromPickleState(const py::tuple& state) {
-    // Six items from kestrol 1.0, which had neither the settling inputs, the title block nor the mechanical keys.
+    // Six items from kestrol 1.0, which had neither the settling inputs nor the title block; eight
+    // before the levels block, nine before the mechanical keys.
     const bool before = state.size() == 6;
-    if (!before && state.size() != 9) throw py::value_error("not the pickled state of a Sizing");
+    if (!before && (state.size() < 8 || state.size() > 10)) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
     const int orientation = state[1].cast<int>();
@@ -122,12 +126,19 @@ Sizing FromPickleState(const py::tuple& state) {
         if (mist < 0 || mist > 4 || inlet < 0 || inlet > 4) throw py::value_error("not the pickled state of a Sizing");
         c.process = {std::get<0>(p), std::get<1>(p), std::get<2>(p), static_cast<kestrol::host::MistEliminator>(mist),
                      static_cast<kestrol::host::InletDevice>(inlet)};
-        const auto mechanical = state[8].cast<std::tuple<double, double, int, int, double>>();
+    }
+    if (state.size() == 10) {
+        const auto mechanical = state[9].cast<std::tuple<double, double, int, int, double>>();
         const int grade = std::get<2>(mechanical), radiography = std::get<3>(mechanical);
         if (grade < 0 || grade > kestrol::host::kPlateGradeCount || radiography < 0 || radiography > 3)
             throw py::value_error("not the pickled state of a Sizing");
         c.mechanical = {std::get<0>(mechanical), std::get<1>(mechanical), static_cast<kestrol::host::PlateGrade>(grade),
                         static_cast<kestrol::host::Radiography>(radiography), std::get<4>(mechanical)};
+    }
+    if (state.size() >= 9) {
+        const auto levels = state[8].cast<std::vector<double>>();
+        if (levels.size() != c.levels.values.size()) throw py::value_error("not the pickled state of a Sizing");
+        std::copy(levels.begin(), levels.end(), c.levels.values.begin());
     }
     Sizing s{std::move(c), SizingOutcome(), state[3].cast<std::string>(), state[4].cast<bool>(), {}, py::dict()};
     {
@@ -265,6 +276,15 @@ Examples
             kestrol::host::SettlingCells(s.c, s.outcome, cells);
             return std::isnan(cells[i]) ? py::object(py::none()) : py::object(py::float_(cells[i]));
         }, i < 3 ? "A cut size of the settling checks [um]; None where not checked." : "A nozzle's nominal pipe size [in]; None where none fits.");
+    }
+    for (std::size_t i = 0; i < kestrol::host::kLevelColumnCount; ++i) {
+        const char* column = kestrol::host::LevelColumnNames()[i];
+        sizing.def_property_readonly(kestrol::host::LevelAttributeName(column).c_str(),
+                                     [i](const Sizing& s) -> py::object {
+                                         const double v = kestrol::host::LevelCells(s.c, s.outcome)[i];
+                                         return std::isnan(v) ? py::none() : py::object(py::float_(v));
+                                     },
+                                     kestrol::host::LevelAttributeDoc(column).c_str());
     }
     const auto& mechanicalNames = kestrol::host::MechanicalAttributeNames();
     for (std::size_t i = 0; i < mechanicalNames.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "host/batch.h"
+#include "host/level_report.h"
 #include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "model/script_runner.h"
@@ -76,6 +77,14 @@ void BindConstants(py::module_& m) {
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
     m.attr("SETTLING_COLUMNS") = kestrol::host::SettlingColumnNames();
     m.attr("SETTLING_KEYS") = kestrol::host::SettlingKeyNames();
+    py::list levelColumns, levelNames;
+    for (const char* column : kestrol::host::LevelColumnNames()) {
+        levelColumns.append(column);
+        levelNames.append(kestrol::host::LevelAttributeName(column));
+    }
+    m.attr("LEVEL_COLUMNS") = levelColumns;
+    m.attr("LEVEL_NAMES") = levelNames;
+    m.attr("LEVEL_KEYS") = kestrol::host::LevelKeyNames();
 
     m.def("explain_result", [](std::int32_t hr) { return kestrol::host::ExplainResult(hr, SizingCase()); },
           "The command line's sentence for an HRESULT of Calculate.");

@@ -2,8 +2,10 @@
 import json
 import re
 import math
+import pickle
 
 import numpy
+import pandas as pd
 import pytest
 
 import kestrol
@@ -233,5 +235,42 @@ def test_notebook_display_holds_the_table_and_the_drawing():
 
 def test_the_type_stub_names_every_result_attribute():
     stub = (REPO / "python" / "kestrol" / "_kestrol.pyi").read_text()
-    missing = [c for c in kestrol.RESULT_NAMES if f"    {c}: Optional[float]\n" not in stub]
-    assert not missing and all(hasattr(kestrol.Sizing, name) for name in kestrol.RESULT_NAMES)
+    names = kestrol.RESULT_NAMES + kestrol.LEVEL_NAMES
+    missing = [c for c in names if f"    {c}: Optional[float]\n" not in stub]
+    assert not missing and all(hasattr(kestrol.Sizing, name) for name in names)
+
+
+def test_level_set_points_are_the_documents_on_every_route(tmp_path):
+    """The levels block (or flat level columns) reaches the ladder by every route; the set points
+    on Sizing, in the document and in a batch's columns are the same numbers."""
+    case = json.loads((REPO / "examples" / "cases" / "gas_scrubber_vertical.json").read_text())
+    case["design"] = {"light_liquid_layer_m": 1.2}
+    case["levels"] = {"surge_time_s": 90.0, "alarm_margin_m": 0.05}
+    sizing = kestrol.size(case)
+    document = sizing.to_dict()
+    assert list(document["levels"]) == ["HHLL", "HLL", "NLL", "LLL", "LLLL", "HIL", "NIL", "LIL"]
+    assert document["levels"]["NIL"] is None and sizing.nil_m is None
+    assert sizing.nll_m == pytest.approx(1.2) and document["levels"]["NLL"]["value"] == sizing.nll_m
+    assert sizing.surge_time_s == pytest.approx(90.0) and document["level_times"]["surge"]["value"] == sizing.surge_time_s
+    flat = {key: value for key, value in case.items() if key not in ("design", "levels")}
+    flat.update(light_liquid_layer_m=1.2, surge_time_s=90.0, alarm_margin_m=0.05)
+    path = tmp_path / "levels.csv"
+    pd.DataFrame([flat]).to_csv(path, index=False)
+    for out in (kestrol.size_many([case]), kestrol.size_many(pd.DataFrame([flat])), kestrol.size_many(path)):
+        row = out.iloc[0]
+        for column, name in zip(kestrol.LEVEL_COLUMNS, kestrol.LEVEL_NAMES):
+            expected = getattr(sizing, name)
+            assert (pd.isna(row[column]) if expected is None else row[column] == pytest.approx(expected, rel=1e-12)), column
+    series = sizing.to_series()
+    assert series["hhll_m_used"] == sizing.hhll_m
+    # A pickled Sizing keeps its levels block, not the defaults' ladder.
+    back = pickle.loads(pickle.dumps(sizing))
+    assert [getattr(back, name) for name in kestrol.LEVEL_NAMES] == [getattr(sizing, name) for name in kestrol.LEVEL_NAMES]
+    assert back.surge_time_s == pytest.approx(90.0)
+
+
+def test_a_levels_block_is_checked_as_the_command_line_checks_it():
+    case = json.loads((REPO / "examples" / "cases" / "gas_scrubber_vertical.json").read_text())
+    case["levels"] = {"surge_tim_s": 90.0}
+    with pytest.raises(kestrol.CaseError, match='did you mean "surge_time_s"'):
+        kestrol.size(case)

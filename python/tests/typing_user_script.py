@@ -24,6 +24,8 @@ def one_case() -> float:
     from_file = kestrol.size(EXAMPLES / "cases" / "gas_scrubber_vertical.json", review=False)
     assert s.sized and from_file.findings is None and s.problem is None
     diameter: Optional[float] = s.inside_diameter_m
+    high: Optional[float] = s.hhll_m
+    assert high is not None and s.holdup_time_s is not None
     document: Dict[str, Any] = s.to_dict("us")
     findings: Optional[List[Dict[str, Any]]] = s.findings
     text: str = s.report("us") + s.svg() + s.datasheet()
@@ -45,7 +47,9 @@ def many_cases() -> int:
     first = frame.head(1)
     rows = kestrol.size_many([CASE, CASE], review=False)
     batch = kestrol.size_many(EXAMPLES / "batch" / "cases.csv")
-    columns: List[str] = kestrol.RESULT_COLUMNS + kestrol.REVIEW_COLUMNS
+    columns: List[str] = kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.LEVEL_COLUMNS + kestrol.REVIEW_COLUMNS
+    levels: List[str] = kestrol.LEVEL_NAMES + kestrol.LEVEL_KEYS
+    assert len(levels) > 0
     names: List[str] = kestrol.RESULT_NAMES
     design: List[str] = [key.name for key in kestrol.CASE_KEYS if key.design]
     assert len(names) == len(kestrol.RESULT_COLUMNS) and "cost_index" in design

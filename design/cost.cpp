@@ -183,6 +183,23 @@ double VesselWeight(double diameter, double length, double headLengthFactor, dou
     return kPi * diameter * (headLengthFactor * diameter + length) * density * thickness;
 }
 
+double DensityOfMaterialCode(int code) {
+    for (const Material& m : kMaterials)
+        if (m.code == code) return m.density;
+    return kEmptyValue;
+}
+
+double CostFactorOfMaterialCode(int code) {
+    for (const Material& m : kMaterials)
+        if (m.code == code) return m.costFactor;
+    return kUnknownCostFactor;
+}
+
+double VesselCostOf(double weight, double a, double b, double c, double costIndex, double costFactor) {
+    const double lnW = std::log(weight);
+    return std::exp(a + (b + c * lnW) * lnW) * (costIndex * kPerCorrelationIndex) * costFactor;
+}
+
 double MaterialCostFactor(SlotAccess& slots) { return CostFactorOf(CurrentMaterial(slots)); }
 
 double MaterialDensity(SlotAccess& slots) {
@@ -248,8 +265,7 @@ double EstimateVesselCost(const StreamState& feed, SlotAccess& slots) {
             const double a = slots.Get(Slot::VesselCostA);
             const double b = slots.Get(Slot::VesselCostB);
             const double c = slots.Get(Slot::VesselCostC);
-            const double lnW = std::log(weight);
-            vesselCost = std::exp(a + (b + c * lnW) * lnW) * (costIndex * kPerCorrelationIndex) * costFactor;
+            vesselCost = VesselCostOf(weight, a, b, c, costIndex, costFactor);
             vesselCostKnown = std::isfinite(vesselCost);
         }
     }

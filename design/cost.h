@@ -77,6 +77,15 @@ double RequiredWallThickness(double pressurePsig, double diameter, double effici
 double ShellThickness(double pressurePsig, double diameter, double efficiency, double stressKpa, double corrosionAllowance,
                       const WallFormulas& formulas);
 
+/// Density [kg/m3] the material table gives a material code; kEmptyValue for a code not in it.
+double DensityOfMaterialCode(int code);
+/// Cost factor [-] the material table gives a material code; 1.0 for a code not in it.
+double CostFactorOfMaterialCode(int code);
+
+/// Purchase cost of a vessel [USD] of weight [kg] by the orientation's correlation
+/// exp(a + (b + c ln W) ln W), brought to the cost index and the material cost factor.
+double VesselCostOf(double weight, double a, double b, double c, double costIndex, double costFactor);
+
 /// Weight [kg] of shell and heads: diameter and overall length [m], the head allowance as a
 /// multiple of the diameter, material density [kg/m3] and wall thickness [m].
 double VesselWeight(double diameter, double length, double headLengthFactor, double density, double thickness);

@@ -2,6 +2,7 @@
 #include "host/settling_report.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "host/output_file.h"
 #include "model/result_fields.h"
 #include "model/sizing_run.h"
+#include "host/mechanical_report.h"
 #include "review/review.h"
 
 namespace kestrol::host {
@@ -86,6 +88,10 @@ bool IsTitleColumn(int column) {
 
 int SettlingIndex(int column) { return kFirstSettlingColumn - column; }
 
+bool IsMechanicalColumn(int column) {
+    return column <= kFirstMechanicalColumn && column > kFirstMechanicalColumn - static_cast<int>(MechanicalKeyNames().size());
+}
+
 std::string* TitleOf(int column, TitleBlock& title) {
     return TitleField(title, kTitleBlockKeys[static_cast<std::size_t>(kFirstTitleColumn - column)]);
 }
@@ -128,7 +134,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + kLevelColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + kLevelColumnCount + kMechanicalColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -385,6 +391,7 @@ std::string ResultHeader() {
     for (const ResultField& f : ResultFields()) header += "," + ResultColumnName(f);
     for (const std::string& column : SettlingColumnNames()) header += "," + column;
     for (const char* column : LevelColumnNames()) header += std::string(",") + column;
+    for (const std::string& column : MechanicalColumnNames()) header += "," + column;
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
@@ -405,6 +412,12 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
     for (const double cell : LevelCells(c, o)) {
         out.push_back(',');
         if (!std::isnan(cell)) AppendNumber(out, cell);
+    }
+    std::array<double, kMechanicalColumnCount> mechanical{};
+    MechanicalCells(c, o, mechanical.data());
+    for (const double v : mechanical) {
+        out.push_back(',');
+        if (!std::isnan(v)) AppendNumber(out, v);
     }
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);
@@ -560,6 +573,9 @@ int FindColumn(std::string_view name) {
     if (key < 0) key = FindCaseKey(name, true);
     if (key >= 0) return key;
     if (const int level = FindLevelKey(name); level >= 0) return LevelColumn(level);
+    const std::vector<std::string>& mechanical = MechanicalKeyNames();
+    for (std::size_t i = 0; i < mechanical.size(); ++i)
+        if (name == mechanical[i]) return MechanicalColumn(static_cast<int>(i));
     return kUnknownColumn;
 }
 
@@ -582,6 +598,16 @@ InputProblem SetCaseCell(int column, std::string_view cell, SizingCase& c) {
         const std::optional<double> v = ParseNumber(cell);
         if (!v) return {LevelKeys()[key].key, "\"" + Excerpt(cell) + "\" is not a number"};
         return SetCaseNumber(column, *v, c);
+    }
+    if (IsMechanicalColumn(column)) {
+        const int key = MechanicalKeyOfColumn(column);
+        if (cell.empty()) {
+            ClearMechanicalValue(key, c.mechanical);
+            return {};
+        }
+        if (std::string why = ReadMechanicalField(MechanicalKeyNames()[static_cast<std::size_t>(key)], cell, c.mechanical); !why.empty())
+            return {MechanicalKeyNames()[static_cast<std::size_t>(key)], std::move(why)};
+        return {};
     }
     if (column <= kFirstSettlingColumn) {
         const int key = SettlingIndex(column);
@@ -626,6 +652,12 @@ InputProblem SetCaseNumber(int column, double number, SizingCase& c) {
         c.levels.values[index] = number;
         return {};
     }
+    if (IsMechanicalColumn(column)) {
+        const int key = MechanicalKeyOfColumn(column);
+        if (std::string why = ReadMechanicalNumber(key, number, c.mechanical); !why.empty())
+            return {MechanicalKeyNames()[static_cast<std::size_t>(key)], std::move(why)};
+        return {};
+    }
     if (column <= kFirstSettlingColumn) {
         const int key = SettlingIndex(column);
         if (std::string why = ReadSettlingValue(key, true, number, {}, c.process); !why.empty())
@@ -640,6 +672,7 @@ InputProblem SetCaseNumber(int column, double number, SizingCase& c) {
 }
 
 bool ColumnTakesNumber(int column) {
+    if (IsMechanicalColumn(column)) return !IsMechanicalWordKey(MechanicalKeyOfColumn(column));
     return column >= 0 || column <= kFirstLevelColumn || (column <= kFirstSettlingColumn && !IsSettlingWordKey(SettlingIndex(column)));
 }
 
@@ -650,6 +683,10 @@ CaseValue CaseValueOf(int column, const SizingCase& c) {
     };
     if (column >= 0) return number(c.Get(column));
     if (column <= kFirstLevelColumn) return number(c.levels.Get(LevelKeyOfColumn(column)));
+    if (IsMechanicalColumn(column)) {
+        const MechanicalValue v = GetMechanicalValue(MechanicalKeyOfColumn(column), c.mechanical);
+        return IsMechanicalWordKey(MechanicalKeyOfColumn(column)) ? text(v.word) : number(v.number);
+    }
     if (column <= kFirstSettlingColumn) {
         const SettlingValue v = GetSettlingValue(SettlingIndex(column), c.process);
         return IsSettlingWordKey(SettlingIndex(column)) ? text(v.word) : number(v.number);

@@ -114,6 +114,11 @@ inline constexpr int kFirstSettlingColumn = -10;
 /// A level key's column: LevelColumn(LevelKeys() index), counted down from -40, clear of the
 /// codes above and of those the other input blocks take.
 inline constexpr int kFirstLevelColumn = -40;
+/// A key of the mechanical design at design conditions (MechanicalKeyNames() index), counted
+/// down from -20, between the settling and the level codes.
+inline constexpr int kFirstMechanicalColumn = -20;
+constexpr int MechanicalColumn(int mechanicalKey) { return kFirstMechanicalColumn - mechanicalKey; }
+constexpr int MechanicalKeyOfColumn(int column) { return kFirstMechanicalColumn - column; }
 constexpr int LevelColumn(int levelKey) { return kFirstLevelColumn - levelKey; }
 constexpr int LevelKeyOfColumn(int column) { return kFirstLevelColumn - column; }
 

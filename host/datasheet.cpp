@@ -18,8 +18,9 @@ namespace {
 using json = nlohmann::ordered_json;
 
 /// The page's style. The text block is 186 mm wide, A4's 210 mm less two margins of 12 mm, and
-/// every section is kept whole, so that the sheet fits Letter's 215.9 mm width as well and
-/// breaks between sections on either paper's height (279.4 mm on Letter, the shorter).
+/// every section but the review is kept whole, so that the sheet fits Letter's 215.9 mm width as
+/// well and breaks between sections on either paper's height (279.4 mm on Letter, the shorter);
+/// print sets rows a little tighter, so that a sheet with a full review keeps to two pages.
 constexpr const char* kStyle = R"(@page { margin: 12mm; }
 * { box-sizing: border-box; }
 html { font: 8.5pt/1.3 "DejaVu Sans", "Liberation Sans", Arial, sans-serif; color: #111;
@@ -40,13 +41,16 @@ thead th + th { text-align: right; }
 .title .k { display: block; font-size: 6.5pt; color: #555; text-transform: uppercase; letter-spacing: 0.02em; }
 .grid { display: grid; grid-template-columns: 1fr 1fr; gap: 3mm 5mm; }
 section { break-inside: avoid; }
+h2 { break-after: avoid; }
+section.flows { break-inside: auto; }
 .wide { grid-column: 1 / -1; }
 .note { color: #555; font-size: 7.5pt; margin: 0.8mm 0 0; }
 .mark { color: #666; font-size: 7pt; }
 figure { margin: 0; text-align: center; }
 figure svg { width: 100%; height: auto; max-height: 105mm; }
 ul.findings { list-style: none; margin: 0; padding: 0; }
-ul.findings li { margin: 0 0 1mm; }
+ul.findings li { margin: 0 0 1mm; break-inside: avoid; }
+@media print { html { line-height: 1.2; } th, td { padding: 0.15mm 1mm; } .grid { gap: 2mm 5mm; } ul.findings li { margin-bottom: 0.5mm; } figure svg { max-height: 95mm; } }
 .sev { display: inline-block; min-width: 12mm; font-weight: 600; }
 .sev-warning .sev { color: #b02a00; }
 .code { font-family: "DejaVu Sans Mono", monospace; font-size: 7.5pt; }
@@ -353,7 +357,7 @@ void Mechanical(Page& page, const json& report) {
                             {"MAWP", operated, "mawp", "mawp"},
                             {"Hydrotest pressure", operated, "hydrotest_pressure", "hydrotest_pressure"}};
     // The code is in the material's words; the weight has a section of its own.
-    std::set<std::string> doneLeft = {"material_code", "vessel_weight"}, doneRight = {"weights"};
+    std::set<std::string> doneLeft = {"material_code", "vessel_weight"}, doneRight = {"weights", "notes"};
     for (const PairRow& row : rows) {
         doneLeft.insert(row.leftKey);
         doneRight.insert(row.rightKey);
@@ -411,6 +415,12 @@ void Weights(Page& page, const json& report) {
                 page.Row(Words(item.key()) + ", at design conditions", {Cell(item.value())});
     }
     page.CloseRows();
+    // The design's notes say what its weights leave out; one paragraph, so that the page keeps its length.
+    std::string said;
+    const json& notes = Member(Member(report, "mechanical_design"), "notes");
+    for (const json& note : notes.is_array() ? notes : json::array())
+        if (note.is_string()) said += (said.empty() ? "" : "; ") + Escape(note.get<std::string>());
+    if (!said.empty()) page.Note(said + ".");
     page.Close();
 }
 
@@ -429,7 +439,7 @@ void Cost(Page& page, const json& report) {
 }
 
 void Review(Page& page, const json& report) {
-    page.Open("Design review", "wide");
+    page.Open("Design review", "wide flows");  // a long review runs on past a page rather than start one
     const json& governing = Member(report, "governing");
     const json& findings = Member(report, "review");
     if (governing.is_null() && (!findings.is_array() || findings.empty())) {

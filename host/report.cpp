@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/level_report.h"
+#include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "host/visible_text.h"
 #include "review/review.h"
@@ -151,6 +152,8 @@ std::string TextReport(const SizingCase& c, const SizingOutcome& o, UnitSystem u
             w.Heading("Levels");
             for (const LevelRow& row : levels) w.Quantity(row.label, row.si, row.quantity, row.note);
         }
+        if (const std::string mechanical = MechanicalDesignText(c, o, units); !mechanical.empty())
+            w.Text(mechanical.substr(0, mechanical.size() - 1));
         WriteReview(w, r, units);
     }
     text += w.Text();
@@ -245,6 +248,7 @@ nlohmann::ordered_json JsonDocument(const SizingCase& c, const SizingOutcome& o,
         findings.push_back(item);
     }
     report["review"] = findings;
+    report["mechanical_design"] = MechanicalDesignJson(c, o, units);
     return report;
 }
 std::string JsonReport(const SizingCase& c, const SizingOutcome& o, UnitSystem units, const std::string& source, bool withReview) {

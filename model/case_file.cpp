@@ -88,8 +88,11 @@ constexpr double kLastMaterialCode = 5.0;
 
 std::vector<std::string> KeyNames(bool design) {
     std::vector<std::string> names;
-    if (!design) names = {"name", "orientation", "design", "levels"};
-    if (!design) names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
+    if (!design) {
+        names = {"name", "orientation", "design", "levels"};
+        names.insert(names.end(), std::begin(kTitleBlockKeys), std::end(kTitleBlockKeys));
+        names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
+    }
     for (const CaseKey& k : kKeys)
         if (k.design == design) names.emplace_back(k.key);
     if (!design) names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
@@ -581,6 +584,7 @@ std::vector<std::string> CsvColumnNames() {
     for (const CaseKey& k : kKeys) names.emplace_back(k.key);
     names.insert(names.end(), SettlingKeyNames().begin(), SettlingKeyNames().end());
     for (const CaseKey& k : LevelKeys()) names.emplace_back(k.key);
+    names.insert(names.end(), MechanicalKeyNames().begin(), MechanicalKeyNames().end());
     return names;
 }
 
@@ -612,6 +616,9 @@ SizingCase CaseFromJson(const json& root, const std::string& source, std::string
         } else if (key == "design") {
             if (!item.value().is_object()) Refuse(text, source, key, "must be an object of design keys");
             for (const auto& designItem : item.value().items()) ReadNumber(designItem.key(), designItem.value(), true, c, text, source);
+        } else if (IsMechanicalKey(key)) {
+            const std::string problem = ReadMechanicalJson(key, item.value(), c.mechanical);
+            if (!problem.empty()) Refuse(text, source, key, problem);
         } else if (const int settling = FindSettlingKey(key); settling >= 0) {
             const json& v = item.value();
             if (!v.is_number() && !v.is_string()) Refuse(text, source, key, "must be a number or a string, not " + std::string(v.type_name()));

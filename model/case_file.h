@@ -19,6 +19,7 @@
 #include "common/vessel_rules.h"
 #include "core/slots.h"
 #include "core/values.h"
+#include "model/mechanical_inputs.h"
 #include "model/process_inputs.h"
 #include "model/title_block.h"
 #include "model/level_inputs.h"
@@ -117,6 +118,8 @@ struct SizingCase {
     ProcessInputs process;
     /// The "levels" block: what places the level set points.
     LevelInputs levels;
+    /// The top-level keys of the mechanical design at design conditions.
+    MechanicalInputs mechanical;
 
     SizingCase() { values.fill(kEmptyValue); }
     double Get(int key) const { return values[static_cast<std::size_t>(key)]; }

@@ -7,6 +7,8 @@
 
 #include "design/cost.h"
 #include "design/presets.h"
+#include "mechanical/design_conditions.h"
+#include "mechanical/plate_grades.h"
 #include "model/result_fields.h"
 #include "review/outcome_slots.h"
 
@@ -17,69 +19,20 @@ using host::Quantity;
 using host::SizingCase;
 using host::SizingOutcome;
 
-/// Atmospheric pressure [kPa]: below it the shell is under external pressure, which the wall
-/// formulas do not cover.
-constexpr double kAtmosphereKpa = 101.325;
-
-/// The thin-wall shell formula holds while the wall is at most half the inside radius and the
-/// pressure at most 0.385 S E (ASME BPVC VIII-1, 2015, UG-27(c)(1), circumferential stress);
-/// past either the thick-wall formulas of its Mandatory Appendix 1-2 apply [-].
-constexpr double kThinWallRadiusShare = 0.5;
-constexpr double kThinWallStressShare = 0.385;
+namespace conditions = ::kestrol::mechanical;
+using conditions::kAtmosphereKpa;
+using conditions::kFullVacuumKpa;
+using conditions::kThinWallRadiusShare;
+using conditions::kThinWallStressShare;
 
 /// Thickest plate [m] current practice furnishes in the common carbon-steel pressure-vessel
 /// plate: 8 in [205 mm] for grades 60, 65 and 70 (ASTM A516/A516M-05e1, 1.3).
 constexpr double kThickestPlate = 0.205;
 
-/// Minimum plate for rigidity, corrosion allowance included: under 4 ft of diameter 1/4 in,
-/// under 6 ft 5/16 in, under 8 ft 3/8 in, under 10 ft 7/16 in, under 12 ft 1/2 in (Seider,
-/// Seader, Lewin and Widagdo, Product and Process Design Principles, 3rd ed., Wiley 2009,
-/// ch. 22, pressure vessels). The table stops at 12 ft; larger drums are held to 1/2 in.
-struct RigidityStep {
-    double underFeet;  ///< [ft]
-    int sixteenths;    ///< [1/16 in]
-};
-constexpr RigidityStep kRigidity[] = {{4.0, 4}, {6.0, 5}, {8.0, 6}, {10.0, 7}, {12.0, 8}};
-constexpr int kRigidityBeyondTable = 8;
-
-/// Design pressure from the operating gauge pressure Po, both in psig (Seider et al., as above,
-/// eq. for Pd): 10 psig below 5 psig; exp(0.60608 + 0.91615 ln Po + 0.0015655 (ln Po)^2) from
-/// 5 to 1000 psig; 1.1 Po above.
-constexpr double kLeastOperatingPsig = 5.0;
-constexpr double kLeastDesignPsig = 10.0;
-constexpr double kHighestFittedPsig = 1000.0;
-constexpr double kDesignPressureA = 0.60608;
-constexpr double kDesignPressureB = 0.91615;
-constexpr double kDesignPressureC = 0.0015655;
-constexpr double kHighPressureMargin = 1.1;
-
-/// A vessel that runs under vacuum is designed for full vacuum: one atmosphere of external
-/// pressure on the shell (Inflection Point Engineering, IPE-TM-300-05 Vacuum Design, 3: "Design
-/// all equipment for Full Vacuum if the equipment normally operates under a vacuum condition";
-/// ASME BPVC VIII-1 UG-28 gives the external-pressure rules) [kPa].
-constexpr double kFullVacuumKpa = kAtmosphereKpa;
-
-/// Coldest design temperature [deg F] at which carbon-steel plate (P-No. 1) is used without
-/// impact testing: -20 deg F (-29 deg C) (ASME BPVC VIII-1 UG-20(f)(3)).
-constexpr double kCarbonSteelLeastF = -20.0;
+using conditions::kCarbonSteelLeastF;
 /// Above 800 deg F (427 deg C) the carbide phase of plain carbon steel may turn to graphite in
 /// prolonged service (ASME B31.1 124.2.A, as 46 CFR 56.60-5(a) reproduces it) [deg F].
 constexpr double kCarbonSteelGraphitizationF = 800.0;
-
-/// Design pressure [psig] for an operating gauge pressure [psig].
-double DesignPressurePsig(double operatingPsig) {
-    if (!(operatingPsig >= kLeastOperatingPsig)) return kLeastDesignPsig;
-    if (operatingPsig > kHighestFittedPsig) return kHighPressureMargin * operatingPsig;
-    const double lnPo = std::log(operatingPsig);
-    return std::exp(kDesignPressureA + kDesignPressureB * lnPo + kDesignPressureC * lnPo * lnPo);
-}
-
-int RigiditySixteenths(double diameter) {
-    const double feet = diameter / kFoot;
-    for (const RigidityStep& step : kRigidity)
-        if (feet < step.underFeet) return step.sixteenths;
-    return kRigidityBeyondTable;
-}
 
 /// What the wall formulas of the cost step take for this case.
 struct WallBasis {
@@ -136,7 +89,7 @@ void ExternalPressureFinding(Review& r, const WallBasis& b) {
 }
 
 void RigidityFinding(Review& r, const WallBasis& b) {
-    const double least = RigiditySixteenths(b.diameter) * design::kMetresPerSixteenth;
+    const double least = conditions::RigidityMinimum(b.diameter);
     if (!(b.wall > 0.0) || !(b.wall < least)) return;
     Finding& w = r.Add(Code::WallBelowRigidity, Severity::Warning);
     w.Add("wall_thickness", b.wall, Quantity::Thickness);
@@ -188,7 +141,7 @@ void DesignPressureFinding(Review& r, const SizingCase& c, const WallBasis& b) {
     }
     if (!(b.stress > 0.0)) return;
     const double operatingPsig = design::GaugePressurePsig(b.pressure);
-    const double designPsig = DesignPressurePsig(operatingPsig);
+    const double designPsig = conditions::DesignPressurePsig(operatingPsig);
     const double atDesign = b.FormedAt(designPsig);
     if (!IsSetAndFinite(atDesign)) return;
     Finding& n = r.Add(Code::DesignPressure, Severity::Note);
@@ -215,6 +168,46 @@ void WeightFindings(Review& r, const SizingOutcome& o) {
     w.Add("weight_fed_to_correlation", weight, Quantity::Plain);
     w.Add(fit.pounds ? "least_fitted_weight_lb" : "least_fitted_weight_kg", fit.least, Quantity::Plain);
     w.Add(fit.pounds ? "most_fitted_weight_lb" : "most_fitted_weight_kg", fit.most, Quantity::Plain);
+}
+
+// The findings of the design at design conditions, which never changes the object's own wall.
+void DesignConditionFindings(Review& r, const SizingCase& c, const SizingOutcome& o) {
+    const conditions::Design d = conditions::DesignAtConditions(c, o);
+    if (!IsEmpty(d.leastMetalTemperatureC) && d.coldestMetalC < d.leastMetalTemperatureC) {
+        Finding& w = r.Add(Code::BelowMinimumMetalTemperature, Severity::Warning);
+        w.Add("coldest_metal_temperature", d.coldestMetalC, Quantity::Temperature);
+        w.Add("minimum_design_metal_temperature", d.leastMetalTemperatureC, Quantity::Temperature);
+    }
+    if (!d.computed) return;
+    const double wall = std::max(d.shellThickness, d.headThickness);
+    if (d.operatedWall > 0.0 && d.operatedWall < wall) {
+        Finding& w = r.Add(Code::WallThinnerThanDesign, Severity::Warning);
+        w.Add("wall_thickness", d.operatedWall, Quantity::Thickness);
+        w.Add("wall_thickness_at_design_conditions", wall, Quantity::Thickness);
+        w.Add("thinner_by", wall - d.operatedWall, Quantity::Thickness);
+        w.Add("design_pressure", d.designPressureKpa, Quantity::Pressure);
+        w.Add("design_temperature", d.designTemperatureC, Quantity::Temperature);
+    }
+    if (d.pastRadius || d.pastStress) {
+        Finding& w = r.Add(Code::DesignWallBeyondRange, Severity::Warning);
+        w.Add("shell_thickness", d.shellThickness - d.corrosionAllowance, Quantity::Thickness);
+        w.Add("half_inside_radius", kThinWallRadiusShare * 0.5 * Magnitude(o, Slot::Diameter), Quantity::Thickness);
+        w.Add("design_pressure", d.designPressureKpa, Quantity::Pressure);
+        w.Add("thin_wall_pressure_limit", d.thinWallLimitKpa, Quantity::Pressure);
+    }
+}
+
+std::string DesignBeyondRangeText(const Finding& f, const std::function<std::string(const char*)>& show) {
+    std::string past;
+    if (f.Get("shell_thickness") > f.Get("half_inside_radius"))
+        past = "a shell plate of " + show("shell_thickness") + " (corrosion allowance off), more than half the inside radius (" +
+               show("half_inside_radius") + ")";
+    if (f.Get("design_pressure") > f.Get("thin_wall_pressure_limit"))
+        past += (past.empty() ? "" : ", and ") + std::string("a design pressure of ") + show("design_pressure") + ", above the " +
+                show("thin_wall_pressure_limit") + " (0.385 S E)";
+    if (past.empty()) past = "a pressure no thin wall holds";
+    return "At design conditions the wall formulas give " + past +
+           ": past the limits of ASME VIII-1 UG-27(c)(1); the thick-wall formulas of its Appendix 1-2 apply.";
 }
 
 std::string Number(double v) { return host::FormatNumber(v, 0); }
@@ -281,6 +274,7 @@ void AddFindings(Review& r, const SizingCase& c, const SizingOutcome& o) {
     TemperatureFinding(r, c, slots);
     DesignPressureFinding(r, c, basis);
     WeightFindings(r, o);
+    DesignConditionFindings(r, c, o);
 }
 
 std::string Describe(const Finding& f, const std::function<std::string(const char*)>& show) {
@@ -306,6 +300,15 @@ std::string Describe(const Finding& f, const std::function<std::string(const cha
         case Code::WeightAndCost:
             return "The vessel cost of " + show("vessel_cost") + " comes from a vessel weight of " + show("vessel_weight") +
                    ", at a cost index of " + host::FormatNumber(f.Get("cost_index"), 1) + ".";
+        case Code::WallThinnerThanDesign:
+            return "The wall of " + show("wall_thickness") + " (at the operating pressure) is " + show("thinner_by") + " thinner than the " +
+                   show("wall_thickness_at_design_conditions") + " plate at design conditions (" + show("design_pressure") + ", " +
+                   show("design_temperature") + ").";
+        case Code::DesignWallBeyondRange: return DesignBeyondRangeText(f, show);
+        case Code::BelowMinimumMetalTemperature:
+            return "The metal may run at " + show("coldest_metal_temperature") + ", below the " + show("minimum_design_metal_temperature") +
+                   " down to which the plate grade is used without impact testing (ASME VIII-1 UG-20(f), UHA-51(d)); choose an "
+                   "impact-tested grade.";
         default: break;
     }
     return {};

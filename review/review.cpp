@@ -548,6 +548,9 @@ const char* CodeName(Code code) {
         case Code::LevelsAboveVapourSpace: return "levels-above-vapour-space";
         case Code::NormalLevelBelowLowLevel: return "normal-level-below-low-level";
         case Code::LevelsTooClose: return "levels-too-close";
+        case Code::WallThinnerThanDesign: return "wall-thinner-than-design";
+        case Code::DesignWallBeyondRange: return "design-wall-beyond-range";
+        case Code::BelowMinimumMetalTemperature: return "below-minimum-metal-temperature";
     }
     return "";
 }
@@ -768,7 +771,10 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
         case Code::TemperatureOutsideMaterial:
         case Code::WeightOutsideCorrelation:
         case Code::DesignPressure:
-        case Code::WeightAndCost: return mechanical::Describe(f, show);
+        case Code::WeightAndCost:
+        case Code::WallThinnerThanDesign:
+        case Code::DesignWallBeyondRange:
+        case Code::BelowMinimumMetalTemperature: return mechanical::Describe(f, show);
         case Code::SettlingNotChecked:
         case Code::CutSizeAboveTarget:
         case Code::SettlingLawOutOfRange:

@@ -47,9 +47,12 @@ enum class Code {
     LevelsAboveVapourSpace,
     NormalLevelBelowLowLevel,
     LevelsTooClose,
+    WallThinnerThanDesign,
+    DesignWallBeyondRange,
+    BelowMinimumMetalTemperature,
 };
-inline constexpr std::size_t kCodeCount = 29;
-static_assert(kCodeCount == static_cast<std::size_t>(Code::LevelsTooClose) + 1, "every code has its place in a review");
+inline constexpr std::size_t kCodeCount = 32;
+static_assert(kCodeCount == static_cast<std::size_t>(Code::BelowMinimumMetalTemperature) + 1, "every code has its place in a review");
 
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);

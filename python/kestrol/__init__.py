@@ -48,7 +48,7 @@ if _typing.TYPE_CHECKING:
     _T = _typing.TypeVar("_T")
 
 __all__ = [
-    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "LEVEL_COLUMNS", "LEVEL_KEYS", "LEVEL_NAMES", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "SETTLING_COLUMNS", "Sizing", "SizingError", "SizingObject", "Slot",
+    "CASE_KEYS", "CaseError", "CaseFileNotFoundError", "CaseKey", "EMPTY_VALUE", "LEVEL_COLUMNS", "LEVEL_KEYS", "LEVEL_NAMES", "RESULT_COLUMNS", "RESULT_NAMES", "REVIEW_COLUMNS", "SETTLING_COLUMNS", "MECHANICAL_COLUMNS", "MECHANICAL_NAMES", "Sizing", "SizingError", "SizingObject", "Slot",
     "check", "findings_frame", "run_script", "size", "size_many",
 ]
 __version__ = "1.0"
@@ -84,6 +84,12 @@ LEVEL_NAMES: List[str] = list(_kestrol.LEVEL_NAMES)
 LEVEL_KEYS: List[str] = list(_kestrol.LEVEL_KEYS)
 """The keys of a case's ``levels`` block (``surge_time_s``, ``alarm_time_s``, ``alarm_margin_m``
 and any set point, ``hhll_m`` to ``lil_m``); a frame or a CSV batch gives them as columns."""
+
+MECHANICAL_COLUMNS: List[str] = list(_kestrol.MECHANICAL_COLUMNS)
+"""The columns of the design at design conditions, after the level columns, pressures absolute."""
+
+MECHANICAL_NAMES: List[str] = list(_kestrol.MECHANICAL_NAMES)
+"""The ``Sizing`` attribute of each of ``MECHANICAL_COLUMNS``, in the same order."""
 
 
 class Slot(_enum.IntEnum):
@@ -177,16 +183,21 @@ _DESIGN_KEYS = frozenset(key.name for key in CASE_KEYS if key.design)
 # The names a frame's column may have to be read, design keys flat as in a CSV batch.
 _SETTLING_KEYS: List[str] = list(_kestrol.SETTLING_KEYS)
 _SETTLING_WORDS = {"mist_eliminator", "inlet_device"}
-_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _SETTLING_KEYS + LEVEL_KEYS)
+_MECHANICAL_KEYS: List[str] = list(_kestrol.MECHANICAL_KEYS)
+_FRAME_COLUMNS = dict.fromkeys(["name", "orientation"] + _CASE_KEYS + _SETTLING_KEYS + LEVEL_KEYS + _MECHANICAL_KEYS)
 # The batch engine takes a level key's column as len(_CASE_KEYS) + its place in LEVEL_KEYS;
-# the header reader names it by a code from -40 down.
+# the header reader names it by a code from -40 down, and a mechanical key by one from -20 down.
 _FIRST_LEVEL_COLUMN = -40
+_FIRST_MECHANICAL_COLUMN = -20
 _ORIENTATION_COLUMN = -2
 _FIRST_SETTLING_COLUMN = -10
 REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 """The design review's columns of a batch, after the results; left out with review=False."""
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
-_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
+# The engine writes the results and the design at design conditions into one table; the
+# settling and level columns come back apart and go between them.
+_ENGINE_COLUMNS = RESULT_COLUMNS + MECHANICAL_COLUMNS
+_BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + MECHANICAL_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
 # Positions in the tail that hold words, not numbers.
 _TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
 
@@ -514,7 +525,7 @@ def _to_series(self: Sizing) -> "pandas.Series":
     import pandas
 
     values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
-    for column, attribute in zip(RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS, RESULT_NAMES + SETTLING_COLUMNS + LEVEL_NAMES):
+    for column, attribute in zip(RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + MECHANICAL_COLUMNS, RESULT_NAMES + SETTLING_COLUMNS + LEVEL_NAMES + MECHANICAL_NAMES):
         number = getattr(self, attribute)
         values[column] = _math.nan if number is None else number
     values["status"] = self.status
@@ -598,9 +609,11 @@ def _repr_html(self: Sizing) -> str:
 def _html(self: Sizing, units: str) -> str:
     document = self.to_dict(units)
     rows = []
-    # The review is listed after the table, the governing line first, not as its rows.
+    # The review is listed after the table, the governing line first, not as its rows. The design
+    # at design conditions is the report's side-by-side section: its keys repeat the mechanical
+    # group's, and its weights nest.
     for group, content in document.items():
-        if not isinstance(content, dict) or group == "governing":
+        if not isinstance(content, dict) or group in ("governing", "mechanical_design"):
             continue
         rows.append(f'<tr><th colspan="2" style="text-align:left">{_markup.escape(group.capitalize())}</th></tr>')
         for key, value in content.items():
@@ -731,7 +744,8 @@ def size_many(cases: Union["pandas.DataFrame", Iterable[Mapping[str, Any]], _Pat
         One row per case in input order, the input's index kept, sharing no memory with the
         input: the inputs (case keys as float64), ``orientation_used``, the result columns
         (``RESULT_COLUMNS``, SI units in their names, a result that repeats an input marked
-        ``_used``), the settling checks' and nozzles' (``SETTLING_COLUMNS``), the review's
+        ``_used``), the settling checks' and nozzles' (``SETTLING_COLUMNS``), the design at design
+        conditions (``MECHANICAL_COLUMNS``), the review's
         (``REVIEW_COLUMNS``) unless ``review=False``, then
         ``status`` (``sized``, ``not sized``, ``bad input``) and ``message``. A list of dicts
         where pandas is not installed.
@@ -778,17 +792,18 @@ def _doubles(count: int, fill: Optional[float]) -> Union["numpy.typing.NDArray[n
 
 
 def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, process: bytearray, skip: Dict[int, str], n: int, jobs: int,
-                review: bool) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]], Dict[str, Any]]:
+                review: bool, mechanical: Optional[List[Tuple[str, Any]]] = None
+                ) -> Tuple[Any, bytearray, bytearray, Dict[int, str], Optional[Dict[str, Any]], Dict[str, Any]]:
     """The batch engine over the given keys' columns, (key, n contiguous doubles, NaN where a row
     gives nothing), and the rows' settling inputs; returns results, orientation used, status
     codes, messages, the review's columns by name (None without the review) and the settling
     columns by name."""
-    results = _doubles(n * len(RESULT_COLUMNS), None)
+    results = _doubles(n * len(_ENGINE_COLUMNS), None)
     levels = _doubles(n * len(LEVEL_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
     messages, reviewed, settling = _watched(lambda progress: _kestrol.size_columns(
-        columns, orientations, process, skip, results, levels, used, status, jobs, review, progress))
+        columns, orientations, process, skip, results, levels, used, status, jobs, review, progress, mechanical or []))
     return (results, levels), used, status, messages, reviewed, settling
 
 
@@ -799,13 +814,15 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
     n = len(rows)
     orientations = bytearray(n)
     process = _kestrol.process_inputs(n)
-    problems, names, words, given = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations, process)
+    problems, names, words, given, mechanical = _kestrol.read_mappings(rows, lambda count: _doubles(count, None), orientations, process)
     engine_columns = sorted(given.items())
-    results, used, status, messages, reviewed, settling = _run_engine(engine_columns, orientations, process, problems, n, jobs, review)
+    results, used, status, messages, reviewed, settling = _run_engine(engine_columns, orientations, process, problems, n, jobs, review,
+                                                                      list(mechanical.items()))
     messages.update(problems)
     columns: Dict[str, Any] = {"name": names, "orientation": words}
     for k, column in engine_columns:
         columns[_CASE_KEYS[k] if k < len(_CASE_KEYS) else LEVEL_KEYS[k - len(_CASE_KEYS)]] = column
+    columns.update(mechanical)
     return _assemble(pandas, columns, n, results, used, status, messages, reviewed, settling)
 
 
@@ -824,6 +841,8 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
                 row[name] = _none_for_nan(float(column[r]))
             for c, name in enumerate(LEVEL_COLUMNS):
                 row[name] = _none_for_nan(levels[c * n + r])
+            for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
+                row[name] = _none_for_nan(results[c * n + r])
             for name, column in (reviewed or {}).items():
                 row[name] = column[r] if name in _REVIEW_WORDS else _none_for_nan(float(column[r]))
             row["status"] = _STATUS_WORDS[status[r]]
@@ -832,7 +851,7 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
         return out
     import numpy
 
-    table = numpy.asarray(results).reshape(len(RESULT_COLUMNS), n)
+    table = numpy.asarray(results).reshape(len(_ENGINE_COLUMNS), n)
     message_column = numpy.full(n, "", dtype=object)
     for r, message in messages.items():
         message_column[r] = message
@@ -843,6 +862,8 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
     level_table = numpy.asarray(levels).reshape(len(LEVEL_COLUMNS), n)
     for c, name in enumerate(LEVEL_COLUMNS):
         tail[name] = level_table[c]
+    for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
+        tail[name] = table[c]
     tail.update(reviewed or {})
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column
@@ -931,13 +952,16 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
     keys = _frame_keys(list(frame.columns))
     n = len(frame)
     columns = []
+    mechanical: List[Tuple[str, Any]] = []
     orientations = bytearray(n)
     process = _kestrol.process_inputs(n)
     problems: Dict[int, str] = {}
     inputs: Dict[int, Any] = {}
     for position, key in enumerate(keys):
         column = frame.iloc[:, position]
-        if key is not None and _FIRST_LEVEL_COLUMN < key <= _FIRST_SETTLING_COLUMN:
+        if key is not None and _FIRST_MECHANICAL_COLUMN - len(_MECHANICAL_KEYS) < key <= _FIRST_MECHANICAL_COLUMN:
+            mechanical.append((frame.columns[position], column.to_numpy(dtype=object)))
+        elif key is not None and _FIRST_LEVEL_COLUMN < key <= _FIRST_SETTLING_COLUMN:
             for r, problem in _kestrol.read_settling_cells(_FIRST_SETTLING_COLUMN - key, column.to_numpy(dtype=object), process).items():
                 problems.setdefault(r, problem)
         elif key is not None and key >= 0:
@@ -952,7 +976,7 @@ def _size_frame(pandas: Any, frame: Any, jobs: int, review: bool) -> Any:
             inputs[position] = (numpy.array(values) if numpy.may_share_memory(values, column.to_numpy()) else values) if read else None
         elif key == _ORIENTATION_COLUMN:
             _frame_orientations(pandas, column, orientations, problems)
-    results, used, status, messages, reviewed, settling = _run_engine(columns, orientations, process, problems, n, jobs, review)
+    results, used, status, messages, reviewed, settling = _run_engine(columns, orientations, process, problems, n, jobs, review, mechanical)
     messages.update(problems)
     labels = frame.index
     messages = {r: f"row {labels[r]}: {message}" if status[r] == 2 else message for r, message in messages.items()}

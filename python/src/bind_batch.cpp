@@ -18,8 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/batch.h"
 #include "host/level_report.h"
+#include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "model/case_file.h"
 #include "model/csv.h"
@@ -255,6 +258,10 @@ void BindBatch(py::module_& m) {
         std::vector<py::buffer_info> held;  // the columns made so far, written in place
         // The case keys, then the level keys (a levels block of the mapping, or flat keys).
         std::array<double*, kestrol::host::kCaseKeyCount + kestrol::host::kLevelKeyCount> out{};
+        // The mechanical keys as each row gave them, None where it did not: read again by size_columns.
+        const auto& mechanicalKeys = kestrol::host::MechanicalKeyNames();
+        std::vector<py::list> mechanical;
+        for (std::size_t k = 0; k < mechanicalKeys.size(); ++k) mechanical.emplace_back(n);
         for (std::size_t row = 0; row < n; ++row) {
             if (row % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
                 if (PyErr_CheckSignals() != 0) throw py::error_already_set();
@@ -285,24 +292,36 @@ void BindBatch(py::module_& m) {
             orient[row] = static_cast<std::int8_t>(c.orientation);
             settling[row] = c.process;
             names[row] = py::str(c.name);
+            const kestrol::host::MechanicalInputs& inputs = c.mechanical;
+            const auto number = [](double v) -> py::object { return kestrol::IsEmpty(v) ? py::none() : py::object(py::float_(v)); };
+            const auto text = [](const char* w) -> py::object { return *w == '\0' ? py::none() : py::object(py::str(w)); };
+            const py::object gave[] = {number(inputs.designPressureKpa), number(inputs.designTemperatureC),
+                                       text(kestrol::host::PlateGradeKey(inputs.material)), text(kestrol::host::RadiographyKey(inputs.radiography)),
+                                       number(inputs.corrosionAllowanceMm)};
+            for (std::size_t k = 0; k < mechanical.size(); ++k) mechanical[k][row] = gave[k];
             // The word the row gave, as it gave it; the case holds only its meaning.
             py::object word = PyDict_Check(mapping.ptr()) ? py::reinterpret_borrow<py::object>(PyDict_GetItemString(mapping.ptr(), "orientation"))
                                                           : mapping.attr("get")("orientation");
             words[row] = word && PyUnicode_Check(word.ptr()) ? word : none;
         }
-        return py::make_tuple(problems, names, words, columns);
+        py::dict mechanicalColumns;
+        for (std::size_t k = 0; k < mechanical.size(); ++k)
+            if (std::any_of(mechanical[k].begin(), mechanical[k].end(), [](py::handle v) { return !v.is_none(); }))
+                mechanicalColumns[py::str(mechanicalKeys[k])] = mechanical[k];
+        return py::make_tuple(problems, names, words, columns, mechanicalColumns);
     });
 
     // Sizes the rows of the given keys' columns, [(key, n contiguous doubles)] with NaN where a
-    // row gives nothing, with each row's settling inputs (`process`, from process_inputs), on
-    // the batch engine without the interpreter lock; the columns are read where they lie; a key
-    // past CaseKeys() is a level key. Rows in `skip` are left as bad input. Fills the result
-    // columns (column-major, NaN where the CSV leaves a cell empty), the level columns likewise,
-    // the orientation used (-1 none, 0 vertical, 1 horizontal) and the status codes; returns
-    // {row: message}, the review's columns and the settling columns.
+    // row gives nothing, with each row's settling inputs (`process`, from process_inputs) and
+    // the mechanical keys' cells, on the batch engine without the interpreter lock; the columns
+    // are read where they lie; a key past CaseKeys() is a level key. Rows in `skip` are left as
+    // bad input. Fills the result columns and the mechanical ones after them (column-major, NaN
+    // where the CSV leaves a cell empty), the level columns likewise, the orientation used (-1
+    // none, 0 vertical, 1 horizontal) and the status codes; returns {row: message}, the review's
+    // columns and the settling columns.
     m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::buffer process, py::dict skip, py::buffer results,
-                             py::buffer levelResults,
-                             py::buffer used, py::buffer status, unsigned jobs, bool reviewed, const py::object& progress) {
+                             py::buffer levelResults, py::buffer used, py::buffer status, unsigned jobs, bool reviewed,
+                             const py::object& progress, py::sequence mechanicalColumns) {
         py::buffer_info o = orientations.request();
         py::buffer_info pb = process.request();
         py::buffer_info r = results.request(true);
@@ -311,7 +330,7 @@ void BindBatch(py::module_& m) {
         py::buffer_info st = status.request(true);
         const std::size_t n = static_cast<std::size_t>(o.size);
         const std::size_t keys = kestrol::host::kCaseKeyCount;
-        const std::size_t columns = kestrol::host::ResultFields().count;
+        const std::size_t columns = kestrol::host::ResultFields().count + kestrol::host::kMechanicalColumnCount;
         if (o.itemsize != 1 || r.itemsize != sizeof(double) ||
             static_cast<std::size_t>(r.size) != n * columns || u.itemsize != 1 || static_cast<std::size_t>(u.size) != n || st.itemsize != 1 ||
             static_cast<std::size_t>(st.size) != n || lv.itemsize != sizeof(double) ||
@@ -345,6 +364,30 @@ void BindBatch(py::module_& m) {
             const auto row = item.first.cast<std::size_t>();
             if (row < n) skipped[row] = 1;
         }
+        // The mechanical keys' cells, [(key, n cells)], read here while the interpreter is held.
+        std::vector<kestrol::host::MechanicalInputs> mechanicalRows(n);
+        std::vector<std::string> mechanicalProblems(n);
+        for (auto item : mechanicalColumns) {
+            const auto pair = item.cast<std::pair<std::string, py::sequence>>();
+            if (!kestrol::host::IsMechanicalKey(pair.first) || static_cast<std::size_t>(py::len(pair.second)) != n)
+                throw py::value_error("size_columns: a column that is not n cells of a mechanical key");
+            for (std::size_t row = 0; row < n; ++row) {
+                const py::object cell = pair.second[row];
+                if (NotGiven(cell) || !mechanicalProblems[row].empty()) continue;
+                std::string problem;
+                if (PyUnicode_Check(cell.ptr())) {
+                    problem = kestrol::host::ReadMechanicalField(pair.first, cell.cast<std::string>(), mechanicalRows[row]);
+                } else {
+                    try {
+                        const std::optional<double> v = CellNumber(cell);
+                        if (v) problem = kestrol::host::ReadMechanicalJson(pair.first, nlohmann::json(*v), mechanicalRows[row]);
+                    } catch (const InputError& e) {
+                        problem = e.what();
+                    }
+                }
+                if (!problem.empty()) mechanicalProblems[row] = pair.first + ": " + problem;
+            }
+        }
         const auto* orient = static_cast<const std::int8_t*>(o.ptr);
         auto* out = static_cast<double*>(r.ptr);
         auto* levelOut = static_cast<double*>(lv.ptr);
@@ -372,8 +415,10 @@ void BindBatch(py::module_& m) {
         constexpr std::size_t kRowsCounted = 64;  // rows counted at a time: one shared count per row would cost
         kestrol::host::RowReader read = [&](std::size_t row, SizingCase& c) -> std::string {
             if (skipped[row] || stop.load(std::memory_order_relaxed) != 0) return "skipped";
+            if (!mechanicalProblems[row].empty()) return mechanicalProblems[row];
             c.orientation = static_cast<kestrol::host::Orientation>(orient[row]);
             c.process = settlingIn[row];
+            c.mechanical = mechanicalRows[row];
             for (const auto& [key, values] : given) {
                 if (std::isnan(values[row])) continue;
                 (key < keys ? c.values[key] : c.levels.values[key - keys]) = values[row];
@@ -395,6 +440,10 @@ void BindBatch(py::module_& m) {
                 std::fill(std::begin(settlingCells), std::end(settlingCells), std::nan(""));
             }
             for (std::size_t i = 0; i < kSettling; ++i) settlingOut[i][row] = settlingCells[i];
+            std::array<double, kestrol::host::kMechanicalColumnCount> mechanical;
+            mechanical.fill(std::nan(""));
+            if (outcome) kestrol::host::MechanicalCells(c, *outcome, mechanical.data());
+            for (const double v : mechanical) out[column++ * n + row] = v;
             if (outcome) {
                 const auto levelCells = kestrol::host::LevelCells(c, *outcome);
                 for (std::size_t k = 0; k < levelCells.size(); ++k) levelOut[k * n + row] = levelCells[k];

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/batch.h"
+#include "host/mechanical_report.h"
 #include "host/datasheet.h"
 #include "host/level_report.h"
 #include "host/report.h"
@@ -93,17 +94,20 @@ py::tuple PickleState(const Sizing& s) {
     const kestrol::host::ProcessInputs& p = s.c.process;
     py::tuple levels(s.c.levels.values.size());
     for (std::size_t i = 0; i < s.c.levels.values.size(); ++i) levels[i] = s.c.levels.values[i];
+    const kestrol::host::MechanicalInputs& m = s.c.mechanical;
     return py::make_tuple(s.c.name, static_cast<int>(s.c.orientation), values, s.source, s.reviewed, vector,
                           py::make_tuple(p.vapourViscosity, p.lightLiquidViscosity, p.heavyLiquidViscosity, static_cast<int>(p.mistEliminator),
                                          static_cast<int>(p.inletDevice)),
-                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision), levels);
+                          py::make_tuple(s.c.title.tag, s.c.title.service, s.c.title.revision), levels,
+                          py::make_tuple(m.designPressureKpa, m.designTemperatureC, static_cast<int>(m.material),
+                                         static_cast<int>(m.radiography), m.corrosionAllowanceMm));
 }
 
 Sizing FromPickleState(const py::tuple& state) {
     // Six items from kestrol 1.0, which had neither the settling inputs nor the title block; eight
-    // before the levels block.
+    // before the levels block, nine before the mechanical keys.
     const bool before = state.size() == 6;
-    if (!before && state.size() != 8 && state.size() != 9) throw py::value_error("not the pickled state of a Sizing");
+    if (!before && (state.size() < 8 || state.size() > 10)) throw py::value_error("not the pickled state of a Sizing");
     SizingCase c;
     c.name = state[0].cast<std::string>();
     const int orientation = state[1].cast<int>();
@@ -123,7 +127,15 @@ Sizing FromPickleState(const py::tuple& state) {
         c.process = {std::get<0>(p), std::get<1>(p), std::get<2>(p), static_cast<kestrol::host::MistEliminator>(mist),
                      static_cast<kestrol::host::InletDevice>(inlet)};
     }
-    if (state.size() == 9) {
+    if (state.size() == 10) {
+        const auto mechanical = state[9].cast<std::tuple<double, double, int, int, double>>();
+        const int grade = std::get<2>(mechanical), radiography = std::get<3>(mechanical);
+        if (grade < 0 || grade > kestrol::host::kPlateGradeCount || radiography < 0 || radiography > 3)
+            throw py::value_error("not the pickled state of a Sizing");
+        c.mechanical = {std::get<0>(mechanical), std::get<1>(mechanical), static_cast<kestrol::host::PlateGrade>(grade),
+                        static_cast<kestrol::host::Radiography>(radiography), std::get<4>(mechanical)};
+    }
+    if (state.size() >= 9) {
         const auto levels = state[8].cast<std::vector<double>>();
         if (levels.size() != c.levels.values.size()) throw py::value_error("not the pickled state of a Sizing");
         std::copy(levels.begin(), levels.end(), c.levels.values.begin());
@@ -273,6 +285,17 @@ Examples
                                          return std::isnan(v) ? py::none() : py::object(py::float_(v));
                                      },
                                      kestrol::host::LevelAttributeDoc(column).c_str());
+    }
+    const auto& mechanicalNames = kestrol::host::MechanicalAttributeNames();
+    for (std::size_t i = 0; i < mechanicalNames.size(); ++i) {
+        sizing.def_property_readonly(
+            mechanicalNames[i].c_str(),
+            [i](const Sizing& s) -> py::object {
+                std::array<double, kestrol::host::kMechanicalColumnCount> cells{};
+                kestrol::host::MechanicalCells(s.c, s.outcome, cells.data());
+                return std::isnan(cells[i]) ? py::none() : py::object(py::float_(cells[i]));
+            },
+            kestrol::host::MechanicalAttributeDocs()[i].c_str());
     }
 
     m.def("size_mapping",

@@ -6,6 +6,7 @@
 
 #include "host/batch.h"
 #include "host/level_report.h"
+#include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "model/script_runner.h"
 #include "model/sizing_run.h"
@@ -63,6 +64,7 @@ void BindConstants(py::module_& m) {
     py::list caseKeys;
     for (const auto& key : kestrol::host::CaseKeys()) caseKeys.append(py::make_tuple(key.key, key.design, key.words));
     m.attr("CASE_KEYS") = caseKeys;
+    m.attr("MECHANICAL_KEYS") = kestrol::host::MechanicalKeyNames();
     py::list resultColumns, resultNames;
     for (const auto& f : kestrol::host::ResultFields()) {
         resultColumns.append(kestrol::host::ResultColumnName(f));
@@ -70,6 +72,8 @@ void BindConstants(py::module_& m) {
     }
     m.attr("RESULT_COLUMNS") = resultColumns;
     m.attr("RESULT_NAMES") = resultNames;
+    m.attr("MECHANICAL_COLUMNS") = kestrol::host::MechanicalColumnNames();
+    m.attr("MECHANICAL_NAMES") = kestrol::host::MechanicalAttributeNames();
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
     m.attr("SETTLING_COLUMNS") = kestrol::host::SettlingColumnNames();
     m.attr("SETTLING_KEYS") = kestrol::host::SettlingKeyNames();

@@ -66,9 +66,9 @@ def test_every_column_has_a_name_of_its_own(tmp_path, route):
     out = {"path": lambda: kestrol.size_many(path), "frame": lambda: kestrol.size_many(pd.DataFrame([case])),
            "mappings": lambda: pd.DataFrame(kestrol.size_many([nested]))}[route]()
     assert out.columns.is_unique
-    after = len(kestrol.SETTLING_COLUMNS) + len(kestrol.LEVEL_COLUMNS) + len(kestrol.REVIEW_COLUMNS) + 2
+    after = len(kestrol.SETTLING_COLUMNS) + len(kestrol.LEVEL_COLUMNS) + len(kestrol.MECHANICAL_COLUMNS) + len(kestrol.REVIEW_COLUMNS) + 2
     assert list(out.columns[-len(kestrol.RESULT_COLUMNS) - after:-after]) == kestrol.RESULT_COLUMNS
-    levels = len(kestrol.REVIEW_COLUMNS) + 2
+    levels = len(kestrol.MECHANICAL_COLUMNS) + len(kestrol.REVIEW_COLUMNS) + 2
     assert list(out.columns[-len(kestrol.LEVEL_COLUMNS) - levels:-levels]) == kestrol.LEVEL_COLUMNS
     assert (out.loc[0, "cost_index"], out.loc[0, "cost_index_used"]) == (500.0, 500.0)
     assert (out.loc[0, "material_code"], out.loc[0, "material_code_used"]) == (2.0, 2.0)
@@ -202,7 +202,7 @@ def test_an_empty_frame_gives_the_columns_and_no_rows():
     frame = frame_of_csv(BAD_ROWS).iloc[:0]
     got = kestrol.size_many(frame, review=False)
     assert len(got) == 0
-    assert list(got.columns) == list(frame.columns) + ["orientation_used"] + kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.LEVEL_COLUMNS + ["status", "message"]
+    assert list(got.columns) == list(frame.columns) + ["orientation_used"] + kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.LEVEL_COLUMNS + kestrol.MECHANICAL_COLUMNS + ["status", "message"]
 
 
 def test_mappings_size_as_size_does_and_without_pandas_too(monkeypatch, bundled):
@@ -249,7 +249,8 @@ def test_without_the_review_its_columns_are_left_out_and_nothing_else_changes(mo
     columns = list(reviewed.columns)
     review = columns.index("status") - len(kestrol.REVIEW_COLUMNS)
     assert columns[review:review + len(kestrol.REVIEW_COLUMNS)] == kestrol.REVIEW_COLUMNS
-    assert columns[review - len(kestrol.LEVEL_COLUMNS):review] == kestrol.LEVEL_COLUMNS
+    levels = review - len(kestrol.MECHANICAL_COLUMNS)
+    assert columns[levels - len(kestrol.LEVEL_COLUMNS):levels] == kestrol.LEVEL_COLUMNS
     assert not set(kestrol.REVIEW_COLUMNS) & set(plain.columns)
     pd.testing.assert_frame_equal(reviewed.drop(columns=kestrol.REVIEW_COLUMNS), plain)
     assert reviewed["governing_diameter"].ne("").all()

@@ -117,7 +117,7 @@ def test_extra_columns_are_carried_through_in_place_and_near_misses_are_named():
 @pytest.mark.parametrize("review", [True, False])
 def test_an_empty_frame_gives_an_empty_frame_of_the_result_columns(review):
     out = kestrol.size_many(pd.DataFrame(), review=review)
-    tail = ["orientation_used"] + kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.LEVEL_COLUMNS + (kestrol.REVIEW_COLUMNS if review else []) + ["status", "message"]
+    tail = ["orientation_used"] + kestrol.RESULT_COLUMNS + kestrol.SETTLING_COLUMNS + kestrol.LEVEL_COLUMNS + kestrol.MECHANICAL_COLUMNS + (kestrol.REVIEW_COLUMNS if review else []) + ["status", "message"]
     assert len(out) == 0 and list(out.columns) == tail
 
 

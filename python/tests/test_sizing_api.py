@@ -21,7 +21,10 @@ HORIZONTAL = {**SCRUBBER, "name": "drum", "tag": "V-201", "service": "Test drum"
               "heavy_liquid_density_kg_m3": 1000, "design": {"cost_index": 600}}
 NOT_SIZED = {"orientation": "horizontal", "pressure_kPa": 3500, "temperature_C": 35, "vapour_mass_flow_kg_h": 1e14,
              "vapour_density_kg_m3": 28, "light_liquid_mass_flow_kg_h": 1e12, "light_liquid_density_kg_m3": 720}
-CASES = [SCRUBBER, HORIZONTAL, NOT_SIZED]
+# The mechanical keys live beside the case's numbers: a copy must keep them too.
+AT_DESIGN = {**SCRUBBER, "name": "stainless", "material": "SA-240-316", "design_pressure_kPa": 5000, "design_temperature_C": 120,
+             "radiography": "spot", "corrosion_allowance_mm": 1.5}
+CASES = [SCRUBBER, HORIZONTAL, NOT_SIZED, AT_DESIGN]
 
 
 def same_sizing(a, b):
@@ -29,7 +32,7 @@ def same_sizing(a, b):
         (b.name, b.source, b.sized, b.status, b.problem, b.hresult, b.orientation, b.reviewed)
     assert numpy.array_equal(a.vector, b.vector, equal_nan=True)
     assert a.to_dict() == b.to_dict() and a.report("us") == b.report("us")
-    assert all(getattr(a, name) == getattr(b, name) for name in kestrol.RESULT_NAMES)
+    assert all(getattr(a, name) == getattr(b, name) for name in kestrol.RESULT_NAMES + kestrol.MECHANICAL_NAMES)
     assert not a.sized or a.datasheet() == b.datasheet()  # the title block comes along
 
 
@@ -41,6 +44,25 @@ def test_a_sizing_survives_pickle_and_deepcopy(case, review):
     for again in (pickle.loads(pickle.dumps(sizing)), copy.deepcopy(sizing), copy.copy(sizing)):
         assert again is not sizing
         same_sizing(again, sizing)
+
+
+def test_the_mechanical_keys_set_the_design_at_design_conditions():
+    plain, given = kestrol.size(SCRUBBER), kestrol.size(AT_DESIGN)
+    assert plain.wall_thickness_m == given.wall_thickness_m  # the object's wall is its own
+    assert given.design_pressure_kPa == 5000 and given.mawp_kPa >= 5000
+    assert given.design_shell_thickness_m != plain.design_shell_thickness_m
+    assert given.to_dict()["mechanical_design"]["material"] == "SA-240-316"
+    assert given.to_dict()["mechanical_design"]["joint_efficiency"] == 0.85
+
+
+def test_size_many_reads_the_mechanical_keys_on_every_route():
+    pandas = pytest.importorskip("pandas")
+    one = kestrol.size(AT_DESIGN)
+    rows = [AT_DESIGN, {**AT_DESIGN, "material": "A36"}]
+    for given in (rows, pandas.DataFrame(rows)):
+        out = kestrol.size_many(given, jobs=1)
+        assert out.loc[0, "mawp_kPa"] == one.mawp_kPa and out.loc[0, "design_vessel_cost_USD"] == one.design_vessel_cost_USD
+        assert out.loc[1, "status"] == "bad input" and "material" in out.loc[1, "message"]
 
 
 def test_a_pickled_vector_the_case_does_not_size_to_is_refused():

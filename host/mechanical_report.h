@@ -1,0 +1,34 @@
+// The mechanical design at design conditions in the reports: the JSON `mechanical_design`
+// object and the text report's section that sets it beside the design as operated.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "model/case_file.h"
+#include "model/result_fields.h"
+#include "model/sizing_run.h"
+
+namespace kestrol::host {
+
+/// The batch's columns of the design at design conditions, after the results: SI units in their
+/// names, "_used" where a column repeats an input key.
+const std::vector<std::string>& MechanicalColumnNames();
+inline constexpr std::size_t kMechanicalColumnCount = 10;
+/// The `Sizing` attribute of each column: its name without "_used".
+const std::vector<std::string>& MechanicalAttributeNames();
+/// What each attribute holds, its unit in brackets.
+const std::vector<std::string>& MechanicalAttributeDocs();
+/// The cells of those columns, NaN where not computed; `cells` holds MechanicalColumnNames().size().
+void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells);
+
+/// Every key always there: {"value", "unit"} or null, words or null.
+nlohmann::ordered_json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSystem units);
+
+/// The text report's section, as operated beside at design conditions; empty when not sized.
+std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, UnitSystem units);
+
+}  // namespace kestrol::host

@@ -78,15 +78,7 @@ std::string Escape(std::string_view text) {
 /// the sheet and the report agree. A symbol no reported quantity has (a unit another layer
 /// brings) gets three significant figures, between none and three decimals.
 int DigitsOf(const std::string& symbol, double value) {
-    if (symbol.empty()) return UnitOf(Quantity::Plain, UnitSystem::SI).digits;
-    if (symbol == kCutSizeUnit) return kCutSizeDigits;
-    if (symbol == kMomentumUnit) return kMomentumDigits;
-    for (int q = 0; q <= static_cast<int>(Quantity::Volume); ++q) {
-        const auto quantity = static_cast<Quantity>(q);
-        if (quantity == Quantity::Plain || quantity == Quantity::Material) continue;
-        for (const UnitSystem system : {UnitSystem::SI, UnitSystem::US})
-            if (symbol == UnitOf(quantity, system).symbol) return UnitOf(quantity, system).digits;
-    }
+    if (const int digits = ReportDigitsOf(symbol); digits >= 0) return digits;
     if (value == 0.0 || !std::isfinite(value)) return 0;
     const int digits = 2 - static_cast<int>(std::floor(std::log10(std::fabs(value))));
     return digits < 0 ? 0 : digits > 3 ? 3 : digits;
@@ -319,6 +311,11 @@ void Settling(Page& page, const json& settling) {
     page.Close();
 }
 
+/// A pipe by its name, as the text report writes it, rather than as a length.
+std::string NominalCell(const json& size) {
+    return IsMeasured(size) && size.at("value").is_number() ? NominalPipeSize(size.at("value").get<double>()) : "-";
+}
+
 void Nozzles(Page& page, const json& nozzles) {
     page.Open("Nozzles", "wide");
     page.Raw("<table>\n");
@@ -326,7 +323,7 @@ void Nozzles(Page& page, const json& nozzles) {
     for (const json& nozzle : nozzles) {
         const json& service = Member(nozzle, "service");
         page.Row(service.is_string() ? Words(service.get<std::string>()) : "-",
-                 {Cell(Member(nozzle, "nominal_size")), Cell(Member(nozzle, "inside_diameter")), Cell(Member(nozzle, "velocity")),
+                 {NominalCell(Member(nozzle, "nominal_size")), Cell(Member(nozzle, "inside_diameter")), Cell(Member(nozzle, "velocity")),
                   Cell(Member(nozzle, "momentum")), Cell(Member(nozzle, "limit"))});
     }
     page.CloseRows();

@@ -169,7 +169,8 @@ std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, Un
     row("Plate material", MaterialName(o.At(Slot::MaterialCode)), d.grade != PlateGrade::Unset ? GradeWords(d) : "-", "");
     quantity("Allowable stress S", std::fabs(o.At(Slot::AllowableStress)), d.stressKpa, Quantity::Stress);
     row("Joint efficiency E", FormatNumber(std::fabs(o.At(Slot::JointEfficiency)), 2),
-        IsSetAndFinite(d.jointEfficiency) ? FormatNumber(d.jointEfficiency, 2) + " (" + RadiographyKey(d.radiography) + ")" : "-", "");
+        IsSetAndFinite(d.jointEfficiency) ? FormatNumber(d.jointEfficiency, 2) : "-", "");
+    row("Radiography", "-", RadiographyKey(d.radiography), "");
     quantity("Corrosion allowance CA", std::fabs(o.At(Slot::CorrosionAllowance)), d.corrosionAllowance, Quantity::Thickness);
     quantity("Shell wall", d.operatedWall, d.shellThickness, Quantity::Thickness);
     quantity("Head wall", d.operatedWall, d.headThickness, Quantity::Thickness);

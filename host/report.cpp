@@ -270,4 +270,18 @@ nlohmann::ordered_json JsonErrorDocument(const InputError& error) {
     return document;
 }
 
+int ReportDigitsOf(const std::string& symbol) {
+    if (symbol.empty()) return UnitOf(Quantity::Plain, UnitSystem::SI).digits;
+    if (symbol == kCutSizeUnit) return kCutSizeDigits;
+    if (symbol == kMomentumUnit) return kMomentumDigits;
+    for (int q = 0; q <= static_cast<int>(Quantity::Volume); ++q) {
+        const auto quantity = static_cast<Quantity>(q);
+        // A material is a code, and a plain number has no symbol.
+        if (quantity == Quantity::Plain || quantity == Quantity::Material) continue;
+        for (const UnitSystem system : {UnitSystem::SI, UnitSystem::US})
+            if (symbol == UnitOf(quantity, system).symbol) return UnitOf(quantity, system).digits;
+    }
+    return -1;
+}
+
 }  // namespace kestrol::host

@@ -34,4 +34,8 @@ std::string JsonReport(const SizingCase& c, const SizingOutcome& outcome, UnitSy
 /// (see Echo), so that writing it cannot fail.
 nlohmann::ordered_json JsonErrorDocument(const InputError& error);
 
+/// The digits the text report gives a number in the unit `symbol`, as the JSON document names
+/// it (empty for a plain number); -1 for a symbol no report section prints.
+int ReportDigitsOf(const std::string& symbol);
+
 }  // namespace kestrol::host

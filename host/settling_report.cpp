@@ -32,14 +32,6 @@ std::string Micrometres(double metres) { return FormatNumber(metres * kMicrometr
 
 std::string Pascals(double pa) { return FormatNumber(pa, kMomentumDigits) + " " + kMomentumUnit; }
 
-std::string Nominal(double inches) {
-    const double whole = std::floor(inches);
-    const double part = inches - whole;
-    std::string text = whole > 0.0 ? FormatNumber(whole, 0) : "";
-    if (part == 0.25) text += " 1/4";
-    if (part == 0.5) text += " 1/2";
-    return "NPS " + text;
-}
 
 json Micro(const process::DropletCheck& d, double value) {
     if (!d.made) return nullptr;
@@ -99,7 +91,7 @@ std::string SettlingText(const SizingCase& c, const SizingOutcome& o, UnitSystem
     const char* words[] = {"Inlet", "Vapour outlet", "Light liquid outlet", "Heavy liquid outlet"};
     for (const process::Nozzle& n : nozzles) {
         const bool momentum = n.kind == process::LimitKind::Momentum;
-        std::string value = n.fits ? Nominal(n.nominalInches) + ", " + WithUnits(n.insideDiameter, Quantity::Thickness, units) + " inside"
+        std::string value = n.fits ? NominalPipeSize(n.nominalInches) + ", " + WithUnits(n.insideDiameter, Quantity::Thickness, units) + " inside"
                                    : "beyond NPS 36";
         value += ", " + WithUnits(n.velocity, Quantity::Velocity, units) + ", " + Pascals(n.momentum) + " (limit " +
                  (momentum ? Pascals(n.limit) : WithUnits(n.limit, Quantity::Velocity, units)) + ")";
@@ -200,6 +192,15 @@ std::vector<NozzlePlace> NozzlePlaces(const SizingCase& c, const SizingOutcome& 
         places.push_back(p);
     }
     return places;
+}
+
+std::string NominalPipeSize(double inches) {
+    const double whole = std::floor(inches);
+    const double part = inches - whole;
+    std::string text = whole > 0.0 ? FormatNumber(whole, 0) : "";
+    if (part == 0.25) text += " 1/4";
+    if (part == 0.5) text += " 1/2";
+    return "NPS " + text;
 }
 
 }  // namespace kestrol::host

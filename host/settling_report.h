@@ -21,6 +21,9 @@ inline constexpr int kCutSizeDigits = 0;
 inline constexpr const char* kMomentumUnit = "Pa";
 inline constexpr int kMomentumDigits = 0;
 
+/// A nominal pipe size [in] as a pipe is named: "NPS 8", "NPS 1 1/2".
+std::string NominalPipeSize(double inches);
+
 /// The "Settling" and "Nozzles" sections of the text report; empty for a case not sized.
 std::string SettlingText(const SizingCase& c, const SizingOutcome& o, UnitSystem units);
 

@@ -259,7 +259,7 @@ std::string DesignPressureText(const Finding& f, const std::function<std::string
                "; rounded up to whole sixteenths of an inch, the wall formula gives " + show("wall_thickness_at_operating_pressure") + " at the operating pressure of " + show("operating_pressure") + " and " +
                show("wall_thickness_at_design_pressure") + " at a design pressure of " + show("design_pressure") + ".";
     return "The wall is computed at the operating pressure of " + show("operating_pressure") + " (" + show("wall_thickness") +
-           "); at a design pressure of " + show("design_pressure") + " it would be " + show("wall_thickness_at_design_pressure") + ".";
+           "); at a design pressure of " + show("design_pressure") + ", by the same formula and allowable stress, it would be " + show("wall_thickness_at_design_pressure") + ".";
 }
 
 }  // namespace

@@ -123,6 +123,12 @@ def service_words(key):
     return words[:1].upper() + words[1:]
 
 
+def nominal_pipe_size(inches):
+    whole = int(inches)
+    part = {0.25: " 1/4", 0.5: " 1/2"}.get(inches - whole, "")
+    return f"NPS {whole if whole else ''}{part}"
+
+
 def expected_texts(report, digits):
     """What the page must show of a report: (where, text) pairs."""
     out = []
@@ -167,6 +173,11 @@ def expected_texts(report, digits):
         if key == "nozzles":
             # A service is named in words, as the text report names it: "vapour_outlet" as "Vapour outlet".
             value = [dict(n, service=service_words(n["service"])) for n in value]
+            # A pipe is named by its size, as the text report names it: 8 in as "NPS 8".
+            for i, nozzle in enumerate(value):
+                size = nozzle.pop("nominal_size")
+                if size is not None:
+                    out.append((f"nozzles[{i}].nominal_size", [nominal_pipe_size(size["value"])]))
         walk(value, key)
     return out
 

@@ -535,11 +535,11 @@ TEST(Numbers, DesignPressureOfTheScrubber) {
     EXPECT_NEAR(f->Get("wall_thickness_at_design_pressure"), 29 * kSixteenth, 1e-12);
     EXPECT_NEAR(f->Get("wall_thickness"), 25 * kSixteenth, 1e-12);
     EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::SI),
-              "The wall is computed at the operating pressure of 3,500 kPa abs (39.7 mm); at a design pressure of 4,036 kPa abs "
-              "it would be 46.0 mm.");
+              "The wall is computed at the operating pressure of 3,500 kPa abs (39.7 mm); at a design pressure of 4,036 kPa abs, "
+              "by the same formula and allowable stress, it would be 46.0 mm.");
     EXPECT_EQ(review::Describe(*f, r.governing, host::UnitSystem::US),
-              "The wall is computed at the operating pressure of 492.9 psig (1.562 in); at a design pressure of 570.6 psig "
-              "it would be 1.812 in.");
+              "The wall is computed at the operating pressure of 492.9 psig (1.562 in); at a design pressure of 570.6 psig, "
+              "by the same formula and allowable stress, it would be 1.812 in.");
 }
 
 struct DesignPressureRow {

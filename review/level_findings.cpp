@@ -128,7 +128,7 @@ std::string Describe(const Finding& f, const std::function<std::string(const cha
                         show("room_time");
             else
                 text += " The vapour space starts at the normal level, so the vessel has no room above it for the surge and the alarm: give the room";
-            if (f.Has("least_vapour_allowance")) return text + ", or a vapour_space_allowance_m of at least " + show("least_vapour_allowance") + ".";
+            if (f.Has("least_vapour_allowance")) return text + ", or a vapour_space_allowance_m of at least " + KeyMetresAtLeast(f.Get("least_vapour_allowance")) + ".";
             return text + ", or a larger diameter_m.";
         }
         case Code::NormalLevelBelowLowLevel: {
@@ -136,7 +136,7 @@ std::string Describe(const Finding& f, const std::function<std::string(const cha
                                show("nll") + " lies " + show("shortfall") + " below the low level LLL at " + show("lll");
             if (f.Has("holdup_time")) text += ", so the hold-up between them runs the wrong way (" + show("holdup_time") + " of inflow)";
             return text + ": lift the normal level by at least " + show("shortfall") +
-                   " (a larger light_liquid_layer_m or residence time), or give a minimum_liquid_level_m of at most " + show("nll") + ".";
+                   " (a larger light_liquid_layer_m or residence time), or give a minimum_liquid_level_m of at most " + KeyMetresAtMost(f.Get("nll")) + ".";
         }
         case Code::LevelsTooClose: {
             const std::string upper = PointName(f.Get("upper_point"));

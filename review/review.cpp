@@ -473,8 +473,6 @@ std::string Shown(double si, Quantity q, UnitSystem units) {
     return text;
 }
 
-/// A length given as a case key is printed to 0.1 mm [1/m].
-constexpr double kKeyDigitsPerMetre = 1e4;
 /// Most digits added to a unit's so that two compared numbers print apart.
 constexpr int kMostExtraDigits = 6;
 
@@ -516,6 +514,18 @@ std::string ConstraintWords(Constraint c, const Governing& g, UnitSystem units) 
 }
 
 }  // namespace
+
+/// A length given as a case key is printed to 0.1 mm [1/m].
+constexpr double kKeyDigitsPerMetre = 1e4;
+
+// The slack keeps a last bit of a sum of steps from adding a digit.
+std::string KeyMetresAtLeast(double metres) {
+    return host::FormatNumber(std::ceil((metres - kLevelSlack) * kKeyDigitsPerMetre) / kKeyDigitsPerMetre, 4);
+}
+
+std::string KeyMetresAtMost(double metres) {
+    return host::FormatNumber(std::floor((metres + kLevelSlack) * kKeyDigitsPerMetre) / kKeyDigitsPerMetre, 4);
+}
 
 const char* CodeName(Code code) {
     switch (code) {
@@ -672,7 +682,7 @@ std::string Describe(const Finding& f, const Governing& g, UnitSystem units) {
             // The keys take SI units; each bound is rounded up, so that the value printed suffices (the
             // slack keeps a last bit of a sum of steps from adding a digit).
             text += " The vessel has " + show("spare_height") + " of spare height above the liquid: giving light_liquid_layer_m of at least " +
-                    host::FormatNumber(std::ceil((f.Get("least_light_layer") - kLevelSlack) * kKeyDigitsPerMetre) / kKeyDigitsPerMetre, 4);
+                    KeyMetresAtLeast(f.Get("least_light_layer"));
             if (f.Has("least_light_residence_time"))
                 text += " (or light_liquid_residence_time_s of at least " + host::FormatNumber(std::ceil(f.Get("least_light_residence_time")), 0) + ")";
             text += " lifts the normal level to the minimum";

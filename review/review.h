@@ -54,6 +54,12 @@ enum class Code {
 inline constexpr std::size_t kCodeCount = 32;
 static_assert(kCodeCount == static_cast<std::size_t>(Code::BelowMinimumMetalTemperature) + 1, "every code has its place in a review");
 
+/// A length [m] as a sentence suggests it for a case key in metres, whatever the report's
+/// units: to 0.1 mm, rounded up for a least value and down for a most, so that the value
+/// printed suffices.
+std::string KeyMetresAtLeast(double metres);
+std::string KeyMetresAtMost(double metres);
+
 /// "level-below-minimum" and so on: what batches count and scripts test.
 const char* CodeName(Code code);
 /// A few words for a drawing's label, e.g. "below the minimum level".

@@ -178,6 +178,20 @@ TEST(LevelFindingTest, SaysByHowMuchAndWhatToChange) {
     EXPECT_NEAR(f->Get("least_vapour_allowance"), 0.3048 + f->Get("excess"), 1e-12);
     const std::string text = review::Describe(*f, r.governing, host::UnitSystem::SI);
     EXPECT_NE(text.find("vapour_space_allowance_m of at least"), std::string::npos) << text;
+    // The key takes metres whatever the report's units: a US report must not offer it feet.
+    for (const host::UnitSystem units : {host::UnitSystem::SI, host::UnitSystem::US}) {
+        const std::string said = review::Describe(*f, r.governing, units);
+        const std::string least = review::KeyMetresAtLeast(f->Get("least_vapour_allowance"));
+        EXPECT_NE(said.find("vapour_space_allowance_m of at least " + least + "."), std::string::npos) << said;
+        EXPECT_GE(std::stod(least), f->Get("least_vapour_allowance"));
+    }
+    const auto low = SizeJson(Scrubber("", ""));
+    const review::Review rl = review::ReviewCase(low.c, low.o);
+    const review::Finding* n = rl.Find(review::Code::NormalLevelBelowLowLevel);
+    ASSERT_NE(n, nullptr);
+    const std::string most = review::KeyMetresAtMost(n->Get("nll"));
+    EXPECT_LE(std::stod(most), n->Get("nll"));
+    EXPECT_NE(review::Describe(*n, rl.governing, host::UnitSystem::US).find("minimum_liquid_level_m of at most " + most + "."), std::string::npos);
 
     const auto close = SizeJson(Scrubber(kLifted, R"("surge_time_s": 60, "alarm_time_s": 60, "alarm_margin_m": 0.5)"));
     const review::Review rc = review::ReviewCase(close.c, close.o);

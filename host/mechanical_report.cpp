@@ -14,7 +14,7 @@ namespace {
 using json = nlohmann::ordered_json;
 namespace conditions = ::kestrol::mechanical;
 
-constexpr const char* kInternalsNote = "no internals allowance is included: no published allowance for one was found";
+constexpr const char* kInternalsNote = "no internals allowance: none published was found";
 constexpr const char* kNoGradeNote =
     "no plate grade applies to the material code (aluminium has none here): give material for the design at design conditions";
 constexpr const char* kPastTableNote = "the design temperature lies above the plate grade's stress table: no wall at design conditions";
@@ -39,9 +39,8 @@ std::string GradeWords(const conditions::Design& d) {
 std::string NozzlesNote(const conditions::NozzleWeights& n) {
     switch (n.gap) {
         case conditions::NozzleGap::None:
-            return "the empty, operating and full weights include the nozzles: each neck schedule 40 pipe (ASME B36.10M) over the "
-                   "shell-to-flange projection of API 650 Table 5.6a, and a class " +
-                   std::to_string(n.flangeClass) + " weld-neck flange (ASME B16.5 group 1.1 at the design point)";
+            return "the weights include the nozzles: schedule 40 necks over the API 650 projection, class " +
+                   std::to_string(n.flangeClass) + " weld-neck flanges (B16.5 group 1.1)";
         case conditions::NozzleGap::NotSized: return "nozzle weights are not included: the nozzles are not sized for this case";
         case conditions::NozzleGap::DoesNotFit:
             return "nozzle weights are not included: a nozzle does not fit (no pipe of the table meets its limit, or it is wider than "

@@ -412,7 +412,7 @@ void Weights(Page& page, const json& report) {
                 page.Row(Words(item.key()) + ", at design conditions", {Cell(item.value())});
     }
     page.CloseRows();
-    // The design's notes say what its weights leave out; one paragraph, so that the page keeps its length.
+    // The design's notes say what its weights include and leave out; one paragraph, so that the page keeps its length.
     std::string said;
     const json& notes = Member(Member(report, "mechanical_design"), "notes");
     for (const json& note : notes.is_array() ? notes : json::array())

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iterator>
 #include <sstream>
+#include <string>
 
 #include "mechanical/design_conditions.h"
 #include "mechanical/plate_grades.h"
@@ -13,9 +14,7 @@ namespace {
 using json = nlohmann::ordered_json;
 namespace conditions = ::kestrol::mechanical;
 
-constexpr const char* kNozzlesNote =
-    "nozzle weights are not included: no weight of a nozzle by its size is established here";
-constexpr const char* kInternalsNote = "no internals allowance is included: none is established for it here";
+constexpr const char* kInternalsNote = "no internals allowance: none published was found";
 constexpr const char* kNoGradeNote =
     "no plate grade applies to the material code (aluminium has none here): give material for the design at design conditions";
 constexpr const char* kPastTableNote = "the design temperature lies above the plate grade's stress table: no wall at design conditions";
@@ -36,6 +35,26 @@ std::string GradeWords(const conditions::Design& d) {
     return g ? PlateGradeKey(d.grade) : "";
 }
 
+/// What the weights hold of the nozzles, or why they leave them out.
+std::string NozzlesNote(const conditions::NozzleWeights& n) {
+    switch (n.gap) {
+        case conditions::NozzleGap::None:
+            return "the weights include the nozzles: schedule 40 necks over the API 650 projection, class " +
+                   std::to_string(n.flangeClass) + " weld-neck flanges (B16.5 group 1.1)";
+        case conditions::NozzleGap::NotSized: return "nozzle weights are not included: the nozzles are not sized for this case";
+        case conditions::NozzleGap::DoesNotFit:
+            return "nozzle weights are not included: a nozzle does not fit (no pipe of the table meets its limit, or it is wider than "
+                   "half the shell)";
+        case conditions::NozzleGap::NoFlangeGroup:
+            return "nozzle weights are not included: flange ratings and masses are held for carbon steel (group 1.1) only";
+        case conditions::NozzleGap::NoFlangeClass:
+            return "nozzle weights are not included: no flange class up to 1500 holds the design pressure at the design temperature";
+        case conditions::NozzleGap::NoFlangeMass:
+            return "nozzle weights are not included: the flange table lists no mass for a nozzle's size (NPS 3 1/2, or above NPS 24)";
+    }
+    return "";
+}
+
 std::string ShownNumber(double si, Quantity q, UnitSystem units) {
     if (!IsSetAndFinite(si)) return "-";
     return FormatNumber(Convert(si, q, units), UnitOf(q, units).digits);
@@ -54,9 +73,9 @@ const Column kColumns[] = {
     {"design_head_thickness_m", "Head plate at design conditions [m]", [](const conditions::Design& d) { return d.headThickness; }},
     {"mawp_kPa", "MAWP of the plates at design conditions, absolute [kPa]", [](const conditions::Design& d) { return d.mawpKpa; }},
     {"hydrotest_pressure_kPa", "Hydrotest pressure, absolute [kPa]", [](const conditions::Design& d) { return d.hydrotestKpa; }},
-    {"design_empty_weight_kg", "Empty weight at design conditions, shell and heads [kg]", [](const conditions::Design& d) { return d.weights.empty; }},
-    {"design_operating_weight_kg", "Operating weight at design conditions, liquid to the normal level [kg]", [](const conditions::Design& d) { return d.weights.operating; }},
-    {"design_water_full_weight_kg", "Weight full of water at design conditions [kg]", [](const conditions::Design& d) { return d.weights.waterFull; }},
+    {"design_empty_weight_kg", "Empty weight at design conditions: shell, heads and the nozzles where they are weighed [kg]", [](const conditions::Design& d) { return d.weights.empty; }},
+    {"design_operating_weight_kg", "Operating weight at design conditions: the empty weight and the liquid to the normal level [kg]", [](const conditions::Design& d) { return d.weights.operating; }},
+    {"design_water_full_weight_kg", "Weight full of water at design conditions: the empty weight and the vessel full of water [kg]", [](const conditions::Design& d) { return d.weights.waterFull; }},
     {"design_vessel_cost_USD", "Vessel cost at design conditions, by the design's correlation [USD]", [](const conditions::Design& d) { return d.vesselCost; }},
 };
 
@@ -135,7 +154,7 @@ json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSyste
     m["vessel_cost_at_design_conditions"] = Value(d.vesselCost, Quantity::Money, units);
     json notes = json::array();
     if (sized && d.computed) {
-        notes.push_back(kNozzlesNote);
+        notes.push_back(NozzlesNote(d.nozzleWeights));
         notes.push_back(kInternalsNote);
     }
     if (sized && d.grade == PlateGrade::Unset) notes.push_back(kNoGradeNote);
@@ -176,11 +195,18 @@ std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, Un
     quantity("Head wall", d.operatedWall, d.headThickness, Quantity::Thickness);
     quantity("MAWP", kEmptyValue, d.mawpKpa, Quantity::Pressure);
     quantity("Hydrotest pressure", kEmptyValue, d.hydrotestKpa, Quantity::Pressure);
-    quantity("Shell and heads weight", VesselWeight(o), d.weights.empty, Quantity::Mass);
+    quantity("Shell and heads weight", VesselWeight(o), IsEmpty(d.weights.shell) ? kEmptyValue : d.weights.shell + d.weights.heads, Quantity::Mass);
+    if (d.nozzleWeights.computed) quantity("Nozzles weight", kEmptyValue, d.weights.nozzles, Quantity::Mass);
+    quantity("Empty weight", kEmptyValue, d.weights.empty, Quantity::Mass);
     quantity("Operating weight", kEmptyValue, d.weights.operating, Quantity::Mass);
     quantity("Full of water", kEmptyValue, d.weights.waterFull, Quantity::Mass);
     quantity("Vessel cost", std::fabs(o.At(Slot::VesselCost)), d.vesselCost, Quantity::Money);
-    if (d.computed) out << "  Weights leave out nozzles and internals; the cost at design conditions uses the design's correlation.\n";
+    if (d.computed) {
+        out << (d.nozzleWeights.computed ? "  Weights include the nozzles (class " + std::to_string(d.nozzleWeights.flangeClass) +
+                                               " weld-neck flanges) and leave out internals"
+                                         : std::string("  Weights leave out nozzles and internals"))
+            << "; the cost at design conditions uses the design's correlation on shell and heads.\n";
+    }
     if (d.grade == PlateGrade::Unset) out << "  No plate grade for this material code: give material for the design at design conditions.\n";
     if (d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) out << "  The design temperature lies above the grade's stress table.\n";
     if (d.fullVacuum) out << "  Also designed for full vacuum: the external-pressure calculation is not done here.\n";

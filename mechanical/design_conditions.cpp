@@ -8,6 +8,7 @@
 #include "design/cost.h"
 #include "horizontal/geometry.h"
 #include "mechanical/plate_grades.h"
+#include "process/nozzles.h"
 #include "vertical/head_volume.h"
 
 namespace kestrol::mechanical {
@@ -223,7 +224,9 @@ Design DesignAtConditions(const host::SizingCase& c, const host::SizingOutcome& 
     const double ts = d.shellThickness, th = d.headThickness;
     d.weights.shell = kPi * (diameter + ts) * ts * tangent * density;
     d.weights.heads = 2.0 * kEllipsoidalHeadArea * (diameter + th) * (diameter + th) * th * density;
-    d.weights.empty = d.weights.shell + d.weights.heads;
+    d.nozzleWeights = WeighNozzles(process::SizeNozzles(c, o), d.grade, d.designPressureKpa, d.designTemperatureC);
+    if (d.nozzleWeights.computed) d.weights.nozzles = d.nozzleWeights.total;
+    d.weights.empty = d.weights.shell + d.weights.heads + (d.nozzleWeights.computed ? d.weights.nozzles : 0.0);
     d.weights.operating = d.weights.empty + LiquidMass(c, o, diameter);
     const double fullVolume = kPiOver4 * diameter * diameter * tangent + 2.0 * kPiOver24 * diameter * diameter * diameter;
     d.weights.waterFull = d.weights.empty + fullVolume * kWaterDensity;

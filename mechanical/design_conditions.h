@@ -5,6 +5,7 @@
 // never changes.
 #pragma once
 
+#include "mechanical/nozzle_weights.h"
 #include "model/case_file.h"
 #include "model/mechanical_inputs.h"
 #include "model/sizing_run.h"
@@ -58,11 +59,11 @@ double JointEfficiency(host::Radiography r);
 struct Weights {
     double shell = kEmptyValue;      ///< [kg]
     double heads = kEmptyValue;      ///< both [kg]
-    double nozzles = kEmptyValue;    ///< not known here [kg]
-    double internals = kEmptyValue;  ///< no allowance [kg]
-    double empty = kEmptyValue;
-    double operating = kEmptyValue;  ///< liquid to the normal level
-    double waterFull = kEmptyValue;
+    double nozzles = kEmptyValue;    ///< necks and flanges, where the nozzles are sized and weighed [kg]
+    double internals = kEmptyValue;  ///< no published allowance is held [kg]
+    double empty = kEmptyValue;      ///< shell, heads and the nozzles where weighed
+    double operating = kEmptyValue;  ///< empty and the liquid to the normal level
+    double waterFull = kEmptyValue;  ///< empty and the vessel's volume of water
 };
 
 struct Design {
@@ -93,6 +94,7 @@ struct Design {
     double thinWallLimitKpa = kEmptyValue;       ///< 0.385 S E, absolute
     double operatedWall = kEmptyValue;           ///< the object's own wall [m]
     Weights weights;
+    NozzleWeights nozzleWeights;                 ///< the nozzles' necks and flanges, or why not
     double vesselCost = kEmptyValue;             ///< by the design's correlation, at design conditions [USD]
 };
 

@@ -1,14 +1,18 @@
 // The mechanical design at design conditions: the wall formulas against a published design,
 // the pressures they give back, the stress table, the plates, vacuum and the review's findings.
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "mechanical/design_conditions.h"
+#include "mechanical/nozzle_weights.h"
 #include "mechanical/plate_grades.h"
 #include "model/case_file.h"
+#include "process/nozzles.h"
+#include "process/pipe_schedule.h"
 #include "review/review.h"
 #include "row_name.h"
 #include "sized_case.h"
@@ -119,7 +123,134 @@ TEST(DesignConditionsTest, DefaultsFromTheOperatingPointAndPlatesHoldTheDesignPr
     EXPECT_GE(d.hydrotestKpa - 101.325, 1.3 * (d.mawpKpa - 101.325) - 1e-6);
     EXPECT_GT(d.weights.waterFull, d.weights.operating);
     EXPECT_GT(d.weights.operating, d.weights.empty);
-    EXPECT_TRUE(IsEmpty(d.weights.nozzles));
+    // about 39 bar gauge at 49 deg C: past class 150's 19 bar, within class 300's 50
+    ASSERT_TRUE(d.nozzleWeights.computed);
+    EXPECT_EQ(d.nozzleWeights.flangeClass, 300);
+    EXPECT_TRUE(IsEmpty(d.weights.internals));
+}
+
+// The weights add up: the nozzles join the shell and heads in the empty weight, and the liquid
+// and the water come on top of that same empty weight.
+TEST(DesignConditionsTest, WeightsSumFromTheirParts) {
+    const auto [c, o] = SizeJson(Scrubber(R"(,"temperature_C":35)"));
+    const mechanical::Design d = mechanical::DesignAtConditions(c, o);
+    ASSERT_TRUE(d.nozzleWeights.computed);
+    double nozzles = 0.0;
+    for (std::size_t i = 0; i < d.nozzleWeights.count; ++i) nozzles += d.nozzleWeights.items[i].neck + d.nozzleWeights.items[i].flange;
+    EXPECT_EQ(d.nozzleWeights.count, 3u);  // inlet, vapour outlet, liquid outlet
+    EXPECT_NEAR(d.weights.nozzles, nozzles, 1e-9);
+    EXPECT_NEAR(d.weights.empty, d.weights.shell + d.weights.heads + nozzles, 1e-9);
+    // The same vessel in stainless steel has no flanges weighed: its empty weight is its plates alone.
+    const auto [c2, o2] = SizeJson(Scrubber(R"(,"temperature_C":35,"material":"SA-240-316")"));
+    const mechanical::Design s = mechanical::DesignAtConditions(c2, o2);
+    ASSERT_TRUE(s.computed);
+    EXPECT_EQ(s.nozzleWeights.gap, mechanical::NozzleGap::NoFlangeGroup);
+    EXPECT_TRUE(IsEmpty(s.weights.nozzles));
+    EXPECT_NEAR(s.weights.empty, s.weights.shell + s.weights.heads, 1e-9);
+    // the liquid to the normal level and the water do not depend on what the empty weight holds
+    EXPECT_NEAR(d.weights.operating - d.weights.empty, s.weights.operating - s.weights.empty, 1e-6);
+    EXPECT_NEAR(d.weights.waterFull - d.weights.empty, s.weights.waterFull - s.weights.empty, 1e-6);
+}
+
+// The B16.5 group 1.1 table at its rows and halfway between them: the lightest class that holds
+// the pressure, and none past class 1500 or past 538 deg C.
+struct ClassRow {
+    const char* name;
+    double gaugeBar, celsius;
+    int flangeClass;
+};
+const ClassRow kClassRows[] = {
+    {"AtClass150sColdRating", 19.6, 20.0, 150},
+    {"JustPastIt", 19.61, 38.0, 300},
+    {"At100Celsius", 17.7, 100.0, 150},
+    {"JustPastItAt100", 17.71, 100.0, 300},
+    {"HalfwayBetween50And100Holds", 18.44, 75.0, 150},  // 18.45 bar there
+    {"HalfwayBetween50And100Past", 18.46, 75.0, 300},
+    {"HotClass300", 39.8, 300.0, 300},
+    {"HotClass600", 39.81, 300.0, 600},
+    {"Class1500Cold", 255.3, 38.0, 1500},
+    {"PastClass1500", 255.4, 38.0, 0},
+    {"PastTheTable", 1.0, 539.0, 0},
+};
+class FlangeClassTest : public testing::TestWithParam<ClassRow> {};
+TEST_P(FlangeClassTest, TheLightestClassThatHoldsThePressure) {
+    const ClassRow& r = GetParam();
+    EXPECT_EQ(mechanical::ChooseFlangeClass(r.gaugeBar * 100.0, r.celsius), r.flangeClass);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, FlangeClassTest, testing::ValuesIn(kClassRows), testing_support::RowName());
+
+// One nozzle by hand: neck W = 0.0246615 (D - t) t kg/m (ASME B36.10M) over the API 650 Table
+// 5.6a projection, plus the chart's weld-neck flange.
+struct NozzleRow {
+    const char* name;
+    double nps;
+    double outsideMm, wallMm;  // schedule 40
+    double projectionMm;
+    double designKpa;          // absolute, at 100 deg C
+    int flangeClass;
+    double flangeKg;
+};
+const NozzleRow kNozzleRows[] = {
+    {"Six300", 6, 168.3, 7.11, 200, 2000.0, 300, 20.3},
+    {"Two150", 2, 60.3, 3.91, 150, 1000.0, 150, 2.7},
+    {"TwoAndAHalfTakesThreesProjection", 2.5, 73, 5.16, 175, 1000.0, 150, 4.5},
+    {"Twenty600", 20, 508, 15.09, 275, 8000.0, 600, 310.5},
+};
+class NozzleWeightTest : public testing::TestWithParam<NozzleRow> {};
+TEST_P(NozzleWeightTest, NeckOverTheProjectionAndTheFlange) {
+    const NozzleRow& r = GetParam();
+    process::Nozzles n;
+    n.vesselDiameter = 3.0;
+    n.items[0].fits = true;
+    n.items[0].nominalInches = r.nps;
+    n.items[0].insideDiameter = (r.outsideMm - 2.0 * r.wallMm) / 1000.0;
+    n.count = 1;
+    const mechanical::NozzleWeights w = mechanical::WeighNozzles(n, PlateGrade::SA516Gr70, r.designKpa, 100.0);
+    ASSERT_TRUE(w.computed);
+    EXPECT_EQ(w.flangeClass, r.flangeClass);
+    EXPECT_NEAR(w.items[0].neck, 0.0246615 * (r.outsideMm - r.wallMm) * r.wallMm * r.projectionMm / 1000.0, 1e-9);
+    EXPECT_DOUBLE_EQ(w.items[0].flange, r.flangeKg);
+    EXPECT_NEAR(w.total, w.items[0].neck + r.flangeKg, 1e-9);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, NozzleWeightTest, testing::ValuesIn(kNozzleRows), testing_support::RowName());
+
+// Where nothing is weighed, the reason.
+struct GapRow {
+    const char* name;
+    double nps;
+    bool fits;
+    double vesselDiameter;
+    PlateGrade grade;
+    double designKpa;
+    mechanical::NozzleGap gap;
+};
+const GapRow kGapRows[] = {
+    {"NoPipeMeetsTheLimit", 36, false, 3.0, PlateGrade::SA516Gr70, 1000.0, mechanical::NozzleGap::DoesNotFit},
+    {"WiderThanHalfTheShell", 12, true, 0.5, PlateGrade::SA516Gr70, 1000.0, mechanical::NozzleGap::DoesNotFit},
+    {"StainlessFlanges", 6, true, 3.0, PlateGrade::SA240Type304, 1000.0, mechanical::NozzleGap::NoFlangeGroup},
+    {"PastEveryClass", 6, true, 3.0, PlateGrade::SA516Gr70, 30000.0, mechanical::NozzleGap::NoFlangeClass},
+    {"ThreeAndAHalfIsNotCharted", 3.5, true, 3.0, PlateGrade::SA516Gr70, 1000.0, mechanical::NozzleGap::NoFlangeMass},
+    {"AboveB165", 32, true, 3.0, PlateGrade::SA516Gr70, 1000.0, mechanical::NozzleGap::NoFlangeMass},
+};
+class NozzleGapTest : public testing::TestWithParam<GapRow> {};
+TEST_P(NozzleGapTest, SaysWhyNothingIsWeighed) {
+    const GapRow& r = GetParam();
+    process::Nozzles n;
+    n.vesselDiameter = r.vesselDiameter;
+    n.items[0].fits = r.fits;
+    n.items[0].nominalInches = r.fits ? r.nps : 0.0;
+    for (const process::PipeRow& row : process::kSchedule40)
+        if (row.nps == r.nps) n.items[0].insideDiameter = row.idMm / 1000.0;
+    n.count = 1;
+    const mechanical::NozzleWeights w = mechanical::WeighNozzles(n, r.grade, r.designKpa, 100.0);
+    EXPECT_FALSE(w.computed);
+    EXPECT_EQ(w.gap, r.gap);
+    EXPECT_EQ(w.total, 0.0);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, NozzleGapTest, testing::ValuesIn(kGapRows), testing_support::RowName());
+
+TEST(PipeScheduleTest, OutsideLessTwoWallsIsTheInsideDiameter) {
+    for (const process::PipeRow& row : process::kSchedule40) EXPECT_NEAR(row.odMm - 2.0 * row.wallMm, row.idMm, 0.011) << row.nps;
 }
 
 TEST(DesignConditionsTest, VacuumIsFlaggedForFullVacuum) {

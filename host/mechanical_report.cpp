@@ -14,7 +14,6 @@ namespace {
 using json = nlohmann::ordered_json;
 namespace conditions = ::kestrol::mechanical;
 
-constexpr const char* kInternalsNote = "no internals allowance: none published was found";
 constexpr const char* kNoGradeNote =
     "no plate grade applies to the material code (aluminium has none here): give material for the design at design conditions";
 constexpr const char* kPastTableNote = "the design temperature lies above the plate grade's stress table: no wall at design conditions";
@@ -51,6 +50,18 @@ std::string NozzlesNote(const conditions::NozzleWeights& n) {
             return "nozzle weights are not included: no flange class up to 1500 holds the design pressure at the design temperature";
         case conditions::NozzleGap::NoFlangeMass:
             return "nozzle weights are not included: the flange table lists no mass for a nozzle's size (NPS 3 1/2, or above NPS 24)";
+    }
+    return "";
+}
+
+std::string InternalsNote(const conditions::InternalsWeight& w) {
+    switch (w.gap) {
+        case conditions::InternalsGap::None:
+            return "the weights include a mesh pad (12 lb/ft3 across the section, its sized height thick or else 6 in); other internals are "
+                   "not weighed";
+        case conditions::InternalsGap::NoElement: return "no internals are weighed: the vessel has no mist eliminator";
+        case conditions::InternalsGap::NotMesh: return "internals are not weighed: only a wire-mesh pad is";
+        case conditions::InternalsGap::NotUpright: return "internals are not weighed: lying down, the pad's area follows its arrangement";
     }
     return "";
 }
@@ -155,7 +166,7 @@ json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSyste
     json notes = json::array();
     if (sized && d.computed) {
         notes.push_back(NozzlesNote(d.nozzleWeights));
-        notes.push_back(kInternalsNote);
+        notes.push_back(InternalsNote(d.internalsWeight));
     }
     if (sized && d.grade == PlateGrade::Unset) notes.push_back(kNoGradeNote);
     if (sized && d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) notes.push_back(kPastTableNote);
@@ -197,14 +208,17 @@ std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, Un
     quantity("Hydrotest pressure", kEmptyValue, d.hydrotestKpa, Quantity::Pressure);
     quantity("Shell and heads weight", VesselWeight(o), IsEmpty(d.weights.shell) ? kEmptyValue : d.weights.shell + d.weights.heads, Quantity::Mass);
     if (d.nozzleWeights.computed) quantity("Nozzles weight", kEmptyValue, d.weights.nozzles, Quantity::Mass);
+    if (d.internalsWeight.computed) quantity("Mesh pad weight", kEmptyValue, d.weights.internals, Quantity::Mass);
     quantity("Empty weight", kEmptyValue, d.weights.empty, Quantity::Mass);
     quantity("Operating weight", kEmptyValue, d.weights.operating, Quantity::Mass);
     quantity("Full of water", kEmptyValue, d.weights.waterFull, Quantity::Mass);
     quantity("Vessel cost", std::fabs(o.At(Slot::VesselCost)), d.vesselCost, Quantity::Money);
     if (d.computed) {
-        out << (d.nozzleWeights.computed ? "  Weights include the nozzles (class " + std::to_string(d.nozzleWeights.flangeClass) +
-                                               " weld-neck flanges) and leave out internals"
-                                         : std::string("  Weights leave out nozzles and internals"))
+        std::string included;
+        if (d.nozzleWeights.computed) included = "the nozzles (class " + std::to_string(d.nozzleWeights.flangeClass) + " weld-neck flanges)";
+        if (d.internalsWeight.computed) included += std::string(included.empty() ? "" : " and ") + "the mesh pad";
+        const char* leftOut = d.internalsWeight.computed ? "other internals" : "internals";
+        out << "  Weights " << (included.empty() ? std::string("leave out nozzles and internals") : "include " + included + ", not " + leftOut)
             << "; the cost at design conditions uses the design's correlation on shell and heads.\n";
     }
     if (d.grade == PlateGrade::Unset) out << "  No plate grade for this material code: give material for the design at design conditions.\n";

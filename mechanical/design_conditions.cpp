@@ -226,7 +226,10 @@ Design DesignAtConditions(const host::SizingCase& c, const host::SizingOutcome& 
     d.weights.heads = 2.0 * kEllipsoidalHeadArea * (diameter + th) * (diameter + th) * th * density;
     d.nozzleWeights = WeighNozzles(process::SizeNozzles(c, o), d.grade, d.designPressureKpa, d.designTemperatureC);
     if (d.nozzleWeights.computed) d.weights.nozzles = d.nozzleWeights.total;
-    d.weights.empty = d.weights.shell + d.weights.heads + (d.nozzleWeights.computed ? d.weights.nozzles : 0.0);
+    d.internalsWeight = WeighInternals(c, o);
+    if (d.internalsWeight.computed) d.weights.internals = d.internalsWeight.pad;
+    d.weights.empty = d.weights.shell + d.weights.heads + (d.nozzleWeights.computed ? d.weights.nozzles : 0.0) +
+                      (d.internalsWeight.computed ? d.weights.internals : 0.0);
     d.weights.operating = d.weights.empty + LiquidMass(c, o, diameter);
     const double fullVolume = kPiOver4 * diameter * diameter * tangent + 2.0 * kPiOver24 * diameter * diameter * diameter;
     d.weights.waterFull = d.weights.empty + fullVolume * kWaterDensity;

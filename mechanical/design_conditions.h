@@ -5,6 +5,7 @@
 // never changes.
 #pragma once
 
+#include "mechanical/internals_weight.h"
 #include "mechanical/nozzle_weights.h"
 #include "model/case_file.h"
 #include "model/mechanical_inputs.h"
@@ -60,8 +61,8 @@ struct Weights {
     double shell = kEmptyValue;      ///< [kg]
     double heads = kEmptyValue;      ///< both [kg]
     double nozzles = kEmptyValue;    ///< necks and flanges, where the nozzles are sized and weighed [kg]
-    double internals = kEmptyValue;  ///< no published allowance is held [kg]
-    double empty = kEmptyValue;      ///< shell, heads and the nozzles where weighed
+    double internals = kEmptyValue;  ///< the mesh pad of an upright vessel, where it is weighed [kg]
+    double empty = kEmptyValue;      ///< shell, heads, and the nozzles and internals where weighed
     double operating = kEmptyValue;  ///< empty and the liquid to the normal level
     double waterFull = kEmptyValue;  ///< empty and the vessel's volume of water
 };
@@ -95,6 +96,7 @@ struct Design {
     double operatedWall = kEmptyValue;           ///< the object's own wall [m]
     Weights weights;
     NozzleWeights nozzleWeights;                 ///< the nozzles' necks and flanges, or why not
+    InternalsWeight internalsWeight;             ///< the mesh pad, or why not
     double vesselCost = kEmptyValue;             ///< by the design's correlation, at design conditions [USD]
 };
 

@@ -147,6 +147,11 @@ DragRegime RegimeOf(double re) {
     return DragRegime::Stokes;
 }
 
+MistEliminator ElementOf(const SizingCase& c, const SizingOutcome& o) {
+    if (c.process.mistEliminator != MistEliminator::Unset) return c.process.mistEliminator;
+    return Magnitude(o, Slot::MistEliminatorHeight) > 0.0 ? MistEliminator::Mesh : MistEliminator::None;
+}
+
 Settling SettleCase(const SizingCase& c, const SizingOutcome& o) {
     Settling s;
     if (!o.Sized() || (o.orientation != 0 && o.orientation != 1)) return s;
@@ -161,9 +166,8 @@ Settling SettleCase(const SizingCase& c, const SizingOutcome& o) {
     const double rhoV = feed.vapourDensity;
     const double rhoL = feed.lightLiquidDensity;
 
-    // The element: as named, else a mesh pad wherever the sizing left room for one.
     s.elementGiven = p.mistEliminator != MistEliminator::Unset;
-    s.element = s.elementGiven ? p.mistEliminator : (Magnitude(o, Slot::MistEliminatorHeight) > 0.0 ? MistEliminator::Mesh : MistEliminator::None);
+    s.element = ElementOf(c, o);
 
     // The vapour's velocity where droplets settle against it: up through the whole section
     // upright, across the vapour space above the liquid lying down.

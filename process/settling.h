@@ -70,6 +70,10 @@ struct Settling {
     bool KOutsideWindow() const { return elementKMost > 0.0 && (elementK > elementKMost || elementK < elementKLeast); }
 };
 
+/// The vapour's element: as the case names it, else a mesh pad wherever the sizing left a
+/// mist-eliminator height.
+host::MistEliminator ElementOf(const host::SizingCase& c, const host::SizingOutcome& o);
+
 /// The settling checks of a sized case; nothing made for a case that is not sized.
 Settling SettleCase(const host::SizingCase& c, const host::SizingOutcome& o);
 

@@ -126,6 +126,51 @@ TEST(DesignConditionsTest, DefaultsFromTheOperatingPointAndPlatesHoldTheDesignPr
     // about 39 bar gauge at 49 deg C: past class 150's 19 bar, within class 300's 50
     ASSERT_TRUE(d.nozzleWeights.computed);
     EXPECT_EQ(d.nozzleWeights.flangeClass, 300);
+    EXPECT_TRUE(IsEmpty(d.weights.internals));  // no mist eliminator named or sized
+}
+
+// The mesh pad: across an upright vessel's section, as thick as the sized height or a 6 in pad,
+// at 12 lb/ft3; nothing weighed for another element, none, or a vessel lying down.
+struct InternalsRow {
+    const char* name;
+    const char* extra;
+    mechanical::InternalsGap gap;
+    double thickness;  ///< [m]
+};
+const InternalsRow kInternalsRows[] = {
+    {"NoElement", "", mechanical::InternalsGap::NoElement, 0.0},
+    {"MeshNamedTakesATypicalPad", R"(,"mist_eliminator":"mesh")", mechanical::InternalsGap::None, 0.1524},
+    {"MeshFromTheSizedHeight", R"(,"design":{"mist_eliminator_height_m":0.3})", mechanical::InternalsGap::None, 0.3},
+    {"VaneIsNotWeighed", R"(,"mist_eliminator":"vane")", mechanical::InternalsGap::NotMesh, 0.0},
+    {"NoneNamedOverTheHeight", R"(,"mist_eliminator":"none","design":{"mist_eliminator_height_m":0.3})", mechanical::InternalsGap::NoElement, 0.0},
+};
+class InternalsTest : public testing::TestWithParam<InternalsRow> {};
+TEST_P(InternalsTest, WeighsTheMeshPadOfAnUprightVessel) {
+    const InternalsRow& row = GetParam();
+    const auto [c, o] = SizeJson(Scrubber(R"(,"temperature_C":35)" + std::string(row.extra)));
+    ASSERT_TRUE(o.Sized());
+    const mechanical::Design d = mechanical::DesignAtConditions(c, o);
+    ASSERT_TRUE(d.computed);
+    EXPECT_EQ(d.internalsWeight.gap, row.gap);
+    if (row.gap != mechanical::InternalsGap::None) {
+        EXPECT_TRUE(IsEmpty(d.weights.internals));
+        return;
+    }
+    // 12 lb/ft3 at 16.018463 kg/m3 per lb/ft3
+    const double diameter = std::fabs(o.At(Slot::Diameter));
+    EXPECT_NEAR(mechanical::MeshPadDensity(), 192.2216, 1e-3);
+    EXPECT_NEAR(d.weights.internals, 0.785398163 * diameter * diameter * row.thickness * 192.2216, 0.01);
+    EXPECT_NEAR(d.weights.empty, d.weights.shell + d.weights.heads + d.weights.nozzles + d.weights.internals, 1e-9);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, InternalsTest, testing::ValuesIn(kInternalsRows), testing_support::RowName());
+
+TEST(InternalsTest, LyingDownThePadIsNotWeighed) {
+    std::string horizontal = Scrubber(R"(,"temperature_C":35,"mist_eliminator":"mesh")");
+    horizontal.replace(horizontal.find("vertical"), 8, "horizontal");
+    const auto [c, o] = SizeJson(horizontal);
+    ASSERT_TRUE(o.Sized());
+    const mechanical::Design d = mechanical::DesignAtConditions(c, o);
+    EXPECT_EQ(d.internalsWeight.gap, mechanical::InternalsGap::NotUpright);
     EXPECT_TRUE(IsEmpty(d.weights.internals));
 }
 

@@ -12,6 +12,8 @@ CASE_KEYS: List[Tuple[str, bool, str]]
 MECHANICAL_KEYS: List[str]
 MECHANICAL_COLUMNS: List[str]
 MECHANICAL_NAMES: List[str]
+DESIGN_MATERIAL_COLUMN: str
+DESIGN_MATERIAL_NAME: str
 RESULT_COLUMNS: List[str]
 RESULT_NAMES: List[str]
 REVIEW_COLUMNS: List[str]
@@ -95,6 +97,7 @@ class Sizing:
     design_operating_weight_kg: Optional[float]
     design_water_full_weight_kg: Optional[float]
     design_vessel_cost_USD: Optional[float]
+    design_material: Optional[str]
     def report(self, units: str = "si") -> str: ...
     def svg(self, units: str = "si") -> str: ...
     def datasheet(self, units: str = "si") -> str: ...

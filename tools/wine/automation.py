@@ -21,6 +21,7 @@ INTERFACE_ID = "{4DC285A6-828E-44A7-BE04-AF228ECE21D2}"
 PROGID = "Kestrol.Sizing"
 TREES = ["CLSID\\" + CLASS_ID, PROGID, PROGID + ".1", "Interface\\" + INTERFACE_ID, "TypeLib\\" + LIBRARY_ID]
 RELATIVE_TOLERANCE = 1e-12
+NON_ANSI_FOLDER = "Grüße_日本"  # German letters in the ANSI code page, Japanese ones outside it
 # 2026-01-15, any fixed day: the date both builds' datasheets carry.
 DATASHEET_EPOCH = "1768435200"
 REPO = pathlib.Path(__file__).resolve().parents[2]
@@ -93,6 +94,21 @@ def native_datasheet(kestrol, path, folder):
         return None
     line = next(line for line in result.stdout.split("\n") if line.strip().startswith("Inside diameter"))
     return sheet.read_bytes(), line.split()[2]
+
+
+def check_datasheet_outside_ansi(folder, native, check, windows_path):
+    """Datasheet(path) into a folder named outside the ANSI code page: through the wide file calls."""
+    print("wine: Datasheet(path) into a folder named outside the ANSI code page")
+    (folder / NON_ANSI_FOLDER).mkdir()
+    sheet = folder / NON_ANSI_FOLDER / "datasheet.html"
+    target = windows_path(folder) + "\\" + NON_ANSI_FOLDER + "\\datasheet.html"
+    # Wine reads the names it is given in the Unix locale's character set.
+    run = subprocess.run([os.environ.get("KESTROL_WINE", "wine"), "cscript", "//nologo", "tools/wine/automation_test.vbs",
+                          "examples/cases/gas_scrubber_vertical.json", "datasheet=" + target], capture_output=True, text=True,
+                         errors="replace", cwd=REPO, env=dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8"))
+    written = sheet.read_bytes() if sheet.exists() else b""
+    check("Datasheet(path) writes the sheet to a path outside the ANSI code page", written == native[0],
+          f"{len(written)} bytes vs {len(native[0])}: {run.stdout[-200:]!r} {run.stderr[-200:]!r}")
 
 
 def parse_script_output(text):
@@ -281,6 +297,7 @@ def check_automation(build, kestrol, registry_view, check, wine, windows_path, r
               facts.get("bad-input") == "False bad input" and facts.get("bad-input-message") == sentence,
               f"{facts.get('bad-input')} {facts.get('bad-input-message')!r} vs {sentence!r}")
     print(f"  Json numbers compared: {compared}, bit-identical with the native build: {identical}")
+    check_datasheet_outside_ansi(pathlib.Path(sheets.name), native_sheets["gas_scrubber_vertical.json"], check, windows_path)
     sheets.cleanup()
     del os.environ["SOURCE_DATE_EPOCH"]
 

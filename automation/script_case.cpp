@@ -5,6 +5,8 @@
 
 #include "host/batch.h"
 #include "host/command_line.h"
+#include "host/datasheet.h"
+#include "host/mechanical_report.h"
 #include "host/report.h"
 #include "host/svg.h"
 #include "model/csv.h"
@@ -144,7 +146,7 @@ ScriptResult ScriptCase::Result(const std::string& name) const {
     const std::string_view cell = cells[static_cast<std::size_t>(at - names.begin())];
     if (name == kWarningsColumn || name == kStatusColumn || name == kMessageColumn) return Text(std::string(cell));
     if (cell.empty()) return Null();
-    if (name == kOrientationUsed || name == kGoverningDiameterColumn || name == kGoverningLengthColumn)
+    if (name == kOrientationUsed || name == kGoverningDiameterColumn || name == kGoverningLengthColumn || name == host::kDesignMaterialColumn)
         return Text(std::string(cell));
     return Number(*host::ParseNumber(cell));
 }
@@ -170,6 +172,12 @@ std::string ScriptCase::Svg() const {
     const Sizing& s = Last();
     if (!s.outcome.Sized()) throw InputError(s.source, "", "no drawing: the vessel was not sized");
     return host::VesselSvg(s.sized, s.outcome, host::UnitSystem::SI);
+}
+
+std::string ScriptCase::Datasheet() const {
+    const Sizing& s = Last();
+    if (!s.outcome.Sized()) throw InputError(s.source, "", "no datasheet: the vessel was not sized");
+    return host::DatasheetHtml(s.sized, s.outcome, host::UnitSystem::SI, s.source, host::DatasheetDate());
 }
 
 std::size_t ScriptCase::FindingCount() const { return Last().review.count; }

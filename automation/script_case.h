@@ -71,6 +71,9 @@ public:
     std::string Report(const std::string& units) const;
     /// The drawing; throws when the vessel was not sized.
     std::string Svg() const;
+    /// The datasheet of `kestrol size --datasheet` (SI units, dated by host::DatasheetDate());
+    /// throws when the vessel was not sized.
+    std::string Datasheet() const;
     /// The design review, the governing line first; `index` counts from 1.
     std::size_t FindingCount() const;
     std::string FindingCode(long index) const;

@@ -1,10 +1,12 @@
 #include "automation/sizing_automation.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include "host/output_file.h"
 
 namespace kestrol::automation {
 namespace {
@@ -122,6 +124,40 @@ void LoadCaseFrom(ScriptCase& c, BSTR path) {
     }
     std::fclose(file);
     c.LoadCaseText(text, utf8);
+}
+
+/// The optional path a member was given: empty when left out (or given as Empty or Null).
+std::wstring OptionalPath(const std::string& member, const VARIANT& given) {
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(VariantCopyInd(&v, const_cast<VARIANT*>(&given)))) throw std::bad_alloc();
+    const VARTYPE type = V_VT(&v);
+    const bool leftOut = type == VT_EMPTY || type == VT_NULL || (type == VT_ERROR && V_ERROR(&v) == DISP_E_PARAMNOTFOUND);
+    std::wstring path;
+    if (type == VT_BSTR && V_BSTR(&v) != nullptr) path.assign(V_BSTR(&v), SysStringLen(V_BSTR(&v)));
+    VariantClear(&v);
+    if (type == VT_BSTR && path.empty()) throw host::InputError(member + ": the path is empty: give the file to write, or leave it out");
+    if (type != VT_BSTR && !leftOut) throw host::InputError(member + ": the path must be text (the file to write), or left out");
+    return path;
+}
+
+/// Writes a whole output as the command line does: an ASCII path through the command line's own
+/// output file (the target replaced only when complete); any other through the wide file calls.
+void WriteOutput(const std::wstring& path, const std::string& bytes) {
+    const std::string utf8 = Utf8(path.data(), path.size());
+    bool ascii = true;
+    for (const unsigned char ch : utf8) ascii = ascii && ch < 0x80;
+    if (ascii) {
+        host::OutputFile file(utf8);
+        file.Write(bytes);
+        file.Commit();
+        return;
+    }
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) throw host::CannotWrite(utf8, errno);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int error = errno;
+    if (std::fclose(file) != 0 || !written) throw host::CannotWrite(utf8, written ? errno : error);
 }
 
 }  // namespace
@@ -404,6 +440,16 @@ HRESULT SizingAutomation::get_Version(BSTR* version) {
     return Guarded([&] {
         CheckOut(version);
         *version = NewString(ScriptCase::Version());
+    });
+}
+
+HRESULT SizingAutomation::Datasheet(VARIANT path, BSTR* html) {
+    return Guarded([&] {
+        CheckOut(html);
+        const std::wstring target = OptionalPath("Datasheet", path);
+        const std::string page = case_.Datasheet();
+        if (!target.empty()) WriteOutput(target, page);
+        *html = NewString(page);
     });
 }
 

@@ -58,6 +58,7 @@ public:
     HRESULT STDMETHODCALLTYPE FindingText(LONG i, BSTR* text) override;
     HRESULT STDMETHODCALLTYPE GetValue(LONG slot, double* value) override;
     HRESULT STDMETHODCALLTYPE get_Version(BSTR* version) override;
+    HRESULT STDMETHODCALLTYPE Datasheet(VARIANT path, BSTR* html) override;
 
 private:
     explicit SizingAutomation(ITypeInfo* info) noexcept;

@@ -134,7 +134,7 @@ void CountWarnings(const review::Review& r, BatchSummary& counts) {
 }
 
 void AppendEmptyResults(std::string& out) {
-    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + kLevelColumnCount + kMechanicalColumnCount + std::size(kReviewColumns); ++i) out.push_back(',');
+    for (std::size_t i = 0; i < ResultFields().count + kSettlingColumnCount + kLevelColumnCount + kMechanicalColumnCount + 1 /* design_material_used */ + std::size(kReviewColumns); ++i) out.push_back(',');
 }
 
 struct Record {
@@ -392,6 +392,7 @@ std::string ResultHeader() {
     for (const std::string& column : SettlingColumnNames()) header += "," + column;
     for (const char* column : LevelColumnNames()) header += std::string(",") + column;
     for (const std::string& column : MechanicalColumnNames()) header += "," + column;
+    header += std::string(",") + kDesignMaterialColumn;
     for (const char* column : kReviewColumns) header += std::string(",") + column;
     return header + ",status,message";
 }
@@ -419,6 +420,8 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
         out.push_back(',');
         if (!std::isnan(v)) AppendNumber(out, v);
     }
+    out.push_back(',');
+    AppendCsvField(out, DesignMaterialCell(c, o));
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);
     if (sized) {

@@ -135,6 +135,12 @@ void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells)
     }
 }
 
+const char* DesignMaterialCell(const SizingCase& c, const SizingOutcome& o) {
+    if (!o.Sized()) return "";
+    const conditions::Design d = conditions::DesignAtConditions(c, o);
+    return d.computed ? PlateGradeKey(d.grade) : "";
+}
+
 json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSystem units) {
     const conditions::Design d = conditions::DesignAtConditions(c, o);
     const bool sized = o.Sized();

@@ -2,6 +2,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -142,6 +144,37 @@ TEST(BatchRoundTripTest, EveryColumnHasANameOfItsOwn) {
     }
     EXPECT_EQ(seen.count("inside_diameter_m"), 1u);  // no input has this name
     EXPECT_EQ(seen.count("inside_diameter_m_used"), 0u);
+}
+
+// The plate grade used at design conditions: the one given, else the material code's, and
+// empty where the design at design conditions was not computed.
+TEST(BatchRoundTripTest, TheDesignMaterialColumnNamesTheGradeUsed) {
+    struct MaterialRow {
+        const char* row;  // kHeader's fields, then material and material_code
+        const char* status;
+        const char* used;
+    };
+    const MaterialRow table[] = {
+        {"given,vertical,3500,35,60000,28,1500,720,,,,,SA-240-316,", "sized", "SA-240-316"},
+        {"given over the code,vertical,3500,35,60000,28,1500,720,,,,,SA-516-70-LT,2", "sized", "SA-516-70-LT"},
+        {"stainless code,vertical,3500,35,60000,28,1500,720,,,,,,2", "sized", "SA-240-304"},
+        {"the default code,vertical,3500,35,60000,28,1500,720,,,,,,", "sized", "SA-516-70"},
+        {"aluminium has no grade,vertical,3500,35,60000,28,1500,720,,,,,,4", "sized", ""},
+        // Carbon steel's table ends at 1,000 deg F (537.8 deg C); the design temperature lies above it.
+        {"past the stress table,vertical,3500,540,60000,28,1500,720,,,,,,1", "sized", ""},
+        {"not sized,vertical,1000,40,5000,10,1e10,800,,,,,SA-240-316,", "not sized", ""},
+        {"bad input,vertical,1000,40,5000,-10,2000,800,,,,,SA-240-316,", "bad input", ""},
+    };
+    std::string csv = std::string(kHeader, std::strlen(kHeader) - 1) + ",material,material_code\n";
+    for (const MaterialRow& r : table) csv += std::string(r.row) + "\n";
+    const std::vector<Row> rows = ReadCsv(RunBatch(csv, 2));
+    ASSERT_EQ(rows.size(), std::size(table));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].at("status"), table[i].status) << rows[i].at("name") << ": " << rows[i].at("message");
+        EXPECT_EQ(rows[i].at("design_material_used"), table[i].used) << rows[i].at("name");
+        // The grade is named exactly where the design's numbers are there.
+        EXPECT_EQ(rows[i].at("mawp_kPa").empty(), std::string(table[i].used).empty()) << rows[i].at("name");
+    }
 }
 
 // Chunks finish in any order on several threads; the output must not show it.

@@ -10,7 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #include "host/batch.h"
+#include "host/datasheet.h"
 #include "host/level_report.h"
+#include "host/mechanical_report.h"
 #include "host/settling_report.h"
 #include "host/report.h"
 #include "model/case_file.h"
@@ -88,6 +90,12 @@ TEST(ScriptCaseTest, KeyByKeyGivesTheCaseFilesDocumentAndColumns) {
             }
         }
         EXPECT_EQ(byKey.Result("status").text, o.Sized() ? "sized" : "not sized");
+        const std::string material = host::MechanicalDesignJson(c, o, host::UnitSystem::SI)["material"].get<std::string>();
+        const ScriptResult used = byKey.Result(host::kDesignMaterialColumn);
+        EXPECT_EQ(used.kind, ScriptResult::Kind::Text) << entry.path();
+        EXPECT_EQ(used.text, material) << entry.path();
+        // The command line's sheet, but for the source it names.
+        EXPECT_EQ(loaded.Datasheet(), host::DatasheetHtml(c, o, host::UnitSystem::SI, entry.path().string(), host::DatasheetDate()));
         EXPECT_EQ(byKey.GetValue(1), o.At(Slot::Diameter));
 
         // Every key reads back as it was set, words as words.
@@ -193,6 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ScriptCaseRefusalTest, testing::ValuesIn(kRefusal
 TEST(ScriptCaseTest, ResultsAskedForBeforeSizeOrAfterAChangeRaise) {
     ScriptCase s;
     EXPECT_THROW(s.Status(), host::InputError);
+    EXPECT_THROW(s.Datasheet(), host::InputError);
     s.LoadCase((kCases / "gas_scrubber_vertical.json").string());
     s.Size();
     EXPECT_EQ(s.Status(), "sized");
@@ -214,6 +223,7 @@ TEST(ScriptCaseTest, AnUnsetRequiredKeyIsBadInputWithTheCheckersSentence) {
     EXPECT_EQ(s.Message(), host::CheckCase(c).Text());
     EXPECT_EQ(s.Result("status").text, "bad input");
     EXPECT_THROW(s.Svg(), host::InputError);
+    EXPECT_THROW(s.Datasheet(), host::InputError);
     EXPECT_NE(s.Json().find("\"error\""), std::string::npos);
 }
 

@@ -85,10 +85,14 @@ LEVEL_KEYS: List[str] = list(_kestrol.LEVEL_KEYS)
 """The keys of a case's ``levels`` block (``surge_time_s``, ``alarm_time_s``, ``alarm_margin_m``
 and any set point, ``hhll_m`` to ``lil_m``); a frame or a CSV batch gives them as columns."""
 
-MECHANICAL_COLUMNS: List[str] = list(_kestrol.MECHANICAL_COLUMNS)
-"""The columns of the design at design conditions, after the level columns, pressures absolute."""
+# The engine's numbers of the design at design conditions, then its one word: the plate grade used.
+_MECHANICAL_NUMBERS: List[str] = list(_kestrol.MECHANICAL_COLUMNS)
+_DESIGN_MATERIAL_COLUMN: str = _kestrol.DESIGN_MATERIAL_COLUMN
+MECHANICAL_COLUMNS: List[str] = _MECHANICAL_NUMBERS + [_DESIGN_MATERIAL_COLUMN]
+"""The columns of the design at design conditions, after the level columns, pressures absolute;
+the last, ``design_material_used``, names the plate grade used (empty where not computed)."""
 
-MECHANICAL_NAMES: List[str] = list(_kestrol.MECHANICAL_NAMES)
+MECHANICAL_NAMES: List[str] = list(_kestrol.MECHANICAL_NAMES) + [_kestrol.DESIGN_MATERIAL_NAME]
 """The ``Sizing`` attribute of each of ``MECHANICAL_COLUMNS``, in the same order."""
 
 
@@ -196,10 +200,10 @@ REVIEW_COLUMNS: List[str] = list(_kestrol.REVIEW_COLUMNS)
 _REVIEW_WORDS = {"governing_diameter", "governing_length", "warnings"}
 # The engine writes the results and the design at design conditions into one table; the
 # settling and level columns come back apart and go between them.
-_ENGINE_COLUMNS = RESULT_COLUMNS + MECHANICAL_COLUMNS
+_ENGINE_COLUMNS = RESULT_COLUMNS + _MECHANICAL_NUMBERS
 _BATCH_TAIL = ["orientation_used"] + RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + MECHANICAL_COLUMNS + REVIEW_COLUMNS + ["status", "message"]
 # Positions in the tail that hold words, not numbers.
-_TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS}
+_TAIL_WORDS = {0, len(_BATCH_TAIL) - 2, len(_BATCH_TAIL) - 1} | {i for i, name in enumerate(_BATCH_TAIL) if name in _REVIEW_WORDS or name == _DESIGN_MATERIAL_COLUMN}
 
 
 class SizingError(RuntimeError):
@@ -527,7 +531,7 @@ def _to_series(self: Sizing) -> "pandas.Series":
     values: Dict[str, Any] = {"name": self.name, "orientation_used": self.orientation or ""}
     for column, attribute in zip(RESULT_COLUMNS + SETTLING_COLUMNS + LEVEL_COLUMNS + MECHANICAL_COLUMNS, RESULT_NAMES + SETTLING_COLUMNS + LEVEL_NAMES + MECHANICAL_NAMES):
         number = getattr(self, attribute)
-        values[column] = _math.nan if number is None else number
+        values[column] = ("" if column == _DESIGN_MATERIAL_COLUMN else _math.nan) if number is None else number
     values["status"] = self.status
     values["message"] = self.problem or ""
     return pandas.Series(values, name=self.name or self.source)
@@ -802,9 +806,9 @@ def _run_engine(columns: List[Tuple[int, Any]], orientations: bytearray, process
     levels = _doubles(n * len(LEVEL_COLUMNS), None)
     used = bytearray(n)
     status = bytearray(n)
-    messages, reviewed, settling = _watched(lambda progress: _kestrol.size_columns(
+    messages, reviewed, settling, material = _watched(lambda progress: _kestrol.size_columns(
         columns, orientations, process, skip, results, levels, used, status, jobs, review, progress, mechanical or []))
-    return (results, levels), used, status, messages, reviewed, settling
+    return (results, levels, material), used, status, messages, reviewed, settling
 
 
 def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any:
@@ -829,7 +833,7 @@ def _size_mappings(pandas: Any, rows: List[Any], jobs: int, review: bool) -> Any
 def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: bytearray, status: bytearray, messages: Dict[int, str],
               reviewed: Optional[Dict[str, Any]], settling: Dict[str, Any], index: Any = None) -> Any:
     """The batch's rows: the input columns by name, then the results."""
-    results, levels = results
+    results, levels, material = results
     if pandas is None:
         out: List[Dict[str, Any]] = []
         for r in range(n):
@@ -841,8 +845,9 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
                 row[name] = _none_for_nan(float(column[r]))
             for c, name in enumerate(LEVEL_COLUMNS):
                 row[name] = _none_for_nan(levels[c * n + r])
-            for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
+            for c, name in enumerate(_MECHANICAL_NUMBERS, len(RESULT_COLUMNS)):
                 row[name] = _none_for_nan(results[c * n + r])
+            row[_DESIGN_MATERIAL_COLUMN] = material[r]
             for name, column in (reviewed or {}).items():
                 row[name] = column[r] if name in _REVIEW_WORDS else _none_for_nan(float(column[r]))
             row["status"] = _STATUS_WORDS[status[r]]
@@ -862,8 +867,9 @@ def _assemble(pandas: Any, inputs: Dict[Any, Any], n: int, results: Any, used: b
     level_table = numpy.asarray(levels).reshape(len(LEVEL_COLUMNS), n)
     for c, name in enumerate(LEVEL_COLUMNS):
         tail[name] = level_table[c]
-    for c, name in enumerate(MECHANICAL_COLUMNS, len(RESULT_COLUMNS)):
+    for c, name in enumerate(_MECHANICAL_NUMBERS, len(RESULT_COLUMNS)):
         tail[name] = table[c]
+    tail[_DESIGN_MATERIAL_COLUMN] = material
     tail.update(reviewed or {})
     tail["status"] = numpy.array(_STATUS_WORDS, dtype=object)[numpy.frombuffer(status, dtype=numpy.int8)]
     tail["message"] = message_column

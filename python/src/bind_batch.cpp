@@ -318,7 +318,7 @@ void BindBatch(py::module_& m) {
     // bad input. Fills the result columns and the mechanical ones after them (column-major, NaN
     // where the CSV leaves a cell empty), the level columns likewise, the orientation used (-1
     // none, 0 vertical, 1 horizontal) and the status codes; returns {row: message}, the review's
-    // columns and the settling columns.
+    // columns, the settling columns and the plate grade used at design conditions ("" where none).
     m.def("size_columns", [](py::sequence keyColumns, py::buffer orientations, py::buffer process, py::dict skip, py::buffer results,
                              py::buffer levelResults, py::buffer used, py::buffer status, unsigned jobs, bool reviewed,
                              const py::object& progress, py::sequence mechanicalColumns) {
@@ -407,6 +407,8 @@ void BindBatch(py::module_& m) {
             std::uint64_t warnings;
         };
         std::vector<ReviewWords> reviewWords(reviewed ? n : 0);
+        // The plate grade used, a string constant per row, made a Python string afterwards.
+        std::vector<const char*> materialWords(n, "");
 
         // Rows after a stop are neither sized nor written: the batch winds down in moments.
         std::atomic<int> stop{0};
@@ -444,6 +446,7 @@ void BindBatch(py::module_& m) {
             mechanical.fill(std::nan(""));
             if (outcome) kestrol::host::MechanicalCells(c, *outcome, mechanical.data());
             for (const double v : mechanical) out[column++ * n + row] = v;
+            materialWords[row] = outcome ? kestrol::host::DesignMaterialCell(c, *outcome) : "";
             if (outcome) {
                 const auto levelCells = kestrol::host::LevelCells(c, *outcome);
                 for (std::size_t k = 0; k < levelCells.size(); ++k) levelOut[k * n + row] = levelCells[k];
@@ -470,19 +473,22 @@ void BindBatch(py::module_& m) {
         for (const auto& [row, message] : messages) found[py::int_(row)] = message;
         py::dict settling;
         for (std::size_t i = 0; i < kSettling; ++i) settling[py::str(kestrol::host::SettlingColumnNames()[i])] = settlingColumns[i];
-        if (!reviewed) return py::make_tuple(found, py::none(), settling);
         // The words into object arrays, each distinct word made once: the governing constraints'
-        // keys found by address, the warnings by their packed codes.
-        py::array diameter(py::dtype("O"), rows), length(py::dtype("O"), rows), warned(py::dtype("O"), rows);
-        auto* diameterCells = static_cast<PyObject**>(diameter.mutable_data());
-        auto* lengthCells = static_cast<PyObject**>(length.mutable_data());
-        auto* warnedCells = static_cast<PyObject**>(warned.mutable_data());
+        // keys and the plate grades found by address, the warnings by their packed codes.
         std::vector<std::pair<const char*, py::str>> constraints;
         auto constraint = [&](const char* text) {
             auto at = std::find_if(constraints.begin(), constraints.end(), [text](const auto& c) { return c.first == text; });
             if (at == constraints.end()) at = constraints.insert(constraints.end(), {text, py::str(text)});
             return at->second.inc_ref().ptr();
         };
+        py::array material(py::dtype("O"), rows);
+        auto* materialCells = static_cast<PyObject**>(material.mutable_data());
+        for (std::size_t row = 0; row < n; ++row) materialCells[row] = constraint(materialWords[row]);
+        if (!reviewed) return py::make_tuple(found, py::none(), settling, material);
+        py::array diameter(py::dtype("O"), rows), length(py::dtype("O"), rows), warned(py::dtype("O"), rows);
+        auto* diameterCells = static_cast<PyObject**>(diameter.mutable_data());
+        auto* lengthCells = static_cast<PyObject**>(length.mutable_data());
+        auto* warnedCells = static_cast<PyObject**>(warned.mutable_data());
         std::map<std::uint64_t, py::str> warningWords;
         for (std::size_t row = 0; row < n; ++row) {
             const ReviewWords& words = reviewWords[row];
@@ -502,7 +508,7 @@ void BindBatch(py::module_& m) {
         if (names.size() != std::size(cells)) throw std::logic_error("the review's columns and cells disagree");
         py::dict review;
         for (std::size_t i = 0; i < names.size(); ++i) review[py::str(names[i])] = cells[i];
-        return py::make_tuple(found, review, settling);
+        return py::make_tuple(found, review, settling, material);
     });
 }
 

@@ -297,6 +297,13 @@ Examples
             },
             kestrol::host::MechanicalAttributeDocs()[i].c_str());
     }
+    sizing.def_property_readonly(
+        kestrol::host::kDesignMaterialAttribute,
+        [](const Sizing& s) -> py::object {
+            const char* grade = kestrol::host::DesignMaterialCell(s.c, s.outcome);
+            return *grade == '\0' ? py::none() : py::object(py::str(grade));
+        },
+        "The plate grade the design at design conditions used (material, else the material code's); None when not computed.");
 
     m.def("size_mapping",
           [](py::handle mapping, const std::string& source, bool reviewed) { return SizeOne(CaseFromMapping(mapping, source), source, "", reviewed); },

@@ -74,6 +74,8 @@ void BindConstants(py::module_& m) {
     m.attr("RESULT_NAMES") = resultNames;
     m.attr("MECHANICAL_COLUMNS") = kestrol::host::MechanicalColumnNames();
     m.attr("MECHANICAL_NAMES") = kestrol::host::MechanicalAttributeNames();
+    m.attr("DESIGN_MATERIAL_COLUMN") = kestrol::host::kDesignMaterialColumn;
+    m.attr("DESIGN_MATERIAL_NAME") = kestrol::host::kDesignMaterialAttribute;
     m.attr("REVIEW_COLUMNS") = kestrol::host::ReviewColumnNames();
     m.attr("SETTLING_COLUMNS") = kestrol::host::SettlingColumnNames();
     m.attr("SETTLING_KEYS") = kestrol::host::SettlingKeyNames();

@@ -163,7 +163,7 @@ def test_whole_numbers_come_back_as_float64_on_every_route(route, tmp_path):
              "mappings": [nested({k: v for k, v in r.items() if not (isinstance(v, float) and math.isnan(v))})
                           for r in frame.to_dict("records")]}[route]
     out = kestrol.size_many(cases, review=False)
-    words = {"name", "orientation", "orientation_used", "status", "message"}
+    words = {"name", "orientation", "orientation_used", "design_material_used", "status", "message"}
     dtypes = {(position, name): str(dtype) for position, (name, dtype) in enumerate(zip(out.columns, out.dtypes)) if name not in words}
     assert set(dtypes.values()) == {"float64"}, dtypes
     assert (out["temperature_C"] == frame["temperature_C"]).all()

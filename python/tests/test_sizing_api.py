@@ -65,6 +65,26 @@ def test_size_many_reads_the_mechanical_keys_on_every_route():
         assert out.loc[1, "status"] == "bad input" and "material" in out.loc[1, "message"]
 
 
+# The plate grade used at design conditions: given, from the material code, none for aluminium, none unsized.
+MATERIAL_ROWS = [(AT_DESIGN, "SA-240-316"), ({**SCRUBBER, "design": {"material_code": 2}}, "SA-240-304"),
+                 ({**SCRUBBER, "design": {"material_code": 4}}, None), (NOT_SIZED, None)]
+
+
+@pytest.mark.parametrize("route", ["mappings", "frame", "mappings without pandas"])
+def test_the_design_material_column_is_the_grade_each_case_used(monkeypatch, route):
+    pandas = pytest.importorskip("pandas")
+    rows = [case for case, _ in MATERIAL_ROWS]
+    for case, grade in MATERIAL_ROWS:
+        assert kestrol.size(case).design_material == grade
+    if route == "mappings without pandas":
+        monkeypatch.setattr(kestrol, "_pandas", lambda: None)
+    given = pandas.DataFrame([{k: v for k, v in case.items() if k != "design"} | case.get("design", {}) for case in rows]) \
+        if route == "frame" else rows
+    out = kestrol.size_many(given, jobs=2)
+    column = [row["design_material_used"] for row in out] if route == "mappings without pandas" else list(out["design_material_used"])
+    assert column == [grade or "" for _, grade in MATERIAL_ROWS]
+
+
 def test_a_pickled_vector_the_case_does_not_size_to_is_refused():
     sizing = kestrol.size(SCRUBBER)
     state = list(sizing.__getstate__())

@@ -9,6 +9,7 @@ unregisters it, after which no key of it may be left. Called by end_to_end.py.
 """
 import json
 import math
+import os
 import pathlib
 import struct
 import subprocess
@@ -20,6 +21,9 @@ INTERFACE_ID = "{4DC285A6-828E-44A7-BE04-AF228ECE21D2}"
 PROGID = "Kestrol.Sizing"
 TREES = ["CLSID\\" + CLASS_ID, PROGID, PROGID + ".1", "Interface\\" + INTERFACE_ID, "TypeLib\\" + LIBRARY_ID]
 RELATIVE_TOLERANCE = 1e-12
+NON_ANSI_FOLDER = "Grüße_日本"  # German letters in the ANSI code page, Japanese ones outside it
+# 2026-01-15, any fixed day: the date both builds' datasheets carry.
+DATASHEET_EPOCH = "1768435200"
 REPO = pathlib.Path(__file__).resolve().parents[2]
 # Keys whose values are words; the rest are numbers.
 # The case the scripts cannot size: a flow parameter below the gas-load correlation's range.
@@ -78,6 +82,33 @@ def native_sentence(kestrol, case):
     _, document, _ = native_size(kestrol, case)
     error = document["error"]
     return f"{error['key']}: {error['message']}" if error["key"] else error["message"]
+
+
+def native_datasheet(kestrol, path, folder):
+    """`kestrol size CASE --datasheet FILE` of a bundled case, from the repository as the scripts
+    load it: (the file's bytes, the inside diameter as the text report prints it); None unsized."""
+    relative = path.relative_to(REPO).as_posix()
+    sheet = folder / f"native-{path.stem}.html"
+    result = subprocess.run([kestrol, "size", relative, "--datasheet", str(sheet)], capture_output=True, text=True, cwd=REPO)
+    if not sheet.exists():
+        return None
+    line = next(line for line in result.stdout.split("\n") if line.strip().startswith("Inside diameter"))
+    return sheet.read_bytes(), line.split()[2]
+
+
+def check_datasheet_outside_ansi(folder, native, check, windows_path):
+    """Datasheet(path) into a folder named outside the ANSI code page: through the wide file calls."""
+    print("wine: Datasheet(path) into a folder named outside the ANSI code page")
+    (folder / NON_ANSI_FOLDER).mkdir()
+    sheet = folder / NON_ANSI_FOLDER / "datasheet.html"
+    target = windows_path(folder) + "\\" + NON_ANSI_FOLDER + "\\datasheet.html"
+    # Wine reads the names it is given in the Unix locale's character set.
+    run = subprocess.run([os.environ.get("KESTROL_WINE", "wine"), "cscript", "//nologo", "tools/wine/automation_test.vbs",
+                          "examples/cases/gas_scrubber_vertical.json", "datasheet=" + target], capture_output=True, text=True,
+                         errors="replace", cwd=REPO, env=dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8"))
+    written = sheet.read_bytes() if sheet.exists() else b""
+    check("Datasheet(path) writes the sheet to a path outside the ANSI code page", written == native[0],
+          f"{len(written)} bytes vs {len(native[0])}: {run.stdout[-200:]!r} {run.stderr[-200:]!r}")
 
 
 def parse_script_output(text):
@@ -176,6 +207,10 @@ def check_automation(build, kestrol, registry_view, check, wine, windows_path, r
         relative = path.relative_to(REPO).as_posix()
         result = subprocess.run([kestrol, "size", relative, "--format", "json"], capture_output=True, text=True, cwd=REPO)
         natives[path.name] = json.loads(result.stdout)
+    # The datasheets carry the day they are made: one fixed day for both builds.
+    os.environ["SOURCE_DATE_EPOCH"] = DATASHEET_EPOCH
+    sheets = tempfile.TemporaryDirectory()
+    native_sheets = {path.name: native_datasheet(kestrol, path, pathlib.Path(sheets.name)) for path in cases}
     compared = identical = 0
     for language, script in (("VBScript", "automation_test.vbs"), ("JScript", "automation_test.js")):
         print(f"wine: {language} under cscript, every example case through "
@@ -185,9 +220,18 @@ def check_automation(build, kestrol, registry_view, check, wine, windows_path, r
         for path in cases:
             relative = path.relative_to(REPO).as_posix()
             pairs = [f"{key}={value}" for key, value in flat_case(json.loads(path.read_text())).items()]
-            run = wine("cscript", "//nologo", test, relative, *pairs, cwd=REPO)
+            sheet = pathlib.Path(sheets.name) / f"{language}-{path.stem}.html"
+            run = wine("cscript", "//nologo", test, relative, *pairs, "datasheet=" + windows_path(sheet), cwd=REPO)
             facts, documents = parse_script_output(run.stdout)
             native = natives[path.name]
+            if native["sized"]:
+                html, diameter = native_sheets[path.name]
+                written = sheet.read_bytes() if sheet.exists() else b""
+                check(f"{language} {path.name}: Datasheet is HTML, the same text as Datasheet(path) writes",
+                      facts.get("datasheet-head") == "<!DOCTYPE html>" and facts.get("datasheet-same") == "True",
+                      f"{facts.get('datasheet-head')!r} {facts.get('datasheet-same')!r}")
+                check(f"{language} {path.name}: Datasheet(path) writes the sheet of kestrol size --datasheet, diameter {diameter}",
+                      written == html and diameter.encode() in written, f"{len(written)} bytes vs {len(html)}")
             for route in ("value", "loadcase"):
                 document = documents.get(route)
                 if document is None:
@@ -234,6 +278,9 @@ def check_automation(build, kestrol, registry_view, check, wine, windows_path, r
             "not-sized-svg": "Kestrol.Sizing: no drawing: the vessel was not sized",
             "unknown-result": 'unknown result "inside_diameter" (did you mean "inside_diameter_m"?)',
             "bad-slot": "no slot 40: slots count from 1 to 39",
+            "datasheet-before-size": "the case has not been sized since it was last changed: call Size() first",
+            "not-sized-datasheet": "Kestrol.Sizing: no datasheet: the vessel was not sized",
+            "datasheet-bad-path": "Datasheet: the path must be text (the file to write), or left out",
         }
         for label, sentence in expected_errors.items():
             got = facts.get(("error", label))
@@ -250,6 +297,9 @@ def check_automation(build, kestrol, registry_view, check, wine, windows_path, r
               facts.get("bad-input") == "False bad input" and facts.get("bad-input-message") == sentence,
               f"{facts.get('bad-input')} {facts.get('bad-input-message')!r} vs {sentence!r}")
     print(f"  Json numbers compared: {compared}, bit-identical with the native build: {identical}")
+    check_datasheet_outside_ansi(pathlib.Path(sheets.name), native_sheets["gas_scrubber_vertical.json"], check, windows_path)
+    sheets.cleanup()
+    del os.environ["SOURCE_DATE_EPOCH"]
 
     scrubber = REPO / "examples" / "cases" / "gas_scrubber_vertical.json"
     document = natives[scrubber.name]

@@ -1,5 +1,6 @@
 // Drives Kestrol.Sizing from JScript for tools/wine/automation.py, which checks what it prints.
-//   cscript //nologo automation_test.js CASE.json key=value ...   the case through SetInput, then LoadCase
+//   cscript //nologo automation_test.js CASE.json key=value ... [datasheet=FILE]
+//       the case through SetInput, then LoadCase, and its datasheet written to FILE
 //   cscript //nologo automation_test.js --errors                  each refusal with its description
 var s = new ActiveXObject("Kestrol.Sizing");
 var args = WScript.Arguments;
@@ -26,6 +27,7 @@ function expect(label, body) {
 
 if (args(0) == "--errors") {
     WScript.Echo("version " + s.Version);
+    expect("datasheet-before-size", function () { return s.Datasheet(); });
     expect("result-before-size", function () { return s.Result("inside_diameter_m"); });
     expect("bad-key", function () { s.SetInput("vapor_mass_flow_kg_h", 60000); });
     expect("bad-value", function () { s.SetInput("pressure_kPa", -5); });
@@ -47,6 +49,8 @@ if (args(0) == "--errors") {
     WScript.Echo("not-sized-message " + s.Message);
     WScript.Echo("not-sized-result " + (s.Result("inside_diameter_m") === null ? "True" : "False"));
     expect("not-sized-svg", function () { return s.Svg; });
+    expect("not-sized-datasheet", function () { return s.Datasheet(); });
+    expect("datasheet-bad-path", function () { return s.Datasheet(5); });
     expect("unknown-result", function () { return s.Result("inside_diameter"); });
     expect("bad-slot", function () { return s.GetValue(40); });
     s.SetInput("vapour_density_kg_m3", null);
@@ -55,9 +59,14 @@ if (args(0) == "--errors") {
     WScript.Quit(0);
 }
 
+var sheet = "";
 for (var i = 1; i < args.length; ++i) {
     var pair = args(i), at = pair.indexOf("=");
     var key = pair.substring(0, at), text = pair.substring(at + 1);
+    if (key == "datasheet") {
+        sheet = text;
+        continue;
+    }
     // Numbers go in as Doubles, JScript's own reading of the case file's digits.
     s.SetInput(key, TEXT_KEYS[key] ? text : parseFloat(text));
 }
@@ -69,3 +78,8 @@ for (var f = 1; f <= s.FindingCount; ++f)
 s.Clear();
 s.LoadCase(args(0));
 show("loadcase");
+if (sheet != "" && s.Status == "sized") {
+    var html = s.Datasheet();
+    WScript.Echo("datasheet-head " + html.substring(0, 15));
+    WScript.Echo("datasheet-same " + (s.Datasheet(sheet) == html ? "True" : "False"));
+}

@@ -1,9 +1,10 @@
 ' Drives Kestrol.Sizing from VBScript for tools/wine/automation.py, which checks what it prints.
-'   cscript //nologo automation_test.vbs CASE.json key=value ...   the case through Value, then LoadCase
+'   cscript //nologo automation_test.vbs CASE.json key=value ... [datasheet=FILE]
+'       the case through Value, then LoadCase, and its datasheet written to FILE
 '   cscript //nologo automation_test.vbs --errors                  each refusal with its Err.Description
 Option Explicit
 
-Dim s, args, i, pair, at, x
+Dim s, args, i, pair, at, x, sheet, html
 Set s = CreateObject("Kestrol.Sizing")
 Set args = WScript.Arguments
 
@@ -30,6 +31,7 @@ End Sub
 If args(0) = "--errors" Then
     WScript.Echo "version " & s.Version
     On Error Resume Next
+    x = s.Datasheet: Expect "datasheet-before-size"
     x = s.Result("inside_diameter_m"): Expect "result-before-size"
     s.Value("vapor_mass_flow_kg_h") = 60000: Expect "bad-key"
     s.Value("pressure_kPa") = -5: Expect "bad-value"
@@ -54,6 +56,8 @@ If args(0) = "--errors" Then
     WScript.Echo "not-sized-result " & IsNull(s.Result("inside_diameter_m"))
     On Error Resume Next
     x = s.Svg: Expect "not-sized-svg"
+    x = s.Datasheet: Expect "not-sized-datasheet"
+    x = s.Datasheet(5): Expect "datasheet-bad-path"
     x = s.Result("inside_diameter"): Expect "unknown-result"
     x = s.GetValue(40): Expect "bad-slot"
     On Error GoTo 0
@@ -67,8 +71,12 @@ End If
 For i = 1 To args.Count - 1
     pair = args(i)
     at = InStr(pair, "=")
-    ' Numbers go in as their text: the object reads them as a CSV batch reads a cell.
-    s.Value(Left(pair, at - 1)) = Mid(pair, at + 1)
+    If Left(pair, at - 1) = "datasheet" Then
+        sheet = Mid(pair, at + 1)
+    Else
+        ' Numbers go in as their text: the object reads them as a CSV batch reads a cell.
+        s.Value(Left(pair, at - 1)) = Mid(pair, at + 1)
+    End If
 Next
 Show "value"
 Dim names, name, line
@@ -85,3 +93,8 @@ Next
 s.Clear
 s.LoadCase args(0)
 Show "loadcase"
+If sheet <> "" And s.Status = "sized" Then
+    html = s.Datasheet
+    WScript.Echo "datasheet-head " & Left(html, 15)
+    WScript.Echo "datasheet-same " & CStr(s.Datasheet(sheet) = html)
+End If

@@ -415,13 +415,13 @@ review::Review AppendResultColumns(std::string& out, const SizingCase& c, const 
         if (!std::isnan(cell)) AppendNumber(out, cell);
     }
     std::array<double, kMechanicalColumnCount> mechanical{};
-    MechanicalCells(c, o, mechanical.data());
+    const char* grade = MechanicalCells(c, o, mechanical.data());
     for (const double v : mechanical) {
         out.push_back(',');
         if (!std::isnan(v)) AppendNumber(out, v);
     }
     out.push_back(',');
-    AppendCsvField(out, DesignMaterialCell(c, o));
+    AppendCsvField(out, grade);
     const review::Review r = review::ReviewCase(c, o, review::Scope::Batch);
     AppendReview(out, r);
     if (sized) {

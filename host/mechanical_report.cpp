@@ -125,7 +125,7 @@ const std::vector<std::string>& MechanicalAttributeNames() {
     return names;
 }
 
-void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells) {
+const char* MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells) {
     // A case that was not sized shows nothing at design conditions either, as its results do.
     const conditions::Design d = o.Sized() ? conditions::DesignAtConditions(c, o) : conditions::Design{};
     std::size_t i = 0;
@@ -133,11 +133,6 @@ void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells)
         const double v = d.computed ? column.value(d) : kEmptyValue;
         cells[i++] = IsSetAndFinite(v) ? v : std::nan("");
     }
-}
-
-const char* DesignMaterialCell(const SizingCase& c, const SizingOutcome& o) {
-    if (!o.Sized()) return "";
-    const conditions::Design d = conditions::DesignAtConditions(c, o);
     return d.computed ? PlateGradeKey(d.grade) : "";
 }
 

@@ -22,16 +22,16 @@ inline constexpr std::size_t kMechanicalColumnCount = 10;
 const std::vector<std::string>& MechanicalAttributeNames();
 /// What each attribute holds, its unit in brackets.
 const std::vector<std::string>& MechanicalAttributeDocs();
-/// The cells of those columns, NaN where not computed; `cells` holds MechanicalColumnNames().size().
-void MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells);
 /// The group's one text column, after the numbers: the plate grade the design at design
 /// conditions used, as the JSON's `mechanical_design.material` names it.
 inline constexpr const char* kDesignMaterialColumn = "design_material_used";
 /// Its `Sizing` attribute, named as the others are: without "_used".
 inline constexpr const char* kDesignMaterialAttribute = "design_material";
-/// Its cell: the grade's key, or "" where the design was not computed (as the numbers are
+/// The cells of the number columns, NaN where not computed (`cells` holds
+/// MechanicalColumnNames().size()), from one design at design conditions; returns the text
+/// column's cell: the grade's key, or "" where the design was not computed (as the numbers are
 /// then empty). A string constant, so that a caller may tell the words apart by address.
-const char* DesignMaterialCell(const SizingCase& c, const SizingOutcome& o);
+const char* MechanicalCells(const SizingCase& c, const SizingOutcome& o, double* cells);
 
 /// Every key always there: {"value", "unit"} or null, words or null.
 nlohmann::ordered_json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSystem units);

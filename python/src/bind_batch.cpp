@@ -444,9 +444,8 @@ void BindBatch(py::module_& m) {
             for (std::size_t i = 0; i < kSettling; ++i) settlingOut[i][row] = settlingCells[i];
             std::array<double, kestrol::host::kMechanicalColumnCount> mechanical;
             mechanical.fill(std::nan(""));
-            if (outcome) kestrol::host::MechanicalCells(c, *outcome, mechanical.data());
+            materialWords[row] = outcome ? kestrol::host::MechanicalCells(c, *outcome, mechanical.data()) : "";
             for (const double v : mechanical) out[column++ * n + row] = v;
-            materialWords[row] = outcome ? kestrol::host::DesignMaterialCell(c, *outcome) : "";
             if (outcome) {
                 const auto levelCells = kestrol::host::LevelCells(c, *outcome);
                 for (std::size_t k = 0; k < levelCells.size(); ++k) levelOut[k * n + row] = levelCells[k];

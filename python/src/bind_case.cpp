@@ -300,7 +300,8 @@ Examples
     sizing.def_property_readonly(
         kestrol::host::kDesignMaterialAttribute,
         [](const Sizing& s) -> py::object {
-            const char* grade = kestrol::host::DesignMaterialCell(s.c, s.outcome);
+            std::array<double, kestrol::host::kMechanicalColumnCount> cells{};
+            const char* grade = kestrol::host::MechanicalCells(s.c, s.outcome, cells.data());
             return *grade == '\0' ? py::none() : py::object(py::str(grade));
         },
         "The plate grade the design at design conditions used (material, else the material code's); None when not computed.");

@@ -45,10 +45,6 @@ constexpr const char* kVapourColour = "#eef3f8";
 /// A level or height the review flags.
 constexpr const char* kWarningColour = "#d4380d";
 
-double Magnitude(const SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsEmpty(v) || !std::isfinite(v) ? 0.0 : std::fabs(v);
-}
 
 /// Estimated width [px] of UTF-8 text at a font size [px]: one advance per character (a byte
 /// that does not continue a sequence), a wider one for a capital.
@@ -224,8 +220,8 @@ std::string NozzleStub(const Sketch& s, const NozzlePlace& n, const std::string&
 }  // namespace
 
 std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem units) {
-    const double diameter = Magnitude(o, Slot::Diameter);
-    const double length = Magnitude(o, Slot::OverallLength);
+    const double diameter = o.MagnitudeAt(Slot::Diameter);
+    const double length = o.MagnitudeAt(Slot::OverallLength);
     if (!o.Sized() || !(diameter > 0.0) || !(length > 0.0)) throw InputError("no drawing: the vessel was not sized");
     const bool vertical = o.orientation == 0;
     const std::string title = (c.name.empty() ? std::string("Separator") : c.name) + ": " + (vertical ? "vertical" : "horizontal") +
@@ -235,9 +231,9 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
     s.Raw("  <path d=\"" + s.Outline() + "\" fill=\"" + kVapourColour + "\"/>\n");
 
     const bool heavy = c.HasHeavyLiquid();
-    const double heavyLevel = heavy ? Magnitude(o, Slot::HeavyLevel) : 0.0;
-    const double liquidTop = heavyLevel + Magnitude(o, Slot::LightLayerThickness);
-    const double minimum = Magnitude(o, Slot::MinimumLevel);
+    const double heavyLevel = heavy ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0;
+    const double liquidTop = heavyLevel + o.MagnitudeAt(Slot::LightLayerThickness);
+    const double minimum = o.MagnitudeAt(Slot::MinimumLevel);
 
     s.Band(0.0, heavyLevel, kHeavyColour, "heavy liquid");
     s.Band(heavyLevel, liquidTop, kLightColour, "light liquid");
@@ -264,7 +260,7 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
                                                       {Slot::MistEliminatorHeight, "mist eliminator"},
                                                       {Slot::SecondVapourAllowance, "second allowance"}};
         for (const auto& [slot, words] : stack) {
-            const double h = Magnitude(o, slot);
+            const double h = o.MagnitudeAt(slot);
             if (!(h > 0.0)) continue;
             if (slot == Slot::MistEliminatorHeight) s.Band(at, at + h, "url(#mesh)", "mist eliminator");
             at += h;
@@ -274,7 +270,7 @@ std::string VesselSvg(const SizingCase& c, const SizingOutcome& o, UnitSystem un
                              !flagged});
         }
     } else {
-        const double space = Magnitude(o, Slot::VapourSpaceHeight);
+        const double space = o.MagnitudeAt(Slot::VapourSpaceHeight);
         if (space > 0.0) marks.push_back({diameter - space, "vapour space " + s.Length(space) + " below the top", "#999", true});
     }
     marks.push_back({liquidTop, std::string(heavy ? "light liquid top " : "liquid level ") + s.Length(liquidTop) + levelWarning,

@@ -81,10 +81,6 @@ private:
     double* storage_ = values_.data();
 };
 
-double Magnitude(const host::SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
-}
 
 /// Volume [m3] below a level [m] of the vessel as the path measures it.
 double VolumeBelow(const host::SizingOutcome& o, double level, double diameter) {
@@ -97,8 +93,8 @@ double VolumeBelow(const host::SizingOutcome& o, double level, double diameter) 
 /// Mass [kg] of the liquid to the normal level: the heavy liquid to its level, the light
 /// liquid (or the liquid assumed) on it.
 double LiquidMass(const host::SizingCase& c, const host::SizingOutcome& o, double diameter) {
-    const double heavyLevel = c.HasHeavyLiquid() ? Magnitude(o, Slot::HeavyLevel) : 0.0;
-    const double surface = heavyLevel + Magnitude(o, Slot::LightLayerThickness);
+    const double heavyLevel = c.HasHeavyLiquid() ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0;
+    const double surface = heavyLevel + o.MagnitudeAt(Slot::LightLayerThickness);
     const double lightDensity = c.Has(host::kLightLiquidDensity) ? c.Get(host::kLightLiquidDensity)
                                 : c.Has(host::kAssumedLiquidDensity) ? c.Get(host::kAssumedLiquidDensity)
                                                                      : 0.0;
@@ -185,16 +181,16 @@ Design DesignAtConditions(const host::SizingCase& c, const host::SizingOutcome& 
         d.gradeFromMaterialCode = true;
     }
     d.leastMetalTemperatureC = LeastMetalTemperatureC(d.grade);
-    d.operatedWall = o.Sized() ? Magnitude(o, Slot::WallThickness) : kEmptyValue;
+    d.operatedWall = o.Sized() ? o.MagnitudeAt(Slot::WallThickness) : kEmptyValue;
     const GradeData* grade = DataOf(d.grade);
     if (!o.Sized() || grade == nullptr) return d;
 
-    d.corrosionAllowance = !IsEmpty(in.corrosionAllowanceMm) ? in.corrosionAllowanceMm / 1000.0 : Magnitude(o, Slot::CorrosionAllowance);
+    d.corrosionAllowance = !IsEmpty(in.corrosionAllowanceMm) ? in.corrosionAllowanceMm / 1000.0 : o.MagnitudeAt(Slot::CorrosionAllowance);
     d.stressKpa = AllowableStressKpa(d.grade, d.designTemperatureC);
     d.testStressKpa = AllowableStressKpa(d.grade, kTestTemperatureC);
     if (IsEmpty(d.stressKpa)) return d;
 
-    const double diameter = Magnitude(o, Slot::Diameter);
+    const double diameter = o.MagnitudeAt(Slot::Diameter);
     const double radius = 0.5 * diameter;
     const double gauge = std::max(d.designPressureKpa - kAtmosphereKpa, 0.0);
     const double s = d.stressKpa;
@@ -220,7 +216,7 @@ Design DesignAtConditions(const host::SizingCase& c, const host::SizingOutcome& 
 
     // Weights: the design's density for the grade's family.
     const double density = design::DensityOfMaterialCode(grade->materialCode);
-    const double tangent = Magnitude(o, Slot::Ratio) * diameter;
+    const double tangent = o.MagnitudeAt(Slot::Ratio) * diameter;
     const double ts = d.shellThickness, th = d.headThickness;
     d.weights.shell = kPi * (diameter + ts) * ts * tangent * density;
     d.weights.heads = 2.0 * kEllipsoidalHeadArea * (diameter + th) * (diameter + th) * th * density;
@@ -235,10 +231,10 @@ Design DesignAtConditions(const host::SizingCase& c, const host::SizingOutcome& 
     d.weights.waterFull = d.weights.empty + fullVolume * kWaterDensity;
 
     // The cost as the design prices its own vessel, the wall at design conditions in its place.
-    const double priced = design::VesselWeight(diameter, Magnitude(o, Slot::OverallLength), Magnitude(o, Slot::HeadLengthFactor), density,
+    const double priced = design::VesselWeight(diameter, o.MagnitudeAt(Slot::OverallLength), o.MagnitudeAt(Slot::HeadLengthFactor), density,
                                                std::max(ts, th));
     const double cost = design::VesselCostOf(priced, o.At(Slot::VesselCostA), o.At(Slot::VesselCostB), o.At(Slot::VesselCostC),
-                                             Magnitude(o, Slot::CostIndex), design::CostFactorOfMaterialCode(grade->materialCode));
+                                             o.MagnitudeAt(Slot::CostIndex), design::CostFactorOfMaterialCode(grade->materialCode));
     d.vesselCost = std::isfinite(cost) ? cost : kEmptyValue;
     return d;
 }

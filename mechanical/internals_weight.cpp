@@ -18,10 +18,6 @@ constexpr double kKilogramsPerPound = 0.45359237;
 /// the middle (processengineer.info, as above).
 constexpr double kTypicalPadThickness = 6.0 * kFoot / 12.0;
 
-double Magnitude(const host::SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
-}
 
 }  // namespace
 
@@ -30,7 +26,7 @@ double MeshPadDensity() { return kMeshPadPoundsPerCubicFoot * kKilogramsPerPound
 InternalsWeight WeighInternals(const host::SizingCase& c, const host::SizingOutcome& o) {
     InternalsWeight w;
     const host::MistEliminator element = process::ElementOf(c, o);
-    const double thickness = Magnitude(o, Slot::MistEliminatorHeight);
+    const double thickness = o.MagnitudeAt(Slot::MistEliminatorHeight);
     if (element == host::MistEliminator::None) {
         w.gap = InternalsGap::NoElement;
     } else if (element != host::MistEliminator::Mesh) {
@@ -40,7 +36,7 @@ InternalsWeight WeighInternals(const host::SizingCase& c, const host::SizingOutc
         // outlet), which the sizing does not fix.
         w.gap = InternalsGap::NotUpright;
     } else {
-        const double d = Magnitude(o, Slot::Diameter);
+        const double d = o.MagnitudeAt(Slot::Diameter);
         w.padThickness = thickness > 0.0 ? thickness : kTypicalPadThickness;
         w.pad = kPiOver4 * d * d * w.padThickness * MeshPadDensity();
         w.gap = InternalsGap::None;

@@ -3,6 +3,8 @@
 // time below the minimum level.
 #pragma once
 
+#include <cmath>
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -49,6 +51,11 @@ struct SizingOutcome {
 
     SizingOutcome() { values.fill(kEmptyValue); }
     double At(Slot s) const { return values[static_cast<std::size_t>(Index(s))]; }
+    /// |slot|, or 0 when the slot holds no finite value: what the layers above measure with.
+    double MagnitudeAt(Slot s) const {
+        const double v = At(s);
+        return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
+    }
     /// The vessel carries the vapour at a velocity the correlation gave though it is not
     /// defined for this feed (the object sizes on the magnitude of a negative velocity).
     bool VelocityUndefined() const;

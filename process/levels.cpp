@@ -27,10 +27,6 @@ static_assert(host::kGivenLIL - host::kGivenHHLL + 1 == static_cast<int>(kSetPoi
 std::size_t At(SetPoint p) { return static_cast<std::size_t>(p); }
 std::size_t At(LevelTime t) { return static_cast<std::size_t>(t); }
 
-double Magnitude(const host::SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
-}
 
 /// Highest level the vessel holds [m]: a lying drum's top; upright the cylinder goes on.
 double Top(const VesselShape& shape) { return shape.upright ? std::numeric_limits<double>::infinity() : shape.diameter; }
@@ -122,19 +118,19 @@ Ladder PlaceLevels(const LevelBasis& b) {
 std::optional<LevelBasis> BasisOf(const host::SizingCase& c, const host::SizingOutcome& o) {
     if (!o.Sized() || (o.orientation != 0 && o.orientation != 1)) return std::nullopt;
     LevelBasis b;
-    const double d = Magnitude(o, Slot::Diameter);
-    b.shape = VesselShape{o.orientation == 0, d, Magnitude(o, Slot::Ratio) * d};
+    const double d = o.MagnitudeAt(Slot::Diameter);
+    b.shape = VesselShape{o.orientation == 0, d, o.MagnitudeAt(Slot::Ratio) * d};
     const StreamState feed = host::FeedAsSized(c, o.liquidAssumed);
     const bool heavy = feed.HasHeavyLiquid();
     b.heavyFlow = heavy ? feed.heavyLiquidVolumeFlow : 0.0;
     b.liquidFlow = feed.lightLiquidVolumeFlow + b.heavyFlow;
-    b.heavyLevel = heavy ? Magnitude(o, Slot::HeavyLevel) : 0.0;
-    b.surface = b.heavyLevel + Magnitude(o, Slot::LightLayerThickness);
-    b.minimum = Magnitude(o, Slot::MinimumLevel);
+    b.heavyLevel = heavy ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0;
+    b.surface = b.heavyLevel + o.MagnitudeAt(Slot::LightLayerThickness);
+    b.minimum = o.MagnitudeAt(Slot::MinimumLevel);
     if (b.shape.upright) {
-        b.vapourSpaceBottom = b.surface + Magnitude(o, Slot::VapourAllowance);
+        b.vapourSpaceBottom = b.surface + o.MagnitudeAt(Slot::VapourAllowance);
     } else {
-        const double space = Magnitude(o, Slot::VapourSpaceHeight);
+        const double space = o.MagnitudeAt(Slot::VapourSpaceHeight);
         b.vapourSpaceBottom = space > 0.0 ? d - space : d;
     }
     const host::LevelInputs& in = c.levels;

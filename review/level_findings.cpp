@@ -105,7 +105,7 @@ void AddFindings(Review& r, const host::SizingCase& c, const host::SizingOutcome
             w.Add("room_time", room / b->liquidFlow, Quantity::Time);
             w.Add("surge_and_alarm_time", l.Time(LevelTime::Surge) + l.Time(LevelTime::HighAlarm), Quantity::Time);
         }
-        if (b->shape.upright) w.Add("least_vapour_allowance", Magnitude(o, Slot::VapourAllowance) + hhll - l.vapourSpaceBottom, Quantity::Length);
+        if (b->shape.upright) w.Add("least_vapour_allowance", o.MagnitudeAt(Slot::VapourAllowance) + hhll - l.vapourSpaceBottom, Quantity::Length);
     }
     if (nll < lll - kSlack) {
         Finding& w = Add(r, Code::NormalLevelBelowLowLevel, c, assumed);

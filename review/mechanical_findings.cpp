@@ -50,12 +50,12 @@ struct WallBasis {
 
 WallBasis BasisOf(const SizingCase& c, const SizingOutcome& o, OutcomeSlots& slots) {
     WallBasis b;
-    b.diameter = Magnitude(o, Slot::Diameter);
-    b.wall = Magnitude(o, Slot::WallThickness);
+    b.diameter = o.MagnitudeAt(Slot::Diameter);
+    b.wall = o.MagnitudeAt(Slot::WallThickness);
     b.pressure = c.Get(host::kPressure);
-    b.stress = Magnitude(o, Slot::AllowableStress);
-    b.efficiency = Magnitude(o, Slot::JointEfficiency);
-    b.allowance = Magnitude(o, Slot::CorrosionAllowance);
+    b.stress = o.MagnitudeAt(Slot::AllowableStress);
+    b.efficiency = o.MagnitudeAt(Slot::JointEfficiency);
+    b.allowance = o.MagnitudeAt(Slot::CorrosionAllowance);
     b.formulas = design::WallFormulasOf(slots);
     return b;
 }
@@ -157,8 +157,8 @@ void WeightFindings(Review& r, const SizingOutcome& o) {
     if (IsEmpty(weight)) return;
     Finding& n = r.Add(Code::WeightAndCost, Severity::Note);
     n.Add("vessel_weight", weight, Quantity::Mass);
-    n.Add("cost_index", Magnitude(o, Slot::CostIndex), Quantity::Plain);
-    n.Add("vessel_cost", Magnitude(o, Slot::VesselCost), Quantity::Money);
+    n.Add("cost_index", o.MagnitudeAt(Slot::CostIndex), Quantity::Plain);
+    n.Add("vessel_cost", o.MagnitudeAt(Slot::VesselCost), Quantity::Money);
 
     // The cost step feeds the correlation the number of kilograms; the range is in the unit
     // the fit took, so a pound fit is held against that number as it stands.
@@ -191,7 +191,7 @@ void DesignConditionFindings(Review& r, const SizingCase& c, const SizingOutcome
     if (d.pastRadius || d.pastStress) {
         Finding& w = r.Add(Code::DesignWallBeyondRange, Severity::Warning);
         w.Add("shell_thickness", d.shellThickness - d.corrosionAllowance, Quantity::Thickness);
-        w.Add("half_inside_radius", kThinWallRadiusShare * 0.5 * Magnitude(o, Slot::Diameter), Quantity::Thickness);
+        w.Add("half_inside_radius", kThinWallRadiusShare * 0.5 * o.MagnitudeAt(Slot::Diameter), Quantity::Thickness);
         w.Add("design_pressure", d.designPressureKpa, Quantity::Pressure);
         w.Add("thin_wall_pressure_limit", d.thinWallLimitKpa, Quantity::Pressure);
     }

@@ -26,10 +26,4 @@ private:
     double* storage_ = values_.data();
 };
 
-/// |slot|, or 0 when the slot holds no finite value.
-inline double Magnitude(const host::SizingOutcome& o, Slot s) {
-    const double v = o.At(s);
-    return IsSetAndFinite(v) ? std::fabs(v) : 0.0;
-}
-
 }  // namespace kestrol::review

@@ -121,7 +121,7 @@ double RelaxedDiameter(const SizingCase& c, int orientation, bool heavy, bool va
     relaxed.values[static_cast<std::size_t>(heavyTime)] = heavy ? kNegligibleResidenceTime : kEmptyValue;
     if (vapourToo) relaxed.values[static_cast<std::size_t>(velocity)] = kUnboundedVelocity;
     const SizingOutcome o = host::SizeCase(relaxed);
-    return o.Sized() ? Magnitude(o, Slot::Diameter) : 0.0;
+    return o.Sized() ? o.MagnitudeAt(Slot::Diameter) : 0.0;
 }
 
 /// What set a horizontal diameter larger than the vapour's first guess, for a case whose
@@ -129,7 +129,7 @@ double RelaxedDiameter(const SizingCase& c, int orientation, bool heavy, bool va
 /// vessel is larger than without it, else the vapour space the vapour needs, or, when even that
 /// is not needed, the least vessel the path builds. Sizes the case again, once or twice.
 Constraint LyingByResizing(const SizingCase& c, const SizingOutcome& o, const Flows& f, Governing& g) {
-    const double d = Magnitude(o, Slot::Diameter);
+    const double d = o.MagnitudeAt(Slot::Diameter);
     const bool heavy = f.heavy > 0.0;
     const double vapourAlone = RelaxedDiameter(c, o.orientation, heavy, false);
     if (vapourAlone > 0.0) g.vapourDiameter = vapourAlone;
@@ -159,7 +159,7 @@ bool VapourSpaceFits(const SizingOutcome& o, const Flows& f, double d) {
 Constraint LyingBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, const Flows& f, double first, Scope scope, Governing& g) {
     if (c.Gives(Slot::LightLayerThickness) || c.Gives(Slot::HeavyLevel) || c.Gives(Slot::VapourSpaceHeight))
         return LyingByResizing(c, o, f, g);
-    const double d = Magnitude(o, Slot::Diameter);
+    const double d = o.MagnitudeAt(Slot::Diameter);
     const double smaller = d - kRoundingStep;
     // The diameter the vapour alone would take: the search's own steps, tried from the first.
     for (double trial = first; scope == Scope::Full && trial < d - kLevelSlack; trial += kRoundingStep) {
@@ -181,17 +181,17 @@ Constraint LyingBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, co
 /// still leave room below the vapour-space heights; otherwise those heights alone, the least
 /// vessel the path builds at its ratio.
 Constraint UprightBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, double first, Governing& g) {
-    const double d = Magnitude(o, Slot::Diameter);
+    const double d = o.MagnitudeAt(Slot::Diameter);
     const double smaller = d - kRoundingStep;
     double disengagement = vertical::kDisengagementPerDiameter * smaller;
     if (c.Gives(Slot::DisengagementHeight)) {
-        disengagement = Magnitude(o, Slot::DisengagementHeight);
+        disengagement = o.MagnitudeAt(Slot::DisengagementHeight);
     } else if (std::fabs(smaller - first) < kLevelSlack) {
         // The widening search starts from the disengagement rule with its minimum.
-        disengagement = vertical::DisengagementRule(smaller, Magnitude(o, Slot::MistEliminatorHeight));
+        disengagement = vertical::DisengagementRule(smaller, o.MagnitudeAt(Slot::MistEliminatorHeight));
     }
-    const double room = vertical::AvailableLiquidVolume(smaller, g.ratio, Magnitude(o, Slot::VapourAllowance), disengagement,
-                                                        Magnitude(o, Slot::MistEliminatorHeight), Magnitude(o, Slot::SecondVapourAllowance));
+    const double room = vertical::AvailableLiquidVolume(smaller, g.ratio, o.MagnitudeAt(Slot::VapourAllowance), disengagement,
+                                                        o.MagnitudeAt(Slot::MistEliminatorHeight), o.MagnitudeAt(Slot::SecondVapourAllowance));
     if (room > 0.0) return Constraint::LiquidHoldup;
     g.minimumDiameter = d;
     return Constraint::MinimumSize;
@@ -200,10 +200,10 @@ Constraint UprightBeyondFirstGuess(const SizingCase& c, const SizingOutcome& o, 
 Governing FindGoverning(const SizingCase& c, const SizingOutcome& o, const Flows& f, Scope scope) {
     Governing g;
     g.upright = o.orientation == 0;
-    const double d = Magnitude(o, Slot::Diameter);
-    const double u = Magnitude(o, Slot::VapourVelocity);
-    const double surface = (f.heavy > 0.0 ? Magnitude(o, Slot::HeavyLevel) : 0.0) + Magnitude(o, Slot::LightLayerThickness);
-    g.ratio = Magnitude(o, Slot::Ratio);
+    const double d = o.MagnitudeAt(Slot::Diameter);
+    const double u = o.MagnitudeAt(Slot::VapourVelocity);
+    const double surface = (f.heavy > 0.0 ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0) + o.MagnitudeAt(Slot::LightLayerThickness);
+    g.ratio = o.MagnitudeAt(Slot::Ratio);
     g.minimumDiameter = g.upright ? vertical::kLeastDiameter : horizontal::kLeastDiameter;
 
     // The first diameter each path tries carries the vapour: through the whole section upright
@@ -264,8 +264,8 @@ struct Disengagement {
 
 std::optional<Disengagement> DisengagementOf(const SizingCase& c, const SizingOutcome& o) {
     if (o.orientation != 0 || c.Gives(Slot::DisengagementHeight)) return std::nullopt;
-    const double d = Magnitude(o, Slot::Diameter);
-    return Disengagement{Magnitude(o, Slot::DisengagementHeight), vertical::DisengagementRule(d, Magnitude(o, Slot::MistEliminatorHeight))};
+    const double d = o.MagnitudeAt(Slot::Diameter);
+    return Disengagement{o.MagnitudeAt(Slot::DisengagementHeight), vertical::DisengagementRule(d, o.MagnitudeAt(Slot::MistEliminatorHeight))};
 }
 
 /// The hold-up time below the minimum level [s] the host asked for; negative when unknown.
@@ -287,8 +287,8 @@ std::optional<SizingOutcome> SizedWithLightLayer(const SizingCase& c, int orient
 
 /// Whether the liquid surface lies below the minimum level.
 bool SurfaceBelowMinimum(const SizingOutcome& o, const Flows& f) {
-    const double surface = (f.heavy > 0.0 ? Magnitude(o, Slot::HeavyLevel) : 0.0) + Magnitude(o, Slot::LightLayerThickness);
-    const double minimum = Magnitude(o, Slot::MinimumLevel);
+    const double surface = (f.heavy > 0.0 ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0) + o.MagnitudeAt(Slot::LightLayerThickness);
+    const double minimum = o.MagnitudeAt(Slot::MinimumLevel);
     return minimum > 0.0 && surface < minimum - kLevelSlack;
 }
 
@@ -296,9 +296,9 @@ bool SurfaceBelowMinimum(const SizingOutcome& o, const Flows& f) {
 // above the liquid, has one cause and one remedy: give the level. So it is one finding, and the
 // spare height is not reported again on its own.
 void LevelFindings(Collector& out, const SizingCase& c, const SizingOutcome& o, const Flows& f, Scope scope) {
-    const double heavy = f.heavy > 0.0 ? Magnitude(o, Slot::HeavyLevel) : 0.0;
-    const double surface = heavy + Magnitude(o, Slot::LightLayerThickness);
-    const double minimum = Magnitude(o, Slot::MinimumLevel);
+    const double heavy = f.heavy > 0.0 ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0;
+    const double surface = heavy + o.MagnitudeAt(Slot::LightLayerThickness);
+    const double minimum = o.MagnitudeAt(Slot::MinimumLevel);
     const std::optional<Disengagement> disengagement = DisengagementOf(c, o);
     const bool spare = disengagement && disengagement->Spare();
     const bool freeShape = !GivesShape(c);
@@ -317,16 +317,16 @@ void LevelFindings(Collector& out, const SizingCase& c, const SizingOutcome& o, 
             if (f.heavy == 0.0 && holdupBelow > 0.0) w.Add("least_light_residence_time", holdupBelow, Quantity::Time);
             if (scope == Scope::Full) {
                 if (const std::optional<SizingOutcome> again = SizedWithLightLayer(c, o.orientation, layer)) {
-                    w.Add("inside_diameter", Magnitude(o, Slot::Diameter), Quantity::Length);
-                    w.Add("overall_height", Magnitude(o, Slot::OverallLength), Quantity::Length);
-                    w.Add("diameter_with_layer", Magnitude(*again, Slot::Diameter), Quantity::Length);
-                    w.Add("height_with_layer", Magnitude(*again, Slot::OverallLength), Quantity::Length);
+                    w.Add("inside_diameter", o.MagnitudeAt(Slot::Diameter), Quantity::Length);
+                    w.Add("overall_height", o.MagnitudeAt(Slot::OverallLength), Quantity::Length);
+                    w.Add("diameter_with_layer", again->MagnitudeAt(Slot::Diameter), Quantity::Length);
+                    w.Add("height_with_layer", again->MagnitudeAt(Slot::OverallLength), Quantity::Length);
                 }
             }
         }
     }
     if (!spare || (below && freeShape)) return;
-    const double d = Magnitude(o, Slot::Diameter);
+    const double d = o.MagnitudeAt(Slot::Diameter);
     Finding& h = freeShape ? out.Add(Code::HeightSetByRatio, Severity::Warning, Mark::Height)
                            : out.Add(Code::SpareHeightInGivenVessel, Severity::Note, Mark::None);
     h.Add("disengagement_height", disengagement->height, Quantity::Length);
@@ -334,16 +334,16 @@ void LevelFindings(Collector& out, const SizingCase& c, const SizingOutcome& o, 
     h.Add("spare_height", disengagement->height - disengagement->rule, Quantity::Length);
     h.Add("inside_diameter", d, Quantity::Length);
     if (!freeShape) {
-        h.Add("overall_height", Magnitude(o, Slot::OverallLength), Quantity::Length);
-        if (c.Gives(Slot::Ratio) && !c.Gives(Slot::OverallLength)) h.Add("given_ratio", Magnitude(o, Slot::Ratio), Quantity::Plain);
+        h.Add("overall_height", o.MagnitudeAt(Slot::OverallLength), Quantity::Length);
+        if (c.Gives(Slot::Ratio) && !c.Gives(Slot::OverallLength)) h.Add("given_ratio", o.MagnitudeAt(Slot::Ratio), Quantity::Plain);
     }
 }
 
 void WorkingHoldupFinding(Collector& out, const SizingOutcome& o, const Flows& f) {
     const double q = f.light + f.heavy;
     const double below = HoldupBelowMinimum(o);
-    const double lightTime = Magnitude(o, Slot::LightResidenceTime);
-    const double heavyTime = f.heavy > 0.0 ? Magnitude(o, Slot::HeavyResidenceTime) : 0.0;
+    const double lightTime = o.MagnitudeAt(Slot::LightResidenceTime);
+    const double heavyTime = f.heavy > 0.0 ? o.MagnitudeAt(Slot::HeavyResidenceTime) : 0.0;
     if (!(q > 0.0) || below < 0.0 || SurfaceBelowMinimum(o, f)) return;
     const double held = (lightTime * f.light + heavyTime * f.heavy) / q;  // the time the whole hold-up fills in
     if (!(held > 0.0) || !(below > kMostOfTheHoldup * held)) return;
@@ -353,16 +353,16 @@ void WorkingHoldupFinding(Collector& out, const SizingOutcome& o, const Flows& f
     w.Add("holdup_time_below_minimum_level", below, Quantity::Time);
     w.Add("working_holdup_time", held - below, Quantity::Time);
     w.Add("below_minimum_percent", below / held * 100.0, Quantity::Plain);
-    w.Add("minimum_liquid_level", Magnitude(o, Slot::MinimumLevel), Quantity::Length);
+    w.Add("minimum_liquid_level", o.MagnitudeAt(Slot::MinimumLevel), Quantity::Length);
 }
 
 void LightLayerFinding(Collector& out, const SizingOutcome& o, const Flows& f) {
-    const double layer = Magnitude(o, Slot::LightLayerThickness);
+    const double layer = o.MagnitudeAt(Slot::LightLayerThickness);
     if (!(f.heavy > 0.0) || !(layer < kThinnestLightLayer)) return;
     Finding& w = out.Add(Code::ThinLiquidLayer, Severity::Warning);
     w.Add("light_liquid_layer", layer, Quantity::Length);
     w.Add("thinnest_light_layer", kThinnestLightLayer, Quantity::Length);
-    w.Add("heavy_liquid_level", Magnitude(o, Slot::HeavyLevel), Quantity::Length);
+    w.Add("heavy_liquid_level", o.MagnitudeAt(Slot::HeavyLevel), Quantity::Length);
 }
 
 void ResidenceTimeFinding(Collector& out, const SizingCase& c, const SizingOutcome& o, const Flows& f) {
@@ -392,17 +392,17 @@ void ShapeFinding(Collector& out, const SizingOutcome& o, const Governing& g) {
     n.Add("ratio", g.ratio, Quantity::Plain);
     n.Add("least_usual_ratio", vertical::kFirstRatio, Quantity::Plain);
     n.Add("most_usual_ratio", vertical::kSearchRatio, Quantity::Plain);
-    n.Add("overall_height", Magnitude(o, Slot::OverallLength), Quantity::Length);
+    n.Add("overall_height", o.MagnitudeAt(Slot::OverallLength), Quantity::Length);
 }
 
 void HoldupFinding(Collector& out, const SizingOutcome& o, const Flows& f) {
     if (o.orientation != 1) return;
-    const double d = Magnitude(o, Slot::Diameter);
-    const double tangent = Magnitude(o, Slot::Ratio) * d;
-    const double heavyLevel = f.heavy > 0.0 ? Magnitude(o, Slot::HeavyLevel) : 0.0;
-    const double surface = heavyLevel + Magnitude(o, Slot::LightLayerThickness);
-    const double lightTime = Magnitude(o, Slot::LightResidenceTime);
-    const double heavyTime = f.heavy > 0.0 ? Magnitude(o, Slot::HeavyResidenceTime) : 0.0;
+    const double d = o.MagnitudeAt(Slot::Diameter);
+    const double tangent = o.MagnitudeAt(Slot::Ratio) * d;
+    const double heavyLevel = f.heavy > 0.0 ? o.MagnitudeAt(Slot::HeavyLevel) : 0.0;
+    const double surface = heavyLevel + o.MagnitudeAt(Slot::LightLayerThickness);
+    const double lightTime = o.MagnitudeAt(Slot::LightResidenceTime);
+    const double heavyTime = f.heavy > 0.0 ? o.MagnitudeAt(Slot::HeavyResidenceTime) : 0.0;
     const double promised = lightTime * f.light + heavyTime * f.heavy;
     if (!(promised > 0.0) || !(d > 0.0)) return;
     const double exact = ExactLiquidVolume(surface, d, tangent);
@@ -443,17 +443,17 @@ void GasLoadFinding(Collector& out, const SizingCase& c, const SizingOutcome& o,
         w.Add("correlation_velocity", velocity, Quantity::Velocity);
         w.Add("velocity_ceiling", design::kMaxVapourVelocity, Quantity::Velocity);
     }
-    w.Add("allowable_vapour_velocity", Magnitude(o, Slot::VapourVelocity), Quantity::Velocity);
+    w.Add("allowable_vapour_velocity", o.MagnitudeAt(Slot::VapourVelocity), Quantity::Velocity);
 }
 
 void RangeFindings(Collector& out, const SizingOutcome& o) {
-    const double d = Magnitude(o, Slot::Diameter);
+    const double d = o.MagnitudeAt(Slot::Diameter);
     if (d > kLargestSearchedDiameter) {
         Finding& w = out.Add(Code::DiameterBeyondRange, Severity::Warning);
         w.Add("inside_diameter", d, Quantity::Length);
         w.Add("largest_searched_diameter", kLargestSearchedDiameter, Quantity::Length);
     }
-    const double ratio = Magnitude(o, Slot::Ratio);
+    const double ratio = o.MagnitudeAt(Slot::Ratio);
     if (ratio > kLargestSearchedRatio) {
         Finding& w = out.Add(Code::RatioBeyondRange, Severity::Warning);
         w.Add("ratio", ratio, Quantity::Plain);
@@ -628,7 +628,7 @@ Review ReviewCase(const SizingCase& c, const SizingOutcome& o, Scope scope) {
     r.governing = FindGoverning(c, o, flows, scope);
     Collector out(r);
     Finding& governing = out.Add(Code::Governing, Severity::Note);
-    governing.Add("inside_diameter", Magnitude(o, Slot::Diameter), Quantity::Length);
+    governing.Add("inside_diameter", o.MagnitudeAt(Slot::Diameter), Quantity::Length);
     governing.Add("vapour_alone_diameter", r.governing.vapourDiameter, Quantity::Length);
     governing.Add("vapour_load_percent", r.governing.vapourLoadPercent, Quantity::Plain);
     governing.Add("ratio", r.governing.ratio, Quantity::Plain);

@@ -1,9 +1,11 @@
 #include "host/mechanical_report.h"
 
+#include <cctype>
 #include <cmath>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "mechanical/design_conditions.h"
 #include "mechanical/plate_grades.h"
@@ -64,6 +66,19 @@ std::string InternalsNote(const conditions::InternalsWeight& w) {
         case conditions::InternalsGap::NotUpright: return "internals are not weighed: lying down, the pad's area follows its arrangement";
     }
     return "";
+}
+
+/// What the design at design conditions includes and leaves out, for a sized case.
+std::vector<std::string> DesignNotes(const conditions::Design& d) {
+    std::vector<std::string> notes;
+    if (d.computed) {
+        notes.push_back(NozzlesNote(d.nozzleWeights));
+        notes.push_back(InternalsNote(d.internalsWeight));
+    }
+    if (d.grade == PlateGrade::Unset) notes.push_back(kNoGradeNote);
+    if (d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) notes.push_back(kPastTableNote);
+    if (d.fullVacuum) notes.push_back(kVacuumNote);
+    return notes;
 }
 
 std::string ShownNumber(double si, Quantity q, UnitSystem units) {
@@ -164,15 +179,7 @@ json MechanicalDesignJson(const SizingCase& c, const SizingOutcome& o, UnitSyste
     w["water_full"] = Value(d.weights.waterFull, Quantity::Mass, units);
     m["weights"] = w;
     m["vessel_cost_at_design_conditions"] = Value(d.vesselCost, Quantity::Money, units);
-    json notes = json::array();
-    if (sized && d.computed) {
-        notes.push_back(NozzlesNote(d.nozzleWeights));
-        notes.push_back(InternalsNote(d.internalsWeight));
-    }
-    if (sized && d.grade == PlateGrade::Unset) notes.push_back(kNoGradeNote);
-    if (sized && d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) notes.push_back(kPastTableNote);
-    if (sized && d.fullVacuum) notes.push_back(kVacuumNote);
-    m["notes"] = notes;
+    m["notes"] = sized ? DesignNotes(d) : std::vector<std::string>{};
     return m;
 }
 
@@ -214,17 +221,12 @@ std::string MechanicalDesignText(const SizingCase& c, const SizingOutcome& o, Un
     quantity("Operating weight", kEmptyValue, d.weights.operating, Quantity::Mass);
     quantity("Full of water", kEmptyValue, d.weights.waterFull, Quantity::Mass);
     quantity("Vessel cost", std::fabs(o.At(Slot::VesselCost)), d.vesselCost, Quantity::Money);
-    if (d.computed) {
-        std::string included;
-        if (d.nozzleWeights.computed) included = "the nozzles (class " + std::to_string(d.nozzleWeights.flangeClass) + " weld-neck flanges)";
-        if (d.internalsWeight.computed) included += std::string(included.empty() ? "" : " and ") + "the mesh pad";
-        const char* leftOut = d.internalsWeight.computed ? "other internals" : "internals";
-        out << "  Weights " << (included.empty() ? std::string("leave out nozzles and internals") : "include " + included + ", not " + leftOut)
-            << "; the cost at design conditions uses the design's correlation on shell and heads.\n";
+    // The JSON's notes, each as a sentence.
+    for (std::string note : DesignNotes(d)) {
+        note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
+        out << "  " << note << ".\n";
     }
-    if (d.grade == PlateGrade::Unset) out << "  No plate grade for this material code: give material for the design at design conditions.\n";
-    if (d.grade != PlateGrade::Unset && IsEmpty(d.stressKpa)) out << "  The design temperature lies above the grade's stress table.\n";
-    if (d.fullVacuum) out << "  Also designed for full vacuum: the external-pressure calculation is not done here.\n";
+    if (d.computed) out << "  The cost at design conditions prices the shell and heads by the design's own correlation.\n";
     return out.str();
 }
 

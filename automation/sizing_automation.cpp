@@ -306,6 +306,14 @@ HRESULT SizingAutomation::Guarded(F&& body) noexcept {
     }
 }
 
+template <class T, class F>
+HRESULT SizingAutomation::Answer(T* out, F&& value) noexcept {
+    return Guarded([&] {
+        CheckOut(out);
+        *out = std::forward<F>(value)();
+    });
+}
+
 HRESULT SizingAutomation::Clear() {
     return Guarded([&] { case_.Clear(); });
 }
@@ -328,24 +336,15 @@ HRESULT SizingAutomation::LoadCase(BSTR path) {
 }
 
 HRESULT SizingAutomation::Size(VARIANT_BOOL* sized) {
-    return Guarded([&] {
-        CheckOut(sized);
-        *sized = case_.Size() ? VARIANT_TRUE : VARIANT_FALSE;
-    });
+    return Answer(sized, [&] { return case_.Size() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT SizingAutomation::get_Status(BSTR* status) {
-    return Guarded([&] {
-        CheckOut(status);
-        *status = NewString(case_.Status());
-    });
+    return Answer(status, [&] { return NewString(case_.Status()); });
 }
 
 HRESULT SizingAutomation::get_Message(BSTR* message) {
-    return Guarded([&] {
-        CheckOut(message);
-        *message = NewString(case_.Message());
-    });
+    return Answer(message, [&] { return NewString(case_.Message()); });
 }
 
 HRESULT SizingAutomation::Result(BSTR name, VARIANT* value) {
@@ -381,66 +380,39 @@ HRESULT SizingAutomation::get_ResultNames(VARIANT* names) {
 }
 
 HRESULT SizingAutomation::get_Json(BSTR* document) {
-    return Guarded([&] {
-        CheckOut(document);
-        *document = NewString(case_.Json());
-    });
+    return Answer(document, [&] { return NewString(case_.Json()); });
 }
 
 HRESULT SizingAutomation::Report(BSTR units, BSTR* report) {
-    return Guarded([&] {
-        CheckOut(report);
-        *report = NewString(case_.Report(Utf8(units)));
-    });
+    return Answer(report, [&] { return NewString(case_.Report(Utf8(units))); });
 }
 
 HRESULT SizingAutomation::get_Svg(BSTR* drawing) {
-    return Guarded([&] {
-        CheckOut(drawing);
-        *drawing = NewString(case_.Svg());
-    });
+    return Answer(drawing, [&] { return NewString(case_.Svg()); });
 }
 
 HRESULT SizingAutomation::get_FindingCount(LONG* count) {
-    return Guarded([&] {
-        CheckOut(count);
-        *count = static_cast<LONG>(case_.FindingCount());
-    });
+    return Answer(count, [&] { return static_cast<LONG>(case_.FindingCount()); });
 }
 
 HRESULT SizingAutomation::FindingCode(LONG i, BSTR* code) {
-    return Guarded([&] {
-        CheckOut(code);
-        *code = NewString(case_.FindingCode(i));
-    });
+    return Answer(code, [&] { return NewString(case_.FindingCode(i)); });
 }
 
 HRESULT SizingAutomation::FindingSeverity(LONG i, BSTR* severity) {
-    return Guarded([&] {
-        CheckOut(severity);
-        *severity = NewString(case_.FindingSeverity(i));
-    });
+    return Answer(severity, [&] { return NewString(case_.FindingSeverity(i)); });
 }
 
 HRESULT SizingAutomation::FindingText(LONG i, BSTR* text) {
-    return Guarded([&] {
-        CheckOut(text);
-        *text = NewString(case_.FindingText(i));
-    });
+    return Answer(text, [&] { return NewString(case_.FindingText(i)); });
 }
 
 HRESULT SizingAutomation::GetValue(LONG slot, double* value) {
-    return Guarded([&] {
-        CheckOut(value);
-        *value = case_.GetValue(slot);
-    });
+    return Answer(value, [&] { return case_.GetValue(slot); });
 }
 
 HRESULT SizingAutomation::get_Version(BSTR* version) {
-    return Guarded([&] {
-        CheckOut(version);
-        *version = NewString(ScriptCase::Version());
-    });
+    return Answer(version, [&] { return NewString(ScriptCase::Version()); });
 }
 
 HRESULT SizingAutomation::Datasheet(VARIANT path, BSTR* html) {

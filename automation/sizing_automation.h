@@ -65,6 +65,9 @@ private:
     ~SizingAutomation();
     template <class F>
     HRESULT Guarded(F&& body) noexcept;
+    /// A member that answers one value: `*out` set to what `value` returns, through Guarded.
+    template <class T, class F>
+    HRESULT Answer(T* out, F&& value) noexcept;
     HRESULT Raise(HRESULT code, const std::string& sentence) noexcept;
 
     std::atomic<LONG> references_{1};

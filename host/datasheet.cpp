@@ -180,6 +180,19 @@ void GroupRows(Page& page, const json& group, const std::string& groupKey, int o
     }
 }
 
+/// The rows of `group` that `rows` labels, in that order, each label followed by `suffix`;
+/// returns the keys it labelled, for the rest to skip.
+template <std::size_t N>
+std::set<std::string> NamedRows(Page& page, const json& group, const std::pair<const char*, const char*> (&rows)[N],
+                                const std::string& suffix = "") {
+    std::set<std::string> named;
+    for (const auto& [key, label] : rows) {
+        named.insert(key);
+        if (!Member(group, key).is_null()) page.Row(label + suffix, {Cell(Member(group, key))});
+    }
+    return named;
+}
+
 void TitleBlockRows(Page& page, const json& report, const SizingCase& c, const std::string& date) {
     const auto box = [](const char* key, const std::string& text) {
         return std::string("<td><span class=\"k\">") + key + "</span>" + (text.empty() ? "&nbsp;" : Escape(text)) + "</td>";
@@ -301,12 +314,7 @@ void Settling(Page& page, const json& settling) {
                                                         {"heavy_in_light_cut_size", "Heavy droplet settling out of the light liquid"},
                                                         {"light_in_heavy_cut_size", "Light droplet rising out of the heavy liquid"},
                                                         {"drag_regime", "Drag regime"}};
-    std::set<std::string> done;
-    for (const auto& [key, label] : rows) {
-        done.insert(key);
-        if (!Member(settling, key).is_null()) page.Row(label, {Cell(Member(settling, key))});
-    }
-    GroupRows(page, settling, "settling", -1, done);
+    GroupRows(page, settling, "settling", -1, NamedRows(page, settling, rows));
     page.CloseRows();
     page.Close();
 }
@@ -402,11 +410,7 @@ void Weights(Page& page, const json& report) {
                                                             {"empty", "Empty"},
                                                             {"operating", "Operating (liquid to NLL)"},
                                                             {"water_full", "Full of water"}};
-        std::set<std::string> done;
-        for (const auto& [key, label] : rows) {
-            done.insert(key);
-            if (!Member(design, key).is_null()) page.Row(std::string(label) + ", at design conditions", {Cell(Member(design, key))});
-        }
+        const std::set<std::string> done = NamedRows(page, design, rows, ", at design conditions");
         for (const auto& item : design.items())
             if (!item.value().is_null() && done.count(item.key()) == 0)
                 page.Row(Words(item.key()) + ", at design conditions", {Cell(item.value())});
